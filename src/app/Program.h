@@ -1,0 +1,41 @@
+#pragma once
+// One running copy of the program: the main window with its start-up, unloading and
+// termination. The real executable and the scenario runner both drive it.
+#include "core/Seams.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+namespace rv {
+
+class FrmRockvista;
+struct AppState;
+class Controller;
+
+class Program : public QObject {
+    Q_OBJECT
+public:
+    Program(const QString& dataDir, Seams seams, QObject* parent = nullptr);
+    ~Program() override;
+
+    // Start-up. False when this copy must end at once (another copy runs, or the
+    // database cannot be opened); the message has been shown then.
+    bool load();
+    // The main window (shown by load()); null once the copy has ended.
+    FrmRockvista* window() const;
+    AppState& state();
+    bool running() const;
+
+signals:
+    // Emitted after termination: the window is gone and the database is closed.
+    void finished();
+
+private:
+    std::unique_ptr<Controller> m_controller;
+};
+
+// The data folder: --data-dir, else $ROCKVISTA_DATA_DIR, else <Documents>/Kelderan/Rockvista.
+QString dataDirFromArguments(const QStringList& arguments);
+
+} // namespace rv

@@ -1,0 +1,22 @@
+#pragma once
+// Number texts as the forms and the reading tables store them.
+#include <QString>
+
+namespace rv {
+
+// The longest leading numeric part of a text, leading blanks skipped, "." as the decimal
+// point whatever the locale; 0 when there is none.
+double leadingNumber(const QString& text);
+
+// Whether the whole text (blanks around it allowed) is a number.
+bool isNumeric(const QString& text);
+
+// Format patterns of the forms: "###0.0#", "##0.0#" (one or two decimals), "##0.0" (one),
+// "##0.00" (two). A numeric text is rounded half away from zero; a text that is not a number
+// is returned unchanged, an empty text stays empty.
+QString formatNumber(const QString& text, const QString& pattern);
+
+// A number in plain decimal form for messages and keys: 0, 2.5, -40, 5000.
+QString plainNumber(double value);
+
+} // namespace rv

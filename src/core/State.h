@@ -1,0 +1,80 @@
+#pragma once
+// Program-wide state, owned by the main window for the whole run and borrowed by the
+// smaller windows while they are shown.
+#include "core/Errors.h"
+#include "core/Seams.h"
+#include "db/Database.h"
+#include "db/RecordSet.h"
+
+#include <memory>
+
+namespace rv {
+
+struct AppState {
+    Seams seams;
+    Dialogs& dialogs() const { return *seams.dialogs; }
+    Desktop& desktop() const { return *seams.desktop; }
+    const Clock& clock() const { return *seams.clock; }
+
+    QString dataDir;   // no trailing separator
+    QString dbPath;
+    std::unique_ptr<Database> db;
+    std::unique_ptr<RecordSet> sensors;   // the register; its current row is the current sensor
+    std::unique_ptr<RecordSet> types;     // Configuration, positioned on the current sensor's type
+    std::unique_ptr<RecordSet> prefs;
+    std::unique_ptr<RecordSet> readings;  // the current sensor's readings, oldest first
+    std::unique_ptr<RecordSet> graph;     // the readings marked for the time charts
+
+    // Preferences as read at start-up, each held as text.
+    QString mineId, maxY, minY, minX, maxX;
+
+    bool firstLoad = false;
+    qint64 readingBookmark = 0; // 0: none
+    int rekeyPosition = 0;
+    QString pendingSensor;      // the number AddTypedSensor works on
+    bool deleting = false;      // steers the sensor box's type-ahead
+
+    // Import and batch-deletion flags.
+    bool importFileNotFound = false;
+    bool deleteSingle = false;
+    bool deleteRange = false;
+    bool deleteAll = false;
+    QDate deleteStart, deleteEnd;
+
+    QString path(const QString& fileName) const { return dataDir + QLatin1Char('/') + fileName; }
+
+    // Appends a report to the log file in the data folder; its own failures are ignored.
+    void writeToLog(const QString& text) const;
+    // "Err #" + number + ": " + description + label
+    void report(const RvError& error, const char* label) const;
+};
+
+QString errorReport(const RvError& error, const char* label);
+
+// A trapping procedure: the first error ends it and is reported with its label.
+// Returns false when an error was trapped.
+template <class F>
+bool trap(const AppState& state, const char* label, F&& body)
+{
+    try {
+        body();
+        return true;
+    } catch (const RvError& e) {
+        state.report(e, label);
+    } catch (const std::exception& e) {
+        state.report(RvError(5, QString::fromUtf8(e.what())), label);
+    }
+    return false;
+}
+
+// One statement of a procedure that ignores errors statement by statement.
+template <class F>
+void ignoreErrors(F&& statement)
+{
+    try {
+        statement();
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace rv

@@ -1,0 +1,97 @@
+#pragma once
+// The one SQLite connection of the program. Every result code is checked; a failure
+// throws rv::RvError carrying SQLite's extended code and message.
+#include "core/Errors.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <memory>
+#include <unordered_map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace rv {
+
+// A prepared statement owned by the connection's cache; reset before each use.
+class Statement {
+public:
+    Statement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    void reset();
+    void bind(int index, const QVariant& value); // 1-based
+    void bindAll(const QVariantList& values);
+    bool step(); // true while a row is available
+    int columnCount() const;
+    QString columnName(int col) const;
+    QVariant column(int col) const; // Null, qint64, double or QString
+    sqlite3_stmt* handle() const { return m_stmt; }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt;
+};
+
+class Database {
+public:
+    // Opens an existing database file for reading and writing. Never creates one:
+    // a missing, unreadable or non-SQLite file throws.
+    static std::unique_ptr<Database> open(const QString& path);
+    // Creates a new, empty database file (for the set-up tool and tests).
+    static std::unique_ptr<Database> create(const QString& path);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    QString path() const { return m_path; }
+    void exec(const QString& sql, const QVariantList& params = {});
+    QVector<QVariantList> query(const QString& sql, const QVariantList& params = {});
+    // Cached prepared statement, reset and ready for binding.
+    Statement& prepare(const QString& sql);
+    qint64 lastInsertRowid() const;
+    int changes() const;
+
+    QStringList tableNames();
+    bool tableExists(const QString& name);
+    // The five tables every Rockvista database is supplied with.
+    bool hasSuppliedTables();
+
+    void begin();
+    void commit();
+    void rollback();
+
+    // Column names and declared types of a table, in table order.
+    struct Column { QString name; QString declaredType; bool numeric; };
+    QVector<Column> columns(const QString& table);
+
+    sqlite3* handle() const { return m_db; }
+    [[noreturn]] void fail(int rc) const;
+
+    static QString quoteId(const QString& name); // "name" with inner quotes doubled
+
+private:
+    Database(sqlite3* db, const QString& path);
+    sqlite3* m_db;
+    QString m_path;
+    std::unordered_map<std::string, std::unique_ptr<Statement>> m_cache;
+    std::unordered_map<std::string, QVector<Column>> m_columnCache;
+};
+
+// Commits at commit(); rolls back when left without it.
+class Transaction {
+public:
+    explicit Transaction(Database& db) : m_db(db) { m_db.begin(); }
+    ~Transaction();
+    void commit();
+
+private:
+    Database& m_db;
+    bool m_done = false;
+};
+
+} // namespace rv

@@ -1,0 +1,107 @@
+#pragma once
+// A client-side record set over one table: the rows of a query held in memory, a current
+// position, moves, a forward find, a filter, bookmarks (the rowid, stable across requery)
+// and writes that go straight to the table by rowid.
+#include "db/Database.h"
+
+#include <QHash>
+#include <functional>
+
+namespace rv {
+
+class RecordSet {
+public:
+    // sql is a single-table SELECT ("SELECT * FROM t ORDER BY x", "SELECT t.* FROM t ..."),
+    // optionally with bound parameters. Opens at once; the current row is the first one.
+    RecordSet(Database& db, const QString& sql, const QVariantList& params = {});
+
+    Database& database() const { return m_db; }
+    QString table() const { return m_table; }
+
+    void requery(); // re-reads the rows; the current row becomes the first; the filter stays
+
+    // Rows visible through the filter.
+    int recordCount() const;
+    bool bof() const;
+    bool eof() const;
+    bool isEmpty() const { return recordCount() == 0; }
+    // 1-based position of the current row; kPosBOF / kPosEOF when not on a row.
+    int absolutePosition() const;
+    static constexpr int kPosBOF = -2;
+    static constexpr int kPosEOF = -3;
+    void setAbsolutePosition(int position); // throws 3021 when out of range
+
+    // Moves discard an unstored edit. moveNext at EOF and movePrevious at BOF throw 3021.
+    void moveFirst();
+    void moveLast();
+    void moveNext();
+    void movePrevious();
+
+    // Searches from the current row forward (inclusive) for a row whose field equals the value
+    // (texts compared without regard to case, numbers by value). Not found: stands at EOF.
+    bool find(const QString& field, const QVariant& value);
+
+    int fieldCount() const { return m_fields.size(); }
+    QString fieldName(int index) const { return m_fields[index].name; }
+    int fieldIndex(const QString& name) const; // case-insensitive; -1 when absent
+    bool isNumericField(int index) const { return m_fields[index].numeric; }
+
+    // Values of the current row (including an unstored edit). Throw 3021 when not on a row.
+    QVariant value(const QString& field) const;
+    QVariant value(int index) const;
+    QString text(const QString& field) const; // value as text; Null gives ""
+    QString text(int index) const;
+    // Any visible row by 0-based index, without moving (for grids and loops).
+    QVariant valueAt(int row, int index) const;
+
+    // Edits the current row (or the new row after addNew). A number field takes a number or a
+    // numeric text and stores an empty text as Null; any other text throws 13 "Type mismatch".
+    // A bool is stored as 1/0; a QDateTime as "yyyy-MM-dd HH:mm:ss".
+    void setValue(const QString& field, const QVariant& value);
+    void setValue(int index, const QVariant& value);
+    void addNew();     // starts a new row; update() inserts it and it becomes the last row
+    void update();     // stores the edit whole or not at all
+    void cancelUpdate();
+    bool editPending() const { return m_editing; }
+    // Deletes the current row from the table; the set then stands on the deleted row
+    // (no current record) until the next move; moveNext goes to the row that followed it.
+    void deleteCurrent();
+
+    qint64 bookmark() const; // throws 3021 when not on a row
+    void setBookmark(qint64 bookmark); // throws 3021 when no visible row has it
+
+    using Predicate = std::function<bool(const RecordSet&, int row)>; // row: index into all rows
+    void setFilter(Predicate predicate); // current row becomes the first visible one
+    void clearFilter();
+    bool filtered() const { return static_cast<bool>(m_filter); }
+    // Value of any held row (by index into all rows), for filter predicates.
+    QVariant rawValue(int row, int index) const { return m_values[static_cast<size_t>(row) * m_fields.size() + index]; }
+
+private:
+    void load();
+    void rebuildView();
+    int currentRow() const; // index into all rows, -1 when none
+    void requireRow() const;
+    QVariant convertForField(int index, const QVariant& value) const;
+
+    Database& m_db;
+    QString m_sql;
+    QVariantList m_params;
+    QString m_table;
+    QVector<Database::Column> m_fields;
+    QVector<QVariant> m_values;     // rows * fields, flat
+    QVector<qint64> m_rowids;       // per row
+    QVector<bool> m_deleted;        // per row
+    QVector<int> m_view;            // visible rows (indices), in order
+    int m_pos = 0;                  // index into m_view; -1 BOF, m_view.size() EOF
+    bool m_onDeleted = false;
+    Predicate m_filter;
+    mutable QHash<qint64, int> m_byRowid; // rowid -> row, built on demand
+
+    bool m_editing = false;
+    bool m_adding = false;
+    QVector<QVariant> m_edit;       // edit buffer for the current or new row
+    QVector<bool> m_dirty;
+};
+
+} // namespace rv

@@ -1,0 +1,20 @@
+#pragma once
+// The supplied database: its five tables, the reading tables made from the template,
+// and the sample data a newcomer sees with --demo.
+#include "db/Database.h"
+
+namespace rv {
+
+inline const QString kDatabaseFileName = QStringLiteral("RockvistagSTAY.mdb");
+
+// Creates the five tables with the type "75" row and the one Prefs row.
+void createSuppliedDatabase(Database& db, const QString& mineId);
+// Adds a few sensors with some months of readings (today's date as the end).
+void addDemoData(Database& db);
+
+// Reading tables, named by the nine-digit sensor number.
+void createReadingTable(Database& db, const QString& instrumentId); // from the template sensordata
+void dropReadingTable(Database& db, const QString& instrumentId);
+void deleteAllReadings(Database& db, const QString& instrumentId);
+
+} // namespace rv
