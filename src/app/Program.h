@@ -35,7 +35,4 @@ private:
     std::unique_ptr<Controller> m_controller;
 };
 
-// The data folder: --data-dir, else $ROCKVISTA_DATA_DIR, else <Documents>/Kelderan/Rockvista.
-QString dataDirFromArguments(const QStringList& arguments);
-
 } // namespace rv
