@@ -1,0 +1,206 @@
+#include "app/Controller.h"
+
+#include "readings/ReadingsPanel.h"
+#include "sensors/SensorForm.h"
+#include "ui/FrmRockvista.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace rv {
+
+namespace {
+const QString kCaption = QStringLiteral("Kelderan's Rockvista");
+}
+
+Controller::Controller(const QString& dataDir, Seams seams)
+{
+    m_state.seams = seams;
+    m_state.dataDir = dataDir;
+    m_state.dbPath = m_state.path(QStringLiteral("RockvistagSTAY.mdb"));
+}
+
+Controller::~Controller() = default;
+
+bool Controller::Form_Load()
+{
+    // One running copy per data folder; a lock left by a crashed copy is taken over.
+    m_lock = std::make_unique<QLockFile>(m_state.path(QStringLiteral("rockvista.lock")));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        if (m_lock->error() == QLockFile::LockFailedError) {
+            m_state.dialogs().message(QStringLiteral("Rockvista is already running\nCannot load program again"),
+                                      kCaption, Icon::Exclamation);
+            m_lock.reset();
+            return false;
+        }
+        m_lock.reset(); // a folder we cannot write to: run without the lock
+    }
+
+    m_form = std::make_unique<FrmRockvista>();
+    m_state.firstLoad = true;
+    m_sensorForm = std::make_unique<SensorForm>(m_state, *m_form);
+    m_readings = std::make_unique<ReadingsPanel>(m_state, *m_form);
+    // sensor register panels
+    m_form->SSTab1->setCurrentIndex(0);
+    m_form->lblError->hide();
+    connectTabs();
+    m_form->onUnload = [this] {
+        Form_Unload();
+        Form_Terminate();
+    };
+
+    if (!openDatabase()) {
+        m_form.reset();
+        m_lock.reset();
+        return false;
+    }
+    m_state.importFileNotFound = false;
+    m_state.deleteSingle = m_state.deleteRange = m_state.deleteAll = false;
+    m_state.firstLoad = false;
+    m_running = true;
+    m_form->show();
+    return true;
+}
+
+bool Controller::openDatabase()
+{
+    try {
+        auto db = Database::open(m_state.dbPath);
+        if (!db->hasSuppliedTables())
+            throw RvError(3078, QStringLiteral("The database lacks the tables of a Rockvista database."));
+        m_state.db = std::move(db);
+    } catch (const RvError&) {
+        m_state.dialogs().message(QStringLiteral("ERROR: could not connect to database\nProgram must exit"),
+                                  QStringLiteral("Database connection error"), Icon::Critical);
+        return false;
+    }
+    trap(m_state, " Form_Load", [&] {
+        m_state.types = std::make_unique<RecordSet>(*m_state.db,
+                                                    QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
+        m_state.types->moveFirst();
+        GetPrefs();
+        m_state.sensors = std::make_unique<RecordSet>(
+            *m_state.db, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
+        fillSensorBox();
+    });
+    return true;
+}
+
+void Controller::fillSensorBox()
+{
+    RecordSet& reg = *m_state.sensors;
+    FrmRockvista& f = *m_form;
+    f.cboSensors->clear();
+    if (reg.bof() || reg.eof()) {
+        m_state.dialogs().message(
+            QStringLiteral("There are no sensors in the database, \nclick the ADD NEW button to begin using Rockvista"),
+            kCaption, Icon::Exclamation);
+        f.txtSCount->setText(QStringLiteral("0"));
+        return;
+    }
+    QStringList ids;
+    ids.reserve(reg.recordCount());
+    const int col = reg.fieldIndex(QStringLiteral("InstrumentID"));
+    for (int row = 0; row < reg.recordCount(); ++row)
+        ids << reg.valueAt(row, col).toString();
+    f.cboSensors->addItems(ids);
+    reg.moveFirst();
+    f.txtSCount->setText(QString::number(reg.recordCount()));
+    m_sensorForm->fillfields();
+    f.cboSensors->setEditText(reg.text(QStringLiteral("InstrumentID")));
+}
+
+void Controller::GetPrefs()
+{
+    trap(m_state, " Module1_GetPrefs", [&] {
+        m_state.prefs = std::make_unique<RecordSet>(*m_state.db, QStringLiteral("SELECT Prefs.* FROM Prefs;"));
+        RecordSet& p = *m_state.prefs;
+        p.moveFirst();
+        const auto read = [&](const char* field, QString& target) {
+            const QVariant v = p.value(QString::fromLatin1(field));
+            if (v.isNull())
+                throw RvError(err::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+            target = p.text(QString::fromLatin1(field));
+        };
+        read("MineID", m_state.mineId);
+        read("MaxY", m_state.maxY);
+        read("MinY", m_state.minY);
+        read("MinX", m_state.minX);
+        read("MaxX", m_state.maxX);
+    });
+}
+
+void Controller::connectTabs()
+{
+    connect(m_form->SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
+        const int previous = m_currentTab;
+        m_currentTab = index;
+        SSTab1_Click(previous);
+    });
+}
+
+void Controller::SSTab1_Click(int previousTab)
+{
+    FrmRockvista& f = *m_form;
+    switch (previousTab) {
+    case 0:
+    case 1:
+        ignoreErrors([&] { m_sensorForm->savefields(); });
+        ignoreErrors([&] { m_sensorForm->fillfields(); });
+        break;
+    case 2:
+        ignoreErrors([&] { m_readings->leaveTab(); });
+        break;
+    default:
+        break;
+    }
+    switch (f.SSTab1->currentIndex()) {
+    case 0:
+        f.cboSensors->setFocus();
+        m_state.readingBookmark = 0;
+        break;
+    case 1:
+        m_sensorForm->showInstallationTab();
+        f.txtLevel->setFocus();
+        break;
+    case 2:
+        ignoreErrors([&] { m_readings->enterTab(); });
+        ignoreErrors([&] {
+            const QString work = m_state.path(QStringLiteral("datafile.txt"));
+            if (QFile::exists(work))
+                QFile::remove(work);
+        });
+        break;
+    default:
+        break;
+    }
+}
+
+void Controller::Form_Unload()
+{
+    if (!m_running)
+        return;
+    trap(m_state, " Form_Unload", [&] {
+        m_sensorForm->savefields();
+        if (m_form->SSTab1->currentIndex() == 2 && m_readings->ReadingValid())
+            m_readings->SaveReadings();
+    });
+}
+
+void Controller::Form_Terminate()
+{
+    if (!m_running)
+        return;
+    m_running = false;
+    ignoreErrors([&] { m_state.sensors.reset(); });
+    ignoreErrors([&] { m_state.readings.reset(); });
+    ignoreErrors([&] { m_state.graph.reset(); });
+    ignoreErrors([&] { m_state.types.reset(); });
+    ignoreErrors([&] { m_state.prefs.reset(); });
+    ignoreErrors([&] { m_state.db.reset(); });
+    m_lock.reset();
+    emit finished();
+}
+
+} // namespace rv

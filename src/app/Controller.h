@@ -1,0 +1,55 @@
+#pragma once
+// The main window's lifecycle: start-up, the tab switchboard, unloading and termination.
+// Owns the program-wide state and the panels of each subsystem.
+#include "core/State.h"
+
+#include <QLockFile>
+#include <QObject>
+#include <memory>
+
+namespace rv {
+
+class FrmRockvista;
+class SensorForm;
+class ReadingsPanel;
+
+class Controller : public QObject {
+    Q_OBJECT
+public:
+    Controller(const QString& dataDir, Seams seams);
+    ~Controller() override;
+
+    bool Form_Load();
+    void Form_Unload();
+    void Form_Terminate();
+    void SSTab1_Click(int previousTab);
+
+    // (Re)opens the connection and the long-lived record sets and shows the first sensor;
+    // false when the database cannot be opened (the message has been shown).
+    bool openDatabase();
+    void GetPrefs();
+    // Refills the sensor box from the register and shows its first sensor.
+    void fillSensorBox();
+
+    AppState& state() { return m_state; }
+    FrmRockvista* window() const { return m_form.get(); }
+    bool running() const { return m_running; }
+
+signals:
+    void finished();
+
+private:
+    void connectTabs();
+
+    AppState m_state;
+    std::unique_ptr<FrmRockvista> m_form;
+    std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<SensorForm> m_sensorForm;
+    std::unique_ptr<ReadingsPanel> m_readings;
+    // Panels of the sensor register and the readings tab are kept here too.
+    std::vector<std::unique_ptr<QObject>> m_panels;
+    int m_currentTab = 0;
+    bool m_running = false;
+};
+
+} // namespace rv

@@ -1,0 +1,21 @@
+// Rockvista g-STAY: the program.
+#include "app/Program.h"
+#include "core/Paths.h"
+#include "ui/RealSeams.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Rockvista g-STAY"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    rv::RealDialogs dialogs;
+    rv::RealDesktop desktop;
+    rv::SystemClock clock;
+    rv::Program program(rv::dataDirFromArguments(QApplication::arguments()), rv::Seams{&dialogs, &desktop, &clock});
+    if (!program.load())
+        return 1;
+    QObject::connect(&program, &rv::Program::finished, &app, &QApplication::quit);
+    return app.exec();
+}

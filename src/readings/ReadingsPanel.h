@@ -1,0 +1,29 @@
+#pragma once
+// The readings tab: the current sensor's readings, one at a time.
+#include "core/State.h"
+
+#include <QObject>
+
+namespace rv {
+
+class FrmRockvista;
+
+class ReadingsPanel : public QObject {
+    Q_OBJECT
+public:
+    ReadingsPanel(AppState& state, FrmRockvista& form);
+    ~ReadingsPanel() override;
+
+    // The tab switchboard's steps for the readings tab.
+    void enterTab();
+    void leaveTab(); // remembers the current reading, then saves it
+
+    bool ReadingValid();
+    void SaveReadings();
+
+private:
+    AppState& m_state;
+    FrmRockvista& m_form;
+};
+
+} // namespace rv

@@ -1,0 +1,240 @@
+#include "sensors/SensorForm.h"
+
+#include "core/Formats.h"
+#include "ui/FrmRockvista.h"
+#include "ui/Hooks.h"
+
+#include <QDate>
+#include <QLocale>
+
+namespace rv {
+
+namespace {
+const QString kLengthFormat = QStringLiteral("###0.0#");
+const QString kPaddleFormat = QStringLiteral("##0.0#");
+const QString kCannotFill = QStringLiteral("Cannot Fill Fields");
+const QString kFirstOrLast = QStringLiteral("Either you are at the first record or the last record.");
+
+void setBackground(QWidget* w, const QColor& colour)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Base, colour);
+    w->setPalette(p);
+}
+
+} // namespace
+
+SensorForm::SensorForm(AppState& state, FrmRockvista& form) : m_state(state), m_form(form)
+{
+    connect(form.cboDestroyed, qOverload<int>(&QComboBox::activated), this, [this] { cboDestroyed_Click(); });
+    onKeyPress(form.cboDestroyed, [this](QKeyEvent* key) {
+        const int code = keyAscii(key);
+        return code == 0 || code == 9 || cboDestroyed_KeyPress(code); // focus keys pass
+    });
+}
+
+void SensorForm::clearForEmptyRegister()
+{
+    FrmRockvista& f = m_form;
+    for (QLineEdit* box : {f.txtSensor, f.txtDateID, f.txtTypeID, f.txtSensorNo, f.txtFamily, f.txtLengthLongG})
+        box->clear();
+    f.txtSCount->setText(QStringLiteral("0"));
+    for (QLineEdit* box : {f.txtSensor2, f.txtLevel, f.txtLocation, f.txtBorehole, f.txtInstallDate, f.txtInstallBy,
+                           f.txtPurpose})
+        box->clear();
+    f.txtNotes->clear();
+    for (int i = 1; i <= 3; ++i)
+        f.txtNode[i]->clear();
+    f.txtSnav->setText(QStringLiteral("No records"));
+}
+
+void SensorForm::fillfields()
+{
+    FrmRockvista& f = m_form;
+    RecordSet* reg = m_state.sensors.get();
+    if (!reg)
+        return;
+    if (reg->recordCount() == 0) {
+        clearForEmptyRegister();
+        return;
+    }
+    if (reg->bof() || reg->eof()) {
+        m_state.dialogs().message(kFirstOrLast, kCannotFill, Icon::Exclamation);
+        return;
+    }
+    const auto show = [&](QLineEdit* box, const char* field) {
+        ignoreErrors([&] { box->setText(reg->text(QString::fromLatin1(field))); });
+    };
+    ignoreErrors([&] { f.txtSensor->setText(m_state.mineId + reg->text(QStringLiteral("InstrumentID"))); });
+    ignoreErrors([&] { f.txtMineID->setText(m_state.mineId); });
+    show(f.txtDateID, "DateID");
+    show(f.txtTypeID, "TypeID");
+    show(f.txtSensorNo, "SensorNo");
+    show(f.txtFamily, "Family");
+    ignoreErrors([&] { f.txtSCount->setText(QString::number(reg->recordCount())); });
+    show(f.txtLengthLongG, "LengthLongG");
+    show(f.txtLengthShortG, "LengthShortG");
+    show(f.txtBoltkfactor, "boltkfactor");
+    show(f.txtElasticLimit, "ElasticLimit");
+    show(f.txtPerfectPlasticLimit, "PerfectPlasticLimit");
+    show(f.txtUltimateStrength, "UltimateStrength");
+    show(f.txtElongation, "Elongation");
+    show(f.txtNumGauges, "numgauges");
+    ignoreErrors([&] {
+        f.txtSnav->setText(QString::number(reg->absolutePosition()) + QStringLiteral(" of ")
+                           + QString::number(reg->recordCount()));
+    });
+
+    ignoreErrors([&] { f.txtSensor2->setText(m_state.mineId + reg->text(QStringLiteral("InstrumentID"))); });
+    show(f.txtLevel, "Level");
+    show(f.txtLocation, "Location");
+    show(f.txtBorehole, "Borehole");
+    ignoreErrors([&] {
+        const QString stored = reg->text(QStringLiteral("InstallDate"));
+        QDate d = QDate::fromString(stored.left(10), QStringLiteral("yyyy/MM/dd"));
+        if (!d.isValid())
+            d = QDate::fromString(stored.left(10), QStringLiteral("yyyy-MM-dd"));
+        f.txtInstallDate->setText(d.isValid() ? d.toString(QStringLiteral("yyyy/MM/dd")) : stored);
+    });
+    show(f.txtInstallBy, "InstallBy");
+    show(f.txtPurpose, "Purpose");
+    ignoreErrors([&] { f.txtNotes->setPlainText(reg->text(QStringLiteral("Notes"))); });
+    show(f.txtNode[1], "PaddleLocation1");
+    show(f.txtNode[2], "PaddleLocation2");
+    show(f.txtNode[3], "PaddleLocation3");
+
+    ignoreErrors([&] {
+        RecordSet& types = *m_state.types;
+        types.moveFirst();
+        if (!types.find(QStringLiteral("SensorType"), reg->text(QStringLiteral("SensorType"))))
+            m_state.dialogs().message(QStringLiteral("There was an error accessing the Sensors COnfiguration Table"));
+    });
+
+    ignoreErrors([&] { f.txtSensor3->setText(m_state.mineId + reg->text(QStringLiteral("InstrumentID"))); });
+    bool destroyed = false;
+    ignoreErrors([&] {
+        const QString state = reg->text(QStringLiteral("Destroyed"));
+        f.cboDestroyed->setCurrentIndex(f.cboDestroyed->findText(state));
+        destroyed = state == QLatin1String("Yes");
+    });
+    f.imgheart->setPixmap(destroyed ? f.imgdead->pixmap() : f.imgalive->pixmap());
+    ignoreErrors([&] {
+        f.txtDestructionDate->setText(destroyed ? reg->text(QStringLiteral("DestructionDate")) : QString());
+    });
+    ConfigureForm();
+    for (int tab : {0, 1, 3, 4, 5, 6})
+        f.SSTab1->setTabEnabled(tab, true);
+}
+
+void SensorForm::savefields()
+{
+    trap(m_state, " G_savefields", [&] {
+        RecordSet* reg = m_state.sensors.get();
+        if (!reg || reg->recordCount() == 0)
+            return;
+        FrmRockvista& f = m_form;
+        if (reg->bof() || reg->eof()) {
+            m_state.dialogs().message(kFirstOrLast, QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
+        } else {
+            const auto trimmed = [&](const char* field, const QString& text) {
+                reg->setValue(QString::fromLatin1(field), text.trimmed());
+            };
+            const auto formatted = [&](const char* field, QLineEdit* box, const QString& pattern) {
+                reg->setValue(QString::fromLatin1(field), formatNumber(box->text(), pattern));
+            };
+            trimmed("DateID", f.txtDateID->text());
+            trimmed("TypeID", f.txtTypeID->text());
+            trimmed("SensorNo", f.txtSensorNo->text());
+            trimmed("Family", f.txtFamily->text());
+            trimmed("Level", f.txtLevel->text());
+            trimmed("Location", f.txtLocation->text());
+            trimmed("Borehole", f.txtBorehole->text());
+            trimmed("InstallDate", f.txtInstallDate->text());
+            trimmed("InstallBy", f.txtInstallBy->text());
+            trimmed("Purpose", f.txtPurpose->text());
+            trimmed("Notes", f.txtNotes->toPlainText());
+            formatted("LengthLongG", f.txtLengthLongG, kLengthFormat);
+            formatted("ElasticLimit", f.txtElasticLimit, kLengthFormat);
+            formatted("PerfectPlasticLimit", f.txtPerfectPlasticLimit, kLengthFormat);
+            formatted("UltimateStrength", f.txtUltimateStrength, kLengthFormat);
+            formatted("Elongation", f.txtElongation, kLengthFormat);
+            formatted("LengthShortG", f.txtLengthShortG, kLengthFormat);
+            reg->setValue(QStringLiteral("boltkfactor"), f.txtBoltkfactor->text());
+            reg->setValue(QStringLiteral("numgauges"), f.txtNumGauges->text());
+            formatted("PaddleLocation1", f.txtNode[1], kPaddleFormat);
+            formatted("PaddleLocation2", f.txtNode[2], kPaddleFormat);
+            formatted("PaddleLocation3", f.txtNode[3], kPaddleFormat);
+            reg->setValue(QStringLiteral("Destroyed"), f.cboDestroyed->currentText());
+            if (!f.txtDestructionDate->text().isEmpty())
+                reg->setValue(QStringLiteral("DestructionDate"), f.txtDestructionDate->text());
+        }
+        reg->update();
+    });
+}
+
+void SensorForm::ConfigureForm()
+{
+    trap(m_state, " Module1_ConfigureForm", [&] {
+        FrmRockvista& f = m_form;
+        f.lblError->hide();
+        for (int i = 1; i <= 6; ++i) {
+            f.txtChannel[i]->setEnabled(true);
+            setBackground(f.txtChannel[i], Qt::white);
+            f.lblmm[i]->setEnabled(true);
+            f.lbln[i]->setEnabled(true);
+        }
+        RecordSet& type = *m_state.types;
+        f.lblNotes->setText(type.text(QStringLiteral("lblNotes")));
+        const int n = static_cast<int>(leadingNumber(type.text(QStringLiteral("NumChannels"))));
+        // The tab has six channel boxes; a type with more channels shows the first six.
+        for (int j = 1; j <= n && j <= 6; ++j) {
+            f.lblmm[j]->setEnabled(true);
+            f.txtChannel[j]->setEnabled(true);
+            setBackground(f.txtChannel[j], Qt::white);
+        }
+        f.lblTemp->setText(type.text(QStringLiteral("Temp")));
+        const bool hasTemperature = leadingNumber(type.text(QStringLiteral("TempChannel"))) != 0;
+        f.txtChannelT->setEnabled(hasTemperature);
+        setBackground(f.txtChannelT, hasTemperature ? QColor(Qt::white) : QColor(0xE0, 0xE0, 0xE0));
+        f.lblTemp->setEnabled(hasTemperature);
+        f.Label47->setEnabled(hasTemperature);
+    });
+}
+
+void SensorForm::cboDestroyed_Click()
+{
+    FrmRockvista& f = m_form;
+    const QString text = f.cboDestroyed->currentText();
+    if (text == QLatin1String("Yes")) {
+        f.txtDestructionDate->setText(QLocale::system().toString(m_state.clock().today(), QLocale::ShortFormat));
+        f.imgheart->setPixmap(f.imgdead->pixmap());
+    } else if (text == QLatin1String("No")) {
+        f.txtDestructionDate->clear();
+        f.imgheart->setPixmap(f.imgalive->pixmap());
+    }
+    savefields();
+}
+
+bool SensorForm::cboDestroyed_KeyPress(int key)
+{
+    FrmRockvista& f = m_form;
+    if (key == 'Y' || key == 'y') {
+        f.cboDestroyed->setCurrentIndex(f.cboDestroyed->findText(QStringLiteral("Yes")));
+        cboDestroyed_Click();
+    } else if (key == 'N' || key == 'n') {
+        f.cboDestroyed->setCurrentIndex(f.cboDestroyed->findText(QStringLiteral("No")));
+        cboDestroyed_Click();
+    }
+    savefields();
+    return false;
+}
+
+void SensorForm::showInstallationTab()
+{
+    FrmRockvista& f = m_form;
+    f.lbloption->setText(QStringLiteral("Head at Borehole Collar"));
+    for (int i = 1; i <= 3; ++i)
+        f.txtNodeI[i]->setText(f.txtNode[i]->text());
+}
+
+} // namespace rv
