@@ -1,0 +1,104 @@
+#include "core/Formats.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace rv {
+
+namespace {
+// Length of the longest numeric prefix of text starting at from: sign, digits, point, digits,
+// exponent (only when digits follow it). Returns 0 when no digit is found.
+int numericPrefix(const QString& text, int from)
+{
+    int i = from;
+    const int n = text.size();
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        ++i;
+    int digits = 0;
+    while (i < n && text[i].isDigit()) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && text[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < n && text[i].isDigit()) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        int j = i + 1;
+        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
+            ++j;
+        int expDigits = 0;
+        while (j < n && text[j].isDigit()) {
+            ++j;
+            ++expDigits;
+        }
+        if (expDigits > 0)
+            i = j;
+    }
+    return i - from;
+}
+} // namespace
+
+double leadingNumber(const QString& text)
+{
+    int start = 0;
+    while (start < text.size() && text[start].isSpace())
+        ++start;
+    const int len = numericPrefix(text, start);
+    if (len == 0)
+        return 0;
+    QString prefix = text.mid(start, len);
+    if (prefix.endsWith(QLatin1Char('.')))
+        prefix.chop(1);
+    return QLocale::c().toDouble(prefix);
+}
+
+bool isNumeric(const QString& text)
+{
+    const QString t = text.trimmed();
+    return !t.isEmpty() && numericPrefix(t, 0) == t.size();
+}
+
+QString formatNumber(const QString& text, const QString& pattern)
+{
+    if (!isNumeric(text))
+        return text;
+    const double value = leadingNumber(text);
+    const int point = pattern.indexOf(QLatin1Char('.'));
+    const QString decimals = point < 0 ? QString() : pattern.mid(point + 1);
+    const int minDecimals = static_cast<int>(decimals.count(QLatin1Char('0')));
+    const int maxDecimals = static_cast<int>(decimals.size());
+
+    // Rounds half away from zero on the decimal value the text meant, not its binary neighbour.
+    const double scale = std::pow(10.0, maxDecimals);
+    const double magnitude = std::floor(std::fabs(value) * scale + 0.5 + 1e-9) / scale;
+    QString out = QString::number(magnitude, 'f', maxDecimals);
+    while (maxDecimals > minDecimals && out.endsWith(QLatin1Char('0')) && out.size() - out.indexOf('.') - 1 > minDecimals)
+        out.chop(1);
+    if (out.endsWith(QLatin1Char('.')))
+        out.chop(1);
+    if (value < 0 && magnitude != 0)
+        out.prepend(QLatin1Char('-'));
+    return out;
+}
+
+QString plainNumber(double value)
+{
+    if (value == 0)
+        return QStringLiteral("0");
+    if (std::fabs(value) < 1e15 && value == std::floor(value))
+        return QString::number(static_cast<qint64>(value));
+    QString s = QString::number(value, 'f', 10);
+    while (s.endsWith(QLatin1Char('0')))
+        s.chop(1);
+    if (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
+}
+
+} // namespace rv

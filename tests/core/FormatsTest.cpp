@@ -1,0 +1,71 @@
+#include "core/Formats.h"
+
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+TEST(LeadingNumber, TakesTheLongestNumericPrefix)
+{
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("  12.5abc")), 12.5);
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("-3")), -3);
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("1.2.3")), 1.2);
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("5-")), 5);
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("1e3x")), 1000);
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("2e")), 2);
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral(".5")), 0.5);
+    EXPECT_DOUBLE_EQ(leadingNumber(QStringLiteral("7.")), 7);
+}
+
+TEST(LeadingNumber, GivesZeroWithoutDigits)
+{
+    EXPECT_EQ(leadingNumber(QString()), 0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("-")), 0);
+    EXPECT_EQ(leadingNumber(QStringLiteral("abc")), 0);
+    EXPECT_EQ(leadingNumber(QStringLiteral(".")), 0);
+}
+
+TEST(IsNumeric, WholeTextMustBeANumber)
+{
+    EXPECT_TRUE(isNumeric(QStringLiteral(" 201175001 ")));
+    EXPECT_TRUE(isNumeric(QStringLiteral("-2.5")));
+    EXPECT_FALSE(isNumeric(QStringLiteral("20117500A")));
+    EXPECT_FALSE(isNumeric(QStringLiteral("1.2.3")));
+    EXPECT_FALSE(isNumeric(QString()));
+    EXPECT_FALSE(isNumeric(QStringLiteral("-")));
+}
+
+TEST(FormatNumber, LengthAndPaddlePatternsKeepOneOrTwoDecimals)
+{
+    EXPECT_EQ(formatNumber(QStringLiteral("2"), QStringLiteral("###0.0#")), QStringLiteral("2.0"));
+    EXPECT_EQ(formatNumber(QStringLiteral("1.5"), QStringLiteral("###0.0#")), QStringLiteral("1.5"));
+    EXPECT_EQ(formatNumber(QStringLiteral("2.567"), QStringLiteral("###0.0#")), QStringLiteral("2.57"));
+    EXPECT_EQ(formatNumber(QStringLiteral("2.567"), QStringLiteral("##0.0#")), QStringLiteral("2.57"));
+    EXPECT_EQ(formatNumber(QStringLiteral("12345.1"), QStringLiteral("##0.0#")), QStringLiteral("12345.1"));
+    EXPECT_EQ(formatNumber(QStringLiteral(".5"), QStringLiteral("##0.0#")), QStringLiteral("0.5"));
+}
+
+TEST(FormatNumber, ChannelPatternsRoundHalfAwayFromZero)
+{
+    EXPECT_EQ(formatNumber(QStringLiteral("12.3"), QStringLiteral("##0.00")), QStringLiteral("12.30"));
+    EXPECT_EQ(formatNumber(QStringLiteral("-3"), QStringLiteral("##0.00")), QStringLiteral("-3.00"));
+    EXPECT_EQ(formatNumber(QStringLiteral("7"), QStringLiteral("##0.0")), QStringLiteral("7.0"));
+    EXPECT_EQ(formatNumber(QStringLiteral("2.675"), QStringLiteral("##0.00")), QStringLiteral("2.68"));
+    EXPECT_EQ(formatNumber(QStringLiteral("-2.25"), QStringLiteral("##0.0")), QStringLiteral("-2.3"));
+    EXPECT_EQ(formatNumber(QStringLiteral("-0.001"), QStringLiteral("##0.00")), QStringLiteral("0.00"));
+}
+
+TEST(FormatNumber, PassesTextsThatAreNotNumbers)
+{
+    EXPECT_EQ(formatNumber(QString(), QStringLiteral("##0.00")), QString());
+    EXPECT_EQ(formatNumber(QStringLiteral("abc"), QStringLiteral("###0.0#")), QStringLiteral("abc"));
+    EXPECT_EQ(formatNumber(QStringLiteral("1.2.3"), QStringLiteral("##0.00")), QStringLiteral("1.2.3"));
+}
+
+TEST(PlainNumber, WritesTheShortestDecimalForm)
+{
+    EXPECT_EQ(plainNumber(0), QStringLiteral("0"));
+    EXPECT_EQ(plainNumber(2.5), QStringLiteral("2.5"));
+    EXPECT_EQ(plainNumber(-40), QStringLiteral("-40"));
+    EXPECT_EQ(plainNumber(5000), QStringLiteral("5000"));
+    EXPECT_EQ(plainNumber(-3.25), QStringLiteral("-3.25"));
+}
