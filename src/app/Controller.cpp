@@ -42,6 +42,7 @@ bool Controller::Form_Load()
     m_sensorForm = std::make_unique<SensorForm>(m_state, *m_form);
     m_readings = std::make_unique<ReadingsPanel>(m_state, *m_form);
     // sensor register panels
+    // readings panels
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();
     connectTabs();

@@ -42,8 +42,12 @@ public:
     // Opens an existing database file for reading and writing. Never creates one:
     // a missing, unreadable or non-SQLite file throws.
     static std::unique_ptr<Database> open(const QString& path);
-    // Creates a new, empty database file (for the set-up tool and tests).
+    // Creates a new, empty database file (for the set-up tool and tests). An existing
+    // non-empty file is refused.
     static std::unique_ptr<Database> create(const QString& path);
+    // Opens an existing database file for reading only (checking a chosen file before a
+    // restore): nothing is written to it, not even a setting.
+    static std::unique_ptr<Database> openReadOnly(const QString& path);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -51,7 +55,8 @@ public:
     QString path() const { return m_path; }
     void exec(const QString& sql, const QVariantList& params = {});
     QVector<QVariantList> query(const QString& sql, const QVariantList& params = {});
-    // Cached prepared statement, reset and ready for binding.
+    // Cached prepared statement, reset and ready for binding. The cache is keyed by the SQL
+    // text: do not prepare the same text again while still stepping through it.
     Statement& prepare(const QString& sql);
     qint64 lastInsertRowid() const;
     int changes() const;
@@ -61,13 +66,18 @@ public:
     // The five tables every Rockvista database is supplied with.
     bool hasSuppliedTables();
 
+    // Transactions nest: an inner begin() opens a savepoint, so that a procedure running in
+    // one transaction may call another that opens its own.
     void begin();
     void commit();
     void rollback();
+    bool inTransaction() const { return m_depth > 0; }
 
     // Column names and declared types of a table, in table order.
     struct Column { QString name; QString declaredType; bool numeric; };
     QVector<Column> columns(const QString& table);
+    // Whether a declared column type holds numbers (INT, REAL, FLOA, DOUB, NUM, DEC, BOOL).
+    static bool isNumericType(const QString& declaredType);
 
     sqlite3* handle() const { return m_db; }
     [[noreturn]] void fail(int rc) const;
@@ -76,7 +86,9 @@ public:
 
 private:
     Database(sqlite3* db, const QString& path);
+    static std::unique_ptr<Database> connect(const QString& path, int flags, bool configure);
     sqlite3* m_db;
+    int m_depth = 0;
     QString m_path;
     std::unordered_map<std::string, std::unique_ptr<Statement>> m_cache;
     std::unordered_map<std::string, QVector<Column>> m_columnCache;

@@ -11,5 +11,8 @@ void ReadingsPanel::enterTab() {}
 void ReadingsPanel::leaveTab() {}
 bool ReadingsPanel::ReadingValid() { return true; }
 void ReadingsPanel::SaveReadings() {}
+void ReadingsPanel::OpenSensorData() {}
+void ReadingsPanel::fillreadings() {}
+void ReadingsPanel::showPosition() {}
 
 } // namespace rv

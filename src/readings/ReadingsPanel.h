@@ -21,6 +21,11 @@ public:
     bool ReadingValid();
     void SaveReadings();
 
+    // Shared with the deletion and datasheet windows.
+    void OpenSensorData();
+    void fillreadings();
+    void showPosition(); // "3 of 17" into txtRcount ("0 of 0" for an empty table)
+
 private:
     AppState& m_state;
     FrmRockvista& m_form;
