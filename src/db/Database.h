@@ -78,6 +78,8 @@ public:
     QVector<Column> columns(const QString& table);
     // Whether a declared column type holds numbers (INT, REAL, FLOA, DOUB, NUM, DEC, BOOL).
     static bool isNumericType(const QString& declaredType);
+    // Whether a QVariant type id holds a number (integers of any width, double, float).
+    static bool isNumberType(int metaTypeId);
 
     sqlite3* handle() const { return m_db; }
     [[noreturn]] void fail(int rc) const;

@@ -83,12 +83,20 @@ private:
     int currentRow() const; // index into all rows, -1 when none
     void requireRow() const;
     QVariant convertForField(int index, const QVariant& value) const;
+    void discardEdit();
+    void requireWritable() const;
+    int requireField(const QString& name) const;
+    int viewIndexOfRow(int row) const;
 
     Database& m_db;
     QString m_sql;
     QVariantList m_params;
     QString m_table;
+    QString m_selectSql;            // m_sql with the rowid column in front
+    bool m_readOnly = false;        // no rowid to write back by
     QVector<Database::Column> m_fields;
+    QVector<QString> m_origins;     // table column behind each field; empty for expressions
+    QHash<QString, int> m_exactIndex; // field name -> index, exact spelling
     QVector<QVariant> m_values;     // rows * fields, flat
     QVector<qint64> m_rowids;       // per row
     QVector<bool> m_deleted;        // per row

@@ -1,0 +1,430 @@
+#include "db/Database.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+
+[[noreturn]] void throwSqlite(sqlite3* db, int rc)
+{
+    const int code = db ? sqlite3_extended_errcode(db) : rc;
+    // The connection's last error can be stale when rc came from elsewhere.
+    const bool matches = db && (code & 0xff) == (rc & 0xff);
+    const QString message = QString::fromUtf8(matches ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    throw RvError(matches ? code : rc, message);
+}
+
+void check(sqlite3* db, int rc)
+{
+    if (rc != SQLITE_OK)
+        throwSqlite(db, rc);
+}
+
+// An SQLite database file starts with this header; anything else is refused before
+// SQLite gets the chance to look for (and roll back) a journal beside it.
+bool hasSqliteHeader(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const char kHeader[] = "SQLite format 3";
+    return file.read(sizeof kHeader) == QByteArray(kHeader, sizeof kHeader);
+}
+
+} // namespace
+
+// --- Statement ---
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+void Statement::reset()
+{
+    sqlite3_reset(m_stmt); // its return code repeats the last step's error, already reported
+    sqlite3_clear_bindings(m_stmt);
+}
+
+void Statement::bind(int index, const QVariant& value)
+{
+    int rc;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(m_stmt, index);
+    } else {
+        const int type = value.typeId();
+        switch (type) {
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(m_stmt, index, value.toBool() ? 1 : 0);
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            rc = sqlite3_bind_blob64(m_stmt, index, bytes.constData(), static_cast<sqlite3_uint64>(bytes.size()),
+                                     SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            if (Database::isNumberType(type)) {
+                rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+                break;
+            }
+            QString text;
+            if (value.typeId() == QMetaType::QDateTime)
+                text = value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            else if (value.typeId() == QMetaType::QDate)
+                text = value.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+            else
+                text = value.toString();
+            const QByteArray utf8 = text.toUtf8();
+            rc = sqlite3_bind_text64(m_stmt, index, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()),
+                                     SQLITE_TRANSIENT, SQLITE_UTF8);
+            break;
+        }
+        }
+    }
+    check(m_db, rc);
+}
+
+void Statement::bindAll(const QVariantList& values)
+{
+    for (int i = 0; i < values.size(); ++i)
+        bind(i + 1, values[i]);
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    throwSqlite(m_db, rc);
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(m_stmt);
+}
+
+QString Statement::columnName(int col) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, col));
+}
+
+QVariant Statement::column(int col) const
+{
+    switch (sqlite3_column_type(m_stmt, col)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qint64>(sqlite3_column_int64(m_stmt, col)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, col));
+    case SQLITE_TEXT: {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, col)));
+    }
+    case SQLITE_BLOB: {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, col));
+        return QVariant(QByteArray(data, sqlite3_column_bytes(m_stmt, col)));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+// --- Database ---
+
+Database::Database(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
+
+Database::~Database()
+{
+    m_cache.clear(); // statements are finalized before the connection closes
+    if (m_depth > 0)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(m_db);
+}
+
+std::unique_ptr<Database> Database::connect(const QString& path, int flags, bool configure)
+{
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString message = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(rc));
+        const int code = handle ? sqlite3_extended_errcode(handle) : rc;
+        sqlite3_close(handle);
+        throw RvError(code, message);
+    }
+    std::unique_ptr<Database> db(new Database(handle, path));
+    sqlite3_extended_result_codes(handle, 1);
+    // Reads the schema: fails on a file that is not a database, before anything is written.
+    db->query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (configure) {
+        if (sqlite3_db_readonly(handle, "main") == 1)
+            throw RvError(SQLITE_READONLY, QStringLiteral("attempt to write a readonly database"));
+        db->query(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        db->exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    }
+    check(handle, sqlite3_busy_timeout(handle, 5000));
+    return db;
+}
+
+namespace {
+
+void requireSqliteFile(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        throw RvError(SQLITE_CANTOPEN, QStringLiteral("unable to open database file"));
+    if (!hasSqliteHeader(path))
+        throw RvError(SQLITE_NOTADB, QStringLiteral("file is not a database"));
+}
+
+} // namespace
+
+std::unique_ptr<Database> Database::open(const QString& path)
+{
+    requireSqliteFile(path);
+    return connect(path, SQLITE_OPEN_READWRITE, true);
+}
+
+std::unique_ptr<Database> Database::openReadOnly(const QString& path)
+{
+    requireSqliteFile(path);
+    return connect(path, SQLITE_OPEN_READONLY, false);
+}
+
+std::unique_ptr<Database> Database::create(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || info.size() > 0))
+        throw RvError(SQLITE_CANTOPEN, QStringLiteral("file already exists: ") + path);
+    return connect(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, true);
+}
+
+void Database::fail(int rc) const
+{
+    throwSqlite(m_db, rc);
+}
+
+Statement& Database::prepare(const QString& sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    const std::string key(utf8.constData(), static_cast<size_t>(utf8.size()));
+    auto it = m_cache.find(key);
+    if (it != m_cache.end()) {
+        it->second->reset();
+        return *it->second;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v3(m_db, utf8.constData(), utf8.size(), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        fail(rc);
+    }
+    if (!stmt) // only blanks or a comment
+        throw RvError(SQLITE_MISUSE, QStringLiteral("empty SQL statement"));
+    if (tail && QByteArray(tail).trimmed().size() > 0 && QByteArray(tail).trimmed() != ";") {
+        sqlite3_finalize(stmt);
+        throw RvError(SQLITE_MISUSE, QStringLiteral("only one SQL statement at a time: ") + sql);
+    }
+    auto& slot = m_cache[key];
+    slot = std::make_unique<Statement>(m_db, stmt);
+    return *slot;
+}
+
+void Database::exec(const QString& sql, const QVariantList& params)
+{
+    Statement& st = prepare(sql);
+    st.bindAll(params);
+    try {
+        while (st.step()) {
+        }
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+    st.reset();
+    // A changed schema makes the column lists stale.
+    if (sqlite3_stmt_readonly(st.handle()) == 0 && !sql.trimmed().startsWith(QLatin1String("INSERT"), Qt::CaseInsensitive)
+        && !sql.trimmed().startsWith(QLatin1String("UPDATE"), Qt::CaseInsensitive)
+        && !sql.trimmed().startsWith(QLatin1String("DELETE"), Qt::CaseInsensitive))
+        m_columnCache.clear();
+}
+
+QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)
+{
+    Statement& st = prepare(sql);
+    st.bindAll(params);
+    QVector<QVariantList> rows;
+    try {
+        const int n = st.columnCount();
+        while (st.step()) {
+            QVariantList row;
+            row.reserve(n);
+            for (int c = 0; c < n; ++c)
+                row.append(st.column(c));
+            rows.append(row);
+        }
+    } catch (...) {
+        st.reset();
+        throw;
+    }
+    st.reset();
+    return rows;
+}
+
+qint64 Database::lastInsertRowid() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int Database::changes() const
+{
+    return sqlite3_changes(m_db);
+}
+
+QStringList Database::tableNames()
+{
+    QStringList names;
+    const auto rows = query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name COLLATE NOCASE"));
+    for (const QVariantList& row : rows)
+        names.append(row[0].toString());
+    return names;
+}
+
+bool Database::tableExists(const QString& name)
+{
+    // Table names are matched without regard to case, as SQLite itself does.
+    return !query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"), {name})
+                .isEmpty();
+}
+
+bool Database::hasSuppliedTables()
+{
+    for (const char* name : {"Configuration", "Prefs", "Sensors", "NetworkConfig", "sensordata"}) {
+        if (!tableExists(QString::fromLatin1(name)))
+            return false;
+    }
+    return true;
+}
+
+void Database::begin()
+{
+    if (m_depth == 0)
+        exec(QStringLiteral("BEGIN IMMEDIATE"));
+    else
+        exec(QStringLiteral("SAVEPOINT rv_%1").arg(m_depth));
+    ++m_depth;
+}
+
+void Database::commit()
+{
+    if (m_depth == 0)
+        throw RvError(SQLITE_ERROR, QStringLiteral("cannot commit - no transaction is active"));
+    if (m_depth == 1)
+        exec(QStringLiteral("COMMIT"));
+    else
+        exec(QStringLiteral("RELEASE rv_%1").arg(m_depth - 1));
+    --m_depth;
+}
+
+void Database::rollback()
+{
+    if (m_depth == 0)
+        throw RvError(SQLITE_ERROR, QStringLiteral("cannot rollback - no transaction is active"));
+    --m_depth;
+    if (sqlite3_get_autocommit(m_db)) {
+        // SQLite rolled the whole transaction back itself after a severe error.
+        m_depth = 0;
+        return;
+    }
+    if (m_depth == 0) {
+        exec(QStringLiteral("ROLLBACK"));
+    } else {
+        exec(QStringLiteral("ROLLBACK TO rv_%1").arg(m_depth));
+        exec(QStringLiteral("RELEASE rv_%1").arg(m_depth));
+    }
+}
+
+bool Database::isNumericType(const QString& declaredType)
+{
+    const QString t = declaredType.toUpper();
+    for (const char* part : {"INT", "REAL", "FLOA", "DOUB", "NUM", "DEC", "BOOL"}) {
+        if (t.contains(QLatin1String(part)))
+            return true;
+    }
+    return false;
+}
+
+bool Database::isNumberType(int metaTypeId)
+{
+    switch (metaTypeId) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+QVector<Database::Column> Database::columns(const QString& table)
+{
+    const QByteArray utf8 = table.toUtf8();
+    const std::string key(utf8.constData(), static_cast<size_t>(utf8.size()));
+    auto it = m_columnCache.find(key);
+    if (it != m_columnCache.end())
+        return it->second;
+    QVector<Column> cols;
+    for (const QVariantList& row : query(QStringLiteral("PRAGMA table_info(") + quoteId(table) + QLatin1Char(')'))) {
+        const QString type = row[2].toString();
+        cols.append(Column{row[1].toString(), type, isNumericType(type)});
+    }
+    if (!cols.isEmpty())
+        m_columnCache[key] = cols;
+    return cols;
+}
+
+QString Database::quoteId(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// --- Transaction ---
+
+Transaction::~Transaction()
+{
+    if (m_done)
+        return;
+    try {
+        m_db.rollback();
+    } catch (const std::exception&) {
+        // Leaving by an error already; the original error is the one to report.
+    }
+}
+
+void Transaction::commit()
+{
+    m_db.commit();
+    m_done = true;
+}
+
+} // namespace rv

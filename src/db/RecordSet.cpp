@@ -1,0 +1,611 @@
+#include "db/RecordSet.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+
+const QString kBookmarkColumn = QStringLiteral("rv_bookmark_");
+
+RvError notUpdatable()
+{
+    return RvError(3251, QStringLiteral("Current Recordset does not support updating. This may be a limitation "
+                                        "of the provider, or of the selected locktype."));
+}
+
+RvError rowNotFound()
+{
+    return RvError(-2147217864, QStringLiteral("Row cannot be located for updating. Some values may have been "
+                                               "changed since it was last read."));
+}
+
+// A whole text as a number, "." as the decimal point, blanks around it allowed.
+bool parseNumber(const QString& text, double& number)
+{
+    bool ok = false;
+    number = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(number);
+}
+
+QString numberText(double d)
+{
+    if (d == std::floor(d) && std::fabs(d) < 1e15)
+        return QString::number(static_cast<qint64>(d));
+    return QString::number(d, 'g', QLocale::FloatingPointShortest);
+}
+
+QString textOf(const QVariant& v)
+{
+    if (v.isNull())
+        return QString();
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return v.toString();
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return numberText(v.toDouble());
+    case QMetaType::Bool:
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case QMetaType::QDateTime:
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+    default:
+        return v.toString();
+    }
+}
+
+// The number as the column stores it: integer affinity keeps whole numbers as integers.
+QVariant storedNumber(double d, const QString& declaredType)
+{
+    const QString t = declaredType.toUpper();
+    const bool real = t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA"))
+                      || t.contains(QLatin1String("DOUB"));
+    if (!real && d == std::floor(d) && std::fabs(d) < 9.0e15)
+        return QVariant(static_cast<qint64>(d));
+    return QVariant(d);
+}
+
+const QString* stringIn(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QString ? static_cast<const QString*>(v.constData()) : nullptr;
+}
+
+bool numberIn(const QVariant& v, double& number)
+{
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        number = static_cast<double>(*static_cast<const qint64*>(v.constData()));
+        return true;
+    case QMetaType::Double:
+        number = *static_cast<const double*>(v.constData());
+        return true;
+    default:
+        if (Database::isNumberType(v.typeId())) {
+            number = v.toDouble();
+            return true;
+        }
+        return false;
+    }
+}
+
+} // namespace
+
+RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& params)
+    : m_db(db), m_sql(sql), m_params(params)
+{
+    // The rowid rides along as a hidden first column: it is the bookmark and the key of writes.
+    static const QRegularExpression leadingSelect(QStringLiteral("^\\s*SELECT\\s+(?!DISTINCT\\b)"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = leadingSelect.match(sql);
+    if (m.hasMatch())
+        m_selectSql = sql.left(m.capturedEnd()) + QStringLiteral("rowid AS ") + kBookmarkColumn
+                      + QStringLiteral(", ") + sql.mid(m.capturedEnd());
+    load();
+    rebuildView();
+    m_pos = 0;
+}
+
+void RecordSet::load()
+{
+    Statement* st = nullptr;
+    bool readOnly = m_selectSql.isEmpty();
+    if (!readOnly) {
+        try {
+            st = &m_db.prepare(m_selectSql);
+        } catch (const RvError&) {
+            readOnly = true; // a join or a compound query: readable, not writable
+        }
+    }
+    if (readOnly)
+        st = &m_db.prepare(m_sql);
+    st->bindAll(m_params);
+
+    sqlite3_stmt* h = st->handle();
+    const int offset = readOnly ? 0 : 1;
+    const int n = st->columnCount() - offset;
+    QVector<Database::Column> fields;
+    QVector<QString> origins;
+    QString table;
+    for (int c = 0; c < n; ++c) {
+        const char* decl = sqlite3_column_decltype(h, c + offset);
+        const QString type = decl ? QString::fromUtf8(decl) : QString();
+        fields.append(Database::Column{st->columnName(c + offset), type, Database::isNumericType(type)});
+        const char* origin = sqlite3_column_origin_name(h, c + offset);
+        origins.append(origin ? QString::fromUtf8(origin) : QString());
+        if (table.isEmpty()) {
+            if (const char* t = sqlite3_column_table_name(h, c + offset))
+                table = QString::fromUtf8(t);
+        }
+    }
+    if (table.isEmpty()) {
+        static const QRegularExpression from(QStringLiteral("\\bFROM\\s+(`[^`]+`|\"[^\"]+\"|\\[[^\\]]+\\]|\\w+)"),
+                                             QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch m = from.match(m_sql);
+        if (m.hasMatch()) {
+            table = m.captured(1);
+            if (table.startsWith(QLatin1Char('`')) || table.startsWith(QLatin1Char('"'))
+                || table.startsWith(QLatin1Char('[')))
+                table = table.mid(1, table.size() - 2);
+        }
+    }
+
+    QVector<QVariant> values;
+    QVector<qint64> rowids;
+    try {
+        while (st->step()) {
+            rowids.append(readOnly ? rowids.size() + 1 : sqlite3_column_int64(h, 0));
+            for (int c = 0; c < n; ++c)
+                values.append(st->column(c + offset));
+        }
+    } catch (...) {
+        st->reset();
+        throw;
+    }
+    st->reset();
+
+    m_readOnly = readOnly;
+    m_table = table;
+    m_fields = std::move(fields);
+    m_origins = std::move(origins);
+    m_values = std::move(values);
+    m_rowids = std::move(rowids);
+    m_deleted = QVector<bool>(m_rowids.size(), false);
+    m_byRowid.clear();
+    m_exactIndex.clear();
+    for (int i = m_fields.size() - 1; i >= 0; --i)
+        m_exactIndex.insert(m_fields[i].name, i);
+}
+
+void RecordSet::requery()
+{
+    discardEdit();
+    load();
+    rebuildView();
+    m_pos = 0;
+    m_onDeleted = false;
+}
+
+void RecordSet::rebuildView()
+{
+    m_view.clear();
+    m_view.reserve(m_rowids.size());
+    for (int row = 0; row < m_rowids.size(); ++row) {
+        if (!m_deleted[row] && (!m_filter || m_filter(*this, row)))
+            m_view.append(row);
+    }
+}
+
+int RecordSet::recordCount() const
+{
+    return m_view.size();
+}
+
+bool RecordSet::bof() const
+{
+    if (m_adding || m_onDeleted)
+        return false;
+    return m_view.isEmpty() || m_pos < 0;
+}
+
+bool RecordSet::eof() const
+{
+    if (m_adding || m_onDeleted)
+        return false;
+    return m_view.isEmpty() || m_pos >= m_view.size();
+}
+
+int RecordSet::absolutePosition() const
+{
+    if (m_pos < 0)
+        return kPosBOF;
+    if (m_pos >= m_view.size())
+        return kPosEOF;
+    return m_pos + 1;
+}
+
+void RecordSet::setAbsolutePosition(int position)
+{
+    if (position < 1 || position > m_view.size())
+        throw noCurrentRecord();
+    discardEdit();
+    m_onDeleted = false;
+    m_pos = position - 1;
+}
+
+void RecordSet::moveFirst()
+{
+    discardEdit();
+    m_onDeleted = false;
+    m_pos = 0;
+}
+
+void RecordSet::moveLast()
+{
+    discardEdit();
+    m_onDeleted = false;
+    m_pos = m_view.isEmpty() ? 0 : m_view.size() - 1;
+}
+
+void RecordSet::moveNext()
+{
+    discardEdit();
+    if (m_onDeleted) {
+        // The row that followed the deleted one already sits at this position.
+        m_onDeleted = false;
+        return;
+    }
+    if (eof())
+        throw noCurrentRecord();
+    ++m_pos;
+}
+
+void RecordSet::movePrevious()
+{
+    discardEdit();
+    if (m_onDeleted) {
+        m_onDeleted = false;
+        m_pos = std::max(m_pos - 1, -1);
+        return;
+    }
+    if (bof())
+        throw noCurrentRecord();
+    --m_pos;
+}
+
+bool RecordSet::find(const QString& field, const QVariant& value)
+{
+    const int col = requireField(field);
+    discardEdit();
+    const int start = std::max(m_pos, 0);
+    m_onDeleted = false;
+    const int n = m_fields.size();
+
+    double number = 0;
+    bool valueIsNumber = false;
+    QString text;
+    if (value.typeId() == QMetaType::Bool) {
+        valueIsNumber = true;
+        number = value.toBool() ? 1 : 0;
+    } else if (numberIn(value, number)) {
+        valueIsNumber = true;
+    } else {
+        text = textOf(value);
+    }
+    double textNumber = 0;
+    const bool textIsNumber = !valueIsNumber && parseNumber(text, textNumber);
+
+    if (!value.isNull()) {
+        for (int i = start; i < m_view.size(); ++i) {
+            const QVariant& cell = m_values[static_cast<size_t>(m_view[i]) * n + col];
+            bool match = false;
+            double cellNumber;
+            if (const QString* s = stringIn(cell)) {
+                if (valueIsNumber) {
+                    double d;
+                    match = parseNumber(*s, d) && d == number;
+                } else {
+                    match = s->size() == text.size() && s->compare(text, Qt::CaseInsensitive) == 0;
+                }
+            } else if (numberIn(cell, cellNumber)) {
+                match = valueIsNumber ? cellNumber == number : (textIsNumber && cellNumber == textNumber);
+            }
+            if (match) {
+                m_pos = i;
+                return true;
+            }
+        }
+    }
+    m_pos = m_view.size();
+    return false;
+}
+
+int RecordSet::fieldIndex(const QString& name) const
+{
+    const auto it = m_exactIndex.constFind(name);
+    if (it != m_exactIndex.constEnd())
+        return it.value();
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int RecordSet::requireField(const QString& name) const
+{
+    const int index = fieldIndex(name);
+    if (index < 0)
+        throw RvError(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                           "name or ordinal."));
+    return index;
+}
+
+int RecordSet::currentRow() const
+{
+    if (m_onDeleted || m_pos < 0 || m_pos >= m_view.size())
+        return -1;
+    return m_view[m_pos];
+}
+
+void RecordSet::requireRow() const
+{
+    if (!m_adding && currentRow() < 0)
+        throw noCurrentRecord();
+}
+
+QVariant RecordSet::value(const QString& field) const
+{
+    return value(requireField(field));
+}
+
+QVariant RecordSet::value(int index) const
+{
+    requireRow();
+    if (index < 0 || index >= m_fields.size())
+        throw RvError(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                           "name or ordinal."));
+    if (m_editing && (m_adding || m_dirty[index]))
+        return m_edit[index];
+    return m_values[static_cast<size_t>(currentRow()) * m_fields.size() + index];
+}
+
+QString RecordSet::text(const QString& field) const
+{
+    return textOf(value(field));
+}
+
+QString RecordSet::text(int index) const
+{
+    return textOf(value(index));
+}
+
+QVariant RecordSet::valueAt(int row, int index) const
+{
+    return m_values[static_cast<size_t>(m_view[row]) * m_fields.size() + index];
+}
+
+QVariant RecordSet::convertForField(int index, const QVariant& value) const
+{
+    if (value.isNull())
+        return QVariant();
+    const Database::Column& field = m_fields[index];
+    if (!field.numeric)
+        return QVariant(textOf(value));
+    const int type = value.typeId();
+    if (type == QMetaType::Bool)
+        return QVariant(static_cast<qint64>(value.toBool() ? 1 : 0));
+    if (type == QMetaType::Double || type == QMetaType::Float) {
+        const double d = value.toDouble();
+        if (!std::isfinite(d))
+            throw typeMismatch();
+        return storedNumber(d, field.declaredType);
+    }
+    if (Database::isNumberType(type)) {
+        const QVariant whole(value.toLongLong());
+        return field.declaredType.contains(QLatin1String("INT"), Qt::CaseInsensitive) ? whole
+                                                                                       : storedNumber(value.toDouble(), field.declaredType);
+    }
+    if (type == QMetaType::QString) {
+        const QString text = value.toString().trimmed();
+        if (text.isEmpty())
+            return QVariant();
+        bool ok = false;
+        const qint64 whole = text.toLongLong(&ok);
+        if (ok && field.declaredType.contains(QLatin1String("INT"), Qt::CaseInsensitive))
+            return QVariant(whole);
+        double d;
+        if (!parseNumber(text, d))
+            throw typeMismatch();
+        return storedNumber(d, field.declaredType);
+    }
+    throw typeMismatch();
+}
+
+void RecordSet::setValue(const QString& field, const QVariant& value)
+{
+    setValue(requireField(field), value);
+}
+
+void RecordSet::setValue(int index, const QVariant& value)
+{
+    requireRow();
+    requireWritable();
+    if (index < 0 || index >= m_fields.size())
+        throw RvError(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
+                                           "name or ordinal."));
+    if (m_origins[index].isEmpty())
+        throw notUpdatable();
+    const QVariant stored = convertForField(index, value);
+    if (!m_editing) {
+        m_edit = QVector<QVariant>(m_fields.size());
+        m_dirty = QVector<bool>(m_fields.size(), false);
+        m_editing = true;
+    }
+    m_edit[index] = stored;
+    m_dirty[index] = true;
+}
+
+void RecordSet::requireWritable() const
+{
+    if (m_readOnly || m_table.isEmpty())
+        throw notUpdatable();
+}
+
+void RecordSet::addNew()
+{
+    requireWritable();
+    discardEdit();
+    m_edit = QVector<QVariant>(m_fields.size());
+    m_dirty = QVector<bool>(m_fields.size(), false);
+    m_editing = true;
+    m_adding = true;
+}
+
+void RecordSet::update()
+{
+    if (!m_editing)
+        return;
+    requireWritable();
+    const int n = m_fields.size();
+    QStringList columns;
+    QVariantList params;
+    for (int i = 0; i < n; ++i) {
+        if (m_dirty[i]) {
+            columns.append(Database::quoteId(m_origins[i]));
+            params.append(m_edit[i]);
+        }
+    }
+    const QString table = Database::quoteId(m_table);
+
+    if (m_adding) {
+        if (columns.isEmpty()) {
+            m_db.exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES"));
+        } else {
+            QStringList marks;
+            for (int i = 0; i < columns.size(); ++i)
+                marks.append(QStringLiteral("?"));
+            m_db.exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
+                          + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                      params);
+        }
+        const qint64 rowid = m_db.lastInsertRowid();
+        // Read the row back: the table's defaults fill the fields that were not set.
+        QStringList select;
+        for (int i = 0; i < n; ++i)
+            select.append(m_origins[i].isEmpty() ? QStringLiteral("NULL") : Database::quoteId(m_origins[i]));
+        const auto rows = m_db.query(QStringLiteral("SELECT ") + select.join(QStringLiteral(", "))
+                                         + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE rowid = ?"),
+                                     {rowid});
+        const int row = m_rowids.size();
+        for (int i = 0; i < n; ++i)
+            m_values.append(rows.isEmpty() ? m_edit[i] : rows.first()[i]);
+        m_rowids.append(rowid);
+        m_deleted.append(false);
+        if (!m_byRowid.isEmpty())
+            m_byRowid.insert(rowid, row);
+        m_view.append(row); // shown until requery, even where the filter would hide it
+        m_pos = m_view.size() - 1;
+        m_onDeleted = false;
+    } else {
+        const int row = currentRow();
+        if (row < 0)
+            throw noCurrentRecord();
+        if (!columns.isEmpty()) {
+            params.append(m_rowids[row]);
+            m_db.exec(QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ")
+                          + columns.join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?"),
+                      params);
+            if (m_db.changes() == 0)
+                throw rowNotFound();
+            for (int i = 0; i < n; ++i) {
+                if (m_dirty[i])
+                    m_values[static_cast<size_t>(row) * n + i] = m_edit[i];
+            }
+        }
+    }
+    discardEdit();
+}
+
+void RecordSet::cancelUpdate()
+{
+    discardEdit();
+}
+
+void RecordSet::discardEdit()
+{
+    m_editing = false;
+    m_adding = false;
+    m_edit.clear();
+    m_dirty.clear();
+}
+
+void RecordSet::deleteCurrent()
+{
+    if (m_adding) {
+        discardEdit();
+        return;
+    }
+    requireRow();
+    requireWritable();
+    discardEdit();
+    const int row = currentRow();
+    m_db.exec(QStringLiteral("DELETE FROM ") + Database::quoteId(m_table) + QStringLiteral(" WHERE rowid = ?"),
+              {m_rowids[row]});
+    m_deleted[row] = true;
+    m_view.remove(m_pos);
+    m_onDeleted = true;
+}
+
+qint64 RecordSet::bookmark() const
+{
+    if (m_adding)
+        throw noCurrentRecord();
+    requireRow();
+    return m_rowids[currentRow()];
+}
+
+int RecordSet::viewIndexOfRow(int row) const
+{
+    // The view holds row indices in ascending order.
+    const auto it = std::lower_bound(m_view.begin(), m_view.end(), row);
+    return (it != m_view.end() && *it == row) ? static_cast<int>(it - m_view.begin()) : -1;
+}
+
+void RecordSet::setBookmark(qint64 bookmark)
+{
+    if (m_byRowid.isEmpty()) {
+        m_byRowid.reserve(m_rowids.size());
+        for (int row = 0; row < m_rowids.size(); ++row)
+            m_byRowid.insert(m_rowids[row], row);
+    }
+    const auto it = m_byRowid.constFind(bookmark);
+    const int index = it == m_byRowid.constEnd() ? -1 : viewIndexOfRow(it.value());
+    if (index < 0)
+        throw noCurrentRecord();
+    discardEdit();
+    m_onDeleted = false;
+    m_pos = index;
+}
+
+void RecordSet::setFilter(Predicate predicate)
+{
+    discardEdit();
+    m_filter = std::move(predicate);
+    rebuildView();
+    m_pos = 0;
+    m_onDeleted = false;
+}
+
+void RecordSet::clearFilter()
+{
+    setFilter(Predicate());
+}
+
+} // namespace rv

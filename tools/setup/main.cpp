@@ -1,0 +1,99 @@
+// rockvista-setup: creates the data folder and the supplied database in it.
+#include "core/Paths.h"
+#include "db/Schema.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+void printLine(FILE* stream, const QString& text)
+{
+    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+}
+
+int usage()
+{
+    printLine(stderr, QStringLiteral("usage: rockvista-setup [--data-dir DIR] [--mine-id TEXT] [--demo] [--if-missing]"));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+
+    QString mineId = QLatin1String("");
+    bool demo = false;
+    bool ifMissing = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--data-dir") && i + 1 < args.size()) {
+            ++i; // read by dataDirFromArguments
+        } else if (a == QLatin1String("--mine-id") && i + 1 < args.size()) {
+            mineId = args[++i];
+        } else if (a == QLatin1String("--demo")) {
+            demo = true;
+        } else if (a == QLatin1String("--if-missing")) {
+            ifMissing = true;
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            usage();
+            return 0;
+        } else {
+            printLine(stderr, QStringLiteral("rockvista-setup: unknown argument ") + a);
+            return usage();
+        }
+    }
+
+    const QString dataDir = rv::dataDirFromArguments(args);
+    const QString dbPath = dataDir + QLatin1Char('/') + rv::kDatabaseFileName;
+    if (QFileInfo::exists(dbPath)) {
+        if (ifMissing)
+            return 0;
+        printLine(stderr, QStringLiteral("rockvista-setup: ") + QDir::toNativeSeparators(dbPath)
+                              + QStringLiteral(" already exists; it was left untouched."));
+        return 1;
+    }
+    if (!QDir().mkpath(dataDir)) {
+        printLine(stderr, QStringLiteral("rockvista-setup: cannot create the folder ") + QDir::toNativeSeparators(dataDir));
+        return 1;
+    }
+
+    try {
+        auto db = rv::Database::create(dbPath);
+        rv::createSuppliedDatabase(*db, mineId);
+        if (demo)
+            rv::addDemoData(*db);
+    } catch (const rv::RvError& e) {
+        // A half-made database would only be refused later.
+        QFile::remove(dbPath);
+        QFile::remove(dbPath + QStringLiteral("-journal"));
+        printLine(stderr, QStringLiteral("rockvista-setup: cannot create ") + QDir::toNativeSeparators(dbPath)
+                              + QStringLiteral(": ") + e.description + QStringLiteral(" (") + QString::number(e.number)
+                              + QLatin1Char(')'));
+        return 1;
+    }
+
+    printLine(stdout, QStringLiteral("Created ") + QDir::toNativeSeparators(dbPath));
+    printLine(stdout, QStringLiteral("  tables Configuration (type 75), Prefs (mine \"") + mineId
+                          + QStringLiteral("\"), Sensors, NetworkConfig, sensordata"));
+    if (demo) {
+        try {
+            auto db = rv::Database::open(dbPath);
+            for (const QVariantList& row : db->query(QStringLiteral("SELECT InstrumentID FROM Sensors ORDER BY InstrumentID"))) {
+                const QString id = row[0].toString();
+                const auto count = db->query(QStringLiteral("SELECT count(*) FROM ") + rv::Database::quoteId(id));
+                printLine(stdout, QStringLiteral("  demo sensor ") + id + QStringLiteral(" with ")
+                                      + count.first()[0].toString() + QStringLiteral(" readings"));
+            }
+        } catch (const rv::RvError&) {
+            // Only the summary is missing; the database stands.
+        }
+    }
+    return 0;
+}
