@@ -129,6 +129,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildIdentification();
+    void buildInstallation();
+    void buildReadings();
+    void buildCharts();
+    void buildUtilities();
 };
 
 } // namespace rv

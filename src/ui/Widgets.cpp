@@ -1,8 +1,13 @@
 #include "ui/Widgets.h"
 
+#include "ui/Layout.h"
+
+#include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTableView>
+#include <QVBoxLayout>
 
 namespace rv {
 
@@ -297,9 +302,9 @@ void draw(QPainter& p, Kind kind)
         break;
     case Kind::Dead:
         p.setPen(pen(kGrey.darker(140), 1.2));
-        p.setBrush(QColor(0xb4, 0xb4, 0xb4));
+        p.setBrush(QColor(0xc8, 0xc8, 0xc8));
         p.drawPath(heartPath());
-        cross(p, QRectF(9, 8, 14, 14), kDark, 3);
+        cross(p, QRectF(10, 8, 12, 12), QColor(0x20, 0x20, 0x20), 3.5);
         break;
     case Kind::MarkOn:
         checkBox(p, true);
@@ -325,5 +330,60 @@ QPixmap make(Kind kind, int size)
 }
 
 } // namespace pictures
+
+namespace layout {
+
+QWidget* imageCell(QWidget* parent, ImageButton*& button, const char* buttonName, pictures::Kind kind,
+                   ClickLabel*& caption, const char* captionName, const char* text)
+{
+    auto* cell = new QWidget(parent);
+    auto* v = new QVBoxLayout(cell);
+    v->setContentsMargins(2, 2, 2, 2);
+    v->setSpacing(2);
+    button = named(new ImageButton(pictures::make(kind), cell), buttonName);
+    caption = named(new ClickLabel(QString::fromUtf8(text), cell), captionName);
+    caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    v->addWidget(button, 0, Qt::AlignHCenter);
+    v->addWidget(caption, 0, Qt::AlignHCenter);
+    return cell;
+}
+
+QLabel* headerLabel(QWidget* parent)
+{
+    auto* label = named(new QLabel(parent), "lblHeader");
+    QFont f = label->font();
+    f.setBold(true);
+    f.setPointSizeF(f.pointSizeF() * 1.25);
+    label->setFont(f);
+    return label;
+}
+
+QTableView* gridView(QWidget* parent)
+{
+    auto* view = named(new QTableView(parent), "MSFlexGrid1");
+    view->verticalHeader()->hide();
+    view->verticalHeader()->setDefaultSectionSize(24);
+    view->setAlternatingRowColors(true);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setSelectionBehavior(QAbstractItemView::SelectItems);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    return view;
+}
+
+QLabel* pictureHolder(QWidget* parent, const char* name, pictures::Kind kind, int size)
+{
+    auto* label = named(new QLabel(parent), name);
+    label->setPixmap(pictures::make(kind, size));
+    label->hide();
+    return label;
+}
+
+void markHolders(QWidget* parent, QLabel*& on, QLabel*& off)
+{
+    on = pictureHolder(parent, "img_x_on", pictures::Kind::MarkOn, 16);
+    off = pictureHolder(parent, "img_x_off", pictures::Kind::MarkOff, 16);
+}
+
+} // namespace layout
 
 } // namespace rv

@@ -1,0 +1,33 @@
+#include "ui/FrmDatasheet.h"
+
+#include "ui/Layout.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace rv {
+
+using namespace layout;
+using pictures::Kind;
+
+FrmDatasheet::FrmDatasheet(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmDatasheet"));
+    setWindowTitle(QStringLiteral("Rockvista DataSheet"));
+    setModal(true);
+
+    auto* v = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    lblHeader = headerLabel(this);
+    top->addWidget(lblHeader, 1);
+    Image1 = named(new ImageButton(pictures::make(Kind::Spreadsheet), this), "Image1");
+    Image1->setToolTip(QStringLiteral("Export to spreadsheet"));
+    top->addWidget(Image1);
+    v->addLayout(top);
+    MSFlexGrid1 = gridView(this);
+    v->addWidget(MSFlexGrid1, 1);
+    markHolders(this, img_x_on, img_x_off);
+    resize(1180, 620);
+}
+
+} // namespace rv

@@ -1,0 +1,22 @@
+#pragma once
+// The datasheet window: every reading of the current sensor in an editable grid.
+#include "ui/Widgets.h"
+
+#include <QDialog>
+#include <QTableView>
+
+namespace rv {
+
+class FrmDatasheet : public QDialog {
+    Q_OBJECT
+public:
+    explicit FrmDatasheet(QWidget* parent = nullptr);
+
+    QLabel* lblHeader = nullptr;
+    QTableView* MSFlexGrid1 = nullptr;   // the model is set by the datasheet's handlers
+    ImageButton* Image1 = nullptr;       // export to a spreadsheet
+    QLabel* img_x_on = nullptr;          // hidden holders of the flag pictures
+    QLabel* img_x_off = nullptr;
+};
+
+} // namespace rv

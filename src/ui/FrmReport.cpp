@@ -1,0 +1,46 @@
+#include "ui/FrmReport.h"
+
+#include "ui/Layout.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace rv {
+
+using namespace layout;
+
+FrmReport::FrmReport(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmReport"));
+    setWindowTitle(QStringLiteral("Rockvista Reporting"));
+    setModal(true);
+
+    auto* v = new QVBoxLayout(this);
+    fraPlots = named(new QGroupBox(QStringLiteral("Plots:"), this), "fraPlots");
+    auto* pv = new QVBoxLayout(fraPlots);
+    lblSelect = named(new QLabel(QStringLiteral("Select the contents to include in the report:"), fraPlots),
+                      "lblSelect");
+    pv->addWidget(lblSelect);
+    auto box = [&](QCheckBox*& member, const char* name, const char* caption) {
+        member = named(new QCheckBox(QString::fromLatin1(caption), fraPlots), name);
+        pv->addWidget(member);
+    };
+    box(chkTemp, "chkTemp", "Load v Time");
+    box(chkRate, "chkRate", "Disp v Time");
+    box(chkSpatial, "chkSpatial", "Load v Length");
+    box(chkDvL, "chkDvL", "Disp v Length");
+    v->addWidget(fraPlots);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");
+    cmdOK->setDefault(true);
+    cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "cmdCancel");
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    v->addLayout(buttons);
+
+    connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+} // namespace rv
