@@ -1,0 +1,109 @@
+#include "DbFixture.h"
+
+#include <QFile>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST_F(DbTest, OpenRefusesWhatIsNotADatabaseAndLeavesItAlone)
+{
+    const QString text = dir.filePath("notes.mdb");
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("Standard Jet DB\nnot an SQLite file at all, but long enough to hold a header");
+    }
+    const QString empty = dir.filePath("empty.mdb");
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QByteArray before = readAll(text);
+
+    EXPECT_EQ(errorNumber([&] { rv::Database::open(text); }), 26);
+    EXPECT_EQ(readAll(text), before);
+    EXPECT_FALSE(QFile::exists(text + "-journal"));
+    EXPECT_EQ(errorNumber([&] { rv::Database::open(empty); }), 26);
+    EXPECT_EQ(QFile(empty).size(), 0);
+    EXPECT_EQ(errorNumber([&] { rv::Database::open(dir.filePath("missing.mdb")); }), 14);
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing.mdb")));
+    EXPECT_EQ(errorNumber([&] { rv::Database::create(text); }), 14);
+}
+
+TEST_F(DbTest, OpenedConnectionSeesTheSuppliedTables)
+{
+    db.reset();
+    auto opened = rv::Database::open(dir.filePath(rv::kDatabaseFileName));
+    EXPECT_TRUE(opened->hasSuppliedTables());
+    EXPECT_EQ(opened->query("PRAGMA journal_mode").first()[0].toString(), "delete");
+    EXPECT_EQ(opened->tableNames().join(','), "123475001,Configuration,NetworkConfig,Prefs,sensordata,Sensors");
+    EXPECT_TRUE(opened->tableExists("SENSORS"));
+    opened->exec("DROP TABLE Prefs");
+    EXPECT_FALSE(opened->hasSuppliedTables());
+}
+
+TEST_F(DbTest, ReadingTableKeepsTheTemplateColumnOrder)
+{
+    const auto tpl = db->columns("sensordata");
+    const auto made = db->columns(kId);
+    ASSERT_EQ(made.size(), 33);
+    for (int i = 0; i < tpl.size(); ++i) {
+        EXPECT_EQ(made[i].name, tpl[i].name);
+        EXPECT_EQ(made[i].declaredType, tpl[i].declaredType);
+    }
+    const QStringList firstTen{"DateTimeKey", "ReadingDate", "ReadingTime", "ChannelT", "Channel1",
+                               "Channel2",    "Channel3",    "Channel4",    "Channel5", "Channel6"};
+    for (int i = 0; i < firstTen.size(); ++i)
+        EXPECT_EQ(made[i].name, firstTen[i]);
+    EXPECT_TRUE(made[3].numeric);
+    EXPECT_FALSE(made[0].numeric);
+
+    // Dropped and made again (the overwrite of an existing table).
+    rv::dropReadingTable(*db, kId);
+    EXPECT_FALSE(db->tableExists(kId));
+    rv::createReadingTable(*db, kId);
+    EXPECT_EQ(db->columns(kId).size(), 33);
+    EXPECT_NE(errorNumber([&] { rv::createReadingTable(*db, kId); }), 0);
+}
+
+TEST_F(DbTest, SuppliedRowsAndIdentifierQuoting)
+{
+    rv::RecordSet types(*db, "SELECT * FROM Configuration ORDER BY SensorType");
+    ASSERT_TRUE(types.find("SensorType", "75"));
+    EXPECT_EQ(types.text("Model"), "g6STAY");
+    EXPECT_EQ(types.value("numchannels").toInt(), 6);
+    EXPECT_EQ(types.value("lowval").toDouble(), -5000.0);
+    rv::RecordSet prefs(*db, "SELECT Prefs.* FROM Prefs;");
+    EXPECT_EQ(prefs.recordCount(), 1);
+    EXPECT_EQ(prefs.text("MineID"), "Mine");
+
+    EXPECT_EQ(rv::Database::quoteId("a\"b"), "\"a\"\"b\"");
+    rv::createReadingTable(*db, "odd\"name");
+    EXPECT_TRUE(db->tableExists("odd\"name"));
+}
+
+TEST_F(DbTest, TransactionsNestAndRollBackWhenLeft)
+{
+    {
+        rv::Transaction outer(*db);
+        addReading(1);
+        {
+            rv::Transaction inner(*db);
+            addReading(2);
+        } // left without commit: only the inner work is undone
+        outer.commit();
+    }
+    EXPECT_EQ(db->query("SELECT count(*) FROM \"123475001\"").first()[0].toInt(), 1);
+    EXPECT_FALSE(db->inTransaction());
+    {
+        rv::Transaction tx(*db);
+        rv::deleteAllReadings(*db, kId);
+    }
+    EXPECT_EQ(db->query("SELECT count(*) FROM \"123475001\"").first()[0].toInt(), 1);
+    rv::deleteAllReadings(*db, kId);
+    EXPECT_EQ(db->query("SELECT count(*) FROM \"123475001\"").first()[0].toInt(), 0);
+}
