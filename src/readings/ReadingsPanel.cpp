@@ -1,18 +1,456 @@
 #include "readings/ReadingsPanel.h"
 
+#include "core/Tables.h"
+#include "readings/domain/ReadingKey.h"
 #include "ui/FrmRockvista.h"
+#include "ui/Hooks.h"
+
+#include <optional>
 
 namespace rv {
 
-ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(state), m_form(form) {}
+namespace {
+
+const QString kDuplicateCaption = QStringLiteral("Duplicate Reading");
+
+// Resets a flag when the scope ends, however it ends.
+struct FlagScope {
+    explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = false; }
+    bool& m_flag;
+};
+
+bool onReading(const RecordSet* rs)
+{
+    return rs && rs->recordCount() > 0 && !rs->bof() && !rs->eof();
+}
+
+} // namespace
+
+ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(state), m_form(form)
+{
+    FrmRockvista& f = m_form;
+    const auto both = [this](ImageButton* button, ClickLabel* caption, void (ReadingsPanel::*handler)()) {
+        connect(button, &ImageButton::clicked, this, handler);
+        connect(caption, &ClickLabel::clicked, this, handler);
+    };
+    both(f.imgFirst, f.Label61, &ReadingsPanel::imgFirst_Click);
+    both(f.imgPrevData, f.Label62, &ReadingsPanel::imgPrevData_Click);
+    both(f.imgNextData, f.Label60, &ReadingsPanel::imgNextData_Click);
+    both(f.imgLast, f.Label64, &ReadingsPanel::imgLast_Click);
+    both(f.imgAddReading, f.Label63, &ReadingsPanel::imgAddReading_Click);
+
+    for (int i = 1; i <= 6; ++i) {
+        QLineEdit* box = f.txtChannel[i];
+        onKeyPress(box, [this, i](QKeyEvent* e) { return txtChannel_KeyPress(i, keyAscii(e)); });
+        onLeave(box, [this, i, box] { return !box->isVisible() || txtChannel_Validate(i); });
+    }
+    onKeyPress(f.txtChannelT, [this](QKeyEvent* e) { return txtChannelT_KeyPress(keyAscii(e)); });
+    onLeave(f.txtChannelT, [this] { return !m_form.txtChannelT->isVisible() || txtChannelT_Validate(); });
+
+    // A date typed field by field is taken when it is complete, not at every keystroke.
+    f.dtpRdate->setKeyboardTracking(false);
+    f.dtpRtime->setKeyboardTracking(false);
+    connect(f.dtpRdate, &QDateEdit::dateChanged, this, [this] {
+        if (m_settingPickers)
+            return;
+        ShowFutureWarning();
+        CheckDateTime();
+    });
+    connect(f.dtpRtime, &QTimeEdit::timeChanged, this, [this] {
+        if (!m_settingPickers)
+            CheckDateTime();
+    });
+    onLeave(f.dtpRdate, [this] {
+        if (!m_settingPickers && !m_checking) {
+            ShowFutureWarning();
+            CheckDateTime();
+        }
+        return true;
+    });
+    onLeave(f.dtpRtime, [this] {
+        CheckDateTime();
+        return true;
+    });
+}
+
 ReadingsPanel::~ReadingsPanel() = default;
 
-void ReadingsPanel::enterTab() {}
-void ReadingsPanel::leaveTab() {}
-bool ReadingsPanel::ReadingValid() { return true; }
-void ReadingsPanel::SaveReadings() {}
-void ReadingsPanel::OpenSensorData() {}
-void ReadingsPanel::fillreadings() {}
-void ReadingsPanel::showPosition() {}
+QString ReadingsPanel::instrumentId() const
+{
+    return m_state.sensors->text(QStringLiteral("InstrumentID"));
+}
+
+ReadingBounds ReadingsPanel::bounds() const
+{
+    const RecordSet& type = *m_state.types;
+    const auto t = [&](const char* field) { return type.text(QString::fromLatin1(field)); };
+    return ReadingBounds::fromTexts(t("lowval"), t("highval"), t("templow"), t("temphigh"), t("TempChannel"),
+                                    t("NumChannels"));
+}
+
+void ReadingsPanel::showError(const QString& text)
+{
+    m_form.lblError->setText(text);
+    m_form.lblError->show();
+}
+
+void ReadingsPanel::setPickers(const QDate& date, const QTime& time)
+{
+    FlagScope scope(m_settingPickers);
+    if (date.isValid())
+        m_form.dtpRdate->setDate(date);
+    if (time.isValid())
+        m_form.dtpRtime->setTime(time);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Opening and showing
+
+void ReadingsPanel::OpenSensorData()
+{
+    m_state.readings.reset();
+    trap(m_state, " Module1_OpenSensorData", [&] {
+        const QString id = instrumentId();
+        if (!TableExists(m_state, id)) {
+            m_state.dialogs().message(QStringLiteral("The data table for Sensor ") + id
+                                      + QStringLiteral(" could not be found\nA new table will be created"));
+            AddDataTable(m_state);
+        }
+        auto rs = std::make_unique<RecordSet>(
+            *m_state.db, QStringLiteral("SELECT * FROM ") + Database::quoteId(id) + QStringLiteral(" ORDER BY FullDate"));
+        if (!rs->bof() && !rs->eof())
+            rs->moveFirst();
+        m_state.readings = std::move(rs);
+    });
+}
+
+void ReadingsPanel::clearTab()
+{
+    FrmRockvista& f = m_form;
+    f.txtReadingID->clear();
+    setPickers(m_state.clock().today(), QTime(12, 0, 0));
+    f.txtChannelT->clear();
+    for (int i = 1; i <= 6; ++i)
+        f.txtChannel[i]->clear();
+}
+
+void ReadingsPanel::fillreadings()
+{
+    trap(m_state, " Module1_fillreadings", [&] {
+        RecordSet* rs = m_state.readings.get();
+        if (!rs)
+            return;
+        FrmRockvista& f = m_form;
+        if (onReading(rs)) {
+            f.lblError->hide();
+            f.txtReadingID->setText(rs->text(QStringLiteral("DateTimeKey")));
+            QDate date = parseReadingDate(rs->text(QStringLiteral("ReadingDate")));
+            if (!date.isValid())
+                date = parseReadingDate(rs->text(QStringLiteral("FullDate")));
+            QTime time = parseReadingTime(rs->text(QStringLiteral("ReadingTime")));
+            if (!time.isValid())
+                time = parseReadingTime(rs->text(QStringLiteral("FullDate")).section(QLatin1Char(' '), 1));
+            if (!date.isValid() || !time.isValid())
+                throw typeMismatch();
+            setPickers(date, time);
+            f.txtChannelT->setText(rs->text(QStringLiteral("ChannelT")));
+            for (int i = 1; i <= 6; ++i)
+                f.txtChannel[i]->setText(rs->text(QStringLiteral("Channel") + QString::number(i)));
+            const QVariant plot = rs->value(QStringLiteral("Plottemporal"));
+            f.chkTemporal->setChecked(plot.isNull() || yesNoText(plot.toString()));
+            showPosition();
+            ShowFutureWarning();
+        } else if (rs->recordCount() > 0) {
+            clearTab();
+            m_state.dialogs().message(QStringLiteral("No readings found"), QStringLiteral("Cannot Move"),
+                                      Icon::Exclamation);
+        } else {
+            clearTab();
+            showError(QStringLiteral("0 Readings - Click the Add button to add a reading"));
+        }
+    });
+}
+
+void ReadingsPanel::showPosition()
+{
+    const RecordSet* rs = m_state.readings.get();
+    const int count = rs ? rs->recordCount() : 0;
+    const int position = onReading(rs) ? rs->absolutePosition() : 0;
+    m_form.txtRcount->setText(QString::number(position) + QStringLiteral(" of ") + QString::number(count));
+}
+
+void ReadingsPanel::enterTab()
+{
+    ignoreErrors([&] { OpenSensorData(); });
+    RecordSet* rs = m_state.readings.get();
+    if (!rs)
+        return;
+    if (rs->recordCount() > 0) {
+        ignoreErrors([&] {
+            if (m_state.readingBookmark == 0) {
+                rs->moveLast();
+                return;
+            }
+            try {
+                rs->setBookmark(m_state.readingBookmark);
+            } catch (const RvError&) {
+                rs->moveLast(); // the remembered reading is gone
+            }
+        });
+        ignoreErrors([&] { fillreadings(); });
+        ignoreErrors([&] { showPosition(); });
+    } else {
+        m_form.txtRcount->setText(QStringLiteral("0 of 0"));
+        ignoreErrors([&] { fillreadings(); });
+        m_state.readingBookmark = 0;
+    }
+}
+
+void ReadingsPanel::leaveTab()
+{
+    ignoreErrors([&] {
+        const RecordSet* rs = m_state.readings.get();
+        if (onReading(rs))
+            m_state.readingBookmark = rs->bookmark();
+    });
+    ignoreErrors([&] { SaveReadings(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Navigation
+
+void ReadingsPanel::navigate(Move move, const char* label)
+{
+    trap(m_state, label, [&] {
+        RecordSet* rs = m_state.readings.get();
+        if (!rs || rs->recordCount() == 0)
+            return;
+        if (!ReadingValid())
+            return;
+        SaveReadings();
+        const int position = rs->absolutePosition();
+        const int count = rs->recordCount();
+        const bool atStart = position == 1 || (move == Move::Previous && rs->bof());
+        const bool atEnd = position == count || (move == Move::Next && rs->eof());
+        if ((move == Move::First || move == Move::Previous) && atStart) {
+            m_state.dialogs().message(QStringLiteral("Start of readings"));
+            return;
+        }
+        if ((move == Move::Next || move == Move::Last) && atEnd) {
+            m_state.dialogs().message(QStringLiteral("End of readings"));
+            return;
+        }
+        switch (move) {
+        case Move::First: rs->moveFirst(); break;
+        case Move::Previous: rs->movePrevious(); break;
+        case Move::Next: rs->moveNext(); break;
+        case Move::Last: rs->moveLast(); break;
+        }
+        fillreadings();
+        showPosition();
+    });
+}
+
+void ReadingsPanel::imgFirst_Click() { navigate(Move::First, " imgFirst_Click"); }
+void ReadingsPanel::imgPrevData_Click() { navigate(Move::Previous, " imgPrevData_Click"); }
+void ReadingsPanel::imgNextData_Click() { navigate(Move::Next, " imgNextData_Click"); }
+void ReadingsPanel::imgLast_Click() { navigate(Move::Last, " imgLast_Click"); }
+
+// ---------------------------------------------------------------------------------------------
+// Entry and validation
+
+bool ReadingsPanel::txtChannel_KeyPress(int /*index*/, int key)
+{
+    // Keys without a character (arrows, Home, End) and control characters (shortcuts) are not
+    // typing; of the typed characters only those of a number pass.
+    return key < 32 || channelKeyAllowed(key);
+}
+
+bool ReadingsPanel::txtChannelT_KeyPress(int key)
+{
+    return txtChannel_KeyPress(0, key);
+}
+
+bool ReadingsPanel::showCheck(const QString& error)
+{
+    if (error.isEmpty()) {
+        m_form.lblError->hide();
+        return true;
+    }
+    showError(error);
+    return false;
+}
+
+bool ReadingsPanel::txtChannel_Validate(int index)
+{
+    std::optional<ReadingBounds> b;
+    ignoreErrors([&] { b = bounds(); });
+    return !b || showCheck(boxError(index, m_form.txtChannel[index]->text(), *b));
+}
+
+bool ReadingsPanel::txtChannelT_Validate()
+{
+    std::optional<ReadingBounds> b;
+    ignoreErrors([&] { b = bounds(); });
+    return !b || !b->tempChannel || showCheck(boxError(0, m_form.txtChannelT->text(), *b));
+}
+
+bool ReadingsPanel::ReadingValid()
+{
+    bool valid = false;
+    trap(m_state, " G_ReadingValid", [&] {
+        // The pickers always hold a date and a time, so the two null checks cannot fail here.
+        QStringList channels;
+        for (int i = 1; i <= 6; ++i)
+            channels << m_form.txtChannel[i]->text();
+        const QString error = readingError(m_form.txtChannelT->text(), channels, bounds());
+        if (!error.isEmpty()) {
+            showError(error);
+            return;
+        }
+        valid = true;
+    });
+    return valid;
+}
+
+void ReadingsPanel::SaveReadings()
+{
+    trap(m_state, " G_SaveReadings", [&] {
+        RecordSet* rs = m_state.readings.get();
+        if (!onReading(rs))
+            return;
+        FrmRockvista& f = m_form;
+        const QDate date = f.dtpRdate->date();
+        const QTime time = f.dtpRtime->time();
+        try {
+            rs->setValue(QStringLiteral("DateTimeKey"), readingKey(instrumentId(), date, time));
+            rs->setValue(QStringLiteral("FullDate"), readingMoment(date, time));
+            rs->setValue(QStringLiteral("ReadingDate"), readingDateText(date));
+            rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
+            rs->setValue(QStringLiteral("ChannelT"), temperatureValueText(f.txtChannelT->text()));
+            for (int i = 1; i <= 6; ++i)
+                rs->setValue(QStringLiteral("Channel") + QString::number(i), channelValueText(f.txtChannel[i]->text()));
+            rs->setValue(QStringLiteral("Plottemporal"), f.chkTemporal->isChecked());
+            rs->update();
+        } catch (...) {
+            rs->cancelUpdate(); // a half-made edit must not reach the table later
+            throw;
+        }
+    });
+}
+
+void ReadingsPanel::imgAddReading_Click()
+{
+    trap(m_state, " imgAddReading_Click", [&] {
+        RecordSet* rs = m_state.readings.get();
+        if (!rs)
+            return;
+        if (rs->recordCount() > 0) {
+            if (!ReadingValid())
+                return;
+            SaveReadings();
+        }
+        const QDateTime now = m_state.clock().now();
+        const QString key = readingKey(instrumentId(), now.date(), now.time());
+        if (DupID(key, false)) {
+            m_state.dialogs().message(QStringLiteral("There is already a reading with that date and time"),
+                                      kDuplicateCaption);
+            m_form.dtpRdate->setFocus();
+            return;
+        }
+        rs->addNew();
+        rs->setValue(QStringLiteral("DateTimeKey"), key);
+        rs->setValue(QStringLiteral("FullDate"), readingMoment(now.date(), now.time()));
+        rs->setValue(QStringLiteral("ReadingDate"), readingDateText(now.date()));
+        rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(now.time()));
+        rs->setValue(QStringLiteral("Plottemporal"), true);
+        rs->setValue(QStringLiteral("PlotSpatial"), false);
+        rs->setValue(QStringLiteral("IsDirty"), true);
+        rs->update();
+        const qint64 added = rs->bookmark();
+        rs->requery();
+        // The new reading becomes current even when readings dated later exist, so that what is
+        // typed next goes into it.
+        rs->setBookmark(added);
+        showPosition();
+        fillreadings();
+    });
+}
+
+bool ReadingsPanel::DupID(const QString& key, bool rekeying)
+{
+    bool duplicate = false;
+    trap(m_state, " G_DupID", [&] {
+        RecordSet* rs = m_state.readings.get();
+        if (!rs || rs->recordCount() == 0)
+            return;
+        rs->moveFirst();
+        if (!rs->find(QStringLiteral("DateTimeKey"), key))
+            return;
+        duplicate = !(rekeying && rs->absolutePosition() == m_state.rekeyPosition);
+    });
+    return duplicate;
+}
+
+void ReadingsPanel::CheckDateTime()
+{
+    if (m_settingPickers || m_checking)
+        return;
+    RecordSet* rs = m_state.readings.get();
+    if (!rs)
+        return;
+    FlagScope scope(m_checking);
+    FrmRockvista& f = m_form;
+    ignoreErrors([&] {
+        m_state.rekeyPosition = rs->absolutePosition();
+        const QDate date = f.dtpRdate->date();
+        const QTime time = f.dtpRtime->time();
+        const QString candidate = readingKey(instrumentId(), date, time);
+        if (candidate == rs->text(QStringLiteral("DateTimeKey")))
+            return;
+        if (DupID(candidate, true)) {
+            m_state.dialogs().message(QStringLiteral("There is already a reading on ") + readingDateText(date)
+                                          + QStringLiteral(" at ") + readingTimeText(time),
+                                      kDuplicateCaption);
+            rs->setAbsolutePosition(m_state.rekeyPosition);
+            setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
+                       parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));
+            f.dtpRdate->setFocus();
+            return;
+        }
+        rs->setAbsolutePosition(m_state.rekeyPosition);
+        rs->setValue(QStringLiteral("DateTimeKey"), candidate);
+        rs->setValue(QStringLiteral("FullDate"), readingMoment(date, time));
+        rs->setValue(QStringLiteral("ReadingDate"), readingDateText(date));
+        rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
+        rs->update();
+        rs->requery();
+        rs->moveFirst();
+        if (!rs->find(QStringLiteral("DateTimeKey"), candidate)) {
+            m_state.dialogs().message(QStringLiteral("error"));
+            return;
+        }
+        // What was typed but not saved yet stays in the boxes: re-keying stores only the key.
+        QStringList typed;
+        typed << f.txtChannelT->text();
+        for (int i = 1; i <= 6; ++i)
+            typed << f.txtChannel[i]->text();
+        const bool plot = f.chkTemporal->isChecked();
+        fillreadings();
+        f.txtChannelT->setText(typed[0]);
+        for (int i = 1; i <= 6; ++i)
+            f.txtChannel[i]->setText(typed[i]);
+        f.chkTemporal->setChecked(plot);
+    });
+}
+
+void ReadingsPanel::ShowFutureWarning()
+{
+    if (m_form.dtpRdate->date() > m_state.clock().today())
+        showError(QStringLiteral("Warning: Reading Date is in the future"));
+    else
+        m_form.lblError->hide();
+}
 
 } // namespace rv

@@ -1,6 +1,8 @@
 #pragma once
-// The readings tab: the current sensor's readings, one at a time.
+// The readings tab: the current sensor's readings, one at a time; moving among them, adding one,
+// re-keying it when its date or time changes, checking and saving what is typed.
 #include "core/State.h"
+#include "readings/domain/Validation.h"
 
 #include <QObject>
 
@@ -26,9 +28,35 @@ public:
     void fillreadings();
     void showPosition(); // "3 of 17" into txtRcount ("0 of 0" for an empty table)
 
+    // Handlers of the tab's controls.
+    void imgFirst_Click();
+    void imgPrevData_Click();
+    void imgNextData_Click();
+    void imgLast_Click();
+    void imgAddReading_Click();
+    bool txtChannel_KeyPress(int index, int key); // false: the key is discarded
+    bool txtChannelT_KeyPress(int key);
+    bool txtChannel_Validate(int index);           // false: the focus stays in the box
+    bool txtChannelT_Validate();
+    void CheckDateTime();
+    bool DupID(const QString& key, bool rekeying);
+    void ShowFutureWarning();
+
 private:
+    enum class Move { First, Previous, Next, Last };
+    void navigate(Move move, const char* label);
+    void clearTab();
+    void showError(const QString& text);
+    bool showCheck(const QString& error); // hides lblError when empty, else shows it; true when empty
+    ReadingBounds bounds() const;
+    QString instrumentId() const;
+    // Sets the pickers without running their change handlers.
+    void setPickers(const QDate& date, const QTime& time);
+
     AppState& m_state;
     FrmRockvista& m_form;
+    bool m_settingPickers = false; // the program itself is moving the pickers
+    bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
 };
 
 } // namespace rv

@@ -1,0 +1,50 @@
+#include "readings/domain/ReadingKey.h"
+
+namespace rv {
+
+QString readingDateText(const QDate& date)
+{
+    return date.toString(QStringLiteral("yyyy/MM/dd"));
+}
+
+QString readingTimeText(const QTime& time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+QString readingKey(const QString& instrumentId, const QDate& date, const QTime& time)
+{
+    return instrumentId + QLatin1Char(' ') + readingDateText(date) + QLatin1Char(' ') + readingTimeText(time);
+}
+
+QDateTime readingMoment(const QDate& date, const QTime& time)
+{
+    const QTime whole(time.hour(), time.minute(), time.second());
+    return QDateTime(date, whole, Qt::UTC);
+}
+
+QDate parseReadingDate(const QString& text)
+{
+    const QString t = text.trimmed();
+    for (const char* format : {"yyyy/MM/dd", "yyyy-MM-dd", "yyyy/M/d", "yyyy-M-d"}) {
+        const QDate d = QDate::fromString(t, QLatin1String(format));
+        if (d.isValid())
+            return d;
+    }
+    // A date with a time after it (a FullDate text).
+    const int blank = t.indexOf(QLatin1Char(' '));
+    return blank > 0 ? parseReadingDate(t.left(blank)) : QDate();
+}
+
+QTime parseReadingTime(const QString& text)
+{
+    const QString t = text.trimmed();
+    for (const char* format : {"HH:mm:ss", "H:mm:ss", "HH:mm", "H:mm"}) {
+        const QTime time = QTime::fromString(t, QLatin1String(format));
+        if (time.isValid())
+            return time;
+    }
+    return QTime();
+}
+
+} // namespace rv
