@@ -1,6 +1,7 @@
 #include "app/Controller.h"
 
 #include "readings/ReadingsPanel.h"
+#include "sensors/SensorBox.h"
 #include "sensors/SensorForm.h"
 #include "ui/FrmRockvista.h"
 
@@ -42,6 +43,7 @@ bool Controller::Form_Load()
     m_sensorForm = std::make_unique<SensorForm>(m_state, *m_form);
     m_readings = std::make_unique<ReadingsPanel>(m_state, *m_form);
     // sensor register panels
+    addSensorPanels(m_panels, m_state, *m_form, *m_sensorForm);
     // readings panels
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();

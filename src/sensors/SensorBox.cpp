@@ -1,0 +1,60 @@
+#include "sensors/SensorBox.h"
+
+#include "sensors/SensorEditing.h"
+#include "sensors/SensorFilterPanel.h"
+#include "sensors/SensorForm.h"
+#include "sensors/SensorSelection.h"
+#include "sensors/domain/SensorRecords.h"
+#include "ui/FrmRockvista.h"
+
+#include <QSignalBlocker>
+
+namespace rv {
+
+RecordSet& sensorRegister(AppState& state)
+{
+    if (!state.sensors)
+        throw RvError(91, QStringLiteral("Object variable or With block variable not set"));
+    return *state.sensors;
+}
+
+void fillSensorList(QComboBox& box, const RecordSet& registerSet)
+{
+    const QSignalBlocker block(&box);
+    box.clear();
+    box.addItems(instrumentIds(registerSet));
+}
+
+void showCurrentInBox(QComboBox& box, const RecordSet& registerSet)
+{
+    const QString id = registerSet.text(QStringLiteral("InstrumentID"));
+    const int index = registerSet.absolutePosition() - 1;
+    const QSignalBlocker block(&box);
+    if (index >= 0 && index < box.count() && box.itemText(index) == id)
+        box.setCurrentIndex(index);
+    box.setEditText(id);
+}
+
+void showFirstSensor(AppState& state, FrmRockvista& form, SensorForm& sensorForm)
+{
+    RecordSet& reg = sensorRegister(state);
+    fillSensorList(*form.cboSensors, reg);
+    reg.moveFirst();
+    sensorForm.fillfields();
+    if (!reg.eof())
+        showCurrentInBox(*form.cboSensors, reg);
+    form.txtSCount->setText(QString::number(reg.recordCount()));
+}
+
+void addSensorPanels(std::vector<std::unique_ptr<QObject>>& panels, AppState& state, FrmRockvista& form,
+                     SensorForm& sensorForm)
+{
+    auto filter = std::make_unique<SensorFilterPanel>(state, form, sensorForm);
+    auto editing = std::make_unique<SensorEditing>(state, form, sensorForm, *filter);
+    auto selection = std::make_unique<SensorSelection>(state, form, sensorForm, *editing);
+    panels.push_back(std::move(filter));
+    panels.push_back(std::move(editing));
+    panels.push_back(std::move(selection));
+}
+
+} // namespace rv

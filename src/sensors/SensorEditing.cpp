@@ -1,0 +1,150 @@
+#include "sensors/SensorEditing.h"
+
+#include "core/Tables.h"
+#include "sensors/SensorBox.h"
+#include "sensors/SensorFilterPanel.h"
+#include "sensors/SensorForm.h"
+#include "sensors/domain/SensorRecords.h"
+#include "ui/FrmRockvista.h"
+
+#include <QSignalBlocker>
+
+namespace rv {
+
+namespace {
+const QString kCaption = QStringLiteral("Kelderan's Rockvista");
+const QString kInvalidNumber = QStringLiteral("Invalid Sensor Number");
+
+// The type table follows the sensor shown; a lookup for another type must not leave it elsewhere.
+void typeBackToCurrentSensor(AppState& state)
+{
+    ignoreErrors([&] {
+        state.types->moveFirst();
+        state.types->find(QStringLiteral("SensorType"), state.sensors->text(QStringLiteral("SensorType")));
+    });
+}
+} // namespace
+
+SensorEditing::SensorEditing(AppState& state, FrmRockvista& form, SensorForm& sensorForm, SensorFilterPanel& filter)
+    : m_state(state), m_form(form), m_sensorForm(sensorForm), m_filter(filter)
+{
+    connect(form.imgAddSensor, &ImageButton::clicked, this, [this] { imgAddSensor_Click(); });
+    connect(form.Label57, &ClickLabel::clicked, this, [this] { imgAddSensor_Click(); });
+    connect(form.imgDelete, &ImageButton::clicked, this, [this] { imgDelete_Click(); });
+    connect(form.Label55, &ClickLabel::clicked, this, [this] { imgDelete_Click(); });
+}
+
+void SensorEditing::imgAddSensor_Click()
+{
+    m_state.pendingSensor.clear();
+    m_state.pendingSensor = m_state.dialogs().input(QStringLiteral("Enter new Sensor No:"),
+                                                     QStringLiteral("Add New Sensor"));
+    if (m_state.pendingSensor.isEmpty()) {
+        m_state.dialogs().message(QStringLiteral("No sensor entered"));
+        return;
+    }
+    AddTypedSensor();
+}
+
+void SensorEditing::AddTypedSensor()
+{
+    trap(m_state, " G_AddTypedSensor", [&] {
+        const QString number = m_state.pendingSensor;
+        RecordSet& reg = sensorRegister(m_state);
+        Dialogs& dialogs = m_state.dialogs();
+        qint64 previous = 0;
+        ignoreErrors([&] { previous = reg.bookmark(); });
+
+        m_form.cboSensors->setEditText(number);
+        m_sensorForm.savefields();
+
+        const NumberCheck check = checkSensorNumber(number);
+        if (check != NumberCheck::Valid) {
+            dialogs.message(numberCheckMessage(check), kInvalidNumber, Icon::None);
+            return;
+        }
+        const SensorNumber parts = splitSensorNumber(number);
+
+        RecordSet& types = *m_state.types;
+        types.moveFirst();
+        if (!types.find(QStringLiteral("SensorType"), parts.typeCode)) {
+            dialogs.message(QStringLiteral("Sensors database error!!!"));
+            typeBackToCurrentSensor(m_state);
+            return;
+        }
+        // The register decides whether the sensor exists. A reading table without a register
+        // row (left by an interrupted deletion) does not: AddDataTable asks whether to keep it.
+        if (sensorRowExists(*m_state.db, number)) {
+            dialogs.message(QStringLiteral("Sensor ") + number
+                                + QStringLiteral(" already exists\n\nType a new sensor number in the 'Add or Select "
+                                                 "Sensor' combo box\nThen click 'Add New' or hit the Enter key"),
+                            kCaption, Icon::Information);
+            showExisting(number, previous);
+            return;
+        }
+        if (dialogs.question(QStringLiteral("Do you want to add new Sensor ") + number
+                                 + QStringLiteral(" to the database?"),
+                             kCaption, Icon::None, Buttons::YesNo, Answer::Yes)
+            != Answer::Yes) {
+            typeBackToCurrentSensor(m_state);
+            return;
+        }
+        // A filter that would hide the new sensor goes, so that the new sensor can be the current one.
+        if (reg.filtered() && !m_filter.admits(parts, m_state.clock().today()))
+            m_filter.RemoveFilter();
+
+        addSensorRow(reg, types, parts, m_state.clock().today());
+        m_sensorForm.fillfields();
+        AddDataTable(m_state);
+
+        // The new sensor takes its place in InstrumentID order, in the register and in the list.
+        reg.requery();
+        reg.moveFirst();
+        reg.find(QStringLiteral("InstrumentID"), number);
+        {
+            const QSignalBlocker block(m_form.cboSensors);
+            m_form.cboSensors->insertItem(reg.absolutePosition() - 1, number);
+        }
+        showCurrentInBox(*m_form.cboSensors, reg);
+        m_form.txtSCount->setText(QString::number(reg.recordCount()));
+        m_sensorForm.fillfields();
+        m_sensorForm.savefields();
+
+        addNetworkRow(*m_state.db, number);
+    });
+}
+
+void SensorEditing::showExisting(const QString& number, qint64 previous)
+{
+    RecordSet& reg = *m_state.sensors;
+    reg.moveFirst();
+    if (reg.find(QStringLiteral("InstrumentID"), number)) {
+        m_sensorForm.fillfields();
+        showCurrentInBox(*m_form.cboSensors, reg);
+        return;
+    }
+    // Hidden by the filter: stay on the sensor the form shows.
+    ignoreErrors([&] {
+        reg.setBookmark(previous);
+        showCurrentInBox(*m_form.cboSensors, reg);
+    });
+    typeBackToCurrentSensor(m_state);
+}
+
+void SensorEditing::imgDelete_Click()
+{
+    RecordSet* reg = m_state.sensors.get();
+    if (!reg || !m_state.db)
+        return;
+    QString id;
+    ignoreErrors([&] { id = reg->text(QStringLiteral("InstrumentID")); });
+    const Answer answer = m_state.dialogs().question(
+        QStringLiteral("Permanently delete Sensor ") + id + QStringLiteral(" from database?"),
+        QStringLiteral("Kelderan's ROCKVISTA"), Icon::None, Buttons::YesNo, Answer::No);
+    if (answer != Answer::Yes)
+        return;
+    deleteCurrentSensor(*m_state.db, *reg);
+    ignoreErrors([&] { showFirstSensor(m_state, m_form, m_sensorForm); });
+}
+
+} // namespace rv

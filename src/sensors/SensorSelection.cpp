@@ -1,0 +1,128 @@
+#include "sensors/SensorSelection.h"
+
+#include "sensors/SensorBox.h"
+#include "sensors/SensorEditing.h"
+#include "sensors/SensorForm.h"
+#include "sensors/domain/SensorRecords.h"
+#include "ui/FrmRockvista.h"
+#include "ui/Hooks.h"
+
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+namespace rv {
+
+SensorSelection::SensorSelection(AppState& state, FrmRockvista& form, SensorForm& sensorForm,
+                                 SensorEditing& editing)
+    : m_state(state), m_form(form), m_sensorForm(sensorForm), m_editing(editing)
+{
+    connect(form.cboSensors, qOverload<int>(&QComboBox::activated), this, [this] { cboSensors_Click(); });
+    onKeyPress(form.cboSensors, [this](QKeyEvent* key) { return cboSensors_Key(key); });
+    connect(form.imgNext, &ImageButton::clicked, this, [this] { imgNext_Click(); });
+    connect(form.Label59, &ClickLabel::clicked, this, [this] { imgNext_Click(); });
+    connect(form.imgPrevious, &ImageButton::clicked, this, [this] { imgPrevious_Click(); });
+    connect(form.Label56, &ClickLabel::clicked, this, [this] { imgPrevious_Click(); });
+}
+
+void SensorSelection::cboSensors_Click()
+{
+    if (m_state.firstLoad)
+        return;
+    trap(m_state, " cboSensors_Click", [&] {
+        RecordSet& reg = sensorRegister(m_state);
+        m_sensorForm.savefields();
+        reg.moveFirst();
+        if (!reg.find(QStringLiteral("InstrumentID"), m_form.cboSensors->currentText()))
+            m_state.dialogs().message(QStringLiteral("Error: Could not find data on the chosen sensor"));
+        m_sensorForm.fillfields();
+        m_form.txtSCount->setText(QString::number(reg.recordCount()));
+    });
+}
+
+bool SensorSelection::cboSensors_Key(QKeyEvent* key)
+{
+    const int code = key->key();
+    if (code == Qt::Key_Return || code == Qt::Key_Enter) {
+        // The deleting flag keeps its value; the box itself does nothing with Enter.
+        m_state.pendingSensor = m_form.cboSensors->currentText();
+        m_editing.AddTypedSensor();
+        return false;
+    }
+    if (code == Qt::Key_Delete || code == Qt::Key_Backspace) {
+        m_state.deleting = true;
+        return true; // Backspace passes the length limit; Delete is no character
+    }
+    m_state.deleting = false;
+    const QString text = key->text();
+    const bool character = !text.isEmpty() && text.at(0).isPrint()
+                           && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (!character)
+        return true; // moves, Tab, and Up/Down (which choose an entry) reach the box
+    if (!cboSensors_KeyPress(text.at(0).unicode()))
+        return false;
+    // The character goes in first, so that the search sees what the user has typed so far.
+    m_form.cboSensors->lineEdit()->insert(text);
+    trap(m_state, " cboSensors_Keydown", [&] { typeAhead(); });
+    return false;
+}
+
+bool SensorSelection::cboSensors_KeyPress(int keyAscii)
+{
+    bool pass = true;
+    trap(m_state, " cboSensors_KeyPress", [&] {
+        if (m_form.cboSensors->currentText().size() > 9 && keyAscii != 8)
+            pass = false;
+    });
+    return pass;
+}
+
+void SensorSelection::typeAhead()
+{
+    if (m_state.deleting)
+        return;
+    QComboBox& box = *m_form.cboSensors;
+    QLineEdit* edit = box.lineEdit();
+    const QString text = edit->text();
+    const int start = edit->cursorPosition();
+    const int index = findPrefix(box.count(), [&](int i) { return box.itemText(i); }, text);
+    if (index < 0)
+        return;
+    {
+        const QSignalBlocker block(&box);
+        box.setCurrentIndex(index);
+        box.setEditText(box.itemText(index));
+    }
+    cboSensors_Click();
+    // The completed remainder stays selected: the next character replaces it.
+    edit->setSelection(start, edit->text().size());
+}
+
+void SensorSelection::imgNext_Click()
+{
+    step(" imgNext_Click", QStringLiteral("End of sensors"), true);
+}
+
+void SensorSelection::imgPrevious_Click()
+{
+    step(" imgPrevious_Click", QStringLiteral("Start of Sensors"), false);
+}
+
+void SensorSelection::step(const char* label, const QString& stopMessage, bool forward)
+{
+    trap(m_state, label, [&] {
+        RecordSet& reg = sensorRegister(m_state);
+        if (reg.absolutePosition() == (forward ? reg.recordCount() : 1)) {
+            m_state.dialogs().message(stopMessage);
+            return;
+        }
+        m_sensorForm.savefields();
+        if (forward)
+            reg.moveNext();
+        else
+            reg.movePrevious();
+        m_sensorForm.fillfields();
+        showCurrentInBox(*m_form.cboSensors, reg);
+    });
+}
+
+} // namespace rv
