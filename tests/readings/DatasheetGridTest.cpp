@@ -165,12 +165,7 @@ TEST_F(DatasheetGridTable, AnUnstorableCellLeavesTheWholeTableAsItWas)
     type(1, 4, "5");  // 15, fine
     grid.toggleFlag(1, 10);
     type(2, 4, "\b\b."); // "." alone is no number
-    try {
-        grid.writeBack(*db, *readings);
-        FAIL() << "no error";
-    } catch (const RvError& e) {
-        EXPECT_EQ(e.number, err::TypeMismatch);
-    }
+    EXPECT_EQ(testdata::errorOf([&] { grid.writeBack(*db, *readings); }), err::TypeMismatch);
     EXPECT_EQ(stored("Channel1", "2024/03/05").toDouble(), 1.0);
     EXPECT_EQ(stored("Plottemporal", "2024/03/05").toInt(), 1);
     EXPECT_FALSE(db->inTransaction());

@@ -10,6 +10,18 @@
 
 namespace rv::testdata {
 
+// The number of the RvError the call throws; 0 when it throws none.
+template <class F>
+int errorOf(F&& call)
+{
+    try {
+        call();
+    } catch (const RvError& e) {
+        return e.number;
+    }
+    return 0;
+}
+
 class ReadingTable : public ::testing::Test {
 protected:
     void SetUp() override

@@ -45,22 +45,14 @@ TEST_F(DeleteRangeTable, AnUnreadableDateAnywhereLeavesTheTableAsItWas)
     add(QStringLiteral("2024/03/05"), QStringLiteral("10:00:00"));
     add(QStringLiteral("2024/03/06"), QStringLiteral("10:00:00"));
     db->exec(QStringLiteral("UPDATE \"201175001\" SET ReadingDate = 'soon' WHERE ReadingDate = '2024/03/06'"));
-    try {
-        deleteReadingRange(*db, table, QDate(2024, 1, 1), QDate(2024, 12, 31));
-        FAIL() << "no error";
-    } catch (const RvError& e) {
-        EXPECT_EQ(e.number, err::TypeMismatch);
-    }
+    EXPECT_EQ(testdata::errorOf([&] { deleteReadingRange(*db, table, QDate(2024, 1, 1), QDate(2024, 12, 31)); }),
+              err::TypeMismatch);
     EXPECT_EQ(count(), 2);
     EXPECT_FALSE(db->inTransaction());
 
     db->exec(QStringLiteral("UPDATE \"201175001\" SET ReadingDate = NULL WHERE ReadingDate = 'soon'"));
-    try {
-        deleteReadingRange(*db, table, QDate(2024, 1, 1), QDate(2024, 12, 31));
-        FAIL() << "no error";
-    } catch (const RvError& e) {
-        EXPECT_EQ(e.number, err::InvalidUseOfNull);
-    }
+    EXPECT_EQ(testdata::errorOf([&] { deleteReadingRange(*db, table, QDate(2024, 1, 1), QDate(2024, 12, 31)); }),
+              err::InvalidUseOfNull);
     EXPECT_EQ(count(), 2);
 
     // The connection is usable afterwards and the next deletion works.
