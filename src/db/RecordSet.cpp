@@ -61,15 +61,36 @@ QString textOf(const QVariant& v)
     }
 }
 
-// The number as the column stores it: integer affinity keeps whole numbers as integers.
-QVariant storedNumber(double d, const QString& declaredType)
+// The number as the column stores it: integer and numeric affinity keep whole numbers as integers.
+QVariant storedNumber(double d, bool realAffinity)
 {
-    const QString t = declaredType.toUpper();
-    const bool real = t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA"))
-                      || t.contains(QLatin1String("DOUB"));
-    if (!real && d == std::floor(d) && std::fabs(d) < 9.0e15)
+    if (!realAffinity && d == std::floor(d) && std::fabs(d) < 9.0e15)
         return QVariant(static_cast<qint64>(d));
     return QVariant(d);
+}
+
+// Equality without regard to case. Checked from the end: reading keys share their
+// beginning (the sensor number) and differ in the time at the end.
+bool sameText(const QString& a, const QString& b)
+{
+    const qsizetype n = a.size();
+    if (n != b.size())
+        return false;
+    const QChar* pa = a.constData();
+    const QChar* pb = b.constData();
+    for (qsizetype i = n - 1; i >= 0; --i) {
+        const char16_t x = pa[i].unicode();
+        const char16_t y = pb[i].unicode();
+        if (x == y)
+            continue;
+        if (x < 128 && y < 128) {
+            if ((x | 0x20) != (y | 0x20) || !((x | 0x20) >= 'a' && (x | 0x20) <= 'z'))
+                return false;
+        } else {
+            return a.compare(b, Qt::CaseInsensitive) == 0;
+        }
+    }
+    return true;
 }
 
 const QString* stringIn(const QVariant& v)
@@ -181,6 +202,21 @@ void RecordSet::load()
     m_exactIndex.clear();
     for (int i = m_fields.size() - 1; i >= 0; --i)
         m_exactIndex.insert(m_fields[i].name, i);
+    m_affinity.clear();
+    for (const Database::Column& f : m_fields) {
+        const QString t = f.declaredType.toUpper();
+        if (!f.numeric)
+            m_affinity.append(Affinity::Text);
+        else if (t.contains(QLatin1String("INT")))
+            m_affinity.append(Affinity::Integer);
+        else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) || t.contains(QLatin1String("DOUB")))
+            m_affinity.append(Affinity::Real);
+        else
+            m_affinity.append(Affinity::Numeric);
+    }
+    m_edit = QVector<QVariant>(m_fields.size());
+    m_dirty = QVector<bool>(m_fields.size(), false);
+    m_updates.clear();
 }
 
 void RecordSet::requery()
@@ -311,7 +347,7 @@ bool RecordSet::find(const QString& field, const QVariant& value)
                     double d;
                     match = parseNumber(*s, d) && d == number;
                 } else {
-                    match = s->size() == text.size() && s->compare(text, Qt::CaseInsensitive) == 0;
+                    match = sameText(*s, text);
                 }
             } else if (numberIn(cell, cellNumber)) {
                 match = valueIsNumber ? cellNumber == number : (textIsNumber && cellNumber == textNumber);
@@ -395,9 +431,10 @@ QVariant RecordSet::convertForField(int index, const QVariant& value) const
 {
     if (value.isNull())
         return QVariant();
-    const Database::Column& field = m_fields[index];
-    if (!field.numeric)
+    const Affinity affinity = m_affinity[index];
+    if (affinity == Affinity::Text)
         return QVariant(textOf(value));
+    const bool real = affinity == Affinity::Real;
     const int type = value.typeId();
     if (type == QMetaType::Bool)
         return QVariant(static_cast<qint64>(value.toBool() ? 1 : 0));
@@ -405,25 +442,22 @@ QVariant RecordSet::convertForField(int index, const QVariant& value) const
         const double d = value.toDouble();
         if (!std::isfinite(d))
             throw typeMismatch();
-        return storedNumber(d, field.declaredType);
+        return storedNumber(d, real);
     }
-    if (Database::isNumberType(type)) {
-        const QVariant whole(value.toLongLong());
-        return field.declaredType.contains(QLatin1String("INT"), Qt::CaseInsensitive) ? whole
-                                                                                       : storedNumber(value.toDouble(), field.declaredType);
-    }
+    if (Database::isNumberType(type))
+        return affinity == Affinity::Integer ? QVariant(value.toLongLong()) : storedNumber(value.toDouble(), real);
     if (type == QMetaType::QString) {
         const QString text = value.toString().trimmed();
         if (text.isEmpty())
             return QVariant();
         bool ok = false;
         const qint64 whole = text.toLongLong(&ok);
-        if (ok && field.declaredType.contains(QLatin1String("INT"), Qt::CaseInsensitive))
+        if (ok && affinity == Affinity::Integer)
             return QVariant(whole);
         double d;
         if (!parseNumber(text, d))
             throw typeMismatch();
-        return storedNumber(d, field.declaredType);
+        return storedNumber(d, real);
     }
     throw typeMismatch();
 }
@@ -443,11 +477,7 @@ void RecordSet::setValue(int index, const QVariant& value)
     if (m_origins[index].isEmpty())
         throw notUpdatable();
     const QVariant stored = convertForField(index, value);
-    if (!m_editing) {
-        m_edit = QVector<QVariant>(m_fields.size());
-        m_dirty = QVector<bool>(m_fields.size(), false);
-        m_editing = true;
-    }
+    beginEdit();
     m_edit[index] = stored;
     m_dirty[index] = true;
 }
@@ -462,9 +492,7 @@ void RecordSet::addNew()
 {
     requireWritable();
     discardEdit();
-    m_edit = QVector<QVariant>(m_fields.size());
-    m_dirty = QVector<bool>(m_fields.size(), false);
-    m_editing = true;
+    beginEdit();
     m_adding = true;
 }
 
@@ -473,64 +501,103 @@ void RecordSet::update()
     if (!m_editing)
         return;
     requireWritable();
-    const int n = m_fields.size();
+    if (m_adding)
+        insertRow();
+    else
+        updateRow();
+    discardEdit();
+}
+
+QStringList RecordSet::dirtyColumns() const
+{
     QStringList columns;
-    QVariantList params;
+    for (int i = 0; i < m_fields.size(); ++i) {
+        if (m_dirty[i])
+            columns.append(Database::quoteId(m_origins[i]));
+    }
+    return columns;
+}
+
+void RecordSet::insertRow()
+{
+    const int n = m_fields.size();
+    const QString table = Database::quoteId(m_table);
+    const QStringList columns = dirtyColumns();
+    if (columns.isEmpty()) {
+        m_db.exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES"));
+    } else {
+        QVariantList params;
+        for (int i = 0; i < n; ++i) {
+            if (m_dirty[i])
+                params.append(m_edit[i]);
+        }
+        const QStringList marks(columns.size(), QStringLiteral("?"));
+        m_db.exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
+                      + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
+                  params);
+    }
+    const qint64 rowid = m_db.lastInsertRowid();
+    // Read the row back: the table's defaults fill the fields that were not set.
+    QStringList select;
+    for (int i = 0; i < n; ++i)
+        select.append(m_origins[i].isEmpty() ? QStringLiteral("NULL") : Database::quoteId(m_origins[i]));
+    const auto rows = m_db.query(QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                                     + table + QStringLiteral(" WHERE rowid = ?"),
+                                 {rowid});
+    const int row = m_rowids.size();
+    for (int i = 0; i < n; ++i)
+        m_values.append(rows.isEmpty() ? m_edit[i] : rows.first()[i]);
+    m_rowids.append(rowid);
+    m_deleted.append(false);
+    if (!m_byRowid.isEmpty())
+        m_byRowid.insert(rowid, row);
+    m_view.append(row); // shown until requery, even where the filter would hide it
+    m_pos = m_view.size() - 1;
+    m_onDeleted = false;
+}
+
+void RecordSet::updateRow()
+{
+    const int row = currentRow();
+    if (row < 0)
+        throw noCurrentRecord();
+    const int n = m_fields.size();
+    QByteArray mask(n, '\0');
+    int count = 0;
     for (int i = 0; i < n; ++i) {
         if (m_dirty[i]) {
-            columns.append(Database::quoteId(m_origins[i]));
-            params.append(m_edit[i]);
+            mask[i] = 1;
+            ++count;
         }
     }
-    const QString table = Database::quoteId(m_table);
-
-    if (m_adding) {
-        if (columns.isEmpty()) {
-            m_db.exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" DEFAULT VALUES"));
-        } else {
-            QStringList marks;
-            for (int i = 0; i < columns.size(); ++i)
-                marks.append(QStringLiteral("?"));
-            m_db.exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
-                          + QStringLiteral(") VALUES (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')'),
-                      params);
+    if (count == 0)
+        return;
+    Statement*& st = m_updates[mask];
+    if (!st)
+        st = &m_db.prepare(QStringLiteral("UPDATE ") + Database::quoteId(m_table) + QStringLiteral(" SET ")
+                           + dirtyColumns().join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?"));
+    else
+        st->reset();
+    try {
+        int k = 0;
+        for (int i = 0; i < n; ++i) {
+            if (m_dirty[i])
+                st->bind(++k, m_edit[i]);
         }
-        const qint64 rowid = m_db.lastInsertRowid();
-        // Read the row back: the table's defaults fill the fields that were not set.
-        QStringList select;
-        for (int i = 0; i < n; ++i)
-            select.append(m_origins[i].isEmpty() ? QStringLiteral("NULL") : Database::quoteId(m_origins[i]));
-        const auto rows = m_db.query(QStringLiteral("SELECT ") + select.join(QStringLiteral(", "))
-                                         + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE rowid = ?"),
-                                     {rowid});
-        const int row = m_rowids.size();
-        for (int i = 0; i < n; ++i)
-            m_values.append(rows.isEmpty() ? m_edit[i] : rows.first()[i]);
-        m_rowids.append(rowid);
-        m_deleted.append(false);
-        if (!m_byRowid.isEmpty())
-            m_byRowid.insert(rowid, row);
-        m_view.append(row); // shown until requery, even where the filter would hide it
-        m_pos = m_view.size() - 1;
-        m_onDeleted = false;
-    } else {
-        const int row = currentRow();
-        if (row < 0)
-            throw noCurrentRecord();
-        if (!columns.isEmpty()) {
-            params.append(m_rowids[row]);
-            m_db.exec(QStringLiteral("UPDATE ") + table + QStringLiteral(" SET ")
-                          + columns.join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?"),
-                      params);
-            if (m_db.changes() == 0)
-                throw rowNotFound();
-            for (int i = 0; i < n; ++i) {
-                if (m_dirty[i])
-                    m_values[static_cast<size_t>(row) * n + i] = m_edit[i];
-            }
+        st->bind(++k, m_rowids[row]);
+        while (st->step()) {
         }
+    } catch (...) {
+        st->reset();
+        throw;
     }
-    discardEdit();
+    st->reset();
+    if (m_db.changes() == 0)
+        throw rowNotFound();
+    for (int i = 0; i < n; ++i) {
+        if (m_dirty[i])
+            m_values[static_cast<size_t>(row) * n + i] = m_edit[i];
+    }
 }
 
 void RecordSet::cancelUpdate()
@@ -538,12 +605,24 @@ void RecordSet::cancelUpdate()
     discardEdit();
 }
 
+void RecordSet::beginEdit()
+{
+    m_editing = true;
+}
+
 void RecordSet::discardEdit()
 {
+    if (!m_editing)
+        return;
+    // The buffers stay allocated: a many-row pass edits one row after another.
+    for (int i = 0; i < m_dirty.size(); ++i) {
+        if (m_dirty[i]) {
+            m_dirty[i] = false;
+            m_edit[i] = QVariant();
+        }
+    }
     m_editing = false;
     m_adding = false;
-    m_edit.clear();
-    m_dirty.clear();
 }
 
 void RecordSet::deleteCurrent()

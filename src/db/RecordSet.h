@@ -84,6 +84,10 @@ private:
     void requireRow() const;
     QVariant convertForField(int index, const QVariant& value) const;
     void discardEdit();
+    void beginEdit();
+    void insertRow();
+    void updateRow();
+    QStringList dirtyColumns() const;
     void requireWritable() const;
     int requireField(const QString& name) const;
     int viewIndexOfRow(int row) const;
@@ -97,6 +101,9 @@ private:
     QVector<Database::Column> m_fields;
     QVector<QString> m_origins;     // table column behind each field; empty for expressions
     QHash<QString, int> m_exactIndex; // field name -> index, exact spelling
+    enum class Affinity : char { Text, Integer, Real, Numeric };
+    QVector<Affinity> m_affinity;   // how each field's column stores a number
+    QHash<QByteArray, Statement*> m_updates; // UPDATE per set of edited fields (owned by the connection's cache)
     QVector<QVariant> m_values;     // rows * fields, flat
     QVector<qint64> m_rowids;       // per row
     QVector<bool> m_deleted;        // per row
