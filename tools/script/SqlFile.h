@@ -1,0 +1,14 @@
+#pragma once
+// Statements run straight on the database file, beside (or before) the program.
+#include <QString>
+#include <QStringList>
+
+namespace script {
+
+// Runs every statement of sql on the file and returns the rows, values joined by "|",
+// NULL as <null>, numbers in their shortest form. Only with create does a missing file
+// come into being (a script making a foreign database); a query never creates one.
+// Throws StepFailure with SQLite's message.
+QStringList runSql(const QString& dbPath, const QString& sql, bool create);
+
+} // namespace script
