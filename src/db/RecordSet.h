@@ -13,6 +13,7 @@ class RecordSet {
 public:
     // sql is a single-table SELECT ("SELECT * FROM t ORDER BY x", "SELECT t.* FROM t ..."),
     // optionally with bound parameters. Opens at once; the current row is the first one.
+    // Other queries (joins, DISTINCT) open read-only: writes throw 3251.
     RecordSet(Database& db, const QString& sql, const QVariantList& params = {});
 
     Database& database() const { return m_db; }
@@ -22,6 +23,8 @@ public:
 
     // Rows visible through the filter.
     int recordCount() const;
+    // An empty set is at BOF and EOF at once. Standing on a just deleted row, or on a new row
+    // after addNew, is neither.
     bool bof() const;
     bool eof() const;
     bool isEmpty() const { return recordCount() == 0; }
@@ -43,24 +46,29 @@ public:
 
     int fieldCount() const { return m_fields.size(); }
     QString fieldName(int index) const { return m_fields[index].name; }
-    int fieldIndex(const QString& name) const; // case-insensitive; -1 when absent
+    int fieldIndex(const QString& name) const; // case-insensitive; -1 when absent (by name: throws 3265)
     bool isNumericField(int index) const { return m_fields[index].numeric; }
 
     // Values of the current row (including an unstored edit). Throw 3021 when not on a row.
+    // Null, qint64 (INTEGER columns, whole numbers in NUMERIC ones), double (REAL) or QString.
     QVariant value(const QString& field) const;
     QVariant value(int index) const;
-    QString text(const QString& field) const; // value as text; Null gives ""
+    // Value as text; Null gives "", a whole double gives "2400", others the shortest form "7.48".
+    QString text(const QString& field) const;
     QString text(int index) const;
     // Any visible row by 0-based index, without moving (for grids and loops).
     QVariant valueAt(int row, int index) const;
 
     // Edits the current row (or the new row after addNew). A number field takes a number or a
     // numeric text and stores an empty text as Null; any other text throws 13 "Type mismatch".
-    // A bool is stored as 1/0; a QDateTime as "yyyy-MM-dd HH:mm:ss".
+    // A bool is stored as 1/0; a QDateTime as "yyyy-MM-dd HH:mm:ss", a QDate as "yyyy/MM/dd";
+    // a text field takes any value as text.
     void setValue(const QString& field, const QVariant& value);
     void setValue(int index, const QVariant& value);
     void addNew();     // starts a new row; update() inserts it and it becomes the last row
-    void update();     // stores the edit whole or not at all
+    // Stores the edit whole or not at all; after a failure the edit stays pending (cancelUpdate
+    // or a move drops it) and the held values are unchanged.
+    void update();
     void cancelUpdate();
     bool editPending() const { return m_editing; }
     // Deletes the current row from the table; the set then stands on the deleted row

@@ -44,6 +44,11 @@ TEST_F(DbTest, OpenedConnectionSeesTheSuppliedTables)
     EXPECT_TRUE(opened->tableExists("SENSORS"));
     opened->exec("DROP TABLE Prefs");
     EXPECT_FALSE(opened->hasSuppliedTables());
+    opened.reset();
+
+    auto readOnly = rv::Database::openReadOnly(dir.filePath(rv::kDatabaseFileName));
+    EXPECT_TRUE(readOnly->tableExists("Sensors"));
+    EXPECT_EQ(errorNumber([&] { readOnly->exec("DELETE FROM Sensors"); }), 8); // SQLITE_READONLY
 }
 
 TEST_F(DbTest, ReadingTableKeepsTheTemplateColumnOrder)
