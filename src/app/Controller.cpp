@@ -1,5 +1,7 @@
 #include "app/Controller.h"
 
+#include "readings/BatchDelete.h"
+#include "readings/Datasheet.h"
 #include "readings/ReadingsPanel.h"
 #include "sensors/SensorBox.h"
 #include "sensors/SensorForm.h"
@@ -45,6 +47,8 @@ bool Controller::Form_Load()
     // sensor register panels
     addSensorPanels(m_panels, m_state, *m_form, *m_sensorForm);
     // readings panels
+    m_panels.push_back(std::make_unique<BatchDelete>(m_state, *m_form, *m_readings));
+    m_panels.push_back(std::make_unique<Datasheet>(m_state, *m_form, *m_readings));
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();
     connectTabs();

@@ -1,0 +1,115 @@
+#include "readings/BatchDelete.h"
+
+#include "db/Schema.h"
+#include "readings/ReadingsPanel.h"
+#include "readings/domain/RangeDelete.h"
+#include "ui/FrmBatchDel.h"
+#include "ui/FrmRockvista.h"
+
+#include <QLocale>
+
+namespace rv {
+
+BatchDelete::BatchDelete(AppState& state, FrmRockvista& form, ReadingsPanel& readings)
+    : m_state(state), m_form(form), m_readings(readings)
+{
+    connect(form.imgDeleteReading, &ImageButton::clicked, this, &BatchDelete::imgDeleteReading_Click);
+    connect(form.Label65, &ClickLabel::clicked, this, &BatchDelete::imgDeleteReading_Click);
+}
+
+void BatchDelete::Form_Load(FrmBatchDel& window)
+{
+    m_state.deleteSingle = m_state.deleteRange = m_state.deleteAll = false;
+    const QDate today = m_state.clock().today();
+    window.DelStart->setSelectedDate(today);
+    window.DelEnd->setSelectedDate(today);
+}
+
+void BatchDelete::imgDeleteReading_Click()
+{
+    trap(m_state, " imgDeleteReading_Click", [&] {
+        {
+            FrmBatchDel window(&m_form);
+            Form_Load(window);
+            switch (window.exec()) {
+            case FrmBatchDel::Single:
+                m_state.deleteSingle = true;
+                break;
+            case FrmBatchDel::Range:
+                m_state.deleteRange = true;
+                m_state.deleteStart = window.DelStart->selectedDate();
+                m_state.deleteEnd = window.DelEnd->selectedDate();
+                break;
+            case FrmBatchDel::All:
+                m_state.deleteAll = true;
+                break;
+            default:
+                break;
+            }
+        }
+        if (m_state.deleteSingle)
+            deleteCurrent();
+        else if (m_state.deleteRange)
+            deleteRange();
+        else if (m_state.deleteAll)
+            deleteEverything();
+    });
+}
+
+void BatchDelete::deleteCurrent()
+{
+    RecordSet* rs = m_state.readings.get();
+    if (!rs)
+        throw noCurrentRecord();
+    rs->deleteCurrent();
+    rs->requery();
+    showNewest();
+}
+
+void BatchDelete::deleteRange()
+{
+    RecordSet* rs = m_state.readings.get();
+    if (!rs || rs->isEmpty())
+        throw noCurrentRecord(); // as moving to the first of no readings does
+    const QDate start = m_state.deleteStart;
+    const QDate end = m_state.deleteEnd;
+    const int count = deleteReadingRange(*m_state.db, rs->table(), start, end);
+    rs->requery();
+    showNewest();
+    const QLocale locale = QLocale::system();
+    m_state.dialogs().message(QString::number(count) + QStringLiteral(" readings were deleted from ")
+                              + locale.toString(start, QLocale::ShortFormat) + QStringLiteral(" and ")
+                              + locale.toString(end, QLocale::ShortFormat));
+}
+
+void BatchDelete::deleteEverything()
+{
+    const QString id = m_state.sensors->text(QStringLiteral("InstrumentID"));
+    {
+        Transaction tx(*m_state.db);
+        deleteAllReadings(*m_state.db, id);
+        tx.commit();
+    }
+    if (m_state.readings)
+        m_state.readings->requery();
+    else
+        m_readings.OpenSensorData();
+    m_readings.fillreadings();
+    m_form.txtRcount->setText(QStringLiteral("0 of 0"));
+}
+
+void BatchDelete::showNewest()
+{
+    RecordSet& rs = *m_state.readings;
+    if (rs.isEmpty()) {
+        m_readings.fillreadings();
+        m_form.txtRcount->setText(QStringLiteral("0 of 0"));
+        return;
+    }
+    rs.moveLast();
+    m_readings.fillreadings();
+    m_readings.showPosition();
+    m_state.readingBookmark = rs.bookmark();
+}
+
+} // namespace rv

@@ -1,0 +1,35 @@
+#pragma once
+// The readings tab's delete button: the current reading, a date range or every reading,
+// chosen in frmBatchDel.
+#include "core/State.h"
+
+#include <QObject>
+
+namespace rv {
+
+class FrmRockvista;
+class FrmBatchDel;
+class ReadingsPanel;
+
+class BatchDelete : public QObject {
+    Q_OBJECT
+public:
+    BatchDelete(AppState& state, FrmRockvista& form, ReadingsPanel& readings);
+
+    void imgDeleteReading_Click();
+    // The window's loading: no choice made, both calendars on today.
+    void Form_Load(FrmBatchDel& window);
+
+private:
+    void deleteCurrent();
+    void deleteRange();
+    void deleteEverything();
+    // The readings tab after a deletion: the newest reading, or the empty state.
+    void showNewest();
+
+    AppState& m_state;
+    FrmRockvista& m_form;
+    ReadingsPanel& m_readings;
+};
+
+} // namespace rv

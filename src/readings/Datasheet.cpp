@@ -1,0 +1,194 @@
+#include "readings/Datasheet.h"
+
+#include "readings/DatasheetModel.h"
+#include "readings/ReadingsPanel.h"
+#include "readings/domain/XlsxExport.h"
+#include "ui/FrmDatasheet.h"
+#include "ui/FrmRockvista.h"
+#include "ui/Hooks.h"
+
+#include <QHeaderView>
+
+namespace rv {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Kelderan's Rockvista");
+
+// Column widths are given in twips (1/1440 inch).
+int twipsToPixels(const QWidget* widget, int twips)
+{
+    return twips * widget->logicalDpiX() / 1440;
+}
+
+} // namespace
+
+// --- the window ---
+
+DatasheetWindow::DatasheetWindow(AppState& state, FrmDatasheet& window, ReadingsPanel& readings,
+                                 const QString& sensorId)
+    : m_state(state), m_window(window), m_readings(readings), m_sensorId(sensorId),
+      m_grid(new DatasheetModel(window.img_x_on->pixmap(), window.img_x_off->pixmap(), &window))
+{
+    QTableView* view = window.MSFlexGrid1;
+    view->setItemDelegate(new FlagDelegate(view));
+    view->setModel(m_grid);
+    onKeyPress(view, [this](QKeyEvent* key) {
+        const int ascii = keyAscii(key);
+        return ascii == 0 || MSFlexGrid1_KeyPress(ascii);
+    });
+    connect(view, &QTableView::clicked, this, &DatasheetWindow::MSFlexGrid1_Click);
+    connect(window.Image1, &ImageButton::clicked, this, &DatasheetWindow::Image1_Click);
+}
+
+DatasheetWindow::~DatasheetWindow() = default;
+
+void DatasheetWindow::Form_Load()
+{
+    trap(m_state, " frmDatasheet.Form_Load", [&] {
+        if (m_state.readings) {
+            ignoreErrors([&] { m_state.readingBookmark = m_state.readings->bookmark(); });
+            m_state.readings.reset();
+        }
+        m_readings.OpenSensorData();
+        m_window.lblHeader->setText(QStringLiteral("Data for Sensor ") + m_sensorId);
+        PopulateFlexGrid();
+    });
+}
+
+bool DatasheetWindow::PopulateFlexGrid()
+{
+    QTableView* view = m_window.MSFlexGrid1;
+    try {
+        if (!m_state.readings)
+            return false;
+        m_grid->populate(*m_state.readings, m_sensorId);
+        // Row 0 is the header row: the view shows it as its fixed header.
+        view->setRowHidden(0, true);
+        if (!m_grid->hasReadings())
+            return true;
+        const int plot = m_grid->plotColumn();
+        for (int c = 0; c <= plot; ++c) {
+            // A column without a header would vanish at zero width.
+            const int chars = std::max(static_cast<int>(m_grid->header(c).trimmed().size()), 8);
+            view->setColumnWidth(c, twipsToPixels(view, 120 * chars));
+        }
+        view->setColumnWidth(0, twipsToPixels(view, 2600));
+        view->setCurrentIndex(m_grid->index(1, 0));
+        return true;
+    } catch (const std::exception&) {
+        return false; // the grid shows what was filled
+    }
+}
+
+bool DatasheetWindow::MSFlexGrid1_KeyPress(int key)
+{
+    trap(m_state, " frmDatasheet.MSFlexGri1_KeyPress", [&] {
+        QTableView* view = m_window.MSFlexGrid1;
+        const QModelIndex current = view->currentIndex();
+        int row = current.isValid() ? current.row() : 1;
+        int column = current.isValid() ? current.column() : 0;
+        switch (m_grid->keyPress(row, column, key)) {
+        case DatasheetGrid::KeyResult::Move:
+            view->setCurrentIndex(m_grid->index(row, column));
+            break;
+        case DatasheetGrid::KeyResult::DatesNotEditable:
+            m_state.dialogs().message(DatasheetGrid::kMessageA, kCaption, Icon::Information);
+            break;
+        case DatasheetGrid::KeyResult::NotNumeric:
+            m_state.dialogs().message(DatasheetGrid::kMessageB, kCaption, Icon::Information);
+            break;
+        case DatasheetGrid::KeyResult::Edited:
+        case DatasheetGrid::KeyResult::Ignored:
+            break;
+        }
+    });
+    return false; // the grid itself never sees the key
+}
+
+void DatasheetWindow::MSFlexGrid1_Click(const QModelIndex& cell)
+{
+    if (cell.isValid())
+        m_grid->toggleFlag(cell.row(), cell.column());
+}
+
+void DatasheetWindow::Image1_Click()
+{
+    FlexGridToExcel(m_state, *m_grid, m_sensorId);
+}
+
+void DatasheetWindow::Read_Values_From_Grid()
+{
+    trap(m_state, " frmDatasheet.G_ReadValuesFromGrid", [&] {
+        if (!m_state.readings)
+            throw noCurrentRecord();
+        m_grid->writeBack(*m_state.db, *m_state.readings);
+        m_grid->clear();
+        m_state.readings.reset();
+    });
+}
+
+void DatasheetWindow::Form_Unload()
+{
+    if (m_grid->changed())
+        Read_Values_From_Grid();
+    m_grid->clear(); // before the reading set it reads from goes
+    m_readings.OpenSensorData();
+    RecordSet* rs = m_state.readings.get();
+    if (rs && !rs->isEmpty()) {
+        if (m_state.readingBookmark == 0) {
+            rs->moveLast();
+        } else {
+            try {
+                rs->setBookmark(m_state.readingBookmark);
+            } catch (const RvError&) {
+                rs->moveLast(); // the remembered reading is gone
+            }
+        }
+    }
+    m_readings.fillreadings();
+    m_readings.showPosition();
+}
+
+// --- the button on the readings tab ---
+
+Datasheet::Datasheet(AppState& state, FrmRockvista& form, ReadingsPanel& readings)
+    : m_state(state), m_form(form), m_readings(readings)
+{
+    connect(form.imgDatasheet, &ImageButton::clicked, this, &Datasheet::imgDatasheet_Click);
+    connect(form.Label45, &ClickLabel::clicked, this, &Datasheet::imgDatasheet_Click);
+}
+
+void Datasheet::imgDatasheet_Click()
+{
+    trap(m_state, " imgDatasheet_Click", [&] {
+        m_readings.SaveReadings();
+        // The reading on the tab is the one to come back to.
+        if (m_state.readings)
+            ignoreErrors([&] { m_state.readingBookmark = m_state.readings->bookmark(); });
+        m_state.readings.reset();
+        const QString id = m_state.sensors->text(QStringLiteral("InstrumentID"));
+        FrmDatasheet window(&m_form);
+        DatasheetWindow handlers(m_state, window, m_readings, id);
+        handlers.Form_Load();
+        window.exec();
+        handlers.Form_Unload();
+    });
+}
+
+void FlexGridToExcel(AppState& state, const DatasheetGrid& grid, const QString& sheetName)
+{
+    trap(state, " Module1_FlexGridToExcel", [&] {
+        const QString path = state.path((sheetName.isEmpty() ? QStringLiteral("Datasheet") : sheetName)
+                                        + QStringLiteral(".xlsx"));
+        try {
+            exportDatasheet(grid, path, sheetName);
+            state.desktop().openSpreadsheet(path);
+        } catch (const std::exception&) {
+            state.dialogs().message(QStringLiteral("You need to have Microsoft Excel installed to use this function"),
+                                    kCaption, Icon::Exclamation);
+        }
+    });
+}
+
+} // namespace rv

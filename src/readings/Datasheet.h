@@ -1,0 +1,60 @@
+#pragma once
+// The readings tab's datasheet: every reading of the current sensor in an editable grid
+// (frmDatasheet), written back when the window closes, and its copy as a spreadsheet.
+#include "core/State.h"
+
+#include <QObject>
+#include <memory>
+
+class QModelIndex;
+
+namespace rv {
+
+class FrmRockvista;
+class FrmDatasheet;
+class ReadingsPanel;
+class DatasheetModel;
+class DatasheetGrid;
+
+// The window's handlers while it is shown.
+class DatasheetWindow : public QObject {
+    Q_OBJECT
+public:
+    DatasheetWindow(AppState& state, FrmDatasheet& window, ReadingsPanel& readings, const QString& sensorId);
+    ~DatasheetWindow() override;
+
+    void Form_Load();
+    bool PopulateFlexGrid();
+    bool MSFlexGrid1_KeyPress(int key); // false: the key is discarded
+    void MSFlexGrid1_Click(const QModelIndex& cell);
+    void Image1_Click();
+    void Read_Values_From_Grid();
+    void Form_Unload();
+
+    DatasheetModel& grid() { return *m_grid; }
+
+private:
+    AppState& m_state;
+    FrmDatasheet& m_window;
+    ReadingsPanel& m_readings;
+    QString m_sensorId;
+    DatasheetModel* m_grid; // owned by the window
+};
+
+class Datasheet : public QObject {
+    Q_OBJECT
+public:
+    Datasheet(AppState& state, FrmRockvista& form, ReadingsPanel& readings);
+    void imgDatasheet_Click();
+
+private:
+    AppState& m_state;
+    FrmRockvista& m_form;
+    ReadingsPanel& m_readings;
+};
+
+// Copies the grid's rows and first ten columns into a new workbook in the data folder, named
+// after the sheet, and opens it with the desktop's spreadsheet program.
+void FlexGridToExcel(AppState& state, const DatasheetGrid& grid, const QString& sheetName);
+
+} // namespace rv
