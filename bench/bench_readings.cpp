@@ -1,0 +1,130 @@
+// Entering the readings tab of a sensor with 100,000 readings, beside a bare SQLite read of the
+// same rows into QVariants (the least work any reading set has to do).
+#include "app/Program.h"
+#include "core/State.h"
+#include "db/Schema.h"
+#include "ui/FrmRockvista.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+namespace {
+
+struct QuietDialogs : rv::Dialogs {
+    QString input(const QString&, const QString&, const QString&) override { return {}; }
+    QString openFile(const QString&, const QString&) override { return {}; }
+    void showMessage(const QString&, const QString&, rv::Icon) override {}
+    rv::Answer askQuestion(const QString&, const QString&, rv::Icon, rv::Buttons, rv::Answer d) override { return d; }
+};
+struct QuietDesktop : rv::Desktop {
+    void open(const QString&) override {}
+    void openSpreadsheet(const QString&) override {}
+    void openDocument(const QString&) override {}
+};
+
+const QString kSensor = QStringLiteral("201175001");
+constexpr int kReadings = 100000;
+
+// One data folder for every benchmark of the run.
+const QString& dataDir()
+{
+    static QTemporaryDir dir;
+    static const bool made = [] {
+        auto db = rv::Database::create(dir.filePath(rv::kDatabaseFileName));
+        rv::createSuppliedDatabase(*db, QStringLiteral("KLD-"));
+        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorType, SensorNo, Family, "
+                                "Model, numgauges, InstallDate, Destroyed, HeadLocation, LengthofCable) VALUES "
+                                "(?, '2011', '75', '75', '001', 'g-STAY', 'g6STAY', 6, '2011/03/27', 'No', 1, 0)"),
+                 {kSensor});
+        rv::createReadingTable(*db, kSensor);
+        rv::Transaction tx(*db);
+        rv::Statement& insert = db->prepare(
+            QStringLiteral("INSERT INTO ") + rv::Database::quoteId(kSensor)
+            + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
+                             "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 0, ?, 1)"));
+        const QDateTime start(QDate(2012, 1, 1), QTime(0, 0), Qt::UTC);
+        for (int i = 0; i < kReadings; ++i) {
+            const QDateTime t = start.addSecs(qint64(i) * 600);
+            insert.reset();
+            insert.bindAll({kSensor + t.toString(QStringLiteral(" yyyy/MM/dd HH:mm:ss")),
+                            t.toString(QStringLiteral("yyyy/MM/dd")), t.toString(QStringLiteral("HH:mm:ss")),
+                            20.5, 100.25 + i % 7, 200.5, 300.75, 400.0, 500.25, 600.5,
+                            t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+            insert.step();
+        }
+        tx.commit();
+        return true;
+    }();
+    (void)made;
+    return dir.path();
+}
+
+// Baseline: the same query read row by row into QVariants, nothing else.
+void BM_BareSqliteRead(benchmark::State& state)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(dataDir().toUtf8() + "/" + rv::kDatabaseFileName.toUtf8(), &db, SQLITE_OPEN_READONLY, nullptr);
+    const QByteArray sql = "SELECT rowid, * FROM \"" + kSensor.toUtf8() + "\" ORDER BY FullDate";
+    for (auto _ : state) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+        const int n = sqlite3_column_count(st);
+        QVector<QVariant> values;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0; c < n; ++c) {
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER: values.append(QVariant(qint64(sqlite3_column_int64(st, c)))); break;
+                case SQLITE_FLOAT: values.append(QVariant(sqlite3_column_double(st, c))); break;
+                case SQLITE_NULL: values.append(QVariant()); break;
+                default:
+                    values.append(QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                                             sqlite3_column_bytes(st, c))));
+                }
+            }
+        }
+        sqlite3_finalize(st);
+        benchmark::DoNotOptimize(values.size());
+    }
+    sqlite3_close(db);
+}
+BENCHMARK(BM_BareSqliteRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The readings tab selected from the identification tab: open the set, go to the newest reading
+// and show it.
+void BM_EnterReadingsTab(benchmark::State& state)
+{
+    QuietDialogs dialogs;
+    QuietDesktop desktop;
+    rv::SystemClock clock;
+    rv::Program program(dataDir(), rv::Seams{&dialogs, &desktop, &clock});
+    if (!program.load()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    QTabWidget* tabs = program.window()->SSTab1;
+    for (auto _ : state) {
+        tabs->setCurrentIndex(2);
+        state.PauseTiming();
+        if (program.state().readings->recordCount() != kReadings)
+            state.SkipWithError("readings not opened");
+        tabs->setCurrentIndex(0);
+        state.ResumeTiming();
+    }
+    program.window()->close();
+}
+BENCHMARK(BM_EnterReadingsTab)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
