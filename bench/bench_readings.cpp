@@ -28,7 +28,7 @@ const QString kSensor = QStringLiteral("201175001");
 constexpr int kReadings = 100000;
 
 // One data folder for every benchmark of the run.
-const QString& dataDir()
+QString dataDir()
 {
     static QTemporaryDir dir;
     static const bool made = [] {
