@@ -253,16 +253,17 @@ void setValue(QWidget* w, const QString& value)
         t->setTime(time);
     } else if (auto* d = qobject_cast<QDateEdit*>(w)) {
         const QDate date = parseDate(value);
-        d->setDate(date);
-        if (d->date() != date)
+        // Checked first: the picker's own handlers may put the date back.
+        if (date < d->minimumDate() || date > d->maximumDate())
             throw StepFailure(QStringLiteral("%1 does not take %2 (range %3 to %4)")
                                   .arg(describe(w), value, d->minimumDate().toString(QStringLiteral("yyyy/MM/dd")),
                                        d->maximumDate().toString(QStringLiteral("yyyy/MM/dd"))));
+        d->setDate(date);
     } else if (auto* cal = qobject_cast<QCalendarWidget*>(w)) {
         const QDate date = parseDate(value);
-        cal->setSelectedDate(date);
-        if (cal->selectedDate() != date)
+        if (date < cal->minimumDate() || date > cal->maximumDate())
             throw StepFailure(describe(w) + QStringLiteral(" does not take ") + value);
+        cal->setSelectedDate(date);
         emit cal->clicked(date); // a user picks a day by clicking it
     } else if (auto* box = qobject_cast<QCheckBox*>(w)) {
         if (value != QLatin1String("0") && value != QLatin1String("1"))

@@ -31,9 +31,13 @@ const char* kindWord(DialogEvent::Kind kind)
     return "MESSAGE";
 }
 
+// "." crosses line breaks: messages often have several lines.
 bool wholeMatch(const QString& pattern, const QString& text)
 {
-    return QRegularExpression(QRegularExpression::anchoredPattern(pattern)).match(text).hasMatch();
+    return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
+                              QRegularExpression::DotMatchesEverythingOption)
+        .match(text)
+        .hasMatch();
 }
 
 QString boolText(bool b) { return b ? QStringLiteral("true") : QStringLiteral("false"); }

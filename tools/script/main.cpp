@@ -11,6 +11,17 @@
 
 namespace {
 
+QtMessageHandler defaultHandler = nullptr;
+
+// The offscreen platform's notes about itself say nothing about the program.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("This plugin does not support"))
+        || message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    defaultHandler(type, context, message);
+}
+
 int usage(const char* problem)
 {
     std::fprintf(stderr, "rockvista-script: %s\nusage: rockvista-script [--data-dir DIR] SCRIPT.rvs\n", problem);
@@ -23,6 +34,7 @@ int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    defaultHandler = qInstallMessageHandler(quietHandler);
     QApplication app(argc, argv);
 
     QString dataDir = qEnvironmentVariable("ROCKVISTA_DATA_DIR");
