@@ -58,13 +58,13 @@ struct DemoSensor {
 
 const DemoSensor kDemoSensors[] = {
     {"120375001", "1200", "North drive, xc 12", "NB-12-03", "J. Mokoena", "Pillar monitoring",
-     "Installed through a 1.2 m thick weak band.", 7.48, "2400.0", "800.0", {"0.45", "1.2", "1.95"}, 128, 0},
+     "Installed through a 1.2 m thick weak band.", 7.48, "2.4", "0.8", {"0.45", "1.2", "1.95"}, 128, 0},
     {"120375002", "1200", "North drive, xc 14", "NB-14-01", "J. Mokoena", "Hangingwall support",
-     "Close to the fault at the eastern sidewall.", 7.52, "2400.0", "800.0", {"0.45", "1.2", "1.95"}, 126, 0},
+     "Close to the fault at the eastern sidewall.", 7.52, "2.4", "0.8", {"0.45", "1.2", "1.95"}, 126, 0},
     {"120375003", "1350", "Ramp 3, bay 2", "R3-02-07", "P. Naidoo", "Support trial",
-     "Cable cut by the scaler; bolt left in place.", 7.5, "1800.0", "600.0", {"0.3", "0.9", "1.5"}, 115, 21},
+     "Cable cut by the scaler; bolt left in place.", 7.5, "1.8", "0.6", {"0.3", "0.9", "1.5"}, 115, 21},
     {"130175001", "1350", "Stope 6 brow", "S6-B-01", "P. Naidoo", "Brow stability",
-     "Mesh and shotcrete applied after installation.", 7.46, "3000.0", "900.0", {"0.6", "1.5", "2.4"}, 97, 0},
+     "Mesh and shotcrete applied after installation.", 7.46, "3.0", "0.9", {"0.6", "1.5", "2.4"}, 97, 0},
 };
 
 // Small deterministic generator so that the sample is the same on every machine.
