@@ -108,14 +108,45 @@ void BM_EnterReadingsTab(benchmark::State& state)
     for (auto _ : state) {
         tabs->setCurrentIndex(2);
         state.PauseTiming();
-        if (program.state().readings->recordCount() != kReadings)
+        if (program.state().readings->recordCount() != kReadings) {
             state.SkipWithError("readings not opened");
+            break;
+        }
         tabs->setCurrentIndex(0);
         state.ResumeTiming();
     }
     program.window()->close();
 }
 BENCHMARK(BM_EnterReadingsTab)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Back from the utilities tab: the same, returning to the remembered (first) reading.
+void BM_ReturnToReadingsTab(benchmark::State& state)
+{
+    QuietDialogs dialogs;
+    QuietDesktop desktop;
+    rv::SystemClock clock;
+    rv::Program program(dataDir(), rv::Seams{&dialogs, &desktop, &clock});
+    if (!program.load()) {
+        state.SkipWithError("start-up failed");
+        return;
+    }
+    QTabWidget* tabs = program.window()->SSTab1;
+    tabs->setCurrentIndex(2);
+    emit program.window()->imgFirst->clicked();
+    tabs->setCurrentIndex(7);
+    for (auto _ : state) {
+        tabs->setCurrentIndex(2);
+        state.PauseTiming();
+        if (program.state().readings->absolutePosition() != 1) {
+            state.SkipWithError("not back on the remembered reading");
+            break;
+        }
+        tabs->setCurrentIndex(7);
+        state.ResumeTiming();
+    }
+    program.window()->close();
+}
+BENCHMARK(BM_ReturnToReadingsTab)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
