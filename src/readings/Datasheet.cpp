@@ -73,7 +73,9 @@ bool DatasheetWindow::PopulateFlexGrid()
             const int chars = std::max(static_cast<int>(m_grid->header(c).trimmed().size()), 8);
             view->setColumnWidth(c, twipsToPixels(view, 120 * chars));
         }
-        view->setColumnWidth(0, twipsToPixels(view, 2600));
+        // 2600 twips held the key in the classic font; ours may need more.
+        const int keyWidth = view->fontMetrics().horizontalAdvance(m_grid->text(1, 0)) + 16;
+        view->setColumnWidth(0, std::max(twipsToPixels(view, 2600), keyWidth));
         view->setCurrentIndex(m_grid->index(1, 0));
         return true;
     } catch (const std::exception&) {
