@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTabWidget>
@@ -204,6 +205,15 @@ TEST_F(Windows, ChoosingAndSettingRunTheChangeHandlers)
     EXPECT_EQ(itemsOf(combo), QStringLiteral("a\nb\nc"));
     EXPECT_THROW(choose(combo, "d"), StepFailure);
     EXPECT_THROW(setValue(combo, "x"), StepFailure); // not editable
+
+    auto* list = add<QListWidget>(tabs->widget(0), "lstFiles");
+    list->addItems({"one.mdb", "two.mdb"});
+    QString clicked;
+    QObject::connect(list, &QListWidget::itemClicked, [&](QListWidgetItem* item) { clicked = item->text(); });
+    choose(list, "two.mdb");
+    EXPECT_EQ(clicked, QStringLiteral("two.mdb"));
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_EQ(valueOf(list), QStringLiteral("one.mdb\ntwo.mdb"));
 
     auto* box = add<QCheckBox>(tabs->widget(0), "chkTemporal");
     int toggles = 0;
