@@ -119,7 +119,7 @@ void BM_EnterReadingsTab(benchmark::State& state)
 }
 BENCHMARK(BM_EnterReadingsTab)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Back from the utilities tab: the same, returning to the remembered (first) reading.
+// Back from the installation tab: the same, returning to the remembered (first) reading.
 void BM_ReturnToReadingsTab(benchmark::State& state)
 {
     QuietDialogs dialogs;
@@ -133,7 +133,7 @@ void BM_ReturnToReadingsTab(benchmark::State& state)
     QTabWidget* tabs = program.window()->SSTab1;
     tabs->setCurrentIndex(2);
     emit program.window()->imgFirst->clicked();
-    tabs->setCurrentIndex(7);
+    tabs->setCurrentIndex(1);
     for (auto _ : state) {
         tabs->setCurrentIndex(2);
         state.PauseTiming();
@@ -141,7 +141,7 @@ void BM_ReturnToReadingsTab(benchmark::State& state)
             state.SkipWithError("not back on the remembered reading");
             break;
         }
-        tabs->setCurrentIndex(7);
+        tabs->setCurrentIndex(1);
         state.ResumeTiming();
     }
     program.window()->close();
