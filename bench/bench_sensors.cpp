@@ -73,15 +73,15 @@ struct Fixture {
         program->load();
     }
     rv::FrmRockvista& form() { return *program->window(); }
-    // A number no sensor has: date codes 2000 and on.
-    QString nextNumber()
+    // A number no sensor has: date codes from 2000 sort after every sensor, from 0500 before.
+    QString nextNumber(int dateCode)
     {
         const int n = added++;
-        return QStringLiteral("%1%2%3").arg(2000 + n / 999).arg(75).arg(n % 999 + 1, 3, 10, QLatin1Char('0'));
+        return QStringLiteral("%1%2%3").arg(dateCode + n / 999, 4, 10, QLatin1Char('0')).arg(75).arg(n % 999 + 1, 3, 10, QLatin1Char('0'));
     }
-    void addSensor()
+    void addSensor(int dateCode = 2000)
     {
-        dialogs.nextInput = nextNumber();
+        dialogs.nextInput = nextNumber(dateCode);
         emit form().imgAddSensor->clicked();
     }
     void key(const QString& character)
@@ -131,11 +131,12 @@ void BM_TypeAheadKeyWithoutMatch(benchmark::State& state)
 }
 BENCHMARK(BM_TypeAheadKeyWithoutMatch)->Unit(benchmark::kMillisecond)->Iterations(30);
 
-void BM_AddSensor(benchmark::State& state)
+// Adds a sensor (timed) and deletes it again (not timed).
+void addAndDelete(benchmark::State& state, int dateCode)
 {
     Fixture& f = fixture();
     for (auto _ : state) {
-        f.addSensor();
+        f.addSensor(dateCode);
         state.PauseTiming();
         emit f.form().imgDelete->clicked();
         state.ResumeTiming();
@@ -143,7 +144,14 @@ void BM_AddSensor(benchmark::State& state)
     if (f.form().cboSensors->count() != kSensors)
         state.SkipWithError("the register did not return to its size");
 }
+
+// A number that sorts last: the appended row is already in its place.
+void BM_AddSensor(benchmark::State& state) { addAndDelete(state, 2000); }
 BENCHMARK(BM_AddSensor)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A number that sorts first: the register is read again to put it in its place.
+void BM_AddSensorAtHead(benchmark::State& state) { addAndDelete(state, 500); }
+BENCHMARK(BM_AddSensorAtHead)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_DeleteSensor(benchmark::State& state)
 {

@@ -48,7 +48,8 @@ void SensorEditing::imgAddSensor_Click()
 
 void SensorEditing::AddTypedSensor()
 {
-    trap(m_state, " G_AddTypedSensor", [&] {
+    bool rowAdded = false;
+    const bool completed = trap(m_state, " G_AddTypedSensor", [&] {
         const QString number = m_state.pendingSensor;
         RecordSet& reg = sensorRegister(m_state);
         Dialogs& dialogs = m_state.dialogs();
@@ -93,14 +94,23 @@ void SensorEditing::AddTypedSensor()
         if (reg.filtered() && !m_filter.admits(parts, m_state.clock().today()))
             m_filter.RemoveFilter();
 
+        // A new number that sorts after every other one is already in its place after the append.
+        const QVector<QVariantList> last = m_state.db->query(QStringLiteral("SELECT MAX(InstrumentID) FROM Sensors"));
+        const bool appendsInOrder = last.isEmpty() || last.first().value(0).toString() < number;
+
+        // Register row, reading table and network row are created together or not at all.
+        Transaction tx(*m_state.db);
         addSensorRow(reg, types, parts, m_state.clock().today());
+        rowAdded = true;
         m_sensorForm.fillfields();
         AddDataTable(m_state);
 
         // The new sensor takes its place in InstrumentID order, in the register and in the list.
-        reg.requery();
-        reg.moveFirst();
-        reg.find(QStringLiteral("InstrumentID"), number);
+        if (!appendsInOrder) {
+            reg.requery();
+            reg.moveFirst();
+            reg.find(QStringLiteral("InstrumentID"), number);
+        }
         {
             const QSignalBlocker block(m_form.cboSensors);
             m_form.cboSensors->insertItem(reg.absolutePosition() - 1, number);
@@ -111,7 +121,15 @@ void SensorEditing::AddTypedSensor()
         m_sensorForm.savefields();
 
         addNetworkRow(*m_state.db, number);
+        tx.commit();
     });
+    if (!completed && rowAdded) {
+        // Rolled back: the register must not go on holding the row it had appended.
+        ignoreErrors([&] {
+            m_state.sensors->requery();
+            showFirstSensor(m_state, m_form, m_sensorForm);
+        });
+    }
 }
 
 void SensorEditing::showExisting(const QString& number, qint64 previous)
