@@ -98,24 +98,15 @@ void Controller::fillSensorBox()
 {
     RecordSet& reg = *m_state.sensors;
     FrmRockvista& f = *m_form;
-    f.cboSensors->clear();
     if (reg.bof() || reg.eof()) {
+        f.cboSensors->clear();
         m_state.dialogs().message(
             QStringLiteral("There are no sensors in the database, \nclick the ADD NEW button to begin using Rockvista"),
             kCaption, Icon::Exclamation);
         f.txtSCount->setText(QStringLiteral("0"));
         return;
     }
-    QStringList ids;
-    ids.reserve(reg.recordCount());
-    const int col = reg.fieldIndex(QStringLiteral("InstrumentID"));
-    for (int row = 0; row < reg.recordCount(); ++row)
-        ids << reg.valueAt(row, col).toString();
-    f.cboSensors->addItems(ids);
-    reg.moveFirst();
-    f.txtSCount->setText(QString::number(reg.recordCount()));
-    m_sensorForm->fillfields();
-    f.cboSensors->setEditText(reg.text(QStringLiteral("InstrumentID")));
+    showFirstSensor(m_state, f, *m_sensorForm);
 }
 
 void Controller::GetPrefs()

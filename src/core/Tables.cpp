@@ -7,16 +7,7 @@ namespace rv {
 bool TableExists(const AppState& state, const QString& tableName)
 {
     bool found = false;
-    trap(state, " Module1_TableExists", [&] {
-        for (const QString& name : state.db->tableNames()) {
-            if (name.startsWith(QLatin1String("MSys")))
-                continue;
-            if (name == tableName) {
-                found = true;
-                break;
-            }
-        }
-    });
+    trap(state, " Module1_TableExists", [&] { found = state.db->tableExists(tableName); });
     return found;
 }
 

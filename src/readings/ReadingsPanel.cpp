@@ -45,10 +45,10 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
     for (int i = 1; i <= 6; ++i) {
         QLineEdit* box = f.txtChannel[i];
         onKeyPress(box, [this, i](QKeyEvent* e) { return txtChannel_KeyPress(i, keyAscii(e)); });
-        onLeave(box, [this, i, box] { return leaving(box, [this, i] { return txtChannel_Validate(i); }); });
+        onLeave(box, [this, i] { return leaving([this, i] { return txtChannel_Validate(i); }); });
     }
     onKeyPress(f.txtChannelT, [this](QKeyEvent* e) { return txtChannelT_KeyPress(keyAscii(e)); });
-    onLeave(f.txtChannelT, [this] { return leaving(m_form.txtChannelT, [this] { return txtChannelT_Validate(); }); });
+    onLeave(f.txtChannelT, [this] { return leaving([this] { return txtChannelT_Validate(); }); });
 
     // A date typed field by field is taken when it is complete, not at every keystroke.
     f.dtpRdate->setKeyboardTracking(false);
@@ -64,7 +64,7 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
             CheckDateTime();
     });
     onLeave(f.dtpRdate, [this] {
-        return leaving(m_form.dtpRdate, [this] {
+        return leaving([this] {
             if (!m_settingPickers && !m_checking) {
                 ShowFutureWarning();
                 CheckDateTime();
@@ -73,28 +73,17 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
         });
     });
     onLeave(f.dtpRtime, [this] {
-        return leaving(m_form.dtpRtime, [this] {
+        return leaving([this] {
             CheckDateTime();
             return true;
         });
     });
 }
 
-bool ReadingsPanel::leaving(QWidget* control, const std::function<bool()>& check)
+bool ReadingsPanel::leaving(const std::function<bool()>& check)
 {
-    // Only the user moving the focus within the window leaves a control: not the window losing
-    // the focus to a message or closing, nor the tab being switched away.
-    if (!m_state.db || !control->isVisible() || QApplication::activeWindow() != control->window())
-        return true;
-    // A refused box takes the focus back; the control it passes through on the way is not left.
-    if (m_refused && m_refused != control && QApplication::focusWidget() == m_refused)
-        return true;
-    const bool ok = check();
-    if (!ok)
-        m_refused = control;
-    else if (m_refused == control)
-        m_refused = nullptr;
-    return ok;
+    // Nothing to check once the database has been released at closing.
+    return !m_state.db || check();
 }
 
 ReadingsPanel::~ReadingsPanel() = default;

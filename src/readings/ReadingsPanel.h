@@ -54,13 +54,12 @@ private:
     // Sets the pickers without running their change handlers.
     void setPickers(const QDate& date, const QTime& time);
     // Runs a control's check when the user leaves it; false keeps the focus there.
-    bool leaving(QWidget* control, const std::function<bool()>& check);
+    bool leaving(const std::function<bool()>& check);
 
     AppState& m_state;
     FrmRockvista& m_form;
     bool m_settingPickers = false; // the program itself is moving the pickers
     bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
-    QWidget* m_refused = nullptr;  // the box whose check last refused to let the focus go
 };
 
 } // namespace rv

@@ -1,7 +1,10 @@
 #pragma once
 // Key and focus hooks that let a handler see a widget's events before the widget does,
 // the way the forms' KeyDown/KeyPress and Validate/LostFocus events work.
+#include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
+#include <QPointer>
 #include <QKeyEvent>
 #include <QWidget>
 #include <functional>
@@ -49,13 +52,28 @@ inline int keyAscii(const QKeyEvent* key)
     return key->text().isEmpty() ? 0 : key->text().at(0).unicode();
 }
 
-// Runs when the focus leaves the widget; returning false (a cancelled validation)
-// puts the focus back.
+// Runs when the user moves the focus from the widget to another control of the same window;
+// returning false (a cancelled validation) puts the focus back. The window losing the focus
+// (a message, another window) or the widget being hidden (a tab switched away) is no leaving,
+// nor is the focus passing through a control while a refused one takes it back.
 inline void onLeave(QWidget* widget, std::function<bool()> validate)
 {
-    new detail::EventHook(widget, QEvent::FocusOut, [widget, v = std::move(validate)](QEvent*) {
-        if (!v())
+    static QPointer<QWidget> refused;
+    new detail::EventHook(widget, QEvent::FocusOut, [widget, v = std::move(validate)](QEvent* event) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || !widget->isVisible())
+            return true;
+        QWidget* next = QApplication::focusWidget();
+        if (next && next->window() != widget->window())
+            return true;
+        if (refused && refused != widget && next == refused)
+            return true;
+        if (!v()) {
+            refused = widget;
             widget->setFocus(Qt::OtherFocusReason);
+        } else if (refused == widget) {
+            refused = nullptr;
+        }
         return true;
     });
 }
