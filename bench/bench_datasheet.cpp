@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QTableView>
 #include <QTemporaryDir>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -203,12 +205,4 @@ BENCHMARK(BM_WriteBack)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RangeDeleteBaseline_BareDelete)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RangeDelete)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+ROCKVISTA_BENCHMARK_MAIN()

@@ -7,22 +7,12 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
 namespace {
-
-struct QuietDialogs : rv::Dialogs {
-    QString input(const QString&, const QString&, const QString&) override { return {}; }
-    QString openFile(const QString&, const QString&) override { return {}; }
-    void showMessage(const QString&, const QString&, rv::Icon) override {}
-    rv::Answer askQuestion(const QString&, const QString&, rv::Icon, rv::Buttons, rv::Answer d) override { return d; }
-};
-struct QuietDesktop : rv::Desktop {
-    void open(const QString&) override {}
-    void openSpreadsheet(const QString&) override {}
-    void openDocument(const QString&) override {}
-};
 
 const QString kSensor = QStringLiteral("201175001");
 constexpr int kReadings = 100000;
@@ -96,8 +86,8 @@ BENCHMARK(BM_BareSqliteRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // and show it.
 void BM_EnterReadingsTab(benchmark::State& state)
 {
-    QuietDialogs dialogs;
-    QuietDesktop desktop;
+    bench::QuietDialogs dialogs;
+    bench::QuietDesktop desktop;
     rv::SystemClock clock;
     rv::Program program(dataDir(), rv::Seams{&dialogs, &desktop, &clock});
     if (!program.load()) {
@@ -122,8 +112,8 @@ BENCHMARK(BM_EnterReadingsTab)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // Back from the installation tab: the same, returning to the remembered (first) reading.
 void BM_ReturnToReadingsTab(benchmark::State& state)
 {
-    QuietDialogs dialogs;
-    QuietDesktop desktop;
+    bench::QuietDialogs dialogs;
+    bench::QuietDesktop desktop;
     rv::SystemClock clock;
     rv::Program program(dataDir(), rv::Seams{&dialogs, &desktop, &clock});
     if (!program.load()) {
@@ -150,12 +140,4 @@ BENCHMARK(BM_ReturnToReadingsTab)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+ROCKVISTA_BENCHMARK_MAIN()

@@ -10,28 +10,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
 
 constexpr int kSensors = 10000;
-
-// Answers every question with Yes and every prompt with the next queued number.
-struct YesDialogs : rv::Dialogs {
-    QString nextInput;
-    QString input(const QString&, const QString&, const QString&) override { return nextInput; }
-    QString openFile(const QString&, const QString&) override { return {}; }
-    void showMessage(const QString&, const QString&, rv::Icon) override {}
-    rv::Answer askQuestion(const QString&, const QString&, rv::Icon, rv::Buttons, rv::Answer) override
-    {
-        return rv::Answer::Yes;
-    }
-};
-struct QuietDesktop : rv::Desktop {
-    void open(const QString&) override {}
-    void openSpreadsheet(const QString&) override {}
-    void openDocument(const QString&) override {}
-};
 
 QString sensorId(int i)
 {
@@ -61,14 +46,15 @@ QString makeRegister(const QTemporaryDir& dir)
 
 struct Fixture {
     QTemporaryDir dir;
-    YesDialogs dialogs;
-    QuietDesktop desktop;
+    bench::QuietDialogs dialogs;
+    bench::QuietDesktop desktop;
     rv::SystemClock clock;
     std::unique_ptr<rv::Program> program;
     int added = 0;
 
     Fixture()
     {
+        dialogs.alwaysYes = true;
         program = std::make_unique<rv::Program>(makeRegister(dir), rv::Seams{&dialogs, &desktop, &clock});
         program->load();
     }
@@ -209,12 +195,4 @@ BENCHMARK(BM_RemoveFilter)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+ROCKVISTA_BENCHMARK_MAIN()

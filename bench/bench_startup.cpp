@@ -5,21 +5,11 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include "BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
-
-struct QuietDialogs : rv::Dialogs {
-    QString input(const QString&, const QString&, const QString&) override { return {}; }
-    QString openFile(const QString&, const QString&) override { return {}; }
-    void showMessage(const QString&, const QString&, rv::Icon) override {}
-    rv::Answer askQuestion(const QString&, const QString&, rv::Icon, rv::Buttons, rv::Answer d) override { return d; }
-};
-struct QuietDesktop : rv::Desktop {
-    void open(const QString&) override {}
-    void openSpreadsheet(const QString&) override {}
-    void openDocument(const QString&) override {}
-};
 
 QString makeRegister(const QTemporaryDir& dir, int sensors)
 {
@@ -41,8 +31,8 @@ void BM_StartupWith10000Sensors(benchmark::State& state)
 {
     QTemporaryDir dir;
     const QString dataDir = makeRegister(dir, 10000);
-    QuietDialogs dialogs;
-    QuietDesktop desktop;
+    bench::QuietDialogs dialogs;
+    bench::QuietDesktop desktop;
     rv::SystemClock clock;
     for (auto _ : state) {
         rv::Program program(dataDir, rv::Seams{&dialogs, &desktop, &clock});
@@ -58,12 +48,4 @@ BENCHMARK(BM_StartupWith10000Sensors)->Unit(benchmark::kMillisecond)->Iterations
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+ROCKVISTA_BENCHMARK_MAIN()

@@ -35,12 +35,13 @@ protected:
                                Answer defaultButton) = 0;
 };
 
+// Each returns false when no application took the file or address.
 class Desktop {
 public:
     virtual ~Desktop() = default;
-    virtual void open(const QString& pathOrUrl) = 0;
-    virtual void openSpreadsheet(const QString& path) = 0;
-    virtual void openDocument(const QString& path) = 0;
+    virtual bool open(const QString& pathOrUrl) = 0;
+    virtual bool openSpreadsheet(const QString& path) = 0;
+    virtual bool openDocument(const QString& path) = 0;
 };
 
 class Clock {

@@ -183,13 +183,16 @@ void FlexGridToExcel(AppState& state, const DatasheetGrid& grid, const QString& 
     trap(state, " Module1_FlexGridToExcel", [&] {
         const QString path = state.path((sheetName.isEmpty() ? QStringLiteral("Datasheet") : sheetName)
                                         + QStringLiteral(".xlsx"));
+        bool opened = false;
         try {
             exportDatasheet(grid, path, sheetName);
-            state.desktop().openSpreadsheet(path);
+            opened = state.desktop().openSpreadsheet(path);
         } catch (const std::exception&) {
+            // a workbook that cannot be written is reported like a missing spreadsheet program
+        }
+        if (!opened)
             state.dialogs().message(QStringLiteral("You need to have Microsoft Excel installed to use this function"),
                                     kCaption, Icon::Exclamation);
-        }
     });
 }
 

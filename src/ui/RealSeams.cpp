@@ -109,20 +109,20 @@ QString RealDialogs::openFile(const QString& filter, const QString& title)
     return QFileDialog::getOpenFileName(m_parent, title, QString(), fileDialogFilter(filter));
 }
 
-void RealDesktop::open(const QString& pathOrUrl)
+bool RealDesktop::open(const QString& pathOrUrl)
 {
-    QDesktopServices::openUrl(isWebAddress(pathOrUrl) ? QUrl::fromUserInput(pathOrUrl)
+    return QDesktopServices::openUrl(isWebAddress(pathOrUrl) ? QUrl::fromUserInput(pathOrUrl)
                                                       : QUrl::fromLocalFile(pathOrUrl));
 }
 
-void RealDesktop::openSpreadsheet(const QString& path)
+bool RealDesktop::openSpreadsheet(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
-void RealDesktop::openDocument(const QString& path)
+bool RealDesktop::openDocument(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace rv

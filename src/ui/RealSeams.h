@@ -31,9 +31,9 @@ private:
 class RealDesktop : public Desktop {
 public:
     // A web address ("https://...", "www....") opens in the browser; anything else is a local file.
-    void open(const QString& pathOrUrl) override;
-    void openSpreadsheet(const QString& path) override;
-    void openDocument(const QString& path) override;
+    bool open(const QString& pathOrUrl) override;
+    bool openSpreadsheet(const QString& path) override;
+    bool openDocument(const QString& path) override;
 };
 
 } // namespace rv

@@ -96,15 +96,16 @@ QString ScriptedDialogs::openFile(const QString& filter, const QString& title)
     return result;
 }
 
-void ScriptedDesktop::record(const char* kind, const QString& path)
+bool ScriptedDesktop::record(const char* kind, const QString& path)
 {
     printLine(QLatin1String(kind) + QLatin1Char(' ') + quoted(path));
     m_t.opened.push_back(path);
+    return true;
 }
 
-void ScriptedDesktop::open(const QString& pathOrUrl) { record("OPEN", pathOrUrl); }
-void ScriptedDesktop::openSpreadsheet(const QString& path) { record("SPREADSHEET", path); }
-void ScriptedDesktop::openDocument(const QString& path) { record("DOCUMENT", path); }
+bool ScriptedDesktop::open(const QString& pathOrUrl) { return record("OPEN", pathOrUrl); }
+bool ScriptedDesktop::openSpreadsheet(const QString& path) { return record("SPREADSHEET", path); }
+bool ScriptedDesktop::openDocument(const QString& path) { return record("DOCUMENT", path); }
 
 QDateTime ScriptedClock::now() const { return m_fixed ? *m_fixed : m_system.now(); }
 

@@ -51,12 +51,12 @@ private:
 class ScriptedDesktop : public rv::Desktop {
 public:
     explicit ScriptedDesktop(Transcript& transcript) : m_t(transcript) {}
-    void open(const QString& pathOrUrl) override;
-    void openSpreadsheet(const QString& path) override;
-    void openDocument(const QString& path) override;
+    bool open(const QString& pathOrUrl) override;
+    bool openSpreadsheet(const QString& path) override;
+    bool openDocument(const QString& path) override;
 
 private:
-    void record(const char* kind, const QString& path);
+    bool record(const char* kind, const QString& path);
     Transcript& m_t;
 };
 
