@@ -369,7 +369,11 @@ void ReadingsPanel::imgAddReading_Click()
         }
         const QDateTime now = m_state.clock().now();
         const QString key = readingKey(instrumentId(), now.date(), now.time());
+        const int shown = rs->absolutePosition();
         if (DupID(key, false)) {
+            // The search moved the set onto the other reading; the tab still shows this one.
+            if (shown > 0)
+                rs->setAbsolutePosition(shown);
             m_state.dialogs().message(QStringLiteral("There is already a reading with that date and time"),
                                       kDuplicateCaption);
             m_form.dtpRdate->setFocus();
@@ -432,6 +436,7 @@ void ReadingsPanel::CheckDateTime()
             rs->setAbsolutePosition(m_state.rekeyPosition);
             setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
                        parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));
+            ShowFutureWarning(); // it was shown for the refused date
             f.dtpRdate->setFocus();
             return;
         }
