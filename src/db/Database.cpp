@@ -152,7 +152,7 @@ Database::~Database()
     sqlite3_close(m_db);
 }
 
-std::unique_ptr<Database> Database::connect(const QString& path, int flags, bool configure)
+std::unique_ptr<Database> Database::connect(const QString& path, int flags)
 {
     sqlite3* handle = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
@@ -166,14 +166,16 @@ std::unique_ptr<Database> Database::connect(const QString& path, int flags, bool
     sqlite3_extended_result_codes(handle, 1);
     // Reads the schema: fails on a file that is not a database, before anything is written.
     db->query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    if (configure) {
-        if (sqlite3_db_readonly(handle, "main") == 1)
-            throw RvError(SQLITE_READONLY, QStringLiteral("attempt to write a readonly database"));
-        db->query(QStringLiteral("PRAGMA journal_mode=DELETE"));
-        db->exec(QStringLiteral("PRAGMA synchronous=FULL"));
-    }
     check(handle, sqlite3_busy_timeout(handle, 5000));
     return db;
+}
+
+void Database::configure()
+{
+    if (sqlite3_db_readonly(m_db, "main") == 1)
+        throw RvError(SQLITE_READONLY, QStringLiteral("attempt to write a readonly database"));
+    query(QStringLiteral("PRAGMA journal_mode=DELETE"));
+    exec(QStringLiteral("PRAGMA synchronous=FULL"));
 }
 
 namespace {
@@ -191,13 +193,25 @@ void requireSqliteFile(const QString& path)
 std::unique_ptr<Database> Database::open(const QString& path)
 {
     requireSqliteFile(path);
-    return connect(path, SQLITE_OPEN_READWRITE, true);
+    auto db = connect(path, SQLITE_OPEN_READWRITE);
+    db->configure();
+    return db;
+}
+
+std::unique_ptr<Database> Database::openSupplied(const QString& path)
+{
+    requireSqliteFile(path);
+    auto db = connect(path, SQLITE_OPEN_READWRITE);
+    if (!db->hasSuppliedTables())
+        throw RvError(3078, QStringLiteral("The database lacks the tables of a Rockvista database."));
+    db->configure();
+    return db;
 }
 
 std::unique_ptr<Database> Database::openReadOnly(const QString& path)
 {
     requireSqliteFile(path);
-    return connect(path, SQLITE_OPEN_READONLY, false);
+    return connect(path, SQLITE_OPEN_READONLY);
 }
 
 std::unique_ptr<Database> Database::create(const QString& path)
@@ -205,7 +219,9 @@ std::unique_ptr<Database> Database::create(const QString& path)
     const QFileInfo info(path);
     if (info.exists() && (!info.isFile() || info.size() > 0))
         throw RvError(SQLITE_CANTOPEN, QStringLiteral("file already exists: ") + path);
-    return connect(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, true);
+    auto db = connect(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    db->configure();
+    return db;
 }
 
 void Database::fail(int rc) const

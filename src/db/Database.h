@@ -42,6 +42,10 @@ public:
     // Opens an existing database file for reading and writing. Never creates one:
     // a missing, unreadable or non-SQLite file throws.
     static std::unique_ptr<Database> open(const QString& path);
+    // The program's own database: as open(), but a file without the five supplied tables is
+    // refused (3078) before anything is written to it, so that another program's file stays
+    // exactly as it was.
+    static std::unique_ptr<Database> openSupplied(const QString& path);
     // Creates a new, empty database file (for the set-up tool and tests). An existing
     // non-empty file is refused.
     static std::unique_ptr<Database> create(const QString& path);
@@ -88,7 +92,8 @@ public:
 
 private:
     Database(sqlite3* db, const QString& path);
-    static std::unique_ptr<Database> connect(const QString& path, int flags, bool configure);
+    static std::unique_ptr<Database> connect(const QString& path, int flags);
+    void configure(); // read-write settings: refuses a read-only file, rollback journal
     sqlite3* m_db;
     int m_depth = 0;
     QString m_path;

@@ -34,6 +34,28 @@ TEST_F(DbTest, OpenRefusesWhatIsNotADatabaseAndLeavesItAlone)
     EXPECT_EQ(errorNumber([&] { rv::Database::create(text); }), 14);
 }
 
+TEST_F(DbTest, AnotherProgramsDatabaseIsRefusedWithoutAWrite)
+{
+    // A WAL database of another program: switching its journal mode would rewrite its header.
+    const QString foreign = dir.filePath("foreign.mdb");
+    {
+        auto other = rv::Database::create(foreign);
+        other->query("PRAGMA journal_mode=WAL");
+        other->exec("CREATE TABLE other (x)");
+        other->exec("INSERT INTO other VALUES (1)");
+    }
+    const QByteArray before = readAll(foreign);
+    ASSERT_FALSE(before.isEmpty());
+    EXPECT_EQ(errorNumber([&] { rv::Database::openSupplied(foreign); }), 3078);
+    EXPECT_EQ(readAll(foreign), before);
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        EXPECT_FALSE(QFile::exists(foreign + suffix)) << suffix;
+
+    db.reset();
+    auto own = rv::Database::openSupplied(dir.filePath(rv::kDatabaseFileName));
+    EXPECT_EQ(own->query("PRAGMA journal_mode").first()[0].toString(), "delete");
+}
+
 TEST_F(DbTest, OpenedConnectionSeesTheSuppliedTables)
 {
     db.reset();
