@@ -62,9 +62,12 @@ bool Controller::Form_Load()
         m_lock.reset();
         return false;
     }
-    m_state.importFileNotFound = false;
-    m_state.deleteSingle = m_state.deleteRange = m_state.deleteAll = false;
-    m_state.firstLoad = false;
+    // A failed start-up leaves the window open as far as it got, with Firstload still set.
+    if (openRecordSets()) {
+        m_state.importFileNotFound = false;
+        m_state.deleteSingle = m_state.deleteRange = m_state.deleteAll = false;
+        m_state.firstLoad = false;
+    }
     m_running = true;
     m_form->show();
     return true;
@@ -73,16 +76,18 @@ bool Controller::Form_Load()
 bool Controller::openDatabase()
 {
     try {
-        auto db = Database::open(m_state.dbPath);
-        if (!db->hasSuppliedTables())
-            throw RvError(3078, QStringLiteral("The database lacks the tables of a Rockvista database."));
-        m_state.db = std::move(db);
+        m_state.db = Database::openSupplied(m_state.dbPath);
     } catch (const RvError&) {
         m_state.dialogs().message(QStringLiteral("ERROR: could not connect to database\nProgram must exit"),
                                   QStringLiteral("Database connection error"), Icon::Critical);
         return false;
     }
-    trap(m_state, " Form_Load", [&] {
+    return true;
+}
+
+bool Controller::openRecordSets()
+{
+    return trap(m_state, " Form_Load", [&] {
         m_state.types = std::make_unique<RecordSet>(*m_state.db,
                                                     QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
         m_state.types->moveFirst();
@@ -91,7 +96,6 @@ bool Controller::openDatabase()
             *m_state.db, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
         fillSensorBox();
     });
-    return true;
 }
 
 void Controller::fillSensorBox()

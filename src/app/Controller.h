@@ -24,9 +24,12 @@ public:
     void Form_Terminate();
     void SSTab1_Click(int previousTab);
 
-    // (Re)opens the connection and the long-lived record sets and shows the first sensor;
-    // false when the database cannot be opened (the message has been shown).
+    // (Re)opens the connection; false when the database cannot be opened (the message has
+    // been shown).
     bool openDatabase();
+    // Opens the long-lived record sets and shows the first sensor; false when an error ended
+    // it (logged with the label " Form_Load").
+    bool openRecordSets();
     void GetPrefs();
     // Refills the sensor box from the register and shows its first sensor.
     void fillSensorBox();

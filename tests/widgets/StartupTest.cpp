@@ -1,0 +1,83 @@
+// Start-up as a whole: what a failed step leaves behind.
+#include "TestApp.h"
+#include "app/Program.h"
+#include "core/State.h"
+#include "db/Schema.h"
+#include "ui/FrmRockvista.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+namespace {
+
+class RecordingDialogs : public Dialogs {
+public:
+    QStringList shown;
+    QString input(const QString&, const QString&, const QString&) override { return {}; }
+    QString openFile(const QString&, const QString&) override { return {}; }
+
+protected:
+    void showMessage(const QString& text, const QString&, Icon) override { shown << text; }
+    Answer askQuestion(const QString& text, const QString&, Icon, Buttons, Answer defaultButton) override
+    {
+        shown << text;
+        return defaultButton;
+    }
+};
+
+class NoDesktop : public Desktop {
+public:
+    bool open(const QString&) override { return false; }
+    bool openSpreadsheet(const QString&) override { return false; }
+    bool openDocument(const QString&) override { return false; }
+};
+
+QString readLog(const QString& dir)
+{
+    QFile f(dir + QStringLiteral("/gSTAY.txt"));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+} // namespace
+
+TEST(Startup, AnErrorAfterTheConnectionKeepsTheWindowOpenAndFirstloadSet)
+{
+    test::ensureApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    {
+        auto db = Database::create(dir.filePath(kDatabaseFileName));
+        createSuppliedDatabase(*db, QStringLiteral("M-"));
+        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, SensorType, Destroyed) VALUES ('201175001', '75', 'No')"));
+        // The type table can no longer be opened in its order: step 8 fails.
+        db->exec(QStringLiteral("ALTER TABLE Configuration RENAME COLUMN SensorType TO Kind"));
+    }
+    RecordingDialogs dialogs;
+    NoDesktop desktop;
+    SystemClock clock;
+    Program program(dir.path(), Seams{&dialogs, &desktop, &clock});
+    ASSERT_TRUE(program.load());
+    ASSERT_NE(program.window(), nullptr);
+    EXPECT_TRUE(program.window()->isVisible());
+    EXPECT_TRUE(program.state().firstLoad);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_TRUE(readLog(dir.path()).contains(QStringLiteral(" Form_Load")));
+    EXPECT_EQ(program.window()->cboSensors->count(), 0);
+    program.window()->close();
+    EXPECT_FALSE(program.running());
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("rockvista.lock"))));
+
+    // Repaired, the next start finishes loading.
+    {
+        auto db = Database::open(dir.filePath(kDatabaseFileName));
+        db->exec(QStringLiteral("ALTER TABLE Configuration RENAME COLUMN Kind TO SensorType"));
+    }
+    Program second(dir.path(), Seams{&dialogs, &desktop, &clock});
+    ASSERT_TRUE(second.load());
+    EXPECT_FALSE(second.state().firstLoad);
+    EXPECT_EQ(second.window()->cboSensors->count(), 1);
+    second.window()->close();
+}
