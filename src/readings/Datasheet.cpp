@@ -164,6 +164,9 @@ Datasheet::Datasheet(AppState& state, FrmRockvista& form, ReadingsPanel& reading
 void Datasheet::imgDatasheet_Click()
 {
     trap(m_state, " imgDatasheet_Click", [&] {
+        // A box the reading cannot be stored with would be lost behind the grid.
+        if (!m_readings.ReadingStorable())
+            return;
         m_readings.SaveReadings();
         // The reading on the tab is the one to come back to.
         if (m_state.readings)

@@ -223,14 +223,36 @@ void ReadingsPanel::enterTab()
     }
 }
 
-void ReadingsPanel::leaveTab()
+bool ReadingsPanel::leaveTab()
 {
     ignoreErrors([&] {
         const RecordSet* rs = m_state.readings.get();
         if (onReading(rs))
             m_state.readingBookmark = rs->bookmark();
     });
+    if (!ReadingStorable())
+        return false;
     ignoreErrors([&] { SaveReadings(); });
+    return true;
+}
+
+QStringList ReadingsPanel::channelTexts() const
+{
+    QStringList texts;
+    for (int i = 1; i <= 6; ++i)
+        texts << m_form.txtChannel[i]->text();
+    return texts;
+}
+
+bool ReadingsPanel::ReadingStorable()
+{
+    if (!onReading(m_state.readings.get()))
+        return true;
+    const QString error = storableError(m_form.txtChannelT->text(), channelTexts());
+    if (error.isEmpty())
+        return true;
+    showError(error);
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -317,10 +339,7 @@ bool ReadingsPanel::ReadingValid()
     bool valid = false;
     trap(m_state, " G_ReadingValid", [&] {
         // The pickers always hold a date and a time, so the two null checks cannot fail here.
-        QStringList channels;
-        for (int i = 1; i <= 6; ++i)
-            channels << m_form.txtChannel[i]->text();
-        const QString error = readingError(m_form.txtChannelT->text(), channels, bounds());
+        const QString error = readingError(m_form.txtChannelT->text(), channelTexts(), bounds());
         if (!error.isEmpty()) {
             showError(error);
             return;

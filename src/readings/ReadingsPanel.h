@@ -19,9 +19,14 @@ public:
 
     // The tab switchboard's steps for the readings tab.
     void enterTab();
-    void leaveTab(); // remembers the current reading, then saves it
+    // Remembers the current reading, then saves it. False when it could not be saved because a
+    // box holds a text that is not a number (lblError says which): the caller should stay.
+    bool leaveTab();
 
     bool ReadingValid();
+    // Whether SaveReadings can store the boxes: each holds a number or nothing. Otherwise
+    // lblError says which box does not. True when no reading is shown.
+    bool ReadingStorable();
     void SaveReadings();
 
     // Shared with the deletion and datasheet windows.
@@ -50,6 +55,7 @@ private:
     void showError(const QString& text);
     bool showCheck(const QString& error); // hides lblError when empty, else shows it; true when empty
     ReadingBounds bounds() const;
+    QStringList channelTexts() const; // txtChannel(1) ... txtChannel(6)
     QString instrumentId() const;
     // Sets the pickers without running their change handlers.
     void setPickers(const QDate& date, const QTime& time);

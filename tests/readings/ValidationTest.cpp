@@ -108,3 +108,14 @@ TEST(Validation, StoredForms)
     EXPECT_EQ(temperatureValueText(QStringLiteral("7")), QStringLiteral("7.0"));
     EXPECT_EQ(temperatureValueText(QStringLiteral("21.25")), QStringLiteral("21.3"));
 }
+
+TEST(Validation, StorableMeansEveryBoxHoldsANumberOrNothingWhateverTheBounds)
+{
+    const QStringList ok{QStringLiteral("99999"), QString(), QStringLiteral(" -.5 "), QString(), QString(),
+                         QStringLiteral("7")};
+    EXPECT_EQ(storableError(QStringLiteral("-999"), ok), QString());
+    EXPECT_EQ(storableError(QStringLiteral("1.2.3"), ok), QStringLiteral("Error: Channel T must be a number"));
+    QStringList bad = ok;
+    bad[4] = QStringLiteral("5-");
+    EXPECT_EQ(storableError(QString(), bad), QStringLiteral("Error: Channel 5 must be a number"));
+}

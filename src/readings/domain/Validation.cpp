@@ -70,6 +70,15 @@ QString readingError(const QString& temperature, const QStringList& channels, co
     return {};
 }
 
+QString storableError(const QString& temperature, const QStringList& channels)
+{
+    const ReadingBounds none;
+    QString e = boxError(0, temperature, none, false);
+    for (int i = 1; e.isEmpty() && i <= channels.size(); ++i)
+        e = boxError(i, channels[i - 1], none, false);
+    return e;
+}
+
 QString channelValueText(const QString& text)
 {
     return formatNumber(text.trimmed(), QStringLiteral("##0.00"));

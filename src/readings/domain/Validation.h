@@ -38,6 +38,10 @@ QString boxError(int index, const QString& text, const ReadingBounds& bounds, bo
 // every box must hold a number, since every box is stored.
 QString readingError(const QString& temperature, const QStringList& channels, const ReadingBounds& bounds);
 
+// The first box that holds neither a number nor nothing, as readingError words it; empty when
+// every box can be stored.
+QString storableError(const QString& temperature, const QStringList& channels);
+
 // Stored forms: channels "##0.00", temperature "##0.0"; trimmed; an empty text stays empty.
 QString channelValueText(const QString& text);
 QString temperatureValueText(const QString& text);
