@@ -164,9 +164,24 @@ TEST_F(DatasheetGridTable, AnUnstorableCellLeavesTheWholeTableAsItWas)
     open();
     type(1, 4, "5");  // 15, fine
     grid.toggleFlag(1, 10);
-    type(2, 4, "\b\b."); // "." alone is no number
-    EXPECT_EQ(testdata::errorOf([&] { grid.writeBack(*db, *readings); }), err::TypeMismatch);
+    type(2, 4, "\b9"); // 9, which the table refuses
+    db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON \"201175001\" WHEN new.Channel1 = 9 "
+                            "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    EXPECT_NE(testdata::errorOf([&] { grid.writeBack(*db, *readings); }), 0);
     EXPECT_EQ(stored("Channel1", "2024/03/05").toDouble(), 1.0);
     EXPECT_EQ(stored("Plottemporal", "2024/03/05").toInt(), 1);
     EXPECT_FALSE(db->inTransaction());
+}
+
+TEST_F(DatasheetGridTable, ACellLeftWithALonePointIsStoredEmptyAndTheOtherEditsStay)
+{
+    add(QStringLiteral("2024/03/05"), QStringLiteral("10:00:00"), {20.0, 1.0});
+    add(QStringLiteral("2024/03/06"), QStringLiteral("10:00:00"), {21.0, 2.0});
+    open();
+    type(1, 4, "5");
+    type(2, 4, "\b.");
+    EXPECT_EQ(grid.text(2, 4), QStringLiteral("."));
+    EXPECT_EQ(grid.writeBack(*db, *readings), 2);
+    EXPECT_EQ(stored("Channel1", "2024/03/05").toDouble(), 15.0);
+    EXPECT_TRUE(stored("Channel1", "2024/03/06").isNull());
 }

@@ -271,7 +271,9 @@ int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
                 continue;
             }
             const QString t = edited.value().trimmed();
-            if (t.isEmpty())
+            // A point alone is what is left of a cleared cell: no number, so stored empty
+            // rather than failing the whole write-back.
+            if (t.isEmpty() || t == QLatin1String("."))
                 st.bind(p++, QVariant());
             else if (!readings.isNumericField(j))
                 st.bind(p++, t);

@@ -50,8 +50,8 @@ public:
     bool toggleFlag(int row, int column);
 
     // Stores the edited channel cells and both flags of every touched reading, in one
-    // transaction: an error leaves the table as it was. An empty cell stores Null; a text that
-    // a number column cannot take throws 13. Returns the number of readings written.
+    // transaction: an error leaves the table as it was. An empty cell (or one holding only ".")
+    // stores Null; a text that a number column cannot take throws 13. Returns the number of readings written.
     int writeBack(Database& db, RecordSet& readings) const;
 
     // Model
