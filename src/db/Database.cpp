@@ -164,9 +164,10 @@ std::unique_ptr<Database> Database::connect(const QString& path, int flags)
     }
     std::unique_ptr<Database> db(new Database(handle, path));
     sqlite3_extended_result_codes(handle, 1);
+    // Before the first read: a writer busy for a moment is waited for, not taken for a broken file.
+    check(handle, sqlite3_busy_timeout(handle, 5000));
     // Reads the schema: fails on a file that is not a database, before anything is written.
     db->query(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    check(handle, sqlite3_busy_timeout(handle, 5000));
     return db;
 }
 

@@ -1,6 +1,8 @@
 #include "DbFixture.h"
 
 #include <QFile>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -54,6 +56,23 @@ TEST_F(DbTest, AnotherProgramsDatabaseIsRefusedWithoutAWrite)
     db.reset();
     auto own = rv::Database::openSupplied(dir.filePath(rv::kDatabaseFileName));
     EXPECT_EQ(own->query("PRAGMA journal_mode").first()[0].toString(), "delete");
+}
+
+TEST_F(DbTest, OpeningWaitsForAWriterThatHoldsTheFileForAMoment)
+{
+    db->exec("BEGIN EXCLUSIVE");
+    std::thread writer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        db->exec("COMMIT");
+    });
+    int number = 0;
+    try {
+        rv::Database::openSupplied(dir.filePath(rv::kDatabaseFileName));
+    } catch (const rv::RvError& e) {
+        number = e.number;
+    }
+    writer.join();
+    EXPECT_EQ(number, 0);
 }
 
 TEST_F(DbTest, OpenedConnectionSeesTheSuppliedTables)
