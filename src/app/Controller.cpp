@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalBlocker>
 
 namespace rv {
 
@@ -151,9 +152,18 @@ void Controller::SSTab1_Click(int previousTab)
         ignoreErrors([&] { m_sensorForm->savefields(); });
         ignoreErrors([&] { m_sensorForm->fillfields(); });
         break;
-    case 2:
-        ignoreErrors([&] { m_readings->leaveTab(); });
+    case 2: {
+        bool saved = true;
+        ignoreErrors([&] { saved = m_readings->leaveTab(); });
+        if (!saved) {
+            // A reading that cannot be stored keeps the user on its tab with the typed values.
+            const QSignalBlocker block(f.SSTab1);
+            f.SSTab1->setCurrentIndex(2);
+            m_currentTab = 2;
+            return;
+        }
         break;
+    }
     default:
         break;
     }
