@@ -207,6 +207,8 @@ void RecordSet::load()
         const QString t = f.declaredType.toUpper();
         if (!f.numeric)
             m_affinity.append(Affinity::Text);
+        else if (t.contains(QLatin1String("TEXT")) || t.contains(QLatin1String("CHAR")))
+            m_affinity.append(Affinity::NumericText);
         else if (t.contains(QLatin1String("INT")))
             m_affinity.append(Affinity::Integer);
         else if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) || t.contains(QLatin1String("DOUB")))
@@ -434,6 +436,16 @@ QVariant RecordSet::convertForField(int index, const QVariant& value) const
     const Affinity affinity = m_affinity[index];
     if (affinity == Affinity::Text)
         return QVariant(textOf(value));
+    if (affinity == Affinity::NumericText) {
+        // A number kept in its written form: the text is checked, not converted.
+        const QString text = textOf(value).trimmed();
+        double d;
+        if (text.isEmpty())
+            return QVariant();
+        if (!parseNumber(text, d))
+            throw typeMismatch();
+        return QVariant(text);
+    }
     const bool real = affinity == Affinity::Real;
     const int type = value.typeId();
     if (type == QMetaType::Bool)

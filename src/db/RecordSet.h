@@ -62,7 +62,8 @@ public:
     // Edits the current row (or the new row after addNew). A number field takes a number or a
     // numeric text and stores an empty text as Null; any other text throws 13 "Type mismatch".
     // A bool is stored as 1/0; a QDateTime as "yyyy-MM-dd HH:mm:ss", a QDate as "yyyy/MM/dd";
-    // a text field takes any value as text.
+    // a text field takes any value as text. A "NUMERIC TEXT" column takes only numbers, like a
+    // number field, but keeps the text as written ("2.0").
     void setValue(const QString& field, const QVariant& value);
     void setValue(int index, const QVariant& value);
     void addNew();     // starts a new row; update() inserts it and it becomes the last row
@@ -109,7 +110,7 @@ private:
     QVector<Database::Column> m_fields;
     QVector<QString> m_origins;     // table column behind each field; empty for expressions
     QHash<QString, int> m_exactIndex; // field name -> index, exact spelling
-    enum class Affinity : char { Text, Integer, Real, Numeric };
+    enum class Affinity : char { Text, Integer, Real, Numeric, NumericText };
     QVector<Affinity> m_affinity;   // how each field's column stores a number
     QHash<QByteArray, Statement*> m_updates; // UPDATE per set of edited fields (owned by the connection's cache)
     QVector<QVariant> m_values;     // rows * fields, flat

@@ -9,12 +9,14 @@ namespace rv {
 
 namespace {
 
+// Lengths, limits and paddle positions are "NUMERIC TEXT": stored as the formatted text the form
+// writes ("2.0" stays "2.0"), while the record set refuses a text that is not a number.
 const char* const kSensorsTable =
     "CREATE TABLE Sensors ("
     "InstrumentID TEXT UNIQUE NOT NULL, DateID TEXT, TypeID TEXT, SensorType TEXT, SensorNo TEXT, "
-    "Family TEXT, Model TEXT, numgauges INTEGER, LengthLongG TEXT, LengthShortG TEXT, boltkfactor REAL, "
-    "ElasticLimit TEXT, PerfectPlasticLimit TEXT, UltimateStrength TEXT, Elongation TEXT, "
-    "PaddleLocation1 TEXT, PaddleLocation2 TEXT, PaddleLocation3 TEXT, Level TEXT, Location TEXT, "
+    "Family TEXT, Model TEXT, numgauges INTEGER, LengthLongG NUMERIC TEXT, LengthShortG NUMERIC TEXT, boltkfactor REAL, "
+    "ElasticLimit NUMERIC TEXT, PerfectPlasticLimit NUMERIC TEXT, UltimateStrength NUMERIC TEXT, Elongation NUMERIC TEXT, "
+    "PaddleLocation1 NUMERIC TEXT, PaddleLocation2 NUMERIC TEXT, PaddleLocation3 NUMERIC TEXT, Level TEXT, Location TEXT, "
     "Borehole TEXT, InstallDate TEXT, InstallBy TEXT, Purpose TEXT, Notes TEXT, Destroyed TEXT, "
     "DestructionDate TEXT, HeadLocation INTEGER, LengthofCable REAL)";
 

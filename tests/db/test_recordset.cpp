@@ -210,3 +210,19 @@ TEST_F(DbTest, UpdateStoresTheRowWholeOrNotAtAll)
     rs.moveLast();
     EXPECT_EQ(rs.text("Level"), "1350");
 }
+
+TEST_F(DbTest, NumericTextColumnsKeepTheWrittenFormButRefuseLetters)
+{
+    db->exec("INSERT INTO Sensors (InstrumentID) VALUES ('120375001')");
+    rv::RecordSet reg(*db, "SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;");
+    reg.setValue("LengthLongG", " 2.0 ");
+    reg.setValue("PaddleLocation1", 1.25);
+    reg.setValue("LengthShortG", "");
+    EXPECT_EQ(errorNumber([&] { reg.setValue("Elongation", "about 15"); }), 13);
+    reg.update();
+    const auto stored = db->query("SELECT LengthLongG, PaddleLocation1, LengthShortG, Elongation FROM Sensors").first();
+    EXPECT_EQ(stored[0], QVariant(QStringLiteral("2.0")));
+    EXPECT_EQ(stored[1].toString(), QStringLiteral("1.25"));
+    EXPECT_TRUE(stored[2].isNull());
+    EXPECT_TRUE(stored[3].isNull());
+}
