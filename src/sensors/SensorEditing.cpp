@@ -136,12 +136,19 @@ void SensorEditing::showExisting(const QString& number, qint64 previous)
 {
     RecordSet& reg = *m_state.sensors;
     reg.moveFirst();
-    if (reg.find(QStringLiteral("InstrumentID"), number)) {
+    bool found = reg.find(QStringLiteral("InstrumentID"), number);
+    if (!found && reg.filtered()) {
+        // Hidden by the filter: the filter goes, as it does for a new sensor it would hide.
+        ignoreErrors([&] { reg.setBookmark(previous); });
+        m_filter.RemoveFilter();
+        reg.moveFirst();
+        found = reg.find(QStringLiteral("InstrumentID"), number);
+    }
+    if (found) {
         m_sensorForm.fillfields();
         showCurrentInBox(*m_form.cboSensors, reg);
         return;
     }
-    // Hidden by the filter: stay on the sensor the form shows.
     ignoreErrors([&] {
         reg.setBookmark(previous);
         showCurrentInBox(*m_form.cboSensors, reg);
