@@ -19,7 +19,7 @@ void AddDataTable(AppState& state)
             state.dialogs().message(QStringLiteral("Table ") + name + QStringLiteral(" Already Exists"));
             const Answer a = state.dialogs().question(
                 QStringLiteral("Table ") + name + QStringLiteral(" already exists\nDo you want to overwrite this table?"),
-                QStringLiteral("Kelderan's ROCKVISTA"), Icon::None, Buttons::YesNo, Answer::Yes);
+                QStringLiteral("Kelderan's ROCKVISTA"), Icon::None, Buttons::YesNo, Answer::No);
             if (a != Answer::Yes)
                 return;
             Transaction tx(*state.db);
