@@ -1,5 +1,6 @@
 // Rockvista g-STAY: the program.
 #include "app/Program.h"
+#include "app/TerminationSignals.h"
 #include "core/Paths.h"
 #include "ui/RealSeams.h"
 
@@ -17,5 +18,6 @@ int main(int argc, char* argv[])
     if (!program.load())
         return 1;
     QObject::connect(&program, &rv::Program::finished, &app, &QApplication::quit);
+    rv::closeOnTerminationSignals(program);
     return app.exec();
 }
