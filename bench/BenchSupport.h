@@ -1,6 +1,7 @@
 #pragma once
 // What every benchmark program shares: quiet stand-ins for the dialogs and the desktop,
 // and a main() that runs the benchmarks inside a headless Qt application.
+#include "app/Program.h"
 #include "core/Seams.h"
 
 #include <QApplication>
@@ -26,6 +27,19 @@ struct QuietDesktop : rv::Desktop {
     bool open(const QString&) override { return true; }
     bool openSpreadsheet(const QString&) override { return true; }
     bool openDocument(const QString&) override { return true; }
+};
+
+// The program started on a data folder with the quiet stand-ins and the system clock.
+struct RunningProgram {
+    QuietDialogs dialogs;
+    QuietDesktop desktop;
+    rv::SystemClock clock;
+    rv::Program program;
+    bool loaded;
+    explicit RunningProgram(const QString& dataDir)
+        : program(dataDir, rv::Seams{&dialogs, &desktop, &clock}), loaded(program.load())
+    {
+    }
 };
 
 inline int run(int argc, char** argv)

@@ -86,11 +86,9 @@ BENCHMARK(BM_BareSqliteRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // and show it.
 void BM_EnterReadingsTab(benchmark::State& state)
 {
-    bench::QuietDialogs dialogs;
-    bench::QuietDesktop desktop;
-    rv::SystemClock clock;
-    rv::Program program(dataDir(), rv::Seams{&dialogs, &desktop, &clock});
-    if (!program.load()) {
+    bench::RunningProgram running(dataDir());
+    rv::Program& program = running.program;
+    if (!running.loaded) {
         state.SkipWithError("start-up failed");
         return;
     }
@@ -112,11 +110,9 @@ BENCHMARK(BM_EnterReadingsTab)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // Back from the installation tab: the same, returning to the remembered (first) reading.
 void BM_ReturnToReadingsTab(benchmark::State& state)
 {
-    bench::QuietDialogs dialogs;
-    bench::QuietDesktop desktop;
-    rv::SystemClock clock;
-    rv::Program program(dataDir(), rv::Seams{&dialogs, &desktop, &clock});
-    if (!program.load()) {
+    bench::RunningProgram running(dataDir());
+    rv::Program& program = running.program;
+    if (!running.loaded) {
         state.SkipWithError("start-up failed");
         return;
     }
