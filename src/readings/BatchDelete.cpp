@@ -95,21 +95,18 @@ void BatchDelete::deleteEverything()
     else
         m_readings.OpenSensorData();
     m_readings.fillreadings();
-    m_form.txtRcount->setText(QStringLiteral("0 of 0"));
+    m_readings.showPosition(); // "0 of 0"
 }
 
 void BatchDelete::showNewest()
 {
     RecordSet& rs = *m_state.readings;
-    if (rs.isEmpty()) {
-        m_readings.fillreadings();
-        m_form.txtRcount->setText(QStringLiteral("0 of 0"));
-        return;
-    }
-    rs.moveLast();
+    if (!rs.isEmpty())
+        rs.moveLast();
     m_readings.fillreadings();
     m_readings.showPosition();
-    m_state.readingBookmark = rs.bookmark();
+    if (!rs.isEmpty())
+        m_state.readingBookmark = rs.bookmark();
 }
 
 } // namespace rv
