@@ -1,0 +1,220 @@
+#include "charts/domain/Axes.h"
+#include "charts/domain/Loads.h"
+#include "charts/domain/Zeroing.h"
+
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+namespace {
+QString t(const char* s) { return QString::fromUtf8(s); }
+} // namespace
+
+TEST(Zeroing, ChannelsAreTakenRelativeToTheZeroReading)
+{
+    EXPECT_EQ(zeroedValue(t("130"), t("120.5")), 9.5);
+    EXPECT_EQ(zeroedValue(t("120.5"), t("120.5")), 0);
+    // The difference is handed over as its 15-digit decimal text.
+    EXPECT_EQ(zeroedValue(t("0.3"), t("0.1")), 0.2);
+    EXPECT_EQ(zeroedValue(t("-3.25"), t("0")), -3.25);
+    // An empty channel stores 0 whatever the offset; an empty offset leaves the raw value.
+    EXPECT_EQ(zeroedValue(QString(), t("120.5")), 0);
+    EXPECT_EQ(zeroedValue(t("88.2"), QString()), 88.2);
+    // Texts are read the lenient way.
+    EXPECT_EQ(zeroedValue(t(" 12.5abc"), t("x")), 12.5);
+    EXPECT_EQ(zeroedValue(t("  "), t("10")), -10);
+}
+
+TEST(Zeroing, TemperatureKeepsItsValueAndEmptyIsZero)
+{
+    EXPECT_EQ(numTemp(t("21.5")), 21.5);
+    EXPECT_EQ(numTemp(t("-4.0")), -4);
+    EXPECT_EQ(numTemp(QString()), 0);
+    EXPECT_EQ(fieldText(QVariant()), QString());
+    EXPECT_EQ(fieldText(QVariant(120.5)), t("120.5"));
+    EXPECT_EQ(fieldText(QVariant(qint64(7))), t("7"));
+    EXPECT_EQ(fieldText(QVariant(t("12.30"))), t("12.30"));
+}
+
+TEST(Loads, LongGaugesArePairedAndShortGaugesStandAlone)
+{
+    Strains z;
+    z[1] = 1200;
+    z[4] = 800;
+    z[2] = 300;
+    z[3] = 100;
+    z[6] = -100;
+    z[5] = 0;
+    const Loads l = computeLoads(z, 25);
+    EXPECT_DOUBLE_EQ(*l.load1, 40);
+    EXPECT_DOUBLE_EQ(*l.load2, 12);
+    EXPECT_EQ(*l.load3, 0);
+    EXPECT_EQ(*l.load5, 0);
+
+    z[4].reset(); // a Null strain gives a Null load, the others still count
+    const Loads n = computeLoads(z, 25);
+    EXPECT_FALSE(n.load1.has_value());
+    EXPECT_DOUBLE_EQ(*n.load2, 12);
+}
+
+TEST(Loads, KFactorZeroIsADivisionByZeroThatChangesNothing)
+{
+    Strains z;
+    z.fill(100.0);
+    try {
+        computeLoads(z, 0);
+        FAIL() << "no error";
+    } catch (const RvError& e) {
+        EXPECT_EQ(e.number, 11);
+        EXPECT_EQ(e.description, t("Division by zero"));
+    }
+    EXPECT_THROW(computeLoads(z, 1e-320), RvError);
+}
+
+TEST(Loads, KFactorTextByTheLeadingNumberRule)
+{
+    EXPECT_EQ(kFactorNumber(t("25")), 25);
+    EXPECT_EQ(kFactorNumber(t("25 tons")), 25);
+    EXPECT_EQ(kFactorNumber(t(" 2 5\t.5")), 25.5); // blanks anywhere are dropped
+    EXPECT_EQ(kFactorNumber(t("-2.5e1")), -25);
+    EXPECT_EQ(kFactorNumber(t("+.5")), 0.5);
+    EXPECT_EQ(kFactorNumber(t("2.5E+2x")), 250);
+    EXPECT_EQ(kFactorNumber(t("12e")), 12);
+    EXPECT_EQ(kFactorNumber(t("12e-")), 12);
+    EXPECT_EQ(kFactorNumber(t("2,5")), 2);
+    EXPECT_EQ(kFactorNumber(t("&H19")), 25);
+    EXPECT_EQ(kFactorNumber(t("&hff")), 255);
+    EXPECT_EQ(kFactorNumber(t("&O31")), 25);
+    EXPECT_EQ(kFactorNumber(t("&o318")), 25);
+    EXPECT_EQ(kFactorNumber(t("&Hz")), 0);
+    EXPECT_EQ(kFactorNumber(t("&25")), 0);
+    EXPECT_EQ(kFactorNumber(t("k25")), 0);
+    EXPECT_EQ(kFactorNumber(t("")), 0);
+    EXPECT_EQ(kFactorNumber(t("-")), 0);
+    EXPECT_EQ(kFactorNumber(t(".")), 0);
+}
+
+TEST(ValueAxis, HalvesGoToTheEvenDigit)
+{
+    EXPECT_EQ(roundHalfEven(2.25, 1), 2.2);
+    EXPECT_EQ(roundHalfEven(2.75, 1), 2.8);
+    EXPECT_EQ(roundHalfEven(2.35, 1), 2.4);
+    EXPECT_EQ(roundHalfEven(2.45, 1), 2.4);
+    EXPECT_EQ(roundHalfEven(12.5, 0), 12);
+    EXPECT_EQ(roundHalfEven(13.5, 0), 14);
+    EXPECT_EQ(roundHalfEven(-3.456, 2), -3.46);
+    EXPECT_EQ(roundHalfEven(-0.005, 2), 0);
+    EXPECT_EQ(roundHalfEven(-0.015, 2), -0.02);
+}
+
+namespace {
+void expectScale(double vmax, double step, double max)
+{
+    const ValueAxisScale s = valueAxisScale(0, vmax);
+    EXPECT_EQ(s.step, step) << "Vmax " << vmax;
+    EXPECT_EQ(s.max, max) << "Vmax " << vmax;
+}
+} // namespace
+
+TEST(ValueAxis, EveryRowOfTheIncrementTable)
+{
+    expectScale(0, 0.01, 0.1);
+    expectScale(0.05, 0.01, 0.1);
+    expectScale(0.099, 0.01, 0.1);
+    expectScale(0.1, 0.1, 1);
+    expectScale(0.99, 0.1, 1);
+    expectScale(1, 0.1, 1.05);
+    expectScale(1.99, 0.1, 2.05);
+    expectScale(2, 0.1, 2.1);
+    expectScale(2.25, 0.1, 2.3);
+    expectScale(2.99, 0.1, 3.1);
+    expectScale(3, 0.5, 3.5);
+    expectScale(9.99, 0.5, 10.5);
+    expectScale(10, 1, 11);
+    expectScale(12.4, 1, 13);
+    expectScale(12.5, 1, 13);
+    expectScale(15.99, 1, 17);
+    expectScale(16, 2, 18);
+    expectScale(30, 2, 32);
+    expectScale(45, 10, 50);
+    expectScale(30.2, 10, 35);
+    expectScale(1234.5, 10, 1239);
+}
+
+TEST(ValueAxis, GapsBetweenRowsAndNegativeMaximaFallToTheLastRow)
+{
+    expectScale(0.0995, 10, 5);
+    expectScale(0.995, 10, 6);
+    expectScale(1.995, 10, 7);
+    expectScale(2.995, 10, 8);
+    expectScale(9.995, 10, 15);
+    expectScale(15.995, 10, 21);
+    expectScale(30.0001, 10, 35);
+    expectScale(-2.5, 10, 3);
+    // Taken to 15 significant digits, a binary neighbour of 0.099 is still in the first row.
+    expectScale(0.099000000000000004, 0.01, 0.1);
+}
+
+TEST(ValueAxis, MinimumIsZeroUnlessSomethingIsNegative)
+{
+    EXPECT_EQ(valueAxisScale(0, 5).min, 0);
+    EXPECT_EQ(valueAxisScale(0.3, 5).min, 0);
+    EXPECT_EQ(valueAxisScale(-3.456, 5).min, -3.46);
+    EXPECT_EQ(valueAxisScale(-120, 5).min, -120);
+}
+
+TEST(ValueAxis, StepWidensOnlyWhenLabelsWouldCrowd)
+{
+    const ValueAxisScale small = valueAxisScale(0, 12.4);
+    EXPECT_EQ(fittedStep(small, 500, 25), 1);
+    const ValueAxisScale big = valueAxisScale(-120, 2400); // 10 by the table: 252 labels
+    EXPECT_EQ(fittedStep(big, 500, 25), 200);
+    EXPECT_EQ(fittedStep(big, 100000, 25), 10);
+}
+
+namespace {
+QDateTime at(const char* s) { return QDateTime::fromString(t(s), t("yyyy/MM/dd HH:mm")); }
+} // namespace
+
+TEST(TimeAxis, SameDayShowsHoursInTwoHourStepsOnWholeHours)
+{
+    const TimeAxisPlan p =
+        timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 5), at("2024/03/05 09:15"), at("2024/03/05 14:07"), 1000);
+    EXPECT_EQ(p.format, t("hh:mm"));
+    EXPECT_EQ(p.title, t("2024/03/05"));
+    EXPECT_EQ(p.stepSeconds, 7200);
+    EXPECT_EQ(p.min, at("2024/03/05 08:00"));
+    EXPECT_EQ(p.max, at("2024/03/05 16:00"));
+    EXPECT_EQ(p.tickCount, 5);
+}
+
+TEST(TimeAxis, ConsecutiveDaysUseSixHourSteps)
+{
+    const TimeAxisPlan p =
+        timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 6), at("2024/03/05 23:30"), at("2024/03/06 00:30"), 1000);
+    EXPECT_EQ(p.format, t("hh:mm"));
+    EXPECT_EQ(p.title, t("2024/03/05"));
+    EXPECT_EQ(p.stepSeconds, 6 * 3600);
+    EXPECT_EQ(p.min, at("2024/03/05 18:00"));
+    EXPECT_EQ(p.max, at("2024/03/06 06:00"));
+    EXPECT_EQ(p.tickCount, 3);
+}
+
+TEST(TimeAxis, LongerSpansShowDatesWithoutTitleInWholeDays)
+{
+    TimeAxisPlan p =
+        timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 7), at("2024/03/05 10:00"), at("2024/03/07 10:00"), 1000);
+    EXPECT_EQ(p.format, t("yyyy/MM/dd"));
+    EXPECT_EQ(p.title, QString());
+    EXPECT_EQ(p.stepSeconds, 24 * 3600);
+    EXPECT_EQ(p.min, at("2024/03/05 00:00"));
+    EXPECT_EQ(p.max, at("2024/03/08 00:00"));
+    EXPECT_EQ(p.tickCount, 4);
+
+    // Half a year on 1000 pixels: a step of whole weeks whose labels fit.
+    p = timeAxisPlan(QDate(2024, 1, 1), QDate(2024, 6, 30), at("2024/01/01 08:00"), at("2024/06/30 08:00"), 1000);
+    EXPECT_EQ(p.stepSeconds % (24 * 3600), 0);
+    EXPECT_GT(p.stepSeconds, 24 * 3600);
+    EXPECT_LE(p.tickCount * 90, 1000 + 90);
+    EXPECT_GE(p.max, at("2024/06/30 08:00"));
+}
