@@ -1,6 +1,7 @@
 #include "sensors/domain/SensorRecords.h"
 
 #include "core/State.h"
+#include "sensors/domain/SensorStore.h"
 
 #include <memory>
 
@@ -8,7 +9,7 @@ namespace rv {
 
 bool sensorRowExists(Database& db, const QString& instrumentId)
 {
-    return !db.query(QStringLiteral("SELECT 1 FROM Sensors WHERE InstrumentID = ? LIMIT 1"), {instrumentId}).isEmpty();
+    return SensorStore(db).exists(instrumentId);
 }
 
 void addSensorRow(RecordSet& registerSet, const RecordSet& typeRow, const SensorNumber& number, const QDate& today)

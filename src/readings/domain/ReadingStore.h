@@ -1,0 +1,92 @@
+#pragma once
+// The reading table of one sensor: every SQL text and column name of the reading tables lives
+// here, together with the one codec of their stored date and time forms. The readings tab and
+// the datasheet keep their record sets for the cursor; everything else reads and writes here.
+#include "db/Database.h"
+#include "readings/domain/Reading.h"
+
+#include <QVector>
+
+namespace rv {
+
+// The stored forms of a reading's moment. Writes one form; reads every form a table may hold.
+namespace readingForms {
+// FullDate as written: "yyyy-MM-dd HH:mm:ss" (sorts in time order).
+QString fullDateText(const QDateTime& moment);
+// A stored FullDate: the written form, "/" instead of "-", a "T" instead of the blank, no
+// seconds, fractions of a second, a trailing "Z", a date alone. Invalid when unreadable.
+QDateTime parseFullDate(const QVariant& stored);
+// The moment of a row: FullDate, or ReadingDate with ReadingTime when FullDate is unreadable.
+QDateTime momentOf(const QVariant& fullDate, const QVariant& readingDate, const QVariant& readingTime);
+// A stored number-or-numeric-text field: Null and blank text give nothing; a text its
+// leading number (0 when it has none), as the computations read it.
+OptDouble number(const QVariant& stored);
+} // namespace readingForms
+
+// The marked readings of a sensor as columns for a chart, oldest first. A Null value is NaN.
+struct ReadingColumns {
+    QVector<qint64> rowids;
+    QVector<QDateTime> moments;
+    QVector<double> temperatures;                           // ChannelT
+    std::array<QVector<double>, Reading::kChannels> channels; // Channel1 … Channel10
+    std::array<QVector<double>, Reading::kChannels> zeroed;   // zero1 … zero10
+    QVector<double> numTemps;                               // NumTemp
+    std::array<QVector<double>, Reading::kLoads> loads;       // Load1, Load2, Load3, Load5
+    int size() const { return rowids.size(); }
+};
+
+// Values a computation writes back into one stored reading.
+struct ComputedValues {
+    qint64 rowid = 0;
+    std::array<OptDouble, Reading::kChannels> zeroed{};
+    OptDouble numTemp;
+    bool writeLoads = true; // false: the loads stay as stored (a failed load computation)
+    std::array<OptDouble, Reading::kLoads> loads{};
+};
+
+// What an insertion of many readings did.
+struct InsertOutcome {
+    int inserted = 0;
+    QStringList refusedKeys;   // duplicates, in the order they were met
+    QVector<int> refusedIndex; // their positions in the batch
+};
+
+class ReadingStore {
+public:
+    // instrumentId names the reading table (nine digits).
+    ReadingStore(Database& db, const QString& instrumentId);
+
+    const QString& instrumentId() const { return m_id; }
+    // The key of a reading: InstrumentID, a blank, "yyyy/MM/dd HH:mm:ss".
+    QString keyOf(const QDateTime& moment) const;
+
+    bool tableExists() const;
+    int count() const;
+    bool keyExists(const QString& key) const;
+
+    // Every reading, or only the marked ones (Plottemporal true), in FullDate order.
+    QVector<Reading> readings(bool markedOnly = false) const;
+    ReadingColumns markedColumns() const;
+    std::optional<Reading> firstMarked() const;
+    std::optional<Reading> lastMarked() const;
+
+    // Writes the computed values of many readings in one transaction with one statement; a
+    // reading whose stored values equal the computed ones is not rewritten. Returns how many
+    // were rewritten. An error leaves the table as it was.
+    int writeComputed(const QVector<ComputedValues>& rows);
+
+    // Inserts new readings in one transaction. A reading whose key the table already holds,
+    // or an earlier reading of the same batch, is refused and reported; the rest go in. The
+    // date, time, key and moment fields are formed from the moment; rowid is ignored. An
+    // error leaves the table as it was.
+    InsertOutcome insert(const QVector<Reading>& batch);
+
+private:
+    QString table() const { return Database::quoteId(m_id); }
+    QVector<Reading> select(const QString& where, const QString& order) const;
+
+    Database& m_db;
+    QString m_id;
+};
+
+} // namespace rv

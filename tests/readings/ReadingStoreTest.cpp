@@ -1,0 +1,187 @@
+#include "readings/domain/ReadingStore.h"
+
+#include "DatasheetTestData.h"
+
+#include <cmath>
+
+using namespace rv;
+using namespace rv::readingForms;
+
+namespace {
+QDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0)
+{
+    return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
+}
+} // namespace
+
+TEST(ReadingForms, FullDateIsWrittenInOneFormAndReadInEveryStoredForm)
+{
+    EXPECT_EQ(fullDateText(at(2024, 3, 5, 14, 7, 9)), QStringLiteral("2024-03-05 14:07:09"));
+    const QDateTime m = at(2024, 3, 5, 14, 7, 9);
+    for (const char* text : {"2024-03-05 14:07:09", "2024/03/05 14:07:09", "2024-03-05T14:07:09",
+                             "2024-03-05T14:07:09.250Z", " 2024-3-5 14:07:09 "})
+        EXPECT_EQ(parseFullDate(QString::fromLatin1(text)), m) << text;
+    EXPECT_EQ(parseFullDate(QStringLiteral("2024-03-05 14:07")), at(2024, 3, 5, 14, 7));
+    EXPECT_EQ(parseFullDate(QStringLiteral("2024/03/05")), at(2024, 3, 5));
+    // A serial date as a converted Access file holds it: days since 1899-12-30, noon = .5
+    const double serial = QDate(1899, 12, 30).daysTo(QDate(2024, 3, 5)) + 0.5;
+    EXPECT_EQ(parseFullDate(serial), at(2024, 3, 5, 12));
+    EXPECT_EQ(parseFullDate(parseFullDate(QStringLiteral("2024-03-05 14:07:09"))), m);
+    for (const char* bad : {"", "abc", "2024-13-01 10:00:00", "2024-03-05 25:00:00", "05/03/2024 10:00:00"})
+        EXPECT_FALSE(parseFullDate(QString::fromLatin1(bad)).isValid()) << bad;
+    EXPECT_FALSE(parseFullDate(QVariant()).isValid());
+    // An unreadable FullDate falls back on the date and time texts.
+    EXPECT_EQ(momentOf(QVariant(), QStringLiteral("2024/03/05"), QStringLiteral("14:07:09")), m);
+    EXPECT_EQ(momentOf(QStringLiteral("x"), QStringLiteral("2024/03/05"), QStringLiteral("14:07:09")), m);
+    EXPECT_FALSE(momentOf(QVariant(), QStringLiteral("x"), QStringLiteral("14:07:09")).isValid());
+}
+
+TEST(ReadingForms, NumberFieldsReadNullAndBlankAsNothingAndTextByItsLeadingNumber)
+{
+    EXPECT_FALSE(number(QVariant()).has_value());
+    EXPECT_FALSE(number(QStringLiteral("  ")).has_value());
+    EXPECT_EQ(number(QStringLiteral(" 12.30")), 12.3);
+    EXPECT_EQ(number(QStringLiteral("7abc")), 7.0);
+    EXPECT_EQ(number(QStringLiteral("abc")), 0.0);
+    EXPECT_EQ(number(QVariant(qint64(5))), 5.0);
+    EXPECT_EQ(number(QVariant(-3.25)), -3.25);
+}
+
+class ReadingStoreTest : public testdata::ReadingTable {
+protected:
+    ReadingStore store() { return ReadingStore(*db, table); }
+    Reading reading(const QDateTime& moment, double ch1)
+    {
+        Reading r;
+        r.moment = moment;
+        r.channels[0] = ch1;
+        return r;
+    }
+    // Makes any write of the table fail when it touches Channel1 = 666 (update) or inserts one.
+    void failOn666()
+    {
+        const QString t = Database::quoteId(table);
+        db->exec(QStringLiteral("CREATE TRIGGER no_update BEFORE UPDATE ON ") + t
+                 + QStringLiteral(" WHEN OLD.Channel1 = 666 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+        db->exec(QStringLiteral("CREATE TRIGGER no_insert BEFORE INSERT ON ") + t
+                 + QStringLiteral(" WHEN NEW.Channel1 = 666 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    }
+};
+
+TEST_F(ReadingStoreTest, MarkedReadingsComeAsColumnsInDateOrderWithNullsAsNaN)
+{
+    add(QStringLiteral("2024/03/06"), QStringLiteral("08:00:00"), {21.5, 130.0, QVariant()});
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"), {QVariant(), QStringLiteral("120.50"), 4.0});
+    add(QStringLiteral("2024/03/04"), QStringLiteral("08:00:00"), {1.0, 1.0}, /*temporal*/ false);
+    db->exec(QStringLiteral("INSERT INTO \"201175001\" (DateTimeKey, FullDate, Plottemporal) VALUES ('n', "
+                            "'2024-01-01 00:00:00', NULL)"));
+
+    const ReadingColumns c = store().markedColumns();
+    ASSERT_EQ(c.size(), 2);
+    EXPECT_EQ(c.moments[0], at(2024, 3, 5, 8));
+    EXPECT_EQ(c.moments[1], at(2024, 3, 6, 8));
+    EXPECT_TRUE(std::isnan(c.temperatures[0]));
+    EXPECT_EQ(c.temperatures[1], 21.5);
+    EXPECT_EQ(c.channels[0][0], 120.5);
+    EXPECT_EQ(c.channels[1][0], 4.0);
+    EXPECT_TRUE(std::isnan(c.channels[1][1]));
+    EXPECT_TRUE(std::isnan(c.zeroed[0][0]));
+    EXPECT_LT(c.rowids[1], c.rowids[0]);
+
+    EXPECT_EQ(store().firstMarked()->moment, at(2024, 3, 5, 8));
+    EXPECT_EQ(store().lastMarked()->moment, at(2024, 3, 6, 8));
+    EXPECT_EQ(store().readings().size(), 4);
+}
+
+TEST_F(ReadingStoreTest, NoMarkedReadingGivesNothing)
+{
+    add(QStringLiteral("2024/03/04"), QStringLiteral("08:00:00"), {}, false);
+    EXPECT_FALSE(store().firstMarked().has_value());
+    EXPECT_FALSE(store().lastMarked().has_value());
+    EXPECT_EQ(store().markedColumns().size(), 0);
+}
+
+TEST_F(ReadingStoreTest, ComputedValuesAreWrittenOnceAndUnchangedRowsAreLeftAlone)
+{
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"), {QVariant(), 120.5});
+    add(QStringLiteral("2024/03/06"), QStringLiteral("08:00:00"), {QVariant(), 130.0});
+    ReadingStore s = store();
+    QVector<ComputedValues> rows;
+    for (const qint64 rowid : s.markedColumns().rowids) {
+        ComputedValues v;
+        v.rowid = rowid;
+        v.zeroed.fill(0.0);
+        v.numTemp = 0.0;
+        v.loads = {1.0, 2.0, std::nullopt, 3.0};
+        rows.append(v);
+    }
+    rows[1].zeroed[0] = 9.5;
+    EXPECT_EQ(s.writeComputed(rows), 2);
+    EXPECT_EQ(s.writeComputed(rows), 0);
+    const ReadingColumns c = s.markedColumns();
+    EXPECT_EQ(c.zeroed[0][1], 9.5);
+    EXPECT_EQ(c.loads[3][0], 3.0);
+    EXPECT_TRUE(std::isnan(c.loads[2][0]));
+
+    // A failed load computation keeps the stored loads.
+    rows[0].writeLoads = false;
+    rows[0].loads = {};
+    rows[0].zeroed[1] = 4.0;
+    EXPECT_EQ(s.writeComputed(rows), 1);
+    EXPECT_EQ(s.markedColumns().loads[0][0], 1.0);
+    EXPECT_EQ(s.markedColumns().zeroed[1][0], 4.0);
+}
+
+TEST_F(ReadingStoreTest, AFailedComputedWriteLeavesTheTableAsItWas)
+{
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"), {QVariant(), 1.0});
+    add(QStringLiteral("2024/03/06"), QStringLiteral("08:00:00"), {QVariant(), 666.0});
+    failOn666();
+    ReadingStore s = store();
+    QVector<ComputedValues> rows;
+    for (const qint64 rowid : s.markedColumns().rowids) {
+        ComputedValues v;
+        v.rowid = rowid;
+        v.zeroed.fill(5.0);
+        rows.append(v);
+    }
+    EXPECT_NE(testdata::errorOf([&] { s.writeComputed(rows); }), 0);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM \"201175001\" WHERE zero1 IS NOT NULL")).toInt(), 0);
+    EXPECT_FALSE(db->inTransaction());
+}
+
+TEST_F(ReadingStoreTest, InsertRefusesKeysOfTheTableAndOfEarlierReadingsInTheBatch)
+{
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"));
+    Reading a = reading(at(2024, 3, 5, 8), 1.0);   // in the table
+    Reading b = reading(at(2024, 3, 6, 9, 5), 2.0);
+    b.temperature = 21.5;
+    Reading c = reading(at(2024, 3, 6, 9, 5), 3.0); // same second as b
+    Reading d = reading(at(2024, 3, 7, 0, 0, 1), 4.0);
+    d.plotTemporal = false;
+    const InsertOutcome out = store().insert({a, b, c, d});
+    EXPECT_EQ(out.inserted, 2);
+    EXPECT_EQ(out.refusedKeys, QStringList({QStringLiteral("201175001 2024/03/05 08:00:00"),
+                                            QStringLiteral("201175001 2024/03/06 09:05:00")}));
+    EXPECT_EQ(out.refusedIndex, QVector<int>({0, 2}));
+    EXPECT_EQ(count(), 3);
+
+    const auto row = db->query(QStringLiteral(
+        "SELECT DateTimeKey, ReadingDate, ReadingTime, FullDate, ChannelT, Channel1, Channel2, IsDirty, PlotSpatial, "
+        "Plottemporal FROM \"201175001\" WHERE Channel1 = 2"));
+    ASSERT_EQ(row.size(), 1);
+    EXPECT_EQ(row[0], QVariantList({QStringLiteral("201175001 2024/03/06 09:05:00"), QStringLiteral("2024/03/06"),
+                                    QStringLiteral("09:05:00"), QStringLiteral("2024-03-06 09:05:00"), 21.5, 2.0,
+                                    QVariant(), qint64(1), qint64(0), qint64(1)}));
+    EXPECT_TRUE(store().keyExists(QStringLiteral("201175001 2024/03/07 00:00:01")));
+    EXPECT_EQ(store().lastMarked()->channels[0], 2.0);
+}
+
+TEST_F(ReadingStoreTest, AFailedInsertLeavesTheTableAsItWas)
+{
+    failOn666();
+    EXPECT_NE(testdata::errorOf([&] {
+        store().insert({reading(at(2024, 3, 5, 8), 1.0), reading(at(2024, 3, 6, 8), 666.0)});
+    }), 0);
+    EXPECT_EQ(count(), 0);
+}
