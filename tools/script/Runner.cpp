@@ -160,6 +160,9 @@ void Runner::execute(const Step& step)
 
 int Runner::finish()
 {
+    // A run that ended early (a program quitting the application) leaves steps that never ran.
+    for (int i = m_next; i < m_steps.size(); ++i)
+        fail(m_steps[i].line, QStringLiteral("the step did not run: the run ended before it"));
     // Copies still running end with the runner, without their unloading.
     while (!m_programs.empty())
         m_programs.pop_back();

@@ -36,6 +36,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(quietHandler);
     QApplication app(argc, argv);
+    // The script ends the run, not the last window: steps after "close" check what closing saved.
+    app.setQuitOnLastWindowClosed(false);
 
     QString dataDir = qEnvironmentVariable("ROCKVISTA_DATA_DIR");
     QString scriptPath;
