@@ -195,6 +195,8 @@ void Controller::Form_Unload()
         return;
     trap(m_state, " Form_Unload", [&] {
         m_sensorForm->savefields();
+        if (m_form->SSTab1->currentIndex() == 2)
+            m_readings->commitPickers(); // a refused date leaves the old key to save under
         if (m_form->SSTab1->currentIndex() == 2 && m_readings->ReadingValid())
             m_readings->SaveReadings();
     });

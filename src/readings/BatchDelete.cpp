@@ -27,6 +27,8 @@ void BatchDelete::Form_Load(FrmBatchDel& window)
 
 void BatchDelete::imgDeleteReading_Click()
 {
+    if (!m_readings.commitPickers())
+        return;
     trap(m_state, " imgDeleteReading_Click", [&] {
         {
             FrmBatchDel window(&m_form);

@@ -163,6 +163,8 @@ Datasheet::Datasheet(AppState& state, FrmRockvista& form, ReadingsPanel& reading
 
 void Datasheet::imgDatasheet_Click()
 {
+    if (!m_readings.commitPickers())
+        return;
     trap(m_state, " imgDatasheet_Click", [&] {
         // A box the reading cannot be stored with would be lost behind the grid.
         if (!m_readings.ReadingStorable())

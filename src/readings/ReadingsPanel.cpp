@@ -225,6 +225,8 @@ void ReadingsPanel::enterTab()
 
 bool ReadingsPanel::leaveTab()
 {
+    if (!commitPickers())
+        return false;
     ignoreErrors([&] {
         const RecordSet* rs = m_state.readings.get();
         if (onReading(rs))
@@ -258,8 +260,22 @@ bool ReadingsPanel::ReadingStorable()
 // ---------------------------------------------------------------------------------------------
 // Navigation
 
+// The pickers take typed text only on Enter or when they lose the focus, and the tab's image
+// buttons never take the focus: every handler of the tab commits the typing first.
+bool ReadingsPanel::commitPickers()
+{
+    m_rekeyRefused = false;
+    if (m_settingPickers || m_checking)
+        return true;
+    m_form.dtpRdate->interpretText();
+    m_form.dtpRtime->interpretText();
+    return !m_rekeyRefused;
+}
+
 void ReadingsPanel::navigate(Move move, const char* label)
 {
+    if (!commitPickers())
+        return;
     trap(m_state, label, [&] {
         RecordSet* rs = m_state.readings.get();
         if (!rs || rs->recordCount() == 0)
@@ -377,6 +393,8 @@ void ReadingsPanel::SaveReadings()
 
 void ReadingsPanel::imgAddReading_Click()
 {
+    if (!commitPickers())
+        return;
     trap(m_state, " imgAddReading_Click", [&] {
         RecordSet* rs = m_state.readings.get();
         if (!rs)
@@ -452,6 +470,7 @@ void ReadingsPanel::CheckDateTime()
             m_state.dialogs().message(QStringLiteral("There is already a reading on ") + readingDateText(date)
                                           + QStringLiteral(" at ") + readingTimeText(time),
                                       kDuplicateCaption);
+            m_rekeyRefused = true;
             rs->setAbsolutePosition(m_state.rekeyPosition);
             setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
                        parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));

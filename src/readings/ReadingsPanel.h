@@ -23,6 +23,11 @@ public:
     // box holds a text that is not a number (lblError says which): the caller should stay.
     bool leaveTab();
 
+    // Takes a date or time typed into the pickers but not yet entered, re-keying the reading as
+    // a change of the pickers does. False when the change was refused (a duplicate): the caller
+    // should stop, the old key is shown again.
+    bool commitPickers();
+
     bool ReadingValid();
     // Whether SaveReadings can store the boxes: each holds a number or nothing. Otherwise
     // lblError says which box does not. True when no reading is shown.
@@ -66,6 +71,7 @@ private:
     FrmRockvista& m_form;
     bool m_settingPickers = false; // the program itself is moving the pickers
     bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
+    bool m_rekeyRefused = false;   // the last CheckDateTime refused a duplicate key
 };
 
 } // namespace rv

@@ -279,6 +279,10 @@ void typeText(QWidget* w, const QString& chars)
 {
     requireUsable(w);
     focusForKeys(w);
+    // Typing into a picker starts in its first field, as after a click on that field; a field
+    // typed full moves on to the next.
+    if (auto* picker = qobject_cast<QDateTimeEdit*>(w))
+        picker->setSelectedSection(picker->sectionAt(0));
     for (const QChar c : chars)
         sendChar(w, c);
 }
