@@ -1,0 +1,158 @@
+#include "exchange/domain/NuboDate.h"
+
+#include "exchange/domain/ReadoutFile.h"
+#include "readings/domain/ReadingKey.h"
+
+namespace rv {
+
+namespace {
+
+// Reads 1 to maxDigits digits at i; -1 when there is none.
+int number(QStringView t, qsizetype& i, int maxDigits)
+{
+    int value = 0, digits = 0;
+    while (i < t.size() && digits < maxDigits && t[i].isDigit()) {
+        value = value * 10 + t[i].digitValue();
+        ++i;
+        ++digits;
+    }
+    return digits ? value : -1;
+}
+
+bool fixedDigits(QStringView t, int from, int count, int& value)
+{
+    if (from + count > t.size())
+        return false;
+    value = 0;
+    for (int i = from; i < from + count; ++i) {
+        if (!t[i].isDigit())
+            return false;
+        value = value * 10 + t[i].digitValue();
+    }
+    return true;
+}
+
+NuboMoment make(const QDate& date, const QTime& time)
+{
+    NuboMoment m;
+    if (!date.isValid() || !time.isValid())
+        return m;
+    m.valid = true;
+    m.date = readingDateText(date);
+    m.time = readingTimeText(time);
+    m.moment = readingMoment(date, time);
+    return m;
+}
+
+NuboMoment readGeneral(QStringView t)
+{
+    t = t.trimmed();
+    qsizetype i = 0;
+    const int year = number(t, i, 4);
+    if (year < 0 || i != 4 || i >= t.size() || (t[i] != QLatin1Char('/') && t[i] != QLatin1Char('-')))
+        return {};
+    const QChar sep = t[i++];
+    const int month = number(t, i, 2);
+    if (month < 0 || i >= t.size() || t[i] != sep)
+        return {};
+    ++i;
+    const int day = number(t, i, 2);
+    if (day < 0)
+        return {};
+    int hour = 0, minute = 0, second = 0;
+    if (i < t.size()) {
+        if (t[i] != QLatin1Char(' ') && t[i] != QLatin1Char('T'))
+            return {};
+        while (i < t.size() && (t[i] == QLatin1Char(' ') || t[i] == QLatin1Char('T')))
+            ++i;
+        hour = number(t, i, 2);
+        if (hour < 0 || i >= t.size() || t[i] != QLatin1Char(':'))
+            return {};
+        ++i;
+        minute = number(t, i, 2);
+        if (minute < 0)
+            return {};
+        if (i < t.size() && t[i] == QLatin1Char(':')) {
+            ++i;
+            second = number(t, i, 2);
+            if (second < 0)
+                return {};
+        }
+        if (i != t.size())
+            return {};
+    }
+    return make(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+NuboMoment readFixed(QStringView t, bool dayFirst)
+{
+    int a = 0, b = 0, year = 0, hour = 0, minute = 0, second = 0;
+    if (!fixedDigits(t, 0, 2, a) || !fixedDigits(t, 3, 2, b) || !fixedDigits(t, 6, 4, year))
+        return {};
+    if (t.size() < 19 || !fixedDigits(t, 11, 2, hour) || t[13] != QLatin1Char(':') || !fixedDigits(t, 14, 2, minute)
+        || t[16] != QLatin1Char(':') || !fixedDigits(t, 17, 2, second))
+        return {};
+    const QDate date = dayFirst ? QDate(year, b, a) : QDate(year, a, b);
+    return make(date, QTime(hour, minute, second));
+}
+
+} // namespace
+
+NuboMoment readNuboDate(const QString& text, DateLayout layout)
+{
+    switch (layout) {
+    case DateLayout::YearFirst:
+        return readGeneral(text);
+    case DateLayout::DayFirst:
+        return readFixed(text, true);
+    case DateLayout::MonthFirst:
+        return readFixed(text, false);
+    }
+    return {};
+}
+
+QString nuboKey(const QString& instrumentId, const NuboMoment& m)
+{
+    return instrumentId + QLatin1Char(' ') + m.date + QLatin1Char(' ') + m.time;
+}
+
+qint64 hourBoundaries(const QDateTime& a, const QDateTime& b)
+{
+    const auto hours = [](const QDateTime& t) { return t.date().toJulianDay() * 24 + t.time().hour(); };
+    return hours(b) - hours(a);
+}
+
+QVector<char> defaultMarks(const ReadoutFile& file, int interval, DateLayout layout)
+{
+    const int n = file.lineCount();
+    QVector<char> marks(n, 0);
+    if (n == 0)
+        return marks;
+    QDateTime reference;
+    for (int line = 0; line < n; ++line) {
+        const QString text = file.text(line, 0);
+        const bool placeholder = text == kPlaceholderDate;
+        const NuboMoment m = readNuboDate(text, layout);
+        if (line == 0) {
+            marks[0] = !placeholder;
+            reference = m.moment; // invalid when unreadable: no later line is counted from it
+            continue;
+        }
+        if (!m.valid)
+            continue;
+        if (reference.isValid() && hourBoundaries(reference, m.moment) < interval)
+            continue;
+        marks[line] = !placeholder;
+        reference = m.moment;
+    }
+    return marks;
+}
+
+int markInterval(const QString& boxText)
+{
+    bool ok = false;
+    const int hours = boxText.trimmed().toInt(&ok);
+    return ok ? hours : 24;
+}
+
+} // namespace rv

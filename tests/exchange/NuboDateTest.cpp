@@ -1,0 +1,152 @@
+#include "exchange/domain/ExchangeNames.h"
+#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutFile.h"
+#include "exchange/domain/ReadoutGrid.h"
+#include "exchange/domain/ReadoutReading.h"
+
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+namespace {
+
+ReadoutFile fileOf(const QStringList& dates)
+{
+    QByteArray bytes;
+    for (const QString& d : dates)
+        bytes += d.toUtf8() + ",N1,75,201175001,21.5,1\n";
+    ReadoutFile f;
+    EXPECT_EQ(f.parse(bytes), ReadoutFile::Status::Ok);
+    return f;
+}
+
+std::string marks(const ReadoutFile& f, int interval, DateLayout layout = DateLayout::YearFirst)
+{
+    std::string s;
+    for (char m : defaultMarks(f, interval, layout))
+        s += m ? 'x' : '.';
+    return s;
+}
+
+} // namespace
+
+TEST(NuboDate, ThreeLayouts)
+{
+    NuboMoment m = readNuboDate("2011/03/27 14:05:00", DateLayout::YearFirst);
+    ASSERT_TRUE(m.valid);
+    EXPECT_EQ(nuboKey("201175001", m), "201175001 2011/03/27 14:05:00");
+    EXPECT_EQ(m.moment, QDateTime(QDate(2011, 3, 27), QTime(14, 5), Qt::UTC));
+    // A general date: other separators, single digits, no seconds, no time.
+    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).date, "2011/03/07");
+    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).time, "04:05:00");
+    EXPECT_EQ(readNuboDate("2011/03/27", DateLayout::YearFirst).time, "00:00:00");
+
+    m = readNuboDate("05/04/2011 14:05:00", DateLayout::DayFirst);
+    ASSERT_TRUE(m.valid);
+    EXPECT_EQ(m.date, "2011/04/05");
+    EXPECT_EQ(nuboKey("201175001", m), "201175001 2011/04/05 14:05:00");
+    m = readNuboDate("05/04/2011 14:05:00", DateLayout::MonthFirst);
+    EXPECT_EQ(m.date, "2011/05/04");
+    EXPECT_EQ(m.moment, QDateTime(QDate(2011, 5, 4), QTime(14, 5), Qt::UTC));
+
+    // Texts that name no moment in the layout.
+    for (const char* bad : {"2000/01/01 00:00:80", "2011/02/30 10:00:00", "27/03/2011 10:00:00", "", "garbage",
+                            "2011/03/27 25:00:00", "2011/03/27 10:00:00 x"})
+        EXPECT_FALSE(readNuboDate(bad, DateLayout::YearFirst).valid) << bad;
+    for (const char* bad : {"2011/03/27 10:00:00", "13/13/2011 10:00:00", "05/04/2011", "05/04/2011 1:05:00"}) {
+        EXPECT_FALSE(readNuboDate(bad, DateLayout::DayFirst).valid) << bad;
+        EXPECT_FALSE(readNuboDate(bad, DateLayout::MonthFirst).valid) << bad;
+    }
+}
+
+TEST(NuboDate, DefaultMarksCountClockHours)
+{
+    const ReadoutFile f = fileOf({"2011/03/27 10:00:00", "2011/03/27 10:59:00", "2011/03/27 11:00:00",
+                                  "2011/03/28 10:00:00"});
+    EXPECT_EQ(marks(f, 1), "x.xx");
+    EXPECT_EQ(marks(f, 24), "x..x");
+    EXPECT_EQ(marks(f, 8), "x..x");
+    // 10:59 and 11:01 are one clock hour apart though two minutes lie between them.
+    EXPECT_EQ(marks(fileOf({"2011/03/27 10:59:00", "2011/03/27 11:01:00"}), 1), "xx");
+    // An earlier line counts negative hours: unmarked, and the reference stays.
+    EXPECT_EQ(marks(fileOf({"2011/03/27 10:00:00", "2011/03/26 10:00:00", "2011/03/27 11:00:00"}), 1), "x.x");
+    EXPECT_EQ(markInterval("8"), 8);
+    EXPECT_EQ(markInterval(""), 24);
+}
+
+TEST(NuboDate, PlaceholderAndUnreadableDatesStayUnmarked)
+{
+    // The placeholder as first line: unmarked, and the next line starts the counting.
+    const ReadoutFile f = fileOf({kPlaceholderDate, "2011/03/27 10:00:00", "2011/03/27 10:59:00",
+                                  "2011/03/27 11:00:00"});
+    EXPECT_EQ(marks(f, 1), ".x.x");
+    const ReadoutFile g = fileOf({"2011/03/27 10:00:00", kPlaceholderDate, "not a date", "2011/03/27 11:00:00"});
+    EXPECT_EQ(marks(g, 1), "x..x");
+    // Marks follow the layout the dates are read in.
+    const ReadoutFile d = fileOf({"05/04/2011 10:00:00", "05/04/2011 11:00:00", "06/04/2011 11:00:00"});
+    EXPECT_EQ(marks(d, 24, DateLayout::DayFirst), "x.x");
+    EXPECT_EQ(marks(d, 24, DateLayout::YearFirst), "x..");
+}
+
+TEST(ReadoutReading, ChannelsFollowTheType)
+{
+    ReadoutFile f;
+    ASSERT_EQ(f.parse("2011/03/27 10:00:00,N1,75,201175001, 21.47 ,1,2.005,x,4,,6,7,8,9,10,11\n"),
+              ReadoutFile::Status::Ok);
+    ReadoutReading r = readoutReading(f, 0, {"201175001", "75", true}, DateLayout::YearFirst);
+    EXPECT_EQ(r.key, "201175001 2011/03/27 10:00:00");
+    EXPECT_EQ(r.channelT, QVariant("21.5"));
+    ASSERT_EQ(r.channels.size(), 7);
+    EXPECT_EQ(r.channels[0], QVariant("1.00"));
+    EXPECT_EQ(r.channels[1], QVariant("2.01"));
+    EXPECT_TRUE(r.channels[2].isNull()); // not a number
+    EXPECT_TRUE(r.channels[4].isNull()); // empty
+    EXPECT_EQ(r.channels[6], QVariant("7.00")); // C11; the columns after it are not taken
+
+    // Without a temperature channel the gauges start at the temperature's column.
+    r = readoutReading(f, 0, {"201133001", "33", false}, DateLayout::YearFirst);
+    EXPECT_TRUE(r.channelT.isNull());
+    ASSERT_EQ(r.channels.size(), 3);
+    EXPECT_EQ(r.channels[0], QVariant("21.47"));
+    EXPECT_EQ(importedChannelCount("X5"), 0);
+
+    r = readoutReading(f, 0, {"201175001", "75", true}, DateLayout::DayFirst);
+    EXPECT_FALSE(r.when.valid);
+    EXPECT_EQ(invalidDateMessage("2011/03/27 10:00:00"),
+              "2011/03/27 10:00:00 is not a valid date and cannot be appended.");
+}
+
+TEST(ReadoutGrid, CellsMarksAndToggling)
+{
+    const ReadoutFile f = fileOf({"2011/03/27 10:00:00", "2011/03/27 10:30:00"});
+    ReadoutGrid grid;
+    grid.populate(&f);
+    grid.setMarks(defaultMarks(f, 1, DateLayout::YearFirst));
+    EXPECT_EQ(grid.rowCount(), 3);
+    EXPECT_EQ(grid.columnCount(), 12);
+    EXPECT_EQ(grid.data(grid.index(0, 0)).toString(), "Reading Date & Time");
+    EXPECT_EQ(grid.data(grid.index(2, 0)).toString(), "2011/03/27 10:30:00");
+    EXPECT_EQ(grid.data(grid.index(1, 5)).toString(), "1");
+    EXPECT_EQ(grid.data(grid.index(1, 6)).toString(), "");
+    EXPECT_EQ(grid.data(grid.index(1, 11)).toString(), "[x]");
+    EXPECT_EQ(grid.data(grid.index(2, 11)).toString(), "[ ]");
+    EXPECT_FALSE(grid.toggle(2, 10));
+    EXPECT_FALSE(grid.toggle(0, 11));
+    EXPECT_TRUE(grid.toggle(2, 11));
+    EXPECT_EQ(grid.markedCount(), 2);
+
+    ReadoutFile empty;
+    ASSERT_EQ(empty.parse(""), ReadoutFile::Status::Ok);
+    grid.populate(&empty);
+    EXPECT_EQ(grid.rowCount(), 1);
+    EXPECT_EQ(grid.data(grid.index(0, 0)).toString(), "No Readings");
+}
+
+TEST(ExchangeNames, BackupAndArchiveNames)
+{
+    EXPECT_EQ(backupFileName(QDate(2011, 3, 27)), "gSTAYbackup2011-03-27.mdb");
+    EXPECT_EQ(archiveFileName("201175001", QDate(2011, 3, 27)), "QX201175001_2011-03-27.txt");
+    EXPECT_EQ(downloadFileName("201175001"), "QX201175001.txt");
+    EXPECT_EQ(compactionCopyName("RockvistagSTAY.mdb"), "Copy_RockvistagSTAY.mdb");
+    EXPECT_TRUE(kWebAddress.contains(".example"));
+}
