@@ -95,19 +95,22 @@ TEST(ReadoutReading, ChannelsFollowTheType)
               ReadoutFile::Status::Ok);
     ReadoutReading r = readoutReading(f, 0, {"201175001", "75", true}, DateLayout::YearFirst);
     EXPECT_EQ(r.key, "201175001 2011/03/27 10:00:00");
-    EXPECT_EQ(r.channelT, QVariant("21.5"));
-    ASSERT_EQ(r.channels.size(), 7);
-    EXPECT_EQ(r.channels[0], QVariant("1.00"));
-    EXPECT_EQ(r.channels[1], QVariant("2.01"));
-    EXPECT_TRUE(r.channels[2].isNull()); // not a number
-    EXPECT_TRUE(r.channels[4].isNull()); // empty
-    EXPECT_EQ(r.channels[6], QVariant("7.00")); // C11; the columns after it are not taken
+    const Reading& v = r.reading;
+    EXPECT_EQ(v.moment, QDateTime(QDate(2011, 3, 27), QTime(10, 0), Qt::UTC));
+    EXPECT_EQ(v.temperature, 21.5);
+    EXPECT_EQ(v.channels[0], 1.0);
+    EXPECT_EQ(v.channels[1], 2.01);
+    EXPECT_FALSE(v.channels[2]); // not a number
+    EXPECT_FALSE(v.channels[4]); // empty
+    EXPECT_EQ(v.channels[6], 7.0); // C11; the columns after it are not taken
+    EXPECT_FALSE(v.channels[7]);
 
     // Without a temperature channel the gauges start at the temperature's column.
     r = readoutReading(f, 0, {"201133001", "33", false}, DateLayout::YearFirst);
-    EXPECT_TRUE(r.channelT.isNull());
-    ASSERT_EQ(r.channels.size(), 3);
-    EXPECT_EQ(r.channels[0], QVariant("21.47"));
+    EXPECT_FALSE(r.reading.temperature);
+    EXPECT_EQ(r.reading.channels[0], 21.47);
+    EXPECT_EQ(r.reading.channels[2], 2.01);
+    EXPECT_FALSE(r.reading.channels[3]);
     EXPECT_EQ(importedChannelCount("X5"), 0);
 
     r = readoutReading(f, 0, {"201175001", "75", true}, DateLayout::DayFirst);

@@ -7,12 +7,12 @@ namespace rv {
 
 namespace {
 // A cell that is not a number is stored empty rather than as text in a number field.
-QVariant channelValue(QStringView cell, const QString& pattern)
+OptDouble channelValue(QStringView cell, const QString& pattern)
 {
     const QString t = cell.trimmed().toString();
     if (!isNumeric(t))
-        return QVariant();
-    return formatNumber(t, pattern);
+        return std::nullopt;
+    return formatNumber(t, pattern).toDouble();
 }
 } // namespace
 
@@ -27,16 +27,19 @@ ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSe
 {
     ReadoutReading r;
     r.when = readNuboDate(file.text(line, 0), layout);
-    if (r.when.valid)
+    if (r.when.valid) {
         r.key = nuboKey(sensor.instrumentId, r.when);
+        r.reading.moment = r.when.moment;
+    }
     int column = 4; // C4
     if (sensor.tempChannel)
-        r.channelT = channelValue(file.field(line, column++), QStringLiteral("##0.0"));
+        r.reading.temperature = channelValue(file.field(line, column++), QStringLiteral("##0.0"));
     const int n = importedChannelCount(sensor.sensorType);
-    r.channels.reserve(n);
-    for (int i = 0; i < n; ++i, ++column)
-        r.channels.push_back(column < ReadoutFile::kColumns ? channelValue(file.field(line, column), QStringLiteral("##0.00"))
-                                                             : QVariant());
+    for (int i = 0; i < n && column < ReadoutFile::kColumns; ++i, ++column)
+        r.reading.channels[i] = channelValue(file.field(line, column), QStringLiteral("##0.00"));
+    r.reading.plotTemporal = true;
+    r.reading.plotSpatial = false;
+    r.reading.isDirty = true;
     return r;
 }
 

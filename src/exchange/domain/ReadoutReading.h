@@ -2,19 +2,18 @@
 // A marked readout line as the reading it becomes: its key, date and time texts, moment and
 // channel values, with the same forms manual entry stores.
 #include "exchange/domain/NuboDate.h"
-
-#include <QVariant>
-#include <QVector>
+#include "readings/domain/Reading.h"
 
 namespace rv {
 
 class ReadoutFile;
 
 struct ReadoutReading {
-    NuboMoment when;             // invalid: the line's date cannot be read in the layout
+    NuboMoment when;   // invalid: the line's date cannot be read in the layout
     QString key;
-    QVariant channelT;           // Null unless the type has a temperature channel
-    QVector<QVariant> channels;  // Channel1 .. Channel n (n from the type code), Null when not a number
+    // ChannelT only when the type has a temperature channel ("##0.0"); Channel1 .. Channel n
+    // ("##0.00", n from the type code); a cell that is not a number stays empty.
+    Reading reading;
 };
 
 struct ReadoutSensor {

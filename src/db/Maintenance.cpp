@@ -1,0 +1,155 @@
+#include "db/Maintenance.h"
+
+#include "db/Database.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUuid>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace rv::maintenance {
+
+namespace {
+
+constexpr int kFileError = 75; // "Path/File access error"
+
+[[noreturn]] void fileError(const QString& what, const QString& path)
+{
+    throw RvError(kFileError, what + QStringLiteral(": ") + QDir::toNativeSeparators(path)
+                                  + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char(')'));
+}
+
+// A name beside target that no one else uses.
+QString temporaryBeside(const QString& target)
+{
+    return target + QStringLiteral(".tmp-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
+}
+
+void syncPath(const QString& path, bool directory)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
+    if (fd < 0) {
+        if (directory)
+            return; // not every file system lets a folder be opened; the data is synced
+        fileError(QStringLiteral("Cannot open"), path);
+    }
+    const int rc = ::fsync(fd);
+    ::close(fd);
+    if (rc != 0 && !directory)
+        fileError(QStringLiteral("Cannot write"), path);
+}
+
+// Puts a finished temporary file in target's place in one step.
+void renameInto(const QString& temporary, const QString& target)
+{
+    syncPath(temporary, false);
+    if (std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0)
+        fileError(QStringLiteral("Cannot rename"), temporary);
+    syncPath(QFileInfo(target).absolutePath(), true);
+}
+
+// Removes a temporary file when the work on it did not finish.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(QString path) : m_path(std::move(path)) {}
+    ~TemporaryFile()
+    {
+        if (!m_kept) {
+            QFile::remove(m_path);
+            QFile::remove(m_path + QStringLiteral("-journal"));
+        }
+    }
+    const QString& path() const { return m_path; }
+    void keep() { m_kept = true; }
+
+private:
+    QString m_path;
+    bool m_kept = false;
+};
+
+// A journal beside a database would be played back into whatever file takes its name.
+void requireNoJournal(const QString& path)
+{
+    if (QFileInfo::exists(path + QStringLiteral("-journal")))
+        throw RvError(SQLITE_BUSY, QStringLiteral("The database is in use or was left unfinished: ")
+                                       + QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
+void backupFile(const QString& source, const QString& target)
+{
+    auto from = Database::open(source); // rolls back what a crashed writer left
+    TemporaryFile tmp(temporaryBeside(target));
+    {
+        auto to = Database::create(tmp.path());
+        sqlite3_backup* backup = sqlite3_backup_init(to->handle(), "main", from->handle(), "main");
+        if (!backup)
+            to->fail(sqlite3_errcode(to->handle()));
+        const int rc = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE)
+            to->fail(rc == SQLITE_OK ? SQLITE_ERROR : rc);
+    }
+    renameInto(tmp.path(), target);
+    tmp.keep();
+}
+
+QString checkDatabaseFile(const QString& path)
+{
+    try {
+        if (QFileInfo(path).size() == 0)
+            return QStringLiteral("the file is empty");
+        auto db = Database::openReadOnly(path);
+        if (!db->hasSuppliedTables())
+            return QStringLiteral("the file lacks the tables of a Rockvista database");
+        const auto rows = db->query(QStringLiteral("PRAGMA quick_check"));
+        if (rows.size() != 1 || rows.first().value(0).toString() != QLatin1String("ok"))
+            return QStringLiteral("the file is damaged: ")
+                   + (rows.isEmpty() ? QString() : rows.first().value(0).toString());
+    } catch (const RvError& e) {
+        return e.description;
+    }
+    return {};
+}
+
+void restoreFile(const QString& backup, const QString& target)
+{
+    const QString problem = checkDatabaseFile(backup);
+    if (!problem.isEmpty())
+        throw RvError(SQLITE_NOTADB, QDir::toNativeSeparators(backup) + QStringLiteral(": ") + problem);
+    requireNoJournal(target);
+    TemporaryFile tmp(temporaryBeside(target));
+    if (!QFile::copy(backup, tmp.path()))
+        fileError(QStringLiteral("Cannot copy"), backup);
+    QFile::setPermissions(tmp.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    renameInto(tmp.path(), target);
+    tmp.keep();
+}
+
+bool compactFile(const QString& path, const QString& copyPath)
+{
+    {
+        auto db = Database::open(path);
+        if (db->query(QStringLiteral("PRAGMA freelist_count")).value(0).value(0).toLongLong() == 0)
+            return false;
+        // A copy left by an interrupted compaction is no database anyone uses.
+        QFile::remove(copyPath);
+        TemporaryFile partial(copyPath);
+        db->exec(QStringLiteral("VACUUM INTO ?"), {copyPath});
+        partial.keep();
+    }
+    TemporaryFile copy(copyPath);
+    requireNoJournal(path);
+    renameInto(copyPath, path);
+    copy.keep();
+    return true;
+}
+
+} // namespace rv::maintenance

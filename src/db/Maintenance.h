@@ -1,0 +1,27 @@
+#pragma once
+// Whole-file work on a database: consistent backup copies, the check of a file before it may
+// replace the working database, and compaction. Every file is written under a temporary name
+// beside its target and renamed into place, so that a failure or a crash never leaves a
+// half-written file under a real name. Failures throw RvError.
+#include <QString>
+
+namespace rv::maintenance {
+
+// A consistent copy of the database at source, written to target (replacing a file of that
+// name). The source is only read.
+void backupFile(const QString& source, const QString& target);
+
+// Empty when the file is a Rockvista database (an SQLite file with the five supplied tables)
+// that passes PRAGMA quick_check; otherwise why not. The file is opened read-only.
+QString checkDatabaseFile(const QString& path);
+
+// Replaces target with a byte copy of backup, after checkDatabaseFile; target stays exactly as
+// it was when anything fails. Call with every connection to target closed.
+void restoreFile(const QString& backup, const QString& target);
+
+// Rewrites the database at path without free space into copyPath, then renames that over path.
+// A copy left behind by an earlier, interrupted compaction is replaced. Returns false when the
+// file had no free pages and was left as it was. Call with every connection to path closed.
+bool compactFile(const QString& path, const QString& copyPath);
+
+} // namespace rv::maintenance

@@ -1,0 +1,121 @@
+#include "DbFixture.h"
+#include "db/Maintenance.h"
+
+#include <QDir>
+#include <QFile>
+
+using namespace rv;
+
+namespace {
+
+class MaintenanceTest : public DbTest {
+protected:
+    void SetUp() override
+    {
+        DbTest::SetUp();
+        for (int day = 1; day <= 20; ++day)
+            addReading(day);
+        working = db->path();
+        db.reset(); // every whole-file operation runs with the connection closed
+        QDir(dir.path()).mkdir(QStringLiteral("gSTAYbackup"));
+    }
+
+    QByteArray bytes(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString& path, const QByteArray& content)
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+    qint64 readingCount(const QString& path)
+    {
+        return Database::openReadOnly(path)->query(QStringLiteral("SELECT count(*) FROM \"123475001\""))[0][0].toLongLong();
+    }
+    QStringList folder(const QString& sub = {}) { return QDir(dir.filePath(sub)).entryList(QDir::Files); }
+
+    QString working;
+    QString backup() { return dir.filePath(QStringLiteral("gSTAYbackup/gSTAYbackup2024-06-30.mdb")); }
+};
+
+} // namespace
+
+TEST_F(MaintenanceTest, BackupIsACheckedCopyThatReplacesTheDaysEarlierOne)
+{
+    write(backup(), "an older backup of the day");
+    maintenance::backupFile(working, backup());
+    EXPECT_EQ(maintenance::checkDatabaseFile(backup()), QString());
+    EXPECT_EQ(readingCount(backup()), 20);
+    EXPECT_EQ(folder(QStringLiteral("gSTAYbackup")), QStringList{QStringLiteral("gSTAYbackup2024-06-30.mdb")});
+    EXPECT_EQ(folder(), QStringList{kDatabaseFileName}); // no journal or temporary file left
+
+    // A source that is no database: the earlier backup stays and nothing else is left.
+    const QByteArray before = bytes(backup());
+    write(dir.filePath("other.mdb"), "not a database at all");
+    EXPECT_THROW(maintenance::backupFile(dir.filePath("other.mdb"), backup()), RvError);
+    EXPECT_EQ(bytes(backup()), before);
+    EXPECT_EQ(folder(QStringLiteral("gSTAYbackup")).size(), 1);
+}
+
+TEST_F(MaintenanceTest, RestoreRefusesWhatIsNoGoodDatabaseAndLeavesTheWorkingFile)
+{
+    maintenance::backupFile(working, backup());
+    const QByteArray good = bytes(backup());
+    const QByteArray original = bytes(working);
+
+    const QString empty = dir.filePath("gSTAYbackup/empty.mdb");
+    write(empty, {});
+    const QString truncated = dir.filePath("gSTAYbackup/truncated.mdb");
+    write(truncated, good.left(good.size() / 2));
+    const QString damaged = dir.filePath("gSTAYbackup/damaged.mdb");
+    QByteArray broken = good;
+    for (qsizetype i = 4096 + 100; i < broken.size(); i += 97) // page 2 onwards: the tables' pages
+        broken[i] = char(0xA5);
+    write(damaged, broken);
+    const QString foreign = dir.filePath("gSTAYbackup/foreign.mdb");
+    Database::create(foreign)->exec(QStringLiteral("CREATE TABLE notes (t TEXT)"));
+    const QString text = dir.filePath("gSTAYbackup/readme.txt");
+    write(text, "List of things\n");
+
+    for (const QString& bad : {empty, truncated, damaged, foreign, text}) {
+        EXPECT_NE(maintenance::checkDatabaseFile(bad), QString()) << bad.toStdString();
+        EXPECT_THROW(maintenance::restoreFile(bad, working), RvError) << bad.toStdString();
+        EXPECT_EQ(bytes(working), original) << bad.toStdString();
+    }
+    EXPECT_EQ(folder(), QStringList{kDatabaseFileName});
+
+    // A good backup replaces the working file whole.
+    {
+        auto db = Database::open(working);
+        db->exec(QStringLiteral("DELETE FROM \"123475001\""));
+    }
+    maintenance::restoreFile(backup(), working);
+    EXPECT_EQ(bytes(working), good);
+    EXPECT_EQ(readingCount(working), 20);
+    EXPECT_EQ(folder(), QStringList{kDatabaseFileName});
+}
+
+TEST_F(MaintenanceTest, CompactionRewritesOnlyAFileWithFreeSpace)
+{
+    const QString copy = dir.filePath(QStringLiteral("Copy_") + kDatabaseFileName);
+    EXPECT_FALSE(maintenance::compactFile(working, copy)); // nothing to gain
+    {
+        auto db = Database::open(working);
+        db->exec(QStringLiteral("CREATE TABLE filler (t TEXT)"));
+        Transaction tx(*db);
+        for (int i = 0; i < 200; ++i)
+            db->exec(QStringLiteral("INSERT INTO filler VALUES (?)"), {QString(2000, QLatin1Char('x'))});
+        tx.commit();
+        db->exec(QStringLiteral("DROP TABLE filler"));
+    }
+    const qint64 before = QFileInfo(working).size();
+    write(copy, "left by an interrupted compaction");
+    EXPECT_TRUE(maintenance::compactFile(working, copy));
+    EXPECT_LT(QFileInfo(working).size(), before / 4);
+    EXPECT_EQ(maintenance::checkDatabaseFile(working), QString());
+    EXPECT_EQ(readingCount(working), 20);
+    EXPECT_EQ(folder(), QStringList{kDatabaseFileName});
+}
