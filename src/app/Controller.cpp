@@ -1,5 +1,6 @@
 #include "app/Controller.h"
 
+#include "exchange/ReadoutImport.h"
 #include "readings/BatchDelete.h"
 #include "readings/Datasheet.h"
 #include "readings/ReadingsPanel.h"
@@ -50,6 +51,7 @@ bool Controller::Form_Load()
     // readings panels
     m_panels.push_back(std::make_unique<BatchDelete>(m_state, *m_form, *m_readings));
     m_panels.push_back(std::make_unique<Datasheet>(m_state, *m_form, *m_readings));
+    m_panels.push_back(std::make_unique<ReadoutImport>(m_state, *m_form, *m_readings));
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();
     connectTabs();

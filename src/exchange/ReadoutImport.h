@@ -1,0 +1,65 @@
+#pragma once
+// The readings tab's import of a readout file: choosing the file, the import window
+// (frmNuboData) with its grid of lines and Append marks, and appending the marked lines as
+// readings of the current sensor.
+#include "core/State.h"
+#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutFile.h"
+
+#include <QObject>
+
+class QModelIndex;
+
+namespace rv {
+
+class FrmRockvista;
+class FrmNuboData;
+class ReadingsPanel;
+class ReadoutGridModel;
+
+// The import window's handlers while it is shown.
+class NuboDataWindow : public QObject {
+    Q_OBJECT
+public:
+    NuboDataWindow(AppState& state, FrmNuboData& window, FrmRockvista& form, ReadingsPanel& readings,
+                   const ReadoutFile& file, const QString& sensorId, const QString& readoutFolder);
+    ~NuboDataWindow() override;
+
+    void Form_Load();
+    bool PopulateSFlexGrid();
+    void MSFlexGrid1_Click(const QModelIndex& cell);
+    void optDateFormat_Click(int index);
+    void cmdAppend_Click();
+    void Form_Unload();
+
+    ReadoutGridModel& grid() { return *m_grid; }
+
+private:
+    DateLayout layout() const;
+    // Appends the marked lines; returns how many readings were stored.
+    int appendMarked();
+    void archiveDownloadFile();
+
+    AppState& m_state;
+    FrmNuboData& m_window;
+    FrmRockvista& m_form;
+    ReadingsPanel& m_readings;
+    const ReadoutFile& m_file;
+    QString m_sensorId;
+    QString m_readoutFolder;
+    ReadoutGridModel* m_grid; // owned by the window
+};
+
+class ReadoutImport : public QObject {
+    Q_OBJECT
+public:
+    ReadoutImport(AppState& state, FrmRockvista& form, ReadingsPanel& readings);
+    void imgAddNuboData_Click();
+
+private:
+    AppState& m_state;
+    FrmRockvista& m_form;
+    ReadingsPanel& m_readings;
+};
+
+} // namespace rv
