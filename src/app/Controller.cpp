@@ -56,8 +56,10 @@ bool Controller::Form_Load()
     m_form->lblError->hide();
     connectTabs();
     m_form->onUnload = [this] {
-        Form_Unload();
+        if (!Form_Unload())
+            return false;
         Form_Terminate();
+        return true;
     };
 
     if (!openDatabase()) {
@@ -151,19 +153,21 @@ void Controller::SSTab1_Click(int previousTab)
     switch (previousTab) {
     case 0:
     case 1:
-        ignoreErrors([&] { m_sensorForm->savefields(); });
-        ignoreErrors([&] { m_sensorForm->fillfields(); });
-        break;
     case 2: {
+        // What cannot be stored keeps the user on its tab with the typed values.
         bool saved = true;
-        ignoreErrors([&] { saved = m_readings->leaveTab(); });
+        if (previousTab == 2)
+            ignoreErrors([&] { saved = m_readings->leaveTab(); });
+        else
+            ignoreErrors([&] { saved = m_sensorForm->savefields(); });
         if (!saved) {
-            // A reading that cannot be stored keeps the user on its tab with the typed values.
             const QSignalBlocker block(f.SSTab1);
-            f.SSTab1->setCurrentIndex(2);
-            m_currentTab = 2;
+            f.SSTab1->setCurrentIndex(previousTab);
+            m_currentTab = previousTab;
             return;
         }
+        if (previousTab != 2)
+            ignoreErrors([&] { m_sensorForm->fillfields(); });
         break;
     }
     default:
@@ -191,17 +195,32 @@ void Controller::SSTab1_Click(int previousTab)
     }
 }
 
-void Controller::Form_Unload()
+bool Controller::Form_Unload()
 {
     if (!m_running)
-        return;
+        return true;
+    if (m_terminating) {
+        ignoreErrors([&] { m_sensorForm->saveWhatCan(); });
+    } else {
+        bool saved = true;
+        ignoreErrors([&] { saved = m_sensorForm->savefields(); });
+        if (!saved)
+            return false; // the window stays open with what was typed
+    }
     trap(m_state, " Form_Unload", [&] {
-        m_sensorForm->savefields();
         if (m_form->SSTab1->currentIndex() == 2)
             m_readings->commitPickers(); // a refused date leaves the old key to save under
         if (m_form->SSTab1->currentIndex() == 2 && m_readings->ReadingValid())
             m_readings->SaveReadings();
     });
+    return true;
+}
+
+void Controller::terminate()
+{
+    m_terminating = true;
+    if (m_form && m_running)
+        m_form->close();
 }
 
 void Controller::Form_Terminate()

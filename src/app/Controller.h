@@ -20,7 +20,10 @@ public:
     ~Controller() override;
 
     bool Form_Load();
-    void Form_Unload();
+    // False when closing must not happen (a box that cannot be stored; the user was told).
+    bool Form_Unload();
+    // A termination signal: closing saves what it can and cannot be refused.
+    void terminate();
     void Form_Terminate();
     void SSTab1_Click(int previousTab);
 
@@ -53,6 +56,7 @@ private:
     std::vector<std::unique_ptr<QObject>> m_panels;
     int m_currentTab = 0;
     bool m_running = false;
+    bool m_terminating = false;
 };
 
 } // namespace rv

@@ -26,6 +26,8 @@ public:
     FrmRockvista* window() const;
     AppState& state();
     bool running() const;
+    // Closes at a termination signal: what can be saved is saved; nothing can refuse it.
+    void terminate();
 
 signals:
     // Emitted after termination: the window is gone and the database is closed.

@@ -37,10 +37,7 @@ void closeOnTerminationSignals(Program& program)
             if (QApplication::activeModalWidget() == modal)
                 break;
         }
-        QTimer::singleShot(0, &program, [&program] {
-            if (FrmRockvista* window = program.window())
-                window->close();
-        });
+        QTimer::singleShot(0, &program, [&program] { program.terminate(); });
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;

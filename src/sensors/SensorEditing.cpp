@@ -36,6 +36,8 @@ SensorEditing::SensorEditing(AppState& state, FrmRockvista& form, SensorForm& se
 
 void SensorEditing::imgAddSensor_Click()
 {
+    if (!m_sensorForm.numbersStorable())
+        return; // asked before the number, which would be typed for nothing
     m_state.pendingSensor.clear();
     m_state.pendingSensor = m_state.dialogs().input(QStringLiteral("Enter new Sensor No:"),
                                                      QStringLiteral("Add New Sensor"));
@@ -56,6 +58,8 @@ void SensorEditing::AddTypedSensor()
         qint64 previous = 0;
         ignoreErrors([&] { previous = reg.bookmark(); });
 
+        if (!m_sensorForm.numbersStorable())
+            return;
         m_form.cboSensors->setEditText(number);
         m_sensorForm.savefields();
 

@@ -69,7 +69,8 @@ void SensorFilterPanel::AddFilter(const FilterCriteria& criteria)
 {
     trap(m_state, " G_AddFilter", [&] {
         RecordSet& reg = sensorRegister(m_state);
-        m_sensorForm.savefields();
+        if (!m_sensorForm.savefields())
+            return;
         reg.setFilter(filterPredicate(reg, criteria));
         if (reg.recordCount() > 0) {
             m_criteria = criteria;
@@ -88,7 +89,8 @@ void SensorFilterPanel::RemoveFilter()
 {
     trap(m_state, " G_RemoveFilter", [&] {
         RecordSet& reg = sensorRegister(m_state);
-        m_sensorForm.savefields();
+        if (!m_sensorForm.savefields())
+            return;
         reg.clearFilter();
         m_form.lblFilter->hide();
         showFirstSensor(m_state, m_form, m_sensorForm);

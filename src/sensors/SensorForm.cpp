@@ -7,6 +7,8 @@
 #include <QDate>
 #include <QLocale>
 
+#include <vector>
+
 namespace rv {
 
 namespace {
@@ -14,6 +16,27 @@ const QString kLengthFormat = QStringLiteral("###0.0#");
 const QString kPaddleFormat = QStringLiteral("##0.0#");
 const QString kCannotFill = QStringLiteral("Cannot Fill Fields");
 const QString kFirstOrLast = QStringLiteral("Either you are at the first record or the last record.");
+
+// The numeric boxes of the form with their captions as shown beside them, in the form's order.
+struct NumericBox {
+    QLineEdit* box;
+    const char* caption;
+};
+
+std::vector<NumericBox> numericBoxes(FrmRockvista& f)
+{
+    return {{f.txtLengthLongG, "Length of long gauge (m)"},
+            {f.txtLengthShortG, "Length of short gauge (m)"},
+            {f.txtBoltkfactor, "Elastic k factor (ustrain/ton)"},
+            {f.txtElasticLimit, "Elastic Limit (ustrain)"},
+            {f.txtPerfectPlasticLimit, "Perfect Plastic Limit (ustrain)"},
+            {f.txtUltimateStrength, "Ultimate Strength (tons)"},
+            {f.txtElongation, "Elongation (ustrain)"},
+            {f.txtNumGauges, "# Gauges"},
+            {f.txtNode[1], "Paddle Locations"},
+            {f.txtNode[2], "Paddle Locations"},
+            {f.txtNode[3], "Paddle Locations"}};
+}
 
 void setBackground(QWidget* w, const QColor& colour)
 {
@@ -126,7 +149,36 @@ void SensorForm::fillfields()
         f.SSTab1->setTabEnabled(tab, true);
 }
 
-void SensorForm::savefields()
+bool SensorForm::numbersStorable()
+{
+    const RecordSet* reg = m_state.sensors.get();
+    if (!reg || reg->recordCount() == 0 || reg->bof() || reg->eof())
+        return true; // nothing is written then
+    for (const NumericBox& n : numericBoxes(m_form)) {
+        const QString text = n.box->text();
+        if (text.trimmed().isEmpty() || isNumeric(text))
+            continue;
+        m_state.dialogs().message(QStringLiteral("Error: ") + QString::fromUtf8(n.caption)
+                                      + QStringLiteral(" must be a number"),
+                                  QString(), Icon::Exclamation);
+        n.box->setFocus();
+        n.box->selectAll();
+        return false;
+    }
+    return true;
+}
+
+bool SensorForm::savefields()
+{
+    if (!numbersStorable())
+        return false;
+    writeFields(false);
+    return true;
+}
+
+void SensorForm::saveWhatCan() { writeFields(true); }
+
+void SensorForm::writeFields(bool lenient)
 {
     trap(m_state, " G_savefields", [&] {
         RecordSet* reg = m_state.sensors.get();
@@ -136,11 +188,16 @@ void SensorForm::savefields()
         if (reg->bof() || reg->eof()) {
             m_state.dialogs().message(kFirstOrLast, QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
         } else {
-            const auto trimmed = [&](const char* field, const QString& text) {
-                reg->setValue(QString::fromLatin1(field), text.trimmed());
+            // Leniently, a field the row refuses is logged and keeps its stored value.
+            const auto set = [&](const char* field, const QVariant& value) {
+                if (lenient)
+                    trap(m_state, " G_savefields", [&] { reg->setValue(QString::fromLatin1(field), value); });
+                else
+                    reg->setValue(QString::fromLatin1(field), value);
             };
+            const auto trimmed = [&](const char* field, const QString& text) { set(field, text.trimmed()); };
             const auto formatted = [&](const char* field, QLineEdit* box, const QString& pattern) {
-                reg->setValue(QString::fromLatin1(field), formatNumber(box->text(), pattern));
+                set(field, formatNumber(box->text(), pattern));
             };
             trimmed("DateID", f.txtDateID->text());
             trimmed("TypeID", f.txtTypeID->text());
@@ -159,14 +216,14 @@ void SensorForm::savefields()
             formatted("UltimateStrength", f.txtUltimateStrength, kLengthFormat);
             formatted("Elongation", f.txtElongation, kLengthFormat);
             formatted("LengthShortG", f.txtLengthShortG, kLengthFormat);
-            reg->setValue(QStringLiteral("boltkfactor"), f.txtBoltkfactor->text());
-            reg->setValue(QStringLiteral("numgauges"), f.txtNumGauges->text());
+            set("boltkfactor", f.txtBoltkfactor->text());
+            set("numgauges", f.txtNumGauges->text());
             formatted("PaddleLocation1", f.txtNode[1], kPaddleFormat);
             formatted("PaddleLocation2", f.txtNode[2], kPaddleFormat);
             formatted("PaddleLocation3", f.txtNode[3], kPaddleFormat);
-            reg->setValue(QStringLiteral("Destroyed"), f.cboDestroyed->currentText());
+            set("Destroyed", f.cboDestroyed->currentText());
             if (!f.txtDestructionDate->text().isEmpty())
-                reg->setValue(QStringLiteral("DestructionDate"), f.txtDestructionDate->text());
+                set("DestructionDate", f.txtDestructionDate->text());
         }
         reg->update();
     });

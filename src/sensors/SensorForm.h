@@ -15,7 +15,14 @@ public:
     SensorForm(AppState& state, FrmRockvista& form);
 
     void fillfields();
-    void savefields();
+    // Writes the form back to the current sensor. False, and nothing stored, when a numeric box
+    // holds something that is not a number: the user has been told which, and the box has the
+    // focus; the caller's action must not happen.
+    bool savefields();
+    // At a termination signal: stores what can be stored and logs each box that cannot.
+    void saveWhatCan();
+    // Whether every numeric box holds a number or nothing; otherwise says which and focuses it.
+    bool numbersStorable();
     void ConfigureForm();
     void cboDestroyed_Click();
     // Swallows every key; y/Y and n/N switch the state. Returns false (the key is discarded).
@@ -25,6 +32,7 @@ public:
 
 private:
     void clearForEmptyRegister();
+    void writeFields(bool lenient);
     AppState& m_state;
     FrmRockvista& m_form;
 };

@@ -30,7 +30,10 @@ void SensorSelection::cboSensors_Click()
         return;
     trap(m_state, " cboSensors_Click", [&] {
         RecordSet& reg = sensorRegister(m_state);
-        m_sensorForm.savefields();
+        if (!m_sensorForm.savefields()) {
+            showCurrentInBox(*m_form.cboSensors, reg); // the choice is not made
+            return;
+        }
         reg.moveFirst();
         if (!reg.find(QStringLiteral("InstrumentID"), m_form.cboSensors->currentText()))
             m_state.dialogs().message(QStringLiteral("Error: Could not find data on the chosen sensor"));
@@ -115,7 +118,8 @@ void SensorSelection::step(const char* label, const QString& stopMessage, bool f
             m_state.dialogs().message(stopMessage);
             return;
         }
-        m_sensorForm.savefields();
+        if (!m_sensorForm.savefields())
+            return;
         if (forward)
             reg.moveNext();
         else

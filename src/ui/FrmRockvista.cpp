@@ -495,8 +495,10 @@ void FrmRockvista::buildUtilities()
 
 void FrmRockvista::closeEvent(QCloseEvent* event)
 {
-    if (onUnload)
-        onUnload();
+    if (onUnload && !onUnload()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

@@ -26,7 +26,7 @@ public:
     explicit FrmRockvista(QWidget* parent = nullptr);
 
     // Set by the program: runs on closing (unloading) and may refuse it.
-    std::function<void()> onUnload;
+    std::function<bool()> onUnload; // false keeps the window open
 
     QTabWidget* SSTab1 = nullptr;
 

@@ -207,10 +207,17 @@ TEST_F(MainWindow, StartingStates)
 TEST_F(MainWindow, ClosingRunsTheUnloadHookFirst)
 {
     int unloads = 0;
-    w->onUnload = [&] { ++unloads; };
+    bool allow = false;
+    w->onUnload = [&] {
+        ++unloads;
+        return allow;
+    };
     w->show();
+    EXPECT_FALSE(w->close()); // refused: the window stays open
+    EXPECT_TRUE(w->isVisible());
+    allow = true;
     EXPECT_TRUE(w->close());
-    EXPECT_EQ(unloads, 1);
+    EXPECT_EQ(unloads, 2);
 
     // Without a hook the window simply closes.
     FrmRockvista plain;

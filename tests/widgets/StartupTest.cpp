@@ -81,3 +81,38 @@ TEST(Startup, AnErrorAfterTheConnectionKeepsTheWindowOpenAndFirstloadSet)
     EXPECT_EQ(second.window()->cboSensors->count(), 1);
     second.window()->close();
 }
+
+TEST(Shutdown, ABoxThatIsNoNumberRefusesClosingButNotATerminationSignal)
+{
+    test::ensureApp();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    {
+        auto db = Database::create(dir.filePath(kDatabaseFileName));
+        createSuppliedDatabase(*db, QStringLiteral("M-"));
+        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, SensorType, Destroyed, numgauges) "
+                                "VALUES ('201175001', '75', 'No', 6)"));
+    }
+    RecordingDialogs dialogs;
+    NoDesktop desktop;
+    SystemClock clock;
+    Program program(dir.path(), Seams{&dialogs, &desktop, &clock});
+    ASSERT_TRUE(program.load());
+    FrmRockvista& w = *program.window();
+    w.txtNumGauges->setText(QStringLiteral("six"));
+    w.txtLevel->setText(QStringLiteral("1200"));
+
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(program.running());
+    EXPECT_EQ(dialogs.shown, QStringList{QStringLiteral("Error: # Gauges must be a number")});
+
+    // A termination signal stores what can be stored and logs the rest.
+    program.terminate();
+    EXPECT_FALSE(program.running());
+    auto db = Database::open(dir.filePath(kDatabaseFileName));
+    const auto rows = db->query(QStringLiteral("SELECT Level, numgauges FROM Sensors"));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].value(0).toString(), QStringLiteral("1200"));
+    EXPECT_EQ(rows[0].value(1).toInt(), 6);
+    EXPECT_TRUE(readLog(dir.path()).contains(QStringLiteral("Err #13: Type mismatch G_savefields")));
+}
