@@ -1,5 +1,8 @@
 #include "app/Controller.h"
 
+#include "db/Schema.h"
+#include "exchange/BackupPanel.h"
+#include "exchange/HelpPanel.h"
 #include "exchange/ReadoutImport.h"
 #include "readings/BatchDelete.h"
 #include "readings/Datasheet.h"
@@ -52,6 +55,10 @@ bool Controller::Form_Load()
     m_panels.push_back(std::make_unique<BatchDelete>(m_state, *m_form, *m_readings));
     m_panels.push_back(std::make_unique<Datasheet>(m_state, *m_form, *m_readings));
     m_panels.push_back(std::make_unique<ReadoutImport>(m_state, *m_form, *m_readings));
+    // utilities panels
+    m_backups = std::make_unique<BackupPanel>(m_state, *m_form,
+                                              SessionHooks{[this] { closeSession(); }, [this] { return reopenSession(); }});
+    m_panels.push_back(std::make_unique<HelpPanel>(m_state, *m_form));
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();
     connectTabs();
@@ -190,6 +197,9 @@ void Controller::SSTab1_Click(int previousTab)
                 QFile::remove(work);
         });
         break;
+    case 7:
+        ignoreErrors([&] { m_backups->ListBackups(); });
+        break;
     default:
         break;
     }
@@ -234,8 +244,33 @@ void Controller::Form_Terminate()
     ignoreErrors([&] { m_state.types.reset(); });
     ignoreErrors([&] { m_state.prefs.reset(); });
     ignoreErrors([&] { m_state.db.reset(); });
+    ignoreErrors([&] { m_backups->CompactDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName); });
     m_lock.reset();
     emit finished();
+}
+
+void Controller::closeSession()
+{
+    m_state.readings.reset();
+    m_state.graph.reset();
+    m_state.sensors.reset();
+    m_state.types.reset();
+    m_state.prefs.reset();
+    m_state.db.reset();
+}
+
+bool Controller::reopenSession()
+{
+    if (!openDatabase()) {
+        // As at start-up: the program ends without saving or compacting anything.
+        m_running = false;
+        m_form->hide();
+        m_lock.reset();
+        emit finished();
+        return false;
+    }
+    openRecordSets();
+    return true;
 }
 
 } // namespace rv

@@ -12,6 +12,7 @@ namespace rv {
 class FrmRockvista;
 class SensorForm;
 class ReadingsPanel;
+class BackupPanel;
 
 class Controller : public QObject {
     Q_OBJECT
@@ -46,12 +47,16 @@ signals:
 
 private:
     void connectTabs();
+    // Backup and restore close the connection with its record sets and open them afresh.
+    void closeSession();
+    bool reopenSession();
 
     AppState m_state;
     std::unique_ptr<FrmRockvista> m_form;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<SensorForm> m_sensorForm;
     std::unique_ptr<ReadingsPanel> m_readings;
+    std::unique_ptr<BackupPanel> m_backups;
     // Panels of the sensor register and the readings tab are kept here too.
     std::vector<std::unique_ptr<QObject>> m_panels;
     int m_currentTab = 0;

@@ -28,7 +28,10 @@ constexpr int kFileError = 75; // "Path/File access error"
 // A name beside target that no one else uses.
 QString temporaryBeside(const QString& target)
 {
-    return target + QStringLiteral(".tmp-") + QUuid::createUuid().toString(QUuid::Id128).left(12);
+    // Hidden, so that the backup list never offers an unfinished copy.
+    const QFileInfo info(target);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".tmp-")
+           + QUuid::createUuid().toString(QUuid::Id128).left(12);
 }
 
 void syncPath(const QString& path, bool directory)

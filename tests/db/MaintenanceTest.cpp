@@ -35,7 +35,7 @@ protected:
     {
         return Database::openReadOnly(path)->query(QStringLiteral("SELECT count(*) FROM \"123475001\""))[0][0].toLongLong();
     }
-    QStringList folder(const QString& sub = {}) { return QDir(dir.filePath(sub)).entryList(QDir::Files); }
+    QStringList folder(const QString& sub = {}) { return QDir(dir.filePath(sub)).entryList(QDir::Files | QDir::Hidden); }
 
     QString working;
     QString backup() { return dir.filePath(QStringLiteral("gSTAYbackup/gSTAYbackup2024-06-30.mdb")); }

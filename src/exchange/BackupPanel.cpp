@@ -1,0 +1,123 @@
+#include "exchange/BackupPanel.h"
+
+#include "db/Maintenance.h"
+#include "db/Schema.h"
+#include "exchange/domain/ExchangeNames.h"
+#include "ui/FrmRockvista.h"
+
+#include <QDir>
+
+namespace rv {
+
+namespace {
+const QString kCaption = QStringLiteral("Kelderan's Rockvista");
+const QString kCaptionUpper = QStringLiteral("Kelderan's ROCKVISTA");
+} // namespace
+
+BackupPanel::BackupPanel(AppState& state, FrmRockvista& form, SessionHooks session)
+    : m_state(state), m_form(form), m_session(std::move(session))
+{
+    connect(form.imgBackup, &ImageButton::clicked, this, &BackupPanel::imgBackup_Click);
+    connect(form.Label42, &ClickLabel::clicked, this, &BackupPanel::imgBackup_Click);
+    connect(form.imgRestore, &ImageButton::clicked, this, &BackupPanel::imgRestore_Click);
+    connect(form.Label27, &ClickLabel::clicked, this, &BackupPanel::imgRestore_Click);
+}
+
+QString BackupPanel::backupFolder() const
+{
+    return m_state.path(kBackupFolder);
+}
+
+void BackupPanel::imgBackup_Click()
+{
+    m_session.close();
+    BackupDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName);
+    if (!m_session.reopen())
+        return;
+    ListBackups();
+    showFirstSensorInBox();
+}
+
+bool BackupPanel::BackupDB(const QString& folder, const QString& fileName)
+{
+    try {
+        if (!QDir().mkpath(backupFolder()))
+            throw RvError(76, QStringLiteral("Path not found: ") + QDir::toNativeSeparators(backupFolder()));
+        maintenance::backupFile(folder + fileName,
+                                backupFolder() + QLatin1Char('/') + backupFileName(m_state.clock().today()));
+    } catch (const RvError& e) {
+        m_state.dialogs().message(QStringLiteral("Error encountered during backup process of ") + fileName);
+        m_state.report(e, " GBackupDB");
+        return false;
+    }
+    m_state.dialogs().message(QStringLiteral("Backup was successful"), kCaption, Icon::Information);
+    return true;
+}
+
+void BackupPanel::ListBackups()
+{
+    QListWidget& list = *m_form.lstFiles;
+    list.clear();
+    const QStringList files = QDir(backupFolder()).entryList(QDir::Files, QDir::Name);
+    if (files.isEmpty())
+        return;
+    list.addItem(QStringLiteral("List of Backups:"));
+    list.addItems(files);
+    list.setCurrentRow(0);
+}
+
+void BackupPanel::imgRestore_Click()
+{
+    QListWidget& list = *m_form.lstFiles;
+    const int row = list.currentRow();
+    if (row <= 0 || row >= list.count()) {
+        m_state.dialogs().message(QStringLiteral("Please choose a file from the list to restore from"));
+        return;
+    }
+    const QString backupName = list.item(row)->text();
+    const Answer answer = m_state.dialogs().question(
+        QStringLiteral("Restoring Rockvista from backup ") + backupName
+            + QStringLiteral("\nwill permanently overwrite current database. Continue?"),
+        kCaptionUpper, Icon::Warning, Buttons::YesNo, Answer::Yes);
+    if (answer != Answer::Yes)
+        return;
+    m_session.close();
+    RestoreDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName, backupName);
+    if (m_session.reopen())
+        showFirstSensorInBox();
+}
+
+bool BackupPanel::RestoreDB(const QString& folder, const QString& fileName, const QString& backupName)
+{
+    try {
+        maintenance::restoreFile(backupFolder() + QLatin1Char('/') + backupName, folder + fileName);
+    } catch (const RvError& e) {
+        m_state.dialogs().message(QStringLiteral("Error encountered during restore process"));
+        m_state.report(e, " G_CompactDB");
+        return false;
+    }
+    m_state.dialogs().message(QStringLiteral("Restore was successful"), kCaption, Icon::Information);
+    return true;
+}
+
+void BackupPanel::CompactDB(const QString& folder, const QString& fileName)
+{
+    try {
+        maintenance::compactFile(folder + fileName, folder + compactionCopyName(fileName));
+    } catch (const RvError& e) {
+        m_state.dialogs().message(QStringLiteral("Error compacting ") + fileName);
+        m_state.report(e, " G_CompactDB");
+    }
+}
+
+void BackupPanel::showFirstSensorInBox()
+{
+    ignoreErrors([&] {
+        RecordSet* reg = m_state.sensors.get();
+        if (!reg || reg->isEmpty())
+            return;
+        m_form.cboSensors->setEditText(reg->valueAt(0, reg->fieldIndex(QStringLiteral("InstrumentID"))).toString());
+    });
+}
+
+} // namespace rv
