@@ -1,8 +1,9 @@
 // rockvista-setup: creates the data folder and the supplied database in it.
+#include "Manual.h"
 #include "core/Paths.h"
 #include "db/Schema.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,11 +22,27 @@ int usage()
     return 2;
 }
 
+// The manual in the data folder; an existing one is kept.
+void ensureManual(const QString& dataDir)
+{
+    const QString path = dataDir + QStringLiteral("/RockvistaManual.pdf");
+    if (QFileInfo::exists(path))
+        return;
+    if (writeManualPdf(path))
+        printLine(stdout, QStringLiteral("Wrote ") + QDir::toNativeSeparators(path));
+    else
+        printLine(stderr, QStringLiteral("rockvista-setup: cannot write ") + QDir::toNativeSeparators(path));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // The manual is laid out with fonts, which needs a GUI platform; none has to be on screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
 
     QString mineId = QLatin1String("");
@@ -53,6 +70,7 @@ int main(int argc, char** argv)
     const QString dataDir = rv::dataDirFromArguments(args);
     const QString dbPath = dataDir + QLatin1Char('/') + rv::kDatabaseFileName;
     if (QFileInfo::exists(dbPath)) {
+        ensureManual(dataDir);
         if (ifMissing)
             return 0;
         printLine(stderr, QStringLiteral("rockvista-setup: ") + QDir::toNativeSeparators(dbPath)
@@ -82,6 +100,7 @@ int main(int argc, char** argv)
     printLine(stdout, QStringLiteral("Created ") + QDir::toNativeSeparators(dbPath));
     printLine(stdout, QStringLiteral("  tables Configuration (type 75), Prefs (mine \"") + mineId
                           + QStringLiteral("\"), Sensors, NetworkConfig, sensordata"));
+    ensureManual(dataDir);
     if (demo) {
         try {
             auto db = rv::Database::open(dbPath);
