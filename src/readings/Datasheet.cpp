@@ -39,6 +39,7 @@ DatasheetWindow::DatasheetWindow(AppState& state, FrmDatasheet& window, Readings
     });
     connect(view, &QTableView::clicked, this, &DatasheetWindow::MSFlexGrid1_Click);
     connect(window.Image1, &ImageButton::clicked, this, &DatasheetWindow::Image1_Click);
+    window.onQueryUnload = [this] { return Form_QueryUnload(); };
 }
 
 DatasheetWindow::~DatasheetWindow() = default;
@@ -119,20 +120,49 @@ void DatasheetWindow::Image1_Click()
     FlexGridToExcel(m_state, *m_grid, m_sensorId);
 }
 
-void DatasheetWindow::Read_Values_From_Grid()
+bool DatasheetWindow::Read_Values_From_Grid()
 {
-    trap(m_state, " frmDatasheet.G_ReadValuesFromGrid", [&] {
-        if (!m_state.readings)
+    const DatasheetGrid::BadCell bad = m_grid->firstBadCell();
+    if (bad.row > 0) {
+        m_state.dialogs().message(QStringLiteral("The datasheet was not saved: ") + m_grid->describeCell(bad)
+                                      + QStringLiteral(" is not a number.\nCorrect it, then close the datasheet again."),
+                                  kCaption, Icon::Exclamation);
+        m_window.MSFlexGrid1->setCurrentIndex(m_grid->index(bad.row, bad.column));
+        return false;
+    }
+    QString failure;
+    const bool written = trap(m_state, " frmDatasheet.G_ReadValuesFromGrid", [&] {
+        if (!m_state.readings || !m_state.db)
             throw noCurrentRecord();
-        m_grid->writeBack(*m_state.db, *m_state.readings);
-        m_grid->clear();
-        m_state.readings.reset();
+        try {
+            m_grid->writeBack(*m_state.db, *m_state.readings);
+        } catch (const RvError& e) {
+            failure = e.description;
+            throw;
+        }
     });
+    if (!written) {
+        m_state.dialogs().message(QStringLiteral("The datasheet was not saved: ")
+                                      + (failure.isEmpty() ? QStringLiteral("the readings are not open") : failure),
+                                  kCaption, Icon::Exclamation);
+        return false;
+    }
+    m_written = true;
+    m_grid->clear();
+    m_state.readings.reset();
+    return true;
+}
+
+bool DatasheetWindow::Form_QueryUnload()
+{
+    if (!m_grid->changed() || m_written)
+        return true;
+    return Read_Values_From_Grid();
 }
 
 void DatasheetWindow::Form_Unload()
 {
-    if (m_grid->changed())
+    if (m_grid->changed() && !m_written)
         Read_Values_From_Grid();
     m_grid->clear(); // before the reading set it reads from goes
     m_readings.OpenSensorData();

@@ -28,7 +28,11 @@ public:
     bool MSFlexGrid1_KeyPress(int key); // false: the key is discarded
     void MSFlexGrid1_Click(const QModelIndex& cell);
     void Image1_Click();
-    void Read_Values_From_Grid();
+    // False when the grid could not be written: the user has been told which reading and
+    // column, and the grid keeps its edits.
+    bool Read_Values_From_Grid();
+    // Closing writes a changed grid back first; a grid that cannot be written stays open.
+    bool Form_QueryUnload();
     void Form_Unload();
 
     DatasheetModel& grid() { return *m_grid; }
@@ -39,6 +43,7 @@ private:
     ReadingsPanel& m_readings;
     QString m_sensorId;
     DatasheetModel* m_grid; // owned by the window
+    bool m_written = false;
 };
 
 class Datasheet : public QObject {

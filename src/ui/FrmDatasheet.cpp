@@ -30,4 +30,11 @@ FrmDatasheet::FrmDatasheet(QWidget* parent) : QDialog(parent)
     resize(1180, 620);
 }
 
+void FrmDatasheet::reject()
+{
+    if (onQueryUnload && !onQueryUnload())
+        return;
+    QDialog::reject();
+}
+
 } // namespace rv

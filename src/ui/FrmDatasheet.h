@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QTableView>
+#include <functional>
 
 namespace rv {
 
@@ -11,6 +12,10 @@ class FrmDatasheet : public QDialog {
     Q_OBJECT
 public:
     explicit FrmDatasheet(QWidget* parent = nullptr);
+
+    // Asked before the window closes (frame, Escape); false keeps it open.
+    std::function<bool()> onQueryUnload;
+    void reject() override;
 
     QLabel* lblHeader = nullptr;
     QTableView* MSFlexGrid1 = nullptr;   // the model is set by the datasheet's handlers

@@ -234,6 +234,50 @@ bool DatasheetGrid::toggleFlag(int row, int column)
     return true;
 }
 
+namespace {
+// No digit left: the user cleared the value down to a sign, a point or an exponent mark.
+bool clearedCell(const QString& text)
+{
+    for (const QChar c : text)
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            return false;
+    return true;
+}
+} // namespace
+
+DatasheetGrid::BadCell DatasheetGrid::firstBadCell() const
+{
+    BadCell bad;
+    if (!hasReadings())
+        return bad;
+    for (int r = 1; r <= m_count; ++r) {
+        for (int j = 0; j < static_cast<int>(m_channel.size()); ++j) {
+            if (!m_channel[static_cast<size_t>(j)])
+                continue;
+            const auto edited = m_edits.constFind(key(r, j));
+            if (edited == m_edits.constEnd())
+                continue;
+            const QString t = edited.value().trimmed();
+            if (!clearedCell(t) && m_readings->isNumericField(j) && !isNumeric(t)) {
+                bad.row = r;
+                bad.column = j;
+                bad.text = edited.value();
+                return bad;
+            }
+        }
+    }
+    return bad;
+}
+
+QString DatasheetGrid::describeCell(const BadCell& cell) const
+{
+    QString column = header(cell.column);
+    if (column.isEmpty() && m_readings)
+        column = m_readings->fieldName(cell.column);
+    return QStringLiteral("the value \"") + cell.text + QStringLiteral("\" of ") + column
+           + QStringLiteral(" in reading ") + text(cell.row, 0);
+}
+
 int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
 {
     if (!hasReadings() || !m_changed)
@@ -271,9 +315,7 @@ int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
                 continue;
             }
             const QString t = edited.value().trimmed();
-            // A point alone is what is left of a cleared cell: no number, so stored empty
-            // rather than failing the whole write-back.
-            if (t.isEmpty() || t == QLatin1String("."))
+            if (clearedCell(t))
                 st.bind(p++, QVariant());
             else if (!readings.isNumericField(j))
                 st.bind(p++, t);

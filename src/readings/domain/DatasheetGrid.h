@@ -49,9 +49,20 @@ public:
     // A click on a flag cell switches it; false for any other cell.
     bool toggleFlag(int row, int column);
 
+    // An edited cell whose text a number column cannot take.
+    struct BadCell {
+        int row = 0, column = 0;
+        QString text;
+    };
+    // The first such cell, in grid order; row 0 when there is none. A cell without a digit
+    // (empty, ".", "-", "+", "-e" ...) is what is left of a cleared value: it stores Null.
+    BadCell firstBadCell() const;
+    // "the value "1.2.3" of Channel2 in reading 201175001 2024/06/15 10:00:00"
+    QString describeCell(const BadCell& cell) const;
+
     // Stores the edited channel cells and both flags of every touched reading, in one
-    // transaction: an error leaves the table as it was. An empty cell (or one holding only ".")
-    // stores Null; a text that a number column cannot take throws 13. Returns the number of readings written.
+    // transaction: an error leaves the table as it was. A cleared cell stores Null; a text that
+    // a number column cannot take throws 13. Returns the number of readings written.
     int writeBack(Database& db, RecordSet& readings) const;
 
     // Model
