@@ -6,6 +6,9 @@
 namespace rv {
 
 namespace {
+// Only ASCII digits: other scripts' digits are no number to the database either.
+bool asciiDigit(QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }
+
 // Length of the longest numeric prefix of text starting at from: sign, digits, point, digits,
 // exponent (only when digits follow it). Returns 0 when no digit is found.
 int numericPrefix(const QString& text, int from)
@@ -15,13 +18,13 @@ int numericPrefix(const QString& text, int from)
     if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
         ++i;
     int digits = 0;
-    while (i < n && text[i].isDigit()) {
+    while (i < n && asciiDigit(text[i])) {
         ++i;
         ++digits;
     }
     if (i < n && text[i] == QLatin1Char('.')) {
         ++i;
-        while (i < n && text[i].isDigit()) {
+        while (i < n && asciiDigit(text[i])) {
             ++i;
             ++digits;
         }
@@ -33,7 +36,7 @@ int numericPrefix(const QString& text, int from)
         if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
             ++j;
         int expDigits = 0;
-        while (j < n && text[j].isDigit()) {
+        while (j < n && asciiDigit(text[j])) {
             ++j;
             ++expDigits;
         }
@@ -61,7 +64,11 @@ double leadingNumber(const QString& text)
 bool isNumeric(const QString& text)
 {
     const QString t = text.trimmed();
-    return !t.isEmpty() && numericPrefix(t, 0) == t.size();
+    if (t.isEmpty() || numericPrefix(t, 0) != t.size())
+        return false;
+    bool ok = false;
+    const double d = QLocale::c().toDouble(t.endsWith(QLatin1Char('.')) ? t.chopped(1) : t, &ok);
+    return ok && std::isfinite(d); // "1e400" is out of range
 }
 
 QString formatNumber(const QString& text, const QString& pattern)

@@ -8,7 +8,8 @@ namespace rv {
 // point whatever the locale; 0 when there is none.
 double leadingNumber(const QString& text);
 
-// Whether the whole text (blanks around it allowed) is a number.
+// Whether the whole text (blanks around it allowed) is a number a double holds: ASCII digits,
+// a sign, one point, an exponent. The one test of every box and cell that is stored as a number.
 bool isNumeric(const QString& text);
 
 // Format patterns of the forms: "###0.0#", "##0.0#" (one or two decimals), "##0.0" (one),

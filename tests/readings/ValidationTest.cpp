@@ -68,6 +68,19 @@ TEST(Validation, TextThatIsNotANumberIsRefusedWhateverItsLeadingNumber)
     EXPECT_EQ(boxError(5, QStringLiteral("9-"), b, false), QStringLiteral("Error: Channel 5 must be a number"));
 }
 
+// The check and the stored form agree: what passes is stored as that number, what a double
+// cannot hold or another script's digits are refused rather than stored as 0 or failing the save.
+TEST(Validation, OnlyAsciiNumbersADoubleHoldsPass)
+{
+    const ReadingBounds b = sixGauge();
+    for (const QString& t : {QStringLiteral("\u0663"), QStringLiteral("1\u0662"), QStringLiteral("\u0967\u0968"),
+                             QStringLiteral("\uFF15"), QStringLiteral("1e400"), QStringLiteral("-1e999")})
+        EXPECT_EQ(boxError(1, t, b, false), QStringLiteral("Error: Channel 1 must be a number")) << qPrintable(t);
+    EXPECT_EQ(boxError(1, QStringLiteral("1e3"), b, false), QString());
+    EXPECT_EQ(channelValueText(QStringLiteral("1e3")), QStringLiteral("1000.00"));
+    EXPECT_EQ(channelValueText(QStringLiteral("+2.5")), QStringLiteral("2.50"));
+}
+
 TEST(Validation, ReadingIsCheckedTemperatureFirstThenChannelsInOrder)
 {
     const ReadingBounds b = sixGauge();
