@@ -30,6 +30,8 @@ void BatchDelete::imgDeleteReading_Click()
     if (!m_readings.commitPickers())
         return;
     trap(m_state, " imgDeleteReading_Click", [&] {
+        opened(m_state.db);
+        opened(m_state.sensors);
         {
             FrmBatchDel window(&m_form);
             Form_Load(window);
@@ -75,7 +77,7 @@ void BatchDelete::deleteRange()
         throw noCurrentRecord(); // as moving to the first of no readings does
     const QDate start = m_state.deleteStart;
     const QDate end = m_state.deleteEnd;
-    const int count = deleteReadingRange(*m_state.db, rs->table(), start, end);
+    const int count = deleteReadingRange(opened(m_state.db), rs->table(), start, end);
     rs->requery();
     showNewest();
     const QLocale locale = QLocale::system();
@@ -86,10 +88,11 @@ void BatchDelete::deleteRange()
 
 void BatchDelete::deleteEverything()
 {
-    const QString id = m_state.sensors->text(QStringLiteral("InstrumentID"));
+    const QString id = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
     {
-        Transaction tx(*m_state.db);
-        deleteAllReadings(*m_state.db, id);
+        Database& db = opened(m_state.db);
+        Transaction tx(db);
+        deleteAllReadings(db, id);
         tx.commit();
     }
     if (m_state.readings)
@@ -102,7 +105,7 @@ void BatchDelete::deleteEverything()
 
 void BatchDelete::showNewest()
 {
-    RecordSet& rs = *m_state.readings;
+    RecordSet& rs = opened(m_state.readings);
     if (!rs.isEmpty())
         rs.moveLast();
     m_readings.fillreadings();

@@ -196,6 +196,8 @@ void Datasheet::imgDatasheet_Click()
     if (!m_readings.commitPickers())
         return;
     trap(m_state, " imgDatasheet_Click", [&] {
+        const QString id = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+        opened(m_state.db);
         // A box the reading cannot be stored with would be lost behind the grid.
         if (!m_readings.ReadingStorable())
             return;
@@ -204,7 +206,6 @@ void Datasheet::imgDatasheet_Click()
         if (m_state.readings)
             ignoreErrors([&] { m_state.readingBookmark = m_state.readings->bookmark(); });
         m_state.readings.reset();
-        const QString id = m_state.sensors->text(QStringLiteral("InstrumentID"));
         FrmDatasheet window(&m_form);
         DatasheetWindow handlers(m_state, window, m_readings, id);
         handlers.Form_Load();

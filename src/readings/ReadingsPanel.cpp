@@ -90,16 +90,12 @@ ReadingsPanel::~ReadingsPanel() = default;
 
 QString ReadingsPanel::instrumentId() const
 {
-    if (!m_state.sensors)
-        throw noCurrentRecord();
-    return m_state.sensors->text(QStringLiteral("InstrumentID"));
+    return opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
 }
 
 ReadingBounds ReadingsPanel::bounds() const
 {
-    if (!m_state.types)
-        throw noCurrentRecord();
-    const RecordSet& type = *m_state.types;
+    const RecordSet& type = opened(m_state.types);
     const auto t = [&](const char* field) { return type.text(QString::fromLatin1(field)); };
     return ReadingBounds::fromTexts(t("lowval"), t("highval"), t("templow"), t("temphigh"), t("TempChannel"),
                                     t("NumChannels"));
@@ -134,7 +130,7 @@ void ReadingsPanel::OpenSensorData()
             AddDataTable(m_state);
         }
         auto rs = std::make_unique<RecordSet>(
-            *m_state.db, QStringLiteral("SELECT * FROM ") + Database::quoteId(id) + QStringLiteral(" ORDER BY FullDate"));
+            opened(m_state.db), QStringLiteral("SELECT * FROM ") + Database::quoteId(id) + QStringLiteral(" ORDER BY FullDate"));
         if (!rs->bof() && !rs->eof())
             rs->moveFirst();
         m_state.readings = std::move(rs);

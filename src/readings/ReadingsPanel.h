@@ -11,6 +11,16 @@ namespace rv {
 
 class FrmRockvista;
 
+// The record set or connection a handler needs; error 91 (logged by the handler's trap) when a
+// start-up error left it unopened.
+template <class T>
+T& opened(const std::unique_ptr<T>& object)
+{
+    if (!object)
+        throw RvError(91, QStringLiteral("Object variable or With block variable not set"));
+    return *object;
+}
+
 class ReadingsPanel : public QObject {
     Q_OBJECT
 public:

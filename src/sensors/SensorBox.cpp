@@ -18,6 +18,20 @@ RecordSet& sensorRegister(AppState& state)
     return *state.sensors;
 }
 
+RecordSet& typeTable(AppState& state)
+{
+    if (!state.types)
+        throw RvError(91, QStringLiteral("Object variable or With block variable not set"));
+    return *state.types;
+}
+
+Database& connection(AppState& state)
+{
+    if (!state.db)
+        throw RvError(91, QStringLiteral("Object variable or With block variable not set"));
+    return *state.db;
+}
+
 void fillSensorList(QComboBox& box, const RecordSet& registerSet)
 {
     const QSignalBlocker block(&box);

@@ -16,6 +16,9 @@ class SensorForm;
 
 // The register record set; error 91 when the database never opened it.
 RecordSet& sensorRegister(AppState& state);
+// The type table and the connection; error 91 likewise.
+RecordSet& typeTable(AppState& state);
+Database& connection(AppState& state);
 
 // Refills the box's list with the InstrumentID of every row the register shows, in its order,
 // in one step and without raising the box's selection signals.

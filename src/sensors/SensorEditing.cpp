@@ -19,8 +19,8 @@ const QString kInvalidNumber = QStringLiteral("Invalid Sensor Number");
 void typeBackToCurrentSensor(AppState& state)
 {
     ignoreErrors([&] {
-        state.types->moveFirst();
-        state.types->find(QStringLiteral("SensorType"), state.sensors->text(QStringLiteral("SensorType")));
+        typeTable(state).moveFirst();
+        typeTable(state).find(QStringLiteral("SensorType"), sensorRegister(state).text(QStringLiteral("SensorType")));
     });
 }
 } // namespace
@@ -36,6 +36,11 @@ SensorEditing::SensorEditing(AppState& state, FrmRockvista& form, SensorForm& se
 
 void SensorEditing::imgAddSensor_Click()
 {
+    if (!m_state.sensors || !m_state.types || !m_state.db) {
+        // Start-up did not finish: there is no register to add to.
+        trap(m_state, " imgAddSensor_Click", [&] { sensorRegister(m_state); });
+        return;
+    }
     if (!m_sensorForm.numbersStorable())
         return; // asked before the number, which would be typed for nothing
     m_state.pendingSensor.clear();
@@ -70,7 +75,7 @@ void SensorEditing::AddTypedSensor()
         }
         const SensorNumber parts = splitSensorNumber(number);
 
-        RecordSet& types = *m_state.types;
+        RecordSet& types = typeTable(m_state);
         types.moveFirst();
         if (!types.find(QStringLiteral("SensorType"), parts.typeCode)) {
             dialogs.message(QStringLiteral("Sensors database error!!!"));
@@ -79,7 +84,8 @@ void SensorEditing::AddTypedSensor()
         }
         // The register decides whether the sensor exists. A reading table without a register
         // row (left by an interrupted deletion) does not: AddDataTable asks whether to keep it.
-        if (sensorRowExists(*m_state.db, number)) {
+        Database& db = connection(m_state);
+        if (sensorRowExists(db, number)) {
             dialogs.message(QStringLiteral("Sensor ") + number
                                 + QStringLiteral(" already exists\n\nType a new sensor number in the 'Add or Select "
                                                  "Sensor' combo box\nThen click 'Add New' or hit the Enter key"),
@@ -99,11 +105,11 @@ void SensorEditing::AddTypedSensor()
             m_filter.RemoveFilter();
 
         // A new number that sorts after every other one is already in its place after the append.
-        const QVector<QVariantList> last = m_state.db->query(QStringLiteral("SELECT MAX(InstrumentID) FROM Sensors"));
+        const QVector<QVariantList> last = db.query(QStringLiteral("SELECT MAX(InstrumentID) FROM Sensors"));
         const bool appendsInOrder = last.isEmpty() || last.first().value(0).toString() < number;
 
         // Register row, reading table and network row are created together or not at all.
-        Transaction tx(*m_state.db);
+        Transaction tx(db);
         addSensorRow(reg, types, parts, m_state.clock().today());
         rowAdded = true;
         m_sensorForm.fillfields();
@@ -124,7 +130,7 @@ void SensorEditing::AddTypedSensor()
         m_sensorForm.fillfields();
         m_sensorForm.savefields();
 
-        addNetworkRow(*m_state.db, number);
+        addNetworkRow(db, number);
         tx.commit();
     });
     if (!completed && rowAdded) {

@@ -1,6 +1,7 @@
 #include "sensors/SensorForm.h"
 
 #include "core/Formats.h"
+#include "sensors/SensorBox.h"
 #include "ui/FrmRockvista.h"
 #include "ui/Hooks.h"
 
@@ -127,7 +128,7 @@ void SensorForm::fillfields()
     show(f.txtNode[3], "PaddleLocation3");
 
     ignoreErrors([&] {
-        RecordSet& types = *m_state.types;
+        RecordSet& types = typeTable(m_state);
         types.moveFirst();
         if (!types.find(QStringLiteral("SensorType"), reg->text(QStringLiteral("SensorType"))))
             m_state.dialogs().message(QStringLiteral("There was an error accessing the Sensors COnfiguration Table"));
@@ -240,7 +241,7 @@ void SensorForm::ConfigureForm()
             f.lblmm[i]->setEnabled(true);
             f.lbln[i]->setEnabled(true);
         }
-        RecordSet& type = *m_state.types;
+        RecordSet& type = typeTable(m_state);
         f.lblNotes->setText(type.text(QStringLiteral("lblNotes")));
         const int n = static_cast<int>(leadingNumber(type.text(QStringLiteral("NumChannels"))));
         // The tab has six channel boxes; a type with more channels shows the first six.
