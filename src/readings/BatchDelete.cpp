@@ -32,6 +32,9 @@ void BatchDelete::imgDeleteReading_Click()
     trap(m_state, " imgDeleteReading_Click", [&] {
         opened(m_state.db);
         opened(m_state.sensors);
+        // The shown reading may outlive a range deletion: what is typed into it must be storable.
+        if (!m_readings.ReadingStorable())
+            return;
         {
             FrmBatchDel window(&m_form);
             Form_Load(window);
@@ -53,8 +56,10 @@ void BatchDelete::imgDeleteReading_Click()
         }
         if (m_state.deleteSingle)
             deleteCurrent();
-        else if (m_state.deleteRange)
+        else if (m_state.deleteRange) {
+            m_readings.SaveReadings();
             deleteRange();
+        }
         else if (m_state.deleteAll)
             deleteEverything();
     });
