@@ -196,8 +196,14 @@ void ReadingsPanel::enterTab()
 {
     ignoreErrors([&] { OpenSensorData(); });
     RecordSet* rs = m_state.readings.get();
-    if (!rs)
+    if (!rs) {
+        // No sensor to show readings of (an empty register): nothing of another sensor stays.
+        clearTab();
+        m_form.lblError->hide();
+        m_form.txtRcount->setText(QStringLiteral("0 of 0"));
+        m_state.readingBookmark = 0;
         return;
+    }
     if (rs->recordCount() > 0) {
         ignoreErrors([&] {
             if (m_state.readingBookmark == 0) {

@@ -70,6 +70,13 @@ void SensorForm::clearForEmptyRegister()
     for (int i = 1; i <= 3; ++i)
         f.txtNode[i]->clear();
     f.txtSnav->setText(QStringLiteral("No records"));
+    // The rest of the last sensor's boxes go too: an empty register shows no sensor anywhere.
+    for (QLineEdit* box : {f.txtLengthShortG, f.txtBoltkfactor, f.txtElasticLimit, f.txtPerfectPlasticLimit,
+                           f.txtUltimateStrength, f.txtElongation, f.txtNumGauges, f.txtSensor3,
+                           f.txtDestructionDate})
+        box->clear();
+    for (int i = 1; i <= 3; ++i)
+        f.txtNodeI[i]->clear();
 }
 
 void SensorForm::fillfields()
