@@ -124,6 +124,12 @@ void ReadingsPanel::OpenSensorData()
     m_state.readings.reset();
     trap(m_state, " Module1_OpenSensorData", [&] {
         const QString id = instrumentId();
+        // A remembered reading belongs to the sensor it was taken from; another sensor opens
+        // on its newest reading.
+        if (id != m_bookmarkSensor) {
+            m_state.readingBookmark = 0;
+            m_bookmarkSensor = id;
+        }
         if (!TableExists(m_state, id)) {
             m_state.dialogs().message(QStringLiteral("The data table for Sensor ") + id
                                       + QStringLiteral(" could not be found\nA new table will be created"));

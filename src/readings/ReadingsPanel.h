@@ -82,6 +82,7 @@ private:
     bool m_settingPickers = false; // the program itself is moving the pickers
     bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
     bool m_rekeyRefused = false;   // the last CheckDateTime refused a duplicate key
+    QString m_bookmarkSensor;      // the sensor whose reading set was opened last
 };
 
 } // namespace rv
