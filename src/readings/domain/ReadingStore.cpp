@@ -73,7 +73,9 @@ QDateTime fromSerialDate(double serial)
 
 QString readingForms::fullDateText(const QDateTime& moment)
 {
-    return moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!moment.isValid())
+        return {};
+    return dateText(moment.date(), '-') + QLatin1Char(' ') + readingTimeText(moment.time());
 }
 
 QDateTime readingForms::parseFullDate(const QVariant& stored)
