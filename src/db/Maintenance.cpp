@@ -92,6 +92,10 @@ void backupFile(const QString& source, const QString& target)
     TemporaryFile tmp(temporaryBeside(target));
     {
         auto to = Database::create(tmp.path());
+        // The copy is synced once, whole, before it takes its name: a journal of its own and
+        // syncs along the way would only double the writing.
+        to->query(QStringLiteral("PRAGMA journal_mode=OFF"));
+        to->exec(QStringLiteral("PRAGMA synchronous=OFF"));
         sqlite3_backup* backup = sqlite3_backup_init(to->handle(), "main", from->handle(), "main");
         if (!backup)
             to->fail(sqlite3_errcode(to->handle()));
@@ -145,6 +149,8 @@ bool compactFile(const QString& path, const QString& copyPath)
         // A copy left by an interrupted compaction is no database anyone uses.
         QFile::remove(copyPath);
         TemporaryFile partial(copyPath);
+        // Governs only how the copy is written; it is synced once, whole, before the rename.
+        db->exec(QStringLiteral("PRAGMA synchronous=OFF"));
         db->exec(QStringLiteral("VACUUM INTO ?"), {copyPath});
         partial.keep();
     }

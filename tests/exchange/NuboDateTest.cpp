@@ -37,16 +37,16 @@ TEST(NuboDate, ThreeLayouts)
     EXPECT_EQ(nuboKey("201175001", m), "201175001 2011/03/27 14:05:00");
     EXPECT_EQ(m.moment, QDateTime(QDate(2011, 3, 27), QTime(14, 5), Qt::UTC));
     // A general date: other separators, single digits, no seconds, no time.
-    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).date, "2011/03/07");
-    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).time, "04:05:00");
-    EXPECT_EQ(readNuboDate("2011/03/27", DateLayout::YearFirst).time, "00:00:00");
+    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).date(), "2011/03/07");
+    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).time(), "04:05:00");
+    EXPECT_EQ(readNuboDate("2011/03/27", DateLayout::YearFirst).time(), "00:00:00");
 
     m = readNuboDate("05/04/2011 14:05:00", DateLayout::DayFirst);
     ASSERT_TRUE(m.valid);
-    EXPECT_EQ(m.date, "2011/04/05");
+    EXPECT_EQ(m.date(), "2011/04/05");
     EXPECT_EQ(nuboKey("201175001", m), "201175001 2011/04/05 14:05:00");
     m = readNuboDate("05/04/2011 14:05:00", DateLayout::MonthFirst);
-    EXPECT_EQ(m.date, "2011/05/04");
+    EXPECT_EQ(m.date(), "2011/05/04");
     EXPECT_EQ(m.moment, QDateTime(QDate(2011, 5, 4), QTime(14, 5), Qt::UTC));
 
     // Texts that name no moment in the layout.
@@ -94,7 +94,7 @@ TEST(ReadoutReading, ChannelsFollowTheType)
     ASSERT_EQ(f.parse("2011/03/27 10:00:00,N1,75,201175001, 21.47 ,1,2.005,x,4,,6,7,8,9,10,11\n"),
               ReadoutFile::Status::Ok);
     ReadoutReading r = readoutReading(f, 0, {"201175001", "75", true}, DateLayout::YearFirst);
-    EXPECT_EQ(r.key, "201175001 2011/03/27 10:00:00");
+    EXPECT_EQ(nuboKey("201175001", r.when), "201175001 2011/03/27 10:00:00");
     const Reading& v = r.reading;
     EXPECT_EQ(v.moment, QDateTime(QDate(2011, 3, 27), QTime(10, 0), Qt::UTC));
     EXPECT_EQ(v.temperature, 21.5);
@@ -112,6 +112,18 @@ TEST(ReadoutReading, ChannelsFollowTheType)
     EXPECT_EQ(r.reading.channels[2], 2.01);
     EXPECT_FALSE(r.reading.channels[3]);
     EXPECT_EQ(importedChannelCount("X5"), 0);
+
+    // Number forms: sign, no integer digit, exponent; words and thousands are no numbers.
+    ReadoutFile g;
+    ASSERT_EQ(g.parse("2011/03/27 10:00:00,N1,75,201175001, +5 ,.5,1e2,-0.004,nan,inf,\"1,5\",--1\n"),
+              ReadoutFile::Status::Ok);
+    const Reading w = readoutReading(g, 0, {"201175001", "75", true}, DateLayout::YearFirst).reading;
+    EXPECT_EQ(w.temperature, 5.0);
+    EXPECT_EQ(w.channels[0], 0.5);
+    EXPECT_EQ(w.channels[1], 100.0);
+    EXPECT_EQ(w.channels[2], 0.0);
+    for (int i = 3; i < 7; ++i)
+        EXPECT_FALSE(w.channels[i]) << i;
 
     r = readoutReading(f, 0, {"201175001", "75", true}, DateLayout::DayFirst);
     EXPECT_FALSE(r.when.valid);

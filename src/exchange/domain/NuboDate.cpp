@@ -38,8 +38,6 @@ NuboMoment make(const QDate& date, const QTime& time)
     if (!date.isValid() || !time.isValid())
         return m;
     m.valid = true;
-    m.date = readingDateText(date);
-    m.time = readingTimeText(time);
     m.moment = readingMoment(date, time);
     return m;
 }
@@ -98,7 +96,17 @@ NuboMoment readFixed(QStringView t, bool dayFirst)
 
 } // namespace
 
-NuboMoment readNuboDate(const QString& text, DateLayout layout)
+QString NuboMoment::date() const
+{
+    return readingDateText(moment.date());
+}
+
+QString NuboMoment::time() const
+{
+    return readingTimeText(moment.time());
+}
+
+NuboMoment readNuboDate(QStringView text, DateLayout layout)
 {
     switch (layout) {
     case DateLayout::YearFirst:
@@ -113,7 +121,7 @@ NuboMoment readNuboDate(const QString& text, DateLayout layout)
 
 QString nuboKey(const QString& instrumentId, const NuboMoment& m)
 {
-    return instrumentId + QLatin1Char(' ') + m.date + QLatin1Char(' ') + m.time;
+    return instrumentId + QLatin1Char(' ') + m.date() + QLatin1Char(' ') + m.time();
 }
 
 qint64 hourBoundaries(const QDateTime& a, const QDateTime& b)
@@ -130,7 +138,7 @@ QVector<char> defaultMarks(const ReadoutFile& file, int interval, DateLayout lay
         return marks;
     QDateTime reference;
     for (int line = 0; line < n; ++line) {
-        const QString text = file.text(line, 0);
+        const QStringView text = file.field(line, 0);
         const bool placeholder = text == kPlaceholderDate;
         const NuboMoment m = readNuboDate(text, layout);
         if (line == 0) {

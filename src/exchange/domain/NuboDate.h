@@ -16,16 +16,20 @@ inline const QString kPlaceholderDate = QStringLiteral("2000/01/01 00:00:80");
 
 struct NuboMoment {
     bool valid = false;
-    QString date;       // "yyyy/MM/dd"
-    QString time;       // "HH:mm:ss"
     QDateTime moment;   // wall-clock, to the second
+    QString date() const; // "yyyy/MM/dd"
+    QString time() const; // "HH:mm:ss"
 };
 
 // YearFirst reads the text as a general date ("2011/03/27 14:05:00", also "-" separators,
 // single-digit month, day or hour, no seconds or no time). DayFirst and MonthFirst take fixed
 // positions: characters 1-2 and 4-5 are day and month in the named order, 7-10 the year,
 // 12-19 the time "HH:mm:ss" as it stands.
-NuboMoment readNuboDate(const QString& text, DateLayout layout);
+NuboMoment readNuboDate(QStringView text, DateLayout layout);
+inline NuboMoment readNuboDate(const QString& text, DateLayout layout)
+{
+    return readNuboDate(QStringView(text), layout);
+}
 
 // The reading key of an imported line: the sensor's number, a blank, date, a blank, time.
 QString nuboKey(const QString& instrumentId, const NuboMoment& m);

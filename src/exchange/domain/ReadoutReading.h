@@ -10,7 +10,6 @@ class ReadoutFile;
 
 struct ReadoutReading {
     NuboMoment when;   // invalid: the line's date cannot be read in the layout
-    QString key;
     // ChannelT only when the type has a temperature channel ("##0.0"); Channel1 .. Channel n
     // ("##0.00", n from the type code); a cell that is not a number stays empty.
     Reading reading;
