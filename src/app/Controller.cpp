@@ -1,5 +1,6 @@
 #include "app/Controller.h"
 
+#include "charts/ChartsPanel.h"
 #include "db/Schema.h"
 #include "exchange/BackupPanel.h"
 #include "exchange/HelpPanel.h"
@@ -59,6 +60,7 @@ bool Controller::Form_Load()
     m_backups = std::make_unique<BackupPanel>(m_state, *m_form,
                                               SessionHooks{[this] { closeSession(); }, [this] { return reopenSession(); }});
     m_panels.push_back(std::make_unique<HelpPanel>(m_state, *m_form));
+    m_charts = std::make_unique<ChartsPanel>(m_state, *m_form);
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();
     connectTabs();
@@ -196,6 +198,12 @@ void Controller::SSTab1_Click(int previousTab)
             if (QFile::exists(work))
                 QFile::remove(work);
         });
+        break;
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+        m_charts->enterChartTab(f.SSTab1->currentIndex(), previousTab);
         break;
     case 7:
         ignoreErrors([&] { m_backups->ListBackups(); });

@@ -13,6 +13,7 @@ class FrmRockvista;
 class SensorForm;
 class ReadingsPanel;
 class BackupPanel;
+class ChartsPanel;
 
 class Controller : public QObject {
     Q_OBJECT
@@ -57,6 +58,7 @@ private:
     std::unique_ptr<SensorForm> m_sensorForm;
     std::unique_ptr<ReadingsPanel> m_readings;
     std::unique_ptr<BackupPanel> m_backups;
+    std::unique_ptr<ChartsPanel> m_charts;
     // Panels of the sensor register and the readings tab are kept here too.
     std::vector<std::unique_ptr<QObject>> m_panels;
     int m_currentTab = 0;

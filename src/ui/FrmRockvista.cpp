@@ -372,10 +372,12 @@ void FrmRockvista::buildCharts()
         const char* viewName;
         QPushButton** exportButton;
         const char* buttonName;
-    } charts[] = {{"4. Strain v t (Long)", &ChartSLong, "ChartSLong", &cmdTemp, "cmdTemp"},
-                  {"5. Load v t (Long)", &ChartLLong, "ChartLLong", &Command1, "Command1"},
-                  {"6. Strain v t (Short)", &ChartSShort, "ChartSShort", &Command2, "Command2"},
-                  {"7. Load v t (Short)", &ChartLShort, "ChartLShort", &Command3, "Command3"}};
+        int index;
+        bool loads;
+    } charts[] = {{"4. Strain v t (Long)", &ChartSLong, "ChartSLong", &cmdTemp, "cmdTemp", 3, false},
+                  {"5. Load v t (Long)", &ChartLLong, "ChartLLong", &Command1, "Command1", 4, true},
+                  {"6. Strain v t (Short)", &ChartSShort, "ChartSShort", &Command2, "Command2", 5, false},
+                  {"7. Load v t (Short)", &ChartLShort, "ChartLShort", &Command3, "Command3", 6, true}};
     for (const auto& c : charts) {
         auto* page = new QWidget;
         SSTab1->addTab(page, QString::fromUtf8(c.tab));
@@ -383,7 +385,15 @@ void FrmRockvista::buildCharts()
         *c.view = chartView(page, c.viewName);
         v->addWidget(*c.view, 1);
         auto* buttons = new QHBoxLayout;
-        buttons->addStretch();
+        lblPoint[c.index] = named(new QLabel(page), indexed("lblPoint", c.index));
+        lblPoint[c.index]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        buttons->addWidget(lblPoint[c.index], 1);
+        if (c.loads) {
+            lblNotice[c.index] = named(new QLabel(page), indexed("lblNotice", c.index));
+            lblNotice[c.index]->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+            lblNotice[c.index]->hide();
+            v->insertWidget(1, lblNotice[c.index]);
+        }
         if (c.view == &ChartSLong) {
             cmdTHelp = named(new QPushButton(QStringLiteral("?"), page), "cmdTHelp");
             cmdTHelp->setToolTip(QStringLiteral("Graphing tips"));

@@ -105,6 +105,10 @@ public:
     QPushButton* Command2 = nullptr;            // tab 5
     QPushButton* Command3 = nullptr;            // tab 6
     QPushButton* cmdTHelp = nullptr;            // "?"
+    // Under each chart (indexed by its tab, 3..6): the clicked reading, and on the load charts
+    // the notice that the loads could not be computed.
+    std::array<QLabel*, 7> lblPoint{};
+    std::array<QLabel*, 7> lblNotice{};
 
     // Tab 7 "8. Utilities"
     QLineEdit* txtSCount = nullptr;             // "# of Instruments:"

@@ -80,7 +80,7 @@ qint64 secondsIntoDay(const QDateTime& t) { return t.time().msecsSinceStartOfDay
 } // namespace
 
 TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, const QDateTime& first,
-                          const QDateTime& last, int plotPixels)
+                          const QDateTime& last, int plotPixels, int labelPixels)
 {
     TimeAxisPlan p;
     const qint64 span = firstDay.daysTo(lastDay);
@@ -95,8 +95,7 @@ TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, const QDa
     } else {
         p.format = QStringLiteral("yyyy/MM/dd");
         p.min = startOfFirstDay;
-        // "yyyy/MM/dd" at 345 degrees needs about 90 pixels.
-        const qint64 fit = std::max<qint64>(2, plotPixels / 90);
+        const qint64 fit = std::max<qint64>(2, plotPixels / std::max(1, labelPixels));
         static const qint64 days[] = {1, 2, 7, 14, 28, 56, 91, 182, 364, 728, 1456, 3640};
         const qint64 whole = p.min.secsTo(last);
         for (qint64 d : days) {

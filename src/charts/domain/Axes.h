@@ -34,8 +34,8 @@ struct TimeAxisPlan {
 
 // firstDay and lastDay are the ReadingDate of the first and last charted reading, first and
 // last their moments. For spans of two days or more the step is one day, or the smallest of
-// 2, 7, 14, 28 … days whose labels fit into plotPixels.
+// 2, 7, 14, 28 … days whose labels (each labelPixels wide) fit into plotPixels.
 TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, const QDateTime& first,
-                          const QDateTime& last, int plotPixels);
+                          const QDateTime& last, int plotPixels, int labelPixels = 120);
 
 } // namespace rv

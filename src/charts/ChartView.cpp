@@ -1,0 +1,390 @@
+#include "charts/ChartView.h"
+
+#include "charts/domain/Zeroing.h"
+#include "core/Formats.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QDateTimeAxis>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRubberBand>
+#include <QValueAxis>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace rv {
+
+namespace {
+
+QFont chartFont(int pixels, bool bold)
+{
+    QFont f(QStringLiteral("Trebuchet MS"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+QImage diamond(int size, const QColor& colour)
+{
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    const double h = size / 2.0;
+    p.drawPolygon(QPolygonF{{h, 0}, {double(size), h}, {h, double(size)}, {0, h}});
+    return img;
+}
+
+QPixmap swatch(const QColor& colour)
+{
+    QPixmap pm(18, 10);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(colour, 2));
+    p.drawLine(0, 5, 18, 5);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawPolygon(QPolygonF{{9, 1}, {13, 5}, {9, 9}, {5, 5}});
+    return pm;
+}
+
+// Decimals a step's labels need: 0.01 two, 0.5 one, 10 none.
+int decimalsOf(double step)
+{
+    QString s = QString::number(decimalValue(step), 'f', 6);
+    while (s.endsWith(QLatin1Char('0')))
+        s.chop(1);
+    const int point = s.indexOf(QLatin1Char('.'));
+    return point < 0 ? 0 : int(s.size() - point - 1);
+}
+
+QString shortValue(double v)
+{
+    return std::isnan(v) ? QStringLiteral("(empty)") : plainNumber(roundHalfEven(v, 3));
+}
+
+QString rawValue(double v, int decimals)
+{
+    return std::isnan(v) ? QStringLiteral("(empty)") : QString::number(v, 'f', decimals);
+}
+
+// Label of the value axis: bold 17 pixels; a label that fits 25 pixels of height per step.
+constexpr int kPixelsPerValueLabel = 25;
+constexpr int kMarkerSize = 7;
+constexpr int kTempMarkerSize = 3;
+constexpr int kHitPixels = 6;
+
+double segmentDistance(const QPointF& p, const QPointF& a, const QPointF& b)
+{
+    const QPointF ab = b - a;
+    const double len2 = QPointF::dotProduct(ab, ab);
+    double t = len2 > 0 ? QPointF::dotProduct(p - a, ab) / len2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    const QPointF q = a + t * ab;
+    return std::hypot(p.x() - q.x(), p.y() - q.y());
+}
+
+} // namespace
+
+ChartView::ChartView(const ChartSpec& spec, QChartView* view, QLabel* pointLine)
+    : m_spec(spec), m_view(view), m_pointLine(pointLine)
+{
+    setUp();
+}
+
+ChartView::~ChartView() = default;
+
+void ChartView::setUp()
+{
+    QChart* chart = m_view->chart();
+    chart->setBackgroundBrush(Qt::white);
+    chart->setDropShadowEnabled(false);
+    chart->setTitleFont(chartFont(20, true));
+    chart->setTitleBrush(Qt::black);
+    chart->legend()->hide();
+
+    const QPen grid(QColor(192, 192, 192), 1, Qt::SolidLine);
+    m_valueAxis = new QValueAxis(chart);
+    m_valueAxis->setLabelsFont(chartFont(17, true));
+    m_valueAxis->setTitleFont(chartFont(17, true));
+    m_valueAxis->setGridLinePen(grid);
+    m_valueAxis->setTickType(QValueAxis::TicksDynamic);
+    m_valueAxis->setTickAnchor(0);
+    chart->addAxis(m_valueAxis, Qt::AlignLeft);
+
+    m_timeAxis = new QDateTimeAxis(chart);
+    m_timeAxis->setLabelsFont(chartFont(17, true));
+    m_timeAxis->setTitleFont(chartFont(17, true));
+    m_timeAxis->setGridLinePen(grid);
+    m_timeAxis->setLabelsAngle(345);
+    m_timeAxis->setFormat(QStringLiteral("yyyy/MM/dd"));
+    chart->addAxis(m_timeAxis, Qt::AlignBottom);
+
+    m_legend = new QFrame(m_view);
+    m_legend->setObjectName(QString::fromLatin1(m_spec.name) + QStringLiteral("Legend"));
+    m_legend->setFrameShape(QFrame::Box);
+    m_legend->setStyleSheet(QStringLiteral("QFrame#%1 { background: white; border: 1px solid #c0c0c0; }")
+                                .arg(m_legend->objectName()));
+    auto* lv = new QVBoxLayout(m_legend);
+    lv->setContentsMargins(8, 6, 8, 6);
+    lv->setSpacing(2);
+    auto* title = new QLabel(QStringLiteral("Node Locations:"), m_legend);
+    title->setFont(chartFont(12, true));
+    lv->addWidget(title);
+
+    for (int i = 0; i < m_spec.series.size(); ++i) {
+        const SeriesSpec& s = m_spec.series[i];
+        const QColor colour = QColor::fromRgb(s.rgb);
+        auto* series = new QLineSeries(chart);
+        series->setName(QString::fromUtf8(s.title));
+        series->setPen(QPen(colour, 2));
+        series->setPointLabelsVisible(false);
+        series->setMarkerSize(i == 0 ? kTempMarkerSize : kMarkerSize);
+        chart->addSeries(series);
+        series->attachAxis(m_timeAxis);
+        series->attachAxis(m_valueAxis);
+        series->hide();
+        connect(series, &QXYSeries::hovered, this, [this](const QPointF&, bool state) {
+            if (state)
+                m_view->viewport()->setCursor(Qt::PointingHandCursor);
+            else
+                m_view->viewport()->unsetCursor();
+        });
+        m_series.append(series);
+
+        auto* check = new QCheckBox(series->name().replace(QLatin1Char('&'), QStringLiteral("&&")), m_legend);
+        check->setObjectName(QStringLiteral("%1_%2").arg(m_legend->objectName()).arg(i));
+        check->setFont(chartFont(12, true));
+        check->setIcon(swatch(colour));
+        check->setChecked(true);
+        connect(check, &QCheckBox::toggled, series, &QLineSeries::setVisible);
+        lv->addWidget(check);
+        m_checks.append(check);
+    }
+    placeLegend();
+
+    m_view->setRubberBand(QChartView::NoRubberBand);
+    m_view->setDragMode(QGraphicsView::NoDrag);
+    m_band = new QRubberBand(QRubberBand::Rectangle, m_view->viewport());
+    m_view->viewport()->installEventFilter(this);
+    m_view->installEventFilter(this);
+}
+
+void ChartView::placeLegend()
+{
+    m_legend->adjustSize();
+    const int w = m_legend->sizeHint().width();
+    m_view->chart()->setMargins(QMargins(8, 8, w + 16, 8));
+    m_legend->move(m_view->width() - w - 10, 44);
+    m_legend->raise();
+}
+
+int ChartView::plotPixels() const
+{
+    const int plot = int(m_view->chart()->plotArea().width());
+    if (plot > 50 && m_view->chart()->plotArea().right() < m_view->width())
+        return plot;
+    return std::max(200, m_view->width() - m_legend->sizeHint().width() - 120);
+}
+
+void ChartView::clear()
+{
+    QChart* chart = m_view->chart();
+    chart->setTitle(QString());
+    m_timeAxis->setTitleText(QString());
+    for (QLineSeries* s : m_series) {
+        s->clear();
+        s->hide();
+    }
+    chart->zoomReset();
+    m_pointLine->clear();
+}
+
+void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data)
+{
+    clear();
+    QChart* chart = m_view->chart();
+    chart->setTitle(title);
+    m_valueAxis->setTitleText(QString::fromUtf8(m_spec.valueTitle));
+    m_data = std::move(data);
+    const int width = plotPixels();
+    // A date label at 345 degrees: its rotated width and a gap, or the axis truncates it.
+    const QFontMetrics fm(m_timeAxis->labelsFont());
+    const int dateLabel = int(fm.horizontalAdvance(QStringLiteral("8888/88/88")) * 0.966 + fm.height() * 0.259) + 14;
+    const BuiltChart built = buildChart(m_spec, *m_data, width, dateLabel);
+
+    for (int i = 0; i < m_series.size(); ++i) {
+        QLineSeries* s = m_series[i];
+        const QVector<QPointF>& pts = built.series[i];
+        // Markers on more points than the plot has pixels would merge into a thick line.
+        const QColor colour = s->pen().color();
+        s->setLightMarker(pts.size() < width ? diamond(i == 0 ? kTempMarkerSize : kMarkerSize, colour) : QImage());
+        s->replace(QList<QPointF>(pts.begin(), pts.end()));
+        s->setVisible(true);
+        const QSignalBlocker block(m_checks[i]);
+        m_checks[i]->setChecked(true);
+    }
+
+    const double step = fittedStep(built.scale, int(chart->plotArea().height() > 50 ? chart->plotArea().height()
+                                                                                     : m_view->height() - 160),
+                                   kPixelsPerValueLabel);
+    m_valueAxis->setRange(built.scale.min, built.scale.max);
+    m_valueAxis->setTickInterval(step);
+    m_valueAxis->setLabelFormat(QStringLiteral("%.%1f").arg(decimalsOf(step)));
+
+    if (m_data->size() > 0) {
+        m_timeAxis->setFormat(built.time.format);
+        m_timeAxis->setTitleText(built.time.title);
+        m_timeAxis->setRange(built.time.min, built.time.max);
+        m_timeAxis->setTickCount(built.time.tickCount);
+    }
+    placeLegend();
+}
+
+QString ChartView::pointText(int seriesIndex, int r) const
+{
+    if (!m_data || seriesIndex < 0 || seriesIndex >= m_spec.series.size() || r < 0 || r >= m_data->size())
+        return {};
+    const ReadingColumns& c = m_data->columns;
+    const SeriesSpec& s = m_spec.series[seriesIndex];
+    const QString when = c.moments[r].toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    const QString name = QString::fromUtf8(s.title);
+    const QVector<int> sources = sourceChannels(s.field);
+    if (s.field == Field::NumTemp)
+        return QStringLiteral("%1   %2: raw %3, plotted %4")
+            .arg(when, name, rawValue(c.temperatures.value(r, qQNaN()), 1), shortValue(c.numTemps.value(r, qQNaN())));
+    QStringList raw, zeroed;
+    for (int ch : sources) {
+        raw << rawValue(c.channels[ch - 1].value(r, qQNaN()), 2);
+        zeroed << shortValue(c.zeroed[ch - 1].value(r, qQNaN()));
+    }
+    const QString and_ = QStringLiteral(" and ");
+    QString text = QStringLiteral("%1   %2: raw %3, zeroed %4").arg(when, name, raw.join(and_), zeroed.join(and_));
+    if (m_spec.loads)
+        text += QStringLiteral(", load %1 tons").arg(shortValue(fieldColumn(c, s.field).value(r, qQNaN())));
+    return text;
+}
+
+bool ChartView::clickAt(const QPoint& pos)
+{
+    if (!m_data)
+        return false;
+    QChart* chart = m_view->chart();
+    const QPointF scenePos = m_view->mapToScene(pos);
+    double best = kHitPixels + 0.5;
+    int bestSeries = -1;
+    double bestX = 0;
+    for (int i = 0; i < m_series.size(); ++i) {
+        QLineSeries* s = m_series[i];
+        if (!s->isVisible() || s->count() == 0)
+            continue;
+        const QList<QPointF> pts = s->points();
+        const double x = chart->mapToValue(scenePos, s).x();
+        const auto it = std::lower_bound(pts.begin(), pts.end(), x,
+                                         [](const QPointF& p, double v) { return p.x() < v; });
+        const int hi = std::min(int(it - pts.begin()), int(pts.size()) - 1);
+        const int lo = std::max(0, hi - 1);
+        const QPointF a = chart->mapToPosition(pts[lo], s);
+        const QPointF b = chart->mapToPosition(pts[hi], s);
+        const double d = segmentDistance(scenePos, a, b);
+        if (d < best) {
+            best = d;
+            bestSeries = i;
+            bestX = std::fabs(scenePos.x() - a.x()) <= std::fabs(scenePos.x() - b.x()) ? pts[lo].x() : pts[hi].x();
+        }
+    }
+    if (bestSeries < 0)
+        return false;
+    const QVector<double>& xs = m_data->x;
+    const auto it = std::lower_bound(xs.begin(), xs.end(), bestX);
+    if (it == xs.end())
+        return false;
+    m_pointLine->setText(pointText(bestSeries, int(it - xs.begin())));
+    return true;
+}
+
+bool ChartView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view) {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show)
+            placeLegend();
+        return false;
+    }
+    QChart* chart = m_view->chart();
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() != Qt::LeftButton)
+            return false;
+        const QPoint pos = e->position().toPoint();
+        const QPointF sp = m_view->mapToScene(pos);
+        const QRectF plot = chart->plotArea();
+        m_pressPos = m_lastPos = pos;
+        if (plot.contains(sp))
+            m_drag = Drag::Band;
+        else if (sp.y() > plot.bottom() && sp.x() >= plot.left() && sp.x() <= plot.right())
+            m_drag = Drag::ScrollX;
+        else if (sp.x() < plot.left() && sp.y() >= plot.top() && sp.y() <= plot.bottom())
+            m_drag = Drag::ScrollY;
+        else
+            m_drag = Drag::None;
+        return m_drag != Drag::None;
+    }
+    case QEvent::MouseMove: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        const QPoint pos = e->position().toPoint();
+        switch (m_drag) {
+        case Drag::Band:
+            m_band->setGeometry(QRect(m_pressPos, pos).normalized());
+            m_band->show();
+            return true;
+        case Drag::ScrollX:
+            chart->scroll(m_lastPos.x() - pos.x(), 0);
+            m_lastPos = pos;
+            return true;
+        case Drag::ScrollY:
+            chart->scroll(0, pos.y() - m_lastPos.y());
+            m_lastPos = pos;
+            return true;
+        case Drag::None:
+            return false;
+        }
+        return false;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() != Qt::LeftButton || m_drag == Drag::None)
+            return false;
+        const Drag drag = m_drag;
+        m_drag = Drag::None;
+        m_band->hide();
+        if (drag != Drag::Band)
+            return true;
+        const QPoint pos = e->position().toPoint();
+        const QPoint delta = pos - m_pressPos;
+        if (std::abs(delta.x()) < 4 && std::abs(delta.y()) < 4) {
+            clickAt(pos);
+        } else if (delta.x() > 0) {
+            const QRectF rect = QRectF(m_view->mapToScene(m_pressPos), m_view->mapToScene(pos)).normalized();
+            chart->zoomIn(rect.intersected(chart->plotArea()));
+        } else {
+            chart->zoomOut();
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace rv

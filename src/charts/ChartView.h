@@ -1,0 +1,65 @@
+#pragma once
+// One of the four time-history charts as the user works with it: its series, axes and
+// check-box legend, the mouse gestures of the graphing tips and the clicked-point line.
+#include "charts/domain/ChartSpec.h"
+
+#include <QObject>
+#include <QPoint>
+#include <memory>
+
+class QChartView;
+class QLabel;
+class QLineSeries;
+class QValueAxis;
+class QDateTimeAxis;
+class QCheckBox;
+class QFrame;
+class QRubberBand;
+
+namespace rv {
+
+class ChartView : public QObject {
+    Q_OBJECT
+public:
+    ChartView(const ChartSpec& spec, QChartView* view, QLabel* pointLine);
+    ~ChartView() override;
+
+    const ChartSpec& spec() const { return m_spec; }
+    QChartView* view() const { return m_view; }
+
+    // Clears the series (hidden) and the title, resets zoom and scroll.
+    void clear();
+    // Draws the chart from the marked readings (kept for the clicked-point line).
+    void draw(const QString& title, std::shared_ptr<const ChartData> data);
+    // Width of the plot in pixels (an estimate before the chart was first laid out).
+    int plotPixels() const;
+
+    // The text the clicked-point line shows for a reading of a series (for tests).
+    QString pointText(int seriesIndex, int reading) const;
+    // Shows the reading of the series point nearest to a viewport position; false when no
+    // shown series passes within a few pixels.
+    bool clickAt(const QPoint& viewportPos);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUp();
+    void placeLegend();
+    enum class Drag { None, Band, ScrollX, ScrollY };
+
+    ChartSpec m_spec;
+    QChartView* m_view;
+    QLabel* m_pointLine;
+    QValueAxis* m_valueAxis = nullptr;
+    QDateTimeAxis* m_timeAxis = nullptr;
+    QVector<QLineSeries*> m_series;
+    QFrame* m_legend = nullptr;
+    QVector<QCheckBox*> m_checks;
+    QRubberBand* m_band = nullptr;
+    Drag m_drag = Drag::None;
+    QPoint m_pressPos, m_lastPos;
+    std::shared_ptr<const ChartData> m_data;
+};
+
+} // namespace rv

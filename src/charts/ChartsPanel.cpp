@@ -1,0 +1,255 @@
+#include "charts/ChartsPanel.h"
+
+#include "charts/ReportDocument.h"
+#include "charts/domain/Loads.h"
+#include "core/Tables.h"
+#include "ui/FrmReport.h"
+#include "ui/FrmRockvista.h"
+
+#include <QDir>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QTabBar>
+
+namespace rv {
+
+namespace {
+const QString kCaption = QStringLiteral("Kelderan's Rockvista");
+
+QChartView* viewOf(FrmRockvista& f, int tab)
+{
+    switch (tab) {
+    case 3: return f.ChartSLong;
+    case 4: return f.ChartLLong;
+    case 5: return f.ChartSShort;
+    case 6: return f.ChartLShort;
+    default: return nullptr;
+    }
+}
+} // namespace
+
+ChartsPanel::ChartsPanel(AppState& state, FrmRockvista& form) : m_state(state), m_form(form)
+{
+    for (const ChartSpec& spec : chartSpecs())
+        m_charts[spec.tab] = std::make_unique<ChartView>(spec, viewOf(form, spec.tab), form.lblPoint[spec.tab]);
+
+    connect(form.cmdTemp, &QPushButton::clicked, this, [this] { exportPicture(3); });
+    connect(form.Command1, &QPushButton::clicked, this, [this] { exportPicture(4); });
+    connect(form.Command2, &QPushButton::clicked, this, [this] { exportPicture(5); });
+    connect(form.Command3, &QPushButton::clicked, this, [this] { exportPicture(6); });
+    connect(form.cmdTHelp, &QPushButton::clicked, this, &ChartsPanel::ShowGraphTips);
+    connect(form.imgReport, &ImageButton::clicked, this, &ChartsPanel::imgReport_Click);
+    connect(form.Label46, &ClickLabel::clicked, this, &ChartsPanel::imgReport_Click);
+    form.SSTab1->tabBar()->installEventFilter(this);
+}
+
+ChartsPanel::~ChartsPanel() = default;
+
+ChartView* ChartsPanel::chart(int tab) const
+{
+    return tab >= 0 && tab < int(m_charts.size()) ? m_charts[tab].get() : nullptr;
+}
+
+QString ChartsPanel::instrumentId() const
+{
+    if (!m_state.sensors)
+        throw noCurrentRecord();
+    return m_state.sensors->text(QStringLiteral("InstrumentID"));
+}
+
+void ChartsPanel::enterChartTab(int tab, int previousTab)
+{
+    ChartView* cv = chart(tab);
+    if (!cv)
+        return;
+    // Switching back runs the tab handler again; never let that loop.
+    if (m_entering > 2)
+        return;
+    ++m_entering;
+    QChartView* view = cv->view();
+    ignoreErrors([&] { view->setFocus(); });
+    ignoreErrors([&] { view->hide(); });
+
+    std::optional<ReadingColumns> columns;
+    ignoreErrors([&] { columns = OpenGraphData(); });
+    if (columns && columns->size() > 1) {
+        const bool prepared = GetTemporalData(*columns);
+        if (!prepared)
+            ignoreErrors([&] { columns = OpenGraphData(); });
+        ignoreErrors([&] { view->show(); });
+        if (columns)
+            ignoreErrors([&] { drawChart(tab, std::make_shared<const ChartData>(chartData(std::move(*columns)))); });
+    } else {
+        ignoreErrors([&] { m_form.SSTab1->setCurrentIndex(previousTab); });
+        m_state.dialogs().message(
+            QStringLiteral("You must have at least 2 readings to view the plot.\n\nIf you have at least 2 readings in "
+                           "the database, ensure the Plot Temporal box on the Readings Tab is checked in each case."),
+            kCaption, Icon::Information);
+    }
+    --m_entering;
+}
+
+std::optional<ReadingColumns> ChartsPanel::OpenGraphData()
+{
+    const QString id = instrumentId();
+    ReadingStore store(*m_state.db, id);
+    try {
+        return store.markedColumns();
+    } catch (const RvError& e) {
+        m_state.dialogs().message(QStringLiteral("The data table for Sensor ") + id
+                                  + QStringLiteral(" could not be found\nA new table will be created"));
+        AddDataTable(m_state);
+        m_state.report(e, " Module1_OpenGraphData");
+    }
+    return std::nullopt;
+}
+
+bool ChartsPanel::GetTemporalData(ReadingColumns& columns)
+{
+    const double k = kFactorNumber(m_form.txtBoltkfactor->text());
+    PassOutcome outcome;
+    const bool ok = trap(m_state, " G_GetTemporalData", [&] {
+        outcome = preparePass(columns, k);
+        ReadingStore store(*m_state.db, instrumentId());
+        store.writeComputed(outcome.changed);
+    });
+    // Each reading whose loads could not be computed leaves its line in the log.
+    if (outcome.loadError)
+        for (int i = 0; i < outcome.loadFailures; ++i)
+            m_state.report(*outcome.loadError, " G_SetStackedLoad");
+    showKFactorNotice(outcome.loadFailures > 0);
+    return ok;
+}
+
+void ChartsPanel::showKFactorNotice(bool kFailed)
+{
+    for (QLabel* notice : m_form.lblNotice) {
+        if (!notice)
+            continue;
+        notice->setText(kFailed ? QStringLiteral("The loads could not be computed because the k factor is 0: "
+                                                 "the loads shown are those of an earlier computation.")
+                                : QString());
+        notice->setVisible(kFailed);
+    }
+}
+
+void ChartsPanel::drawChart(int tab, std::shared_ptr<const ChartData> data)
+{
+    ChartView* cv = chart(tab);
+    if (!cv)
+        return;
+    cv->draw(m_state.mineId + instrumentId(), std::move(data));
+}
+
+void ChartsPanel::ShowGraphTips()
+{
+    m_state.dialogs().message(
+        QStringLiteral("1) To scroll graph hold down the left mouse button over an axis and drag to desired range\n"
+                       "2) Explanation of zooming (diagonal left to right zooms in, right to left zooms out)\n"
+                       "3) Click on a series in the graph to see raw data in lower annotation\n"
+                       "4) Uncheck a series in the legend to hide, check series to show"),
+        QStringLiteral("Graphing Tips and Hints"));
+}
+
+QString ChartsPanel::savePicture(int tab, QImage* picture)
+{
+    ChartView* cv = chart(tab);
+    if (!cv)
+        return {};
+    const QString path = m_state.path(QString::fromLatin1(cv->spec().picture));
+    const QImage image = cv->view()->grab().toImage();
+    if (picture)
+        *picture = image;
+    return image.save(path, "JPG") ? path : QString();
+}
+
+void ChartsPanel::exportPicture(int tab)
+{
+    ChartView* cv = chart(tab);
+    if (!cv)
+        return;
+    const QString path = savePicture(tab);
+    if (path.isEmpty()) {
+        m_state.dialogs().message(QStringLiteral("The picture could not be written to ")
+                                      + QDir::toNativeSeparators(m_state.path(QString::fromLatin1(cv->spec().picture))),
+                                  kCaption, Icon::Exclamation);
+        return;
+    }
+    m_state.desktop().open(path);
+}
+
+void ChartsPanel::imgReport_Click()
+{
+    if (!m_report) {
+        m_report = new FrmReport(&m_form);
+        for (QCheckBox* c : {m_report->chkTemp, m_report->chkRate, m_report->chkSpatial, m_report->chkDvL})
+            c->setChecked(true);
+    }
+    FrmReport& r = *m_report;
+    const QCheckBox* boxes[] = {r.chkTemp, r.chkRate, r.chkSpatial, r.chkDvL};
+    // Closing the window by its frame counts as Cancel.
+    if (r.exec() == QDialog::Accepted) {
+        m_reportOK = true;
+        for (int i = 0; i < 4; ++i)
+            m_reportOptions[size_t(i)] = boxes[i]->isChecked();
+    } else {
+        m_reportOK = false;
+    }
+    if (!m_reportOK)
+        return;
+
+    ReportHeader h;
+    ignoreErrors([&] {
+        const RecordSet& reg = *m_state.sensors;
+        h.instrumentId = reg.text(QStringLiteral("InstrumentID"));
+        h.family = reg.text(QStringLiteral("Family"));
+        h.model = reg.text(QStringLiteral("Model"));
+        h.installDate = reg.text(QStringLiteral("InstallDate"));
+        h.installBy = reg.text(QStringLiteral("InstallBy"));
+        h.level = reg.text(QStringLiteral("Level"));
+        h.location = reg.text(QStringLiteral("Location"));
+        h.purpose = reg.text(QStringLiteral("Purpose"));
+        h.notes = reg.text(QStringLiteral("Notes"));
+    });
+    const QDateTime now = m_state.clock().now();
+    h.date = QLocale::system().toString(now.date(), QLocale::ShortFormat);
+    ReportDocument doc(h);
+
+    for (int i = 0; i < 4; ++i) {
+        if (!m_reportOptions[size_t(i)])
+            continue;
+        const ChartSpec& spec = chartSpecs()[i];
+        m_form.SSTab1->setCurrentIndex(spec.tab);
+        QImage picture;
+        savePicture(spec.tab, &picture);
+        doc.addChart(QString::fromLatin1(spec.heading), picture);
+    }
+
+    const QString folder = m_state.path(QStringLiteral("Reports"));
+    const QString path = folder + QStringLiteral("/Report ") + h.instrumentId + QLatin1Char(' ')
+                         + now.toString(QStringLiteral("yyyy-MM-dd HHmmss")) + QStringLiteral(".odt");
+    if (!QDir().mkpath(folder) || !doc.write(path)) {
+        m_state.dialogs().message(QStringLiteral("The report could not be written to ") + QDir::toNativeSeparators(path),
+                                  kCaption, Icon::Exclamation);
+    } else if (!m_state.desktop().openDocument(path)) {
+        m_state.dialogs().message(QStringLiteral("The report was written to ") + QDir::toNativeSeparators(path)
+                                      + QStringLiteral("\nbut no program could open it."),
+                                  kCaption, Icon::Exclamation);
+    }
+    if (m_form.SSTab1->currentIndex() != 2)
+        m_form.SSTab1->setCurrentIndex(2);
+}
+
+bool ChartsPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    // A press on the tab strip while a chart tab other than the last is shown closes the
+    // readings; the readings tab reopens them.
+    if (watched == m_form.SSTab1->tabBar() && event->type() == QEvent::MouseButtonPress) {
+        const int tab = m_form.SSTab1->currentIndex();
+        if (tab >= 3 && tab <= 5)
+            ignoreErrors([&] { m_state.readings.reset(); });
+    }
+    return false;
+}
+
+} // namespace rv

@@ -1,0 +1,63 @@
+#pragma once
+// The four chart tabs: the chart sequence run when a chart tab is entered (the preparation
+// pass, then the drawing), the graphing tips, the picture export and the report.
+#include "charts/ChartView.h"
+#include "charts/domain/Preparation.h"
+#include "core/State.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+namespace rv {
+
+class FrmRockvista;
+class FrmReport;
+
+class ChartsPanel : public QObject {
+    Q_OBJECT
+public:
+    ChartsPanel(AppState& state, FrmRockvista& form);
+    ~ChartsPanel() override;
+
+    // Entering chart tab 3..6 from previousTab: prepares and draws, or with fewer than two
+    // marked readings switches back and says why.
+    void enterChartTab(int tab, int previousTab);
+
+    // The marked readings of the current sensor; a missing reading table is reported and
+    // created. Empty when there is no current sensor or the table could not be read.
+    std::optional<ReadingColumns> OpenGraphData();
+    // Computes and stores zeroed values, temperature and loads of the marked readings (the
+    // columns then hold the fresh values). False when the pass failed (it was logged).
+    bool GetTemporalData(ReadingColumns& columns);
+    void drawChart(int tab, std::shared_ptr<const ChartData> data);
+
+    void ShowGraphTips();
+    // Writes the chart's picture, as shown, into the data folder; the path, or empty when it
+    // could not be written. The picture itself is handed back too.
+    QString savePicture(int tab, QImage* picture = nullptr);
+    void exportPicture(int tab); // cmdTemp_Click, Command1_Click ...
+    void imgReport_Click();
+
+    ChartView* chart(int tab) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString instrumentId() const;
+    void showKFactorNotice(bool kFailed);
+
+    AppState& m_state;
+    FrmRockvista& m_form;
+    std::array<std::unique_ptr<ChartView>, 7> m_charts; // by tab, 3..6
+    QPointer<FrmReport> m_report; // owned by the main window: hidden, not destroyed, between uses
+    // The report window's flags: the four options and whether it was closed with OK.
+    std::array<bool, 4> m_reportOptions{};
+    bool m_reportOK = false;
+    int m_entering = 0;
+};
+
+} // namespace rv

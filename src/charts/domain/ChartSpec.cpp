@@ -1,0 +1,139 @@
+#include "charts/domain/ChartSpec.h"
+
+#include <limits>
+
+namespace rv {
+
+namespace {
+constexpr unsigned kBlack = 0x000000, kBlue = 0x0000FF, kRed = 0xFF0000, kGreen = 0x008000, kOrange = 0xFF8000;
+}
+
+QDateTime localMoment(const QDateTime& wallClock)
+{
+    return QDateTime(wallClock.date(), wallClock.time(), Qt::LocalTime);
+}
+
+ChartData chartData(ReadingColumns columns)
+{
+    ChartData d;
+    d.columns = std::move(columns);
+    d.x.reserve(d.columns.size());
+    // Offsets change at most twice a year: ask once per day, not once per reading.
+    QDate day;
+    qint64 offsetMs = 0;
+    for (const QDateTime& m : d.columns.moments) {
+        const QDate date = m.date();
+        if (date != day) {
+            day = date;
+            offsetMs = qint64(QDateTime(date, QTime(12, 0), Qt::LocalTime).offsetFromUtc()) * 1000;
+        }
+        d.x.append(double(QDateTime(date, m.time(), Qt::UTC).toMSecsSinceEpoch() - offsetMs));
+    }
+    return d;
+}
+
+const QVector<ChartSpec>& chartSpecs()
+{
+    static const QVector<ChartSpec> specs = {
+        {3, "ChartSLong", "Strain (ustrain)",
+         {{"Temp (C)", Field::NumTemp, kBlack},
+          {"# 1", Field::Zero1, kBlue},
+          {"# 3", Field::Zero3, kRed},
+          {"# 4", Field::Zero4, kGreen},
+          {"# 6", Field::Zero6, kOrange}},
+         "ChartSLong.jpg", "Load v Time", false},
+        {4, "ChartLLong", "Load (tons)",
+         {{"Temp (C)", Field::NumTemp, kBlack}, {"# 1 & 4", Field::Load1, kBlue}, {"# 3 & 6", Field::Load3, kRed}},
+         "ChartLLong.jpg", "Disp v Time", true},
+        {5, "ChartSShort", "Strain (ustrain)",
+         {{"Temp (C)", Field::NumTemp, kBlack}, {"# 2", Field::Zero2, kBlue}, {"# 5", Field::Zero5, kRed}},
+         "ChartSShort.jpg", "Load v Length", false},
+        {6, "ChartLShort", "Load (tons)",
+         {{"Temp (C)", Field::NumTemp, kBlack}, {"# 2", Field::Load2, kBlue}, {"# 5", Field::Load5, kRed}},
+         "ChartLShort.jpg", "Disp v Length", true},
+    };
+    return specs;
+}
+
+const ChartSpec* chartForTab(int tab)
+{
+    for (const ChartSpec& s : chartSpecs())
+        if (s.tab == tab)
+            return &s;
+    return nullptr;
+}
+
+const QVector<double>& fieldColumn(const ReadingColumns& c, Field field)
+{
+    switch (field) {
+    case Field::NumTemp: return c.numTemps;
+    case Field::Zero1: return c.zeroed[0];
+    case Field::Zero2: return c.zeroed[1];
+    case Field::Zero3: return c.zeroed[2];
+    case Field::Zero4: return c.zeroed[3];
+    case Field::Zero5: return c.zeroed[4];
+    case Field::Zero6: return c.zeroed[5];
+    case Field::Load1: return c.loads[0];
+    case Field::Load2: return c.loads[1];
+    case Field::Load3: return c.loads[2];
+    case Field::Load5: return c.loads[3];
+    }
+    return c.numTemps;
+}
+
+QVector<int> sourceChannels(Field field)
+{
+    switch (field) {
+    case Field::NumTemp: return {0};
+    case Field::Zero1: return {1};
+    case Field::Zero2: return {2};
+    case Field::Zero3: return {3};
+    case Field::Zero4: return {4};
+    case Field::Zero5: return {5};
+    case Field::Zero6: return {6};
+    case Field::Load1: return {1, 4};
+    case Field::Load2: return {2};
+    case Field::Load3: return {3, 6};
+    case Field::Load5: return {5};
+    }
+    return {};
+}
+
+QVector<QPointF> seriesPoints(const ChartData& data, Field field)
+{
+    const QVector<double>& ys = fieldColumn(data.columns, field);
+    const int n = std::min(int(ys.size()), int(data.x.size()));
+    QVector<QPointF> points;
+    points.reserve(n);
+    for (int i = 0; i < n; ++i)
+        if (!std::isnan(ys[i]))
+            points.append(QPointF(data.x[i], ys[i]));
+    return points;
+}
+
+BuiltChart buildChart(const ChartSpec& spec, const ChartData& data, int plotPixels, int dateLabelPixels)
+{
+    BuiltChart b;
+    double vmin = std::numeric_limits<double>::infinity();
+    double vmax = -vmin;
+    for (const SeriesSpec& s : spec.series) {
+        QVector<QPointF> pts = seriesPoints(data, s.field);
+        for (const QPointF& p : pts) {
+            vmin = std::min(vmin, p.y());
+            vmax = std::max(vmax, p.y());
+        }
+        b.empty = b.empty && pts.isEmpty();
+        b.series.append(std::move(pts));
+    }
+    if (b.empty)
+        vmin = vmax = 0;
+    b.scale = valueAxisScale(vmin, vmax);
+    if (data.size() > 0) {
+        const QDateTime first = localMoment(data.columns.moments.first());
+        const QDateTime last = localMoment(data.columns.moments.last());
+        b.time = timeAxisPlan(first.date(), last.date(), first, last, plotPixels, dateLabelPixels);
+    }
+    return b;
+}
+
+} // namespace rv

@@ -1,0 +1,69 @@
+#pragma once
+// The four time-history charts: what each shows and how its series are built from the
+// marked readings.
+#include "charts/domain/Axes.h"
+#include "readings/domain/ReadingStore.h"
+
+#include <QPointF>
+#include <QVector>
+#include <array>
+#include <cmath>
+
+namespace rv {
+
+// The marked readings as a chart reads them: the store's columns and, per reading, the x
+// value the time axis places it at (its wall-clock time read as local time, in milliseconds
+// since the epoch, so that the axis labels it as stored).
+struct ChartData {
+    ReadingColumns columns;
+    QVector<double> x;
+    int size() const { return columns.size(); }
+};
+
+ChartData chartData(ReadingColumns columns);
+// A stored wall-clock moment as the same time of day in local time.
+QDateTime localMoment(const QDateTime& wallClock);
+
+enum class Field { NumTemp, Zero1, Zero2, Zero3, Zero4, Zero5, Zero6, Load1, Load2, Load3, Load5 };
+
+struct SeriesSpec {
+    const char* title;
+    Field field;
+    unsigned rgb; // 0xRRGGBB
+};
+
+struct ChartSpec {
+    int tab;                 // index on the tab strip
+    const char* name;        // the chart control
+    const char* valueTitle;  // "Strain (ustrain)" or "Load (tons)"
+    QVector<SeriesSpec> series;
+    const char* picture;     // file in the data folder
+    const char* heading;     // report option and heading
+    bool loads;              // draws loads (the k factor matters)
+};
+
+const QVector<ChartSpec>& chartSpecs();
+// nullptr when the tab holds no chart.
+const ChartSpec* chartForTab(int tab);
+
+// A stored field's column, or an empty vector when the columns lack it.
+const QVector<double>& fieldColumn(const ReadingColumns& columns, Field field);
+
+// The raw channels a field derives from: channel numbers 1..6, 0 for the temperature.
+QVector<int> sourceChannels(Field field);
+
+// Points of one series (x: milliseconds since the epoch); Null values are left out.
+QVector<QPointF> seriesPoints(const ChartData& data, Field field);
+
+struct BuiltChart {
+    QVector<QVector<QPointF>> series; // in the spec's order
+    ValueAxisScale scale;
+    TimeAxisPlan time;
+    bool empty = true;                // no point at all
+};
+
+// Series and axis rules of one chart over the given columns; plotPixels is the plot's width,
+// dateLabelPixels the room a "yyyy/MM/dd" label needs on the time axis.
+BuiltChart buildChart(const ChartSpec& spec, const ChartData& data, int plotPixels, int dateLabelPixels = 120);
+
+} // namespace rv
