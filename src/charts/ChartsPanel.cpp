@@ -6,6 +6,7 @@
 #include "ui/FrmReport.h"
 #include "ui/FrmRockvista.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
 #include <QMouseEvent>
@@ -157,6 +158,8 @@ QString ChartsPanel::savePicture(int tab, QImage* picture)
     if (!cv)
         return {};
     const QString path = m_state.path(QString::fromLatin1(cv->spec().picture));
+    // A chart drawn a moment ago lays its axes out on posted events: let them run first.
+    QCoreApplication::sendPostedEvents();
     const QImage image = cv->view()->grab().toImage();
     if (picture)
         *picture = image;

@@ -7,8 +7,17 @@
 namespace rv {
 
 namespace {
-// A page's text width is about 16.5 cm; pictures are scaled to it (the writer counts points).
-constexpr double kPictureWidth = 470;
+// A page's text width is about 16.5 cm: 620 pixels at 96 per inch.
+constexpr double kPictureWidth = 620;
+
+QTextCharFormat textFormat(bool bold)
+{
+    QTextCharFormat f;
+    f.setFontFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    f.setFontPointSize(11);
+    f.setFontWeight(bold ? QFont::Bold : QFont::Normal);
+    return f;
+}
 }
 
 ReportDocument::ReportDocument(const ReportHeader& h) : m_cursor(&m_doc)
@@ -18,15 +27,11 @@ ReportDocument::ReportDocument(const ReportHeader& h) : m_cursor(&m_doc)
     f.setPointSize(11);
     m_doc.setDefaultFont(f);
 
-    QTextCharFormat bold;
-    bold.setFontWeight(QFont::Bold);
-    m_cursor.setCharFormat(bold);
+    m_cursor.setCharFormat(textFormat(true));
     newParagraph();
     type(QStringLiteral("REPORT ") + h.instrumentId);
     newParagraph();
-    QTextCharFormat plain;
-    plain.setFontWeight(QFont::Normal);
-    m_cursor.setCharFormat(plain);
+    m_cursor.setCharFormat(textFormat(false));
     newParagraph();
     const std::pair<const char*, const QString*> lines[] = {
         {"   Date: ", &h.date},

@@ -218,3 +218,78 @@ TEST(TimeAxis, LongerSpansShowDatesWithoutTitleInWholeDays)
     EXPECT_LE(p.tickCount * 120, 1000 + 120);
     EXPECT_GE(p.max, at("2024/06/30 08:00"));
 }
+
+#include "charts/domain/Preparation.h"
+
+namespace {
+// Marked readings with channels 1..6 and the temperature; NaN is an empty field.
+ReadingColumns columnsOf(const QVector<std::array<double, 7>>& rows)
+{
+    ReadingColumns c;
+    for (int r = 0; r < rows.size(); ++r) {
+        c.rowids << r + 1;
+        c.moments << QDateTime(QDate(2024, 3, 5), QTime(8, r), Qt::UTC);
+        c.temperatures << rows[r][0];
+        for (int i = 0; i < 10; ++i) {
+            c.channels[i] << (i < 6 ? rows[r][i + 1] : qQNaN());
+            c.zeroed[i] << qQNaN();
+        }
+        c.numTemps << qQNaN();
+        for (auto& l : c.loads)
+            l << qQNaN();
+    }
+    return c;
+}
+const double E = qQNaN();
+} // namespace
+
+TEST(Preparation, ZerosComeFromTheFirstMarkedReadingAndLoadsFromTheZeros)
+{
+    ReadingColumns c = columnsOf({{21.5, 120.5, 10, E, 800, 5, 7}, {22, 130, E, 40, 1600, 305, 8}});
+    const PassOutcome out = preparePass(c, 25);
+    ASSERT_EQ(out.changed.size(), 2);
+    EXPECT_EQ(out.loadFailures, 0);
+    // The zero reading: 0 for every channel, also the empty ones; temperature unchanged.
+    EXPECT_EQ(c.zeroed[0][0], 0);
+    EXPECT_EQ(c.zeroed[2][0], 0);
+    EXPECT_EQ(c.numTemps[0], 21.5);
+    // Later: an empty channel is 0 although the zero reading had a value; an empty offset
+    // leaves the raw value.
+    EXPECT_EQ(c.zeroed[0][1], 9.5);
+    EXPECT_EQ(c.zeroed[1][1], 0);
+    EXPECT_EQ(c.zeroed[2][1], 40);
+    EXPECT_EQ(c.numTemps[1], 22);
+    // Load1 = (zero1 + zero4) / 2 / k; Load2 = zero2 / k ...
+    EXPECT_DOUBLE_EQ(c.loads[0][1], (9.5 + 800) / 2 / 25);
+    EXPECT_EQ(c.loads[1][1], 0);
+    EXPECT_DOUBLE_EQ(c.loads[2][1], (40 + 1) / 2.0 / 25);
+    EXPECT_DOUBLE_EQ(c.loads[3][1], 300.0 / 25);
+    EXPECT_EQ(*out.changed[1].zeroed[0], 9.5);
+    EXPECT_TRUE(out.changed[1].writeLoads);
+}
+
+TEST(Preparation, KFactorZeroKeepsTheStoredLoadsAndCountsEveryReading)
+{
+    ReadingColumns c = columnsOf({{20, 100, 0, 0, 100, 0, 0}, {20, 200, 0, 0, 300, 0, 0}, {20, 300, 0, 0, 300, 0, 0}});
+    preparePass(c, 25);
+    const double before = c.loads[0][1];
+    c.channels[0][1] = 250; // the strain moves; the loads may not pretend to follow
+    const PassOutcome out = preparePass(c, 0);
+    EXPECT_EQ(out.loadFailures, 3);
+    ASSERT_TRUE(out.loadError.has_value());
+    EXPECT_EQ(out.loadError->number, 11);
+    EXPECT_EQ(c.loads[0][1], before);
+    EXPECT_EQ(c.zeroed[0][1], 150);
+    ASSERT_EQ(out.changed.size(), 1); // only the reading whose strain changed is rewritten
+    EXPECT_FALSE(out.changed[0].writeLoads);
+    EXPECT_EQ(out.changed[0].rowid, 2);
+}
+
+TEST(Preparation, ASecondPassOverUnchangedReadingsWritesNothing)
+{
+    ReadingColumns c = columnsOf({{20, 100, 1, 2, 3, 4, 5}, {21, 101, 2, 3, 4, 5, 6}});
+    EXPECT_EQ(preparePass(c, 25).changed.size(), 2);
+    EXPECT_TRUE(preparePass(c, 25).changed.isEmpty());
+    // A new k factor rewrites every reading whose loads change (the zero reading's stay 0).
+    EXPECT_EQ(preparePass(c, 20).changed.size(), 1);
+}

@@ -1,0 +1,152 @@
+// The chart view's own behaviour (markers, the clicked-point line, zoom gestures, the legend)
+// and the report document's order of pages.
+#include "TestApp.h"
+#include "charts/ChartView.h"
+#include "charts/ReportDocument.h"
+#include "charts/domain/ChartSpec.h"
+#include "ui/FrmRockvista.h"
+
+#include <QChart>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <gtest/gtest.h>
+
+using namespace rv;
+
+namespace {
+
+// n marked readings an hour apart with zero1 = i, raw Channel1 = 100 + i.
+std::shared_ptr<const ChartData> hourly(int n)
+{
+    ReadingColumns c;
+    for (int i = 0; i < n; ++i) {
+        c.rowids << i + 1;
+        c.moments << QDateTime(QDate(2024, 3, 5), QTime(0, 0), Qt::UTC).addSecs(3600LL * i);
+        c.temperatures << 20;
+        c.numTemps << 20;
+        for (int ch = 0; ch < 10; ++ch) {
+            c.channels[ch] << 100 + i;
+            c.zeroed[ch] << i;
+        }
+        for (auto& l : c.loads)
+            l << i / 25.0;
+    }
+    return std::make_shared<const ChartData>(chartData(std::move(c)));
+}
+
+class Charts : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureApp();
+        w = std::make_unique<FrmRockvista>();
+        w->show();
+        w->SSTab1->setCurrentIndex(3);
+        view = std::make_unique<ChartView>(*chartForTab(3), w->ChartSLong, w->lblPoint[3]);
+    }
+    QLineSeries* series(int i) const { return qobject_cast<QLineSeries*>(w->ChartSLong->chart()->series().at(i)); }
+    QPoint pointPos(int seriesIndex, int i) const
+    {
+        QCoreApplication::sendPostedEvents();
+        const QPointF scene = w->ChartSLong->chart()->mapToPosition(series(seriesIndex)->at(i), series(seriesIndex));
+        return w->ChartSLong->mapFromScene(scene);
+    }
+    std::unique_ptr<FrmRockvista> w;
+    std::unique_ptr<ChartView> view;
+};
+
+} // namespace
+
+TEST_F(Charts, MarkersOnlyWhileThePlotHasRoomForThem)
+{
+    view->draw(QStringLiteral("KLD-201175001"), hourly(40));
+    EXPECT_FALSE(series(1)->lightMarker().isNull());
+    EXPECT_EQ(series(1)->count(), 40);
+    view->draw(QStringLiteral("KLD-201175001"), hourly(view->plotPixels() + 10));
+    EXPECT_TRUE(series(1)->lightMarker().isNull());
+}
+
+TEST_F(Charts, AClickOnASeriesShowsItsReadingBelowTheChart)
+{
+    view->draw(QStringLiteral("KLD-201175001"), hourly(12));
+    // Series 1 is "# 1": the fifth reading, 04:00, zero1 = 4 from Channel1 = 104.
+    QTest::mouseClick(w->ChartSLong->viewport(), Qt::LeftButton, {}, pointPos(1, 4));
+    EXPECT_EQ(w->lblPoint[3]->text(), QStringLiteral("2024/03/05 04:00:00   # 1: raw 104.00, zeroed 4"));
+    // Far from every line: nothing changes.
+    EXPECT_FALSE(view->clickAt(pointPos(1, 4) + QPoint(0, -200)));
+    EXPECT_EQ(view->pointText(0, 2), QStringLiteral("2024/03/05 02:00:00   Temp (C): raw 20.0, plotted 20"));
+}
+
+TEST_F(Charts, DragsZoomInAndOutAndTheLegendHidesSeries)
+{
+    view->draw(QStringLiteral("KLD-201175001"), hourly(12));
+    QChart* chart = w->ChartSLong->chart();
+    QWidget* vp = w->ChartSLong->viewport();
+    const QPoint a = pointPos(1, 2), b = pointPos(1, 8);
+    QTest::mousePress(vp, Qt::LeftButton, {}, a);
+    QTest::mouseMove(vp, b);
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
+    EXPECT_TRUE(chart->isZoomed());
+    // Drawing again resets the view.
+    view->draw(QStringLiteral("KLD-201175001"), hourly(12));
+    EXPECT_FALSE(chart->isZoomed());
+
+    auto* temp = w->ChartSLong->findChild<QCheckBox*>(QStringLiteral("ChartSLongLegend_0"));
+    ASSERT_NE(temp, nullptr);
+    temp->click();
+    EXPECT_FALSE(series(0)->isVisible());
+    temp->click();
+    EXPECT_TRUE(series(0)->isVisible());
+}
+
+TEST(Report, HeaderThenOnePagePerChartInOrder)
+{
+    test::ensureApp();
+    ReportHeader h;
+    h.instrumentId = QStringLiteral("201175001");
+    h.date = QStringLiteral("07/12/2026");
+    h.family = QStringLiteral("g-STAY");
+    h.model = QStringLiteral("g6STAY");
+    h.level = QStringLiteral("L12");
+    ReportDocument doc(h);
+    QImage picture(400, 200, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    doc.addChart(QStringLiteral("Load v Time"), picture);
+    doc.addChart(QStringLiteral("Disp v Length"), picture);
+
+    QStringList lines;
+    QVector<bool> breaks, bold;
+    for (QTextBlock b = doc.document().begin(); b.isValid(); b = b.next()) {
+        lines << b.text();
+        breaks << (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore);
+        bold << (b.charFormat().fontWeight() == QFont::Bold);
+    }
+    const QString obj(QChar::ObjectReplacementCharacter);
+    const QStringList expected = {"", "REPORT 201175001", "", "   Date: 07/12/2026", "   Sensor Number: 201175001",
+                                  "   Sensor Type: g-STAY g6STAY", "   Date Installed: ", "   Installed By: ",
+                                  "   Level: L12", "   Location: ", "   Purpose: ", "   Notes: ", "Load v Time",
+                                  obj + "   Notes:", "Disp v Length", obj + "   Notes:", ""};
+    EXPECT_EQ(lines, expected);
+    for (int i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(breaks[i], lines[i] == "Load v Time" || lines[i] == "Disp v Length") << i;
+    EXPECT_EQ(doc.document().begin().next().charFormat().fontWeight(), QFont::Bold);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Report 201175001.odt"));
+    ASSERT_TRUE(doc.write(path));
+    EXPECT_GT(QFileInfo(path).size(), 1000);
+    EXPECT_FALSE(doc.write(dir.filePath(QStringLiteral("missing/r.odt"))));
+
+    // For a look at the pages: RV_REPORT_PDF=file.pdf.
+    const QString pdf = qEnvironmentVariable("RV_REPORT_PDF");
+    if (!pdf.isEmpty()) {
+        QPdfWriter writer(pdf);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        const_cast<QTextDocument&>(doc.document()).print(&writer);
+    }
+}
