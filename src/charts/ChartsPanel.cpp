@@ -66,8 +66,14 @@ void ChartsPanel::enterChartTab(int tab, int previousTab)
     // Switching back runs the tab handler again; never let that loop.
     if (m_entering > 2)
         return;
-    ++m_entering;
     QChartView* view = cv->view();
+    // No current sensor (an empty register, or one that could not be opened): nothing to
+    // chart and nothing to tell.
+    if (!m_state.sensors || m_state.sensors->bof() || m_state.sensors->eof()) {
+        ignoreErrors([&] { cv->clear(); });
+        return;
+    }
+    ++m_entering;
     ignoreErrors([&] { view->setFocus(); });
     ignoreErrors([&] { view->hide(); });
 
