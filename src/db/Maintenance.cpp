@@ -34,6 +34,18 @@ QString temporaryBeside(const QString& target)
            + QUuid::createUuid().toString(QUuid::Id128).left(12);
 }
 
+// Copies left by a backup or restore that was cut short. One running copy of the program owns
+// the data folder, so no one else can be writing them.
+void removeStaleTemporaries(const QString& target)
+{
+    const QFileInfo info(target);
+    QDir folder(info.absolutePath());
+    const QStringList stale = folder.entryList({QStringLiteral(".") + info.fileName() + QStringLiteral(".tmp-*")},
+                                               QDir::Files | QDir::Hidden);
+    for (const QString& name : stale)
+        folder.remove(name);
+}
+
 void syncPath(const QString& path, bool directory)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), directory ? O_RDONLY | O_DIRECTORY : O_RDONLY);
@@ -89,6 +101,7 @@ void requireNoJournal(const QString& path)
 void backupFile(const QString& source, const QString& target)
 {
     auto from = Database::open(source); // rolls back what a crashed writer left
+    removeStaleTemporaries(target);
     TemporaryFile tmp(temporaryBeside(target));
     {
         auto to = Database::create(tmp.path());
@@ -132,6 +145,7 @@ void restoreFile(const QString& backup, const QString& target)
     if (!problem.isEmpty())
         throw RvError(SQLITE_NOTADB, QDir::toNativeSeparators(backup) + QStringLiteral(": ") + problem);
     requireNoJournal(target);
+    removeStaleTemporaries(target);
     TemporaryFile tmp(temporaryBeside(target));
     if (!QFile::copy(backup, tmp.path()))
         fileError(QStringLiteral("Cannot copy"), backup);

@@ -46,6 +46,7 @@ protected:
 TEST_F(MaintenanceTest, BackupIsACheckedCopyThatReplacesTheDaysEarlierOne)
 {
     write(backup(), "an older backup of the day");
+    write(dir.filePath("gSTAYbackup/.gSTAYbackup2024-06-30.mdb.tmp-0a1b2c"), "a copy cut short by a crash");
     maintenance::backupFile(working, backup());
     EXPECT_EQ(maintenance::checkDatabaseFile(backup()), QString());
     EXPECT_EQ(readingCount(backup()), 20);
