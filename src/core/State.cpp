@@ -6,12 +6,6 @@
 
 namespace rv {
 
-QString errorReport(const RvError& error, const char* label)
-{
-    return QStringLiteral("Err #") + QString::number(error.number) + QStringLiteral(": ") + error.description
-           + QString::fromUtf8(label);
-}
-
 void AppState::writeToLog(const QString& text) const
 {
     QFile file(path(QStringLiteral("gSTAY.txt")));
@@ -25,7 +19,11 @@ void AppState::writeToLog(const QString& text) const
 
 void AppState::report(const RvError& error, const char* label) const
 {
-    writeToLog(errorReport(error, label));
+    const QString text = errorReport(error, label);
+    if (errorSink)
+        errorSink->report(text);
+    else
+        writeToLog(text);
 }
 
 const char* iconName(Icon icon)

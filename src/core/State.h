@@ -1,9 +1,9 @@
 #pragma once
 // Program-wide state, owned by the main window for the whole run and borrowed by the
 // smaller windows while they are shown.
-#include "core/Errors.h"
 #include "core/Seams.h"
 #include "db/Database.h"
+#include "db/Errors.h"
 #include "db/RecordSet.h"
 
 #include <memory>
@@ -43,13 +43,14 @@ struct AppState {
 
     QString path(const QString& fileName) const { return dataDir + QLatin1Char('/') + fileName; }
 
+    // Where reports go; none set: the log file in the data folder.
+    ErrorSink* errorSink = nullptr;
+
     // Appends a report to the log file in the data folder; its own failures are ignored.
     void writeToLog(const QString& text) const;
-    // "Err #" + number + ": " + description + label
+    // "Err #" + number + ": " + description + label, to the error sink.
     void report(const RvError& error, const char* label) const;
 };
-
-QString errorReport(const RvError& error, const char* label);
 
 // A trapping procedure: the first error ends it and is reported with its label.
 // Returns false when an error was trapped.
@@ -65,16 +66,6 @@ bool trap(const AppState& state, const char* label, F&& body)
         state.report(RvError(5, QString::fromUtf8(e.what())), label);
     }
     return false;
-}
-
-// One statement of a procedure that ignores errors statement by statement.
-template <class F>
-void ignoreErrors(F&& statement)
-{
-    try {
-        statement();
-    } catch (const std::exception&) {
-    }
 }
 
 } // namespace rv

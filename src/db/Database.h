@@ -1,7 +1,7 @@
 #pragma once
 // The one SQLite connection of the program. Every result code is checked; a failure
 // throws rv::RvError carrying SQLite's extended code and message.
-#include "core/Errors.h"
+#include "db/Errors.h"
 
 #include <QString>
 #include <QStringList>

@@ -178,7 +178,7 @@ void SensorEditing::imgDelete_Click()
         QStringLiteral("Kelderan's ROCKVISTA"), Icon::None, Buttons::YesNo, Answer::No);
     if (answer != Answer::Yes)
         return;
-    deleteCurrentSensor(*m_state.db, *reg);
+    trap(m_state, " imgDelete_Click", [&] { deleteCurrentSensor(*m_state.db, *reg); });
     ignoreErrors([&] { showFirstSensor(m_state, m_form, m_sensorForm); });
 }
 

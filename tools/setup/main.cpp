@@ -82,6 +82,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    rv::StandardErrorSink errors;
     try {
         auto db = rv::Database::create(dbPath);
         rv::createSuppliedDatabase(*db, mineId);
@@ -91,9 +92,9 @@ int main(int argc, char** argv)
         // A half-made database would only be refused later.
         QFile::remove(dbPath);
         QFile::remove(dbPath + QStringLiteral("-journal"));
-        printLine(stderr, QStringLiteral("rockvista-setup: cannot create ") + QDir::toNativeSeparators(dbPath)
-                              + QStringLiteral(": ") + e.description + QStringLiteral(" (") + QString::number(e.number)
-                              + QLatin1Char(')'));
+        errors.report(QStringLiteral("rockvista-setup: cannot create ") + QDir::toNativeSeparators(dbPath)
+                      + QStringLiteral(": ") + e.description + QStringLiteral(" (") + QString::number(e.number)
+                      + QLatin1Char(')'));
         return 1;
     }
 
@@ -110,8 +111,9 @@ int main(int argc, char** argv)
                 printLine(stdout, QStringLiteral("  demo sensor ") + id + QStringLiteral(" with ")
                                       + count.first()[0].toString() + QStringLiteral(" readings"));
             }
-        } catch (const rv::RvError&) {
+        } catch (const rv::RvError& e) {
             // Only the summary is missing; the database stands.
+            errors.report(rv::errorReport(e, " rockvista-setup summary"));
         }
     }
     return 0;

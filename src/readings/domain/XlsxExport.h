@@ -1,6 +1,6 @@
 #pragma once
 // The spreadsheet copy of a sensor's readings: a new .xlsx workbook, one sheet.
-#include "core/Errors.h"
+#include "db/Errors.h"
 
 #include <QString>
 #include <QVariant>

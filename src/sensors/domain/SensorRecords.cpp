@@ -1,6 +1,5 @@
 #include "sensors/domain/SensorRecords.h"
 
-#include "core/State.h"
 #include "sensors/domain/SensorStore.h"
 
 #include <memory>
@@ -58,10 +57,16 @@ QString deleteCurrentSensor(Database& db, RecordSet& registerSet)
         });
     }
     ignoreErrors([&] { registerSet.deleteCurrent(); });
-    ignoreErrors([&] {
-        if (tx)
+    if (tx) {
+        try {
             tx->commit();
-    });
+        } catch (const std::exception&) {
+            // Rolled back: the register must show the sensor the table still holds.
+            tx.reset();
+            ignoreErrors([&] { registerSet.requery(); });
+            throw;
+        }
+    }
     return id;
 }
 

@@ -22,7 +22,8 @@ void addNetworkRow(Database& db, const QString& instrumentId);
 
 // Deletes the register's current sensor: its reading table, its network row and its Sensors
 // row, in that order, each attempted even when an earlier one failed. Returns the number
-// that was deleted ("" when the register stood on no row).
+// that was deleted ("" when the register stood on no row). A failed commit rolls all three
+// back, re-reads the register and throws.
 QString deleteCurrentSensor(Database& db, RecordSet& registerSet);
 
 // The InstrumentID of every row the register shows, in its order.
