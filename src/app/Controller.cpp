@@ -259,6 +259,7 @@ void Controller::Form_Terminate()
 
 void Controller::closeSession()
 {
+    m_state.readingBookmark = 0; // a position in the database that goes
     m_state.readings.reset();
     m_state.graph.reset();
     m_state.sensors.reset();

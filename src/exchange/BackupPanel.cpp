@@ -112,6 +112,10 @@ void BackupPanel::CompactDB(const QString& folder, const QString& fileName)
 
 void BackupPanel::showFirstSensorInBox()
 {
+    // The register was opened afresh, without the filter: its switch must not claim otherwise.
+    m_form.lblFilter->hide();
+    m_form.lblFilterState->setText(QStringLiteral("Apply Filter"));
+    m_form.imgFilter->setPixmap(m_form.imgApplyFilter->pixmap());
     ignoreErrors([&] {
         RecordSet* reg = m_state.sensors.get();
         if (!reg || reg->isEmpty())
