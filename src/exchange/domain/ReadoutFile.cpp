@@ -45,7 +45,6 @@ ReadoutFile::Status ReadoutFile::load(const QString& path)
 {
     m_store.clear();
     m_fields.clear();
-    m_lines.clear();
     const QFileInfo info(path);
     if (!info.isFile())
         return Status::Missing;
@@ -64,7 +63,6 @@ ReadoutFile::Status ReadoutFile::parse(const QByteArray& raw)
 {
     m_store.clear();
     m_fields.clear();
-    m_lines.clear();
     QByteArray bytes = raw;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
@@ -95,7 +93,6 @@ ReadoutFile::Status ReadoutFile::parse(const QByteArray& raw)
 
 void ReadoutFile::addLine(QStringView line)
 {
-    m_lines.push_back(static_cast<int>(m_fields.size()));
     const qsizetype n = line.size();
     qsizetype i = 0;
     int column = 0;
@@ -137,9 +134,9 @@ void ReadoutFile::addLine(QStringView line)
 
 QStringView ReadoutFile::field(int line, int column) const
 {
-    if (line < 0 || line >= m_lines.size() || column < 0 || column >= kColumns)
+    if (line < 0 || line >= lineCount() || column < 0 || column >= kColumns)
         return {};
-    const Span s = m_fields[m_lines[line] + column];
+    const Span s = m_fields[line * kColumns + column];
     return QStringView(m_store).mid(s.start, s.length);
 }
 

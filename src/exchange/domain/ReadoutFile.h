@@ -22,8 +22,8 @@ public:
     // Splits text already in memory (the file's bytes).
     Status parse(const QByteArray& bytes);
 
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
-    bool isEmpty() const { return m_lines.isEmpty(); }
+    int lineCount() const { return static_cast<int>(m_fields.size() / kColumns); }
+    bool isEmpty() const { return m_fields.isEmpty(); }
     // Column 0..15 of a line; empty (Null) for a missing or empty field.
     QStringView field(int line, int column) const;
     QString text(int line, int column) const { return field(line, column).toString(); }
@@ -37,7 +37,6 @@ private:
 
     QString m_store;          // every field's text, one after the other
     QVector<Span> m_fields;   // kColumns per line
-    QVector<int> m_lines;     // index of each line's first span (i * kColumns)
 };
 
 } // namespace rv
