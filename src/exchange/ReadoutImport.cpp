@@ -6,6 +6,7 @@
 #include "readings/DatasheetModel.h"
 #include "readings/ReadingsPanel.h"
 #include "readings/domain/ReadingStore.h"
+#include "sensors/SensorBox.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmNuboData.h"
 #include "ui/FrmRockvista.h"
@@ -134,7 +135,7 @@ int NuboDataWindow::appendMarked()
         return 0;
     ReadoutSensor sensor;
     sensor.instrumentId = m_sensorId;
-    sensor.sensorType = m_state.sensors->text(QStringLiteral("SensorType"));
+    sensor.sensorType = sensorRegister(m_state).text(QStringLiteral("SensorType"));
     if (const auto type = SensorStore(*m_state.db).type(sensor.sensorType))
         sensor.tempChannel = type->tempChannel;
 
@@ -226,7 +227,7 @@ void ReadoutImport::imgAddNuboData_Click()
         if (!m_readings.ReadingStorable())
             return;
         m_readings.SaveReadings();
-        const QString id = m_state.sensors->text(QStringLiteral("InstrumentID"));
+        const QString id = sensorRegister(m_state).text(QStringLiteral("InstrumentID"));
         const QString path = m_state.dialogs().openFile(QStringLiteral("Text (*.txt) | *.txt"));
         if (path.isEmpty())
             return;
