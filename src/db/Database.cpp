@@ -206,6 +206,16 @@ std::unique_ptr<Database> Database::openSupplied(const QString& path)
     if (!db->hasSuppliedTables())
         throw RvError(3078, QStringLiteral("The database lacks the tables of a Rockvista database."));
     db->configure();
+    // A write that is rolled back proves the journal can be made and the file written, without
+    // changing it: better refused now than every save failing later.
+    db->exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        db->exec(QStringLiteral("CREATE TABLE \"rockvista write check\" (x)"));
+    } catch (...) {
+        sqlite3_exec(db->m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    db->exec(QStringLiteral("ROLLBACK"));
     return db;
 }
 

@@ -44,7 +44,8 @@ public:
     static std::unique_ptr<Database> open(const QString& path);
     // The program's own database: as open(), but a file without the five supplied tables is
     // refused (3078) before anything is written to it, so that another program's file stays
-    // exactly as it was.
+    // exactly as it was. A database that cannot be written (a folder where no journal can be
+    // made, a lock held past the busy timeout) is refused too, left as it was.
     static std::unique_ptr<Database> openSupplied(const QString& path);
     // Creates a new, empty database file (for the set-up tool and tests). An existing
     // non-empty file is refused.
