@@ -88,6 +88,12 @@ TEST_F(MaintenanceTest, RestoreRefusesWhatIsNoGoodDatabaseAndLeavesTheWorkingFil
     }
     EXPECT_EQ(folder(), QStringList{kDatabaseFileName});
 
+    // A journal beside the working file would be played back into the restored one.
+    write(working + "-journal", "a writer's journal");
+    EXPECT_THROW(maintenance::restoreFile(backup(), working), RvError);
+    EXPECT_EQ(bytes(working), original);
+    QFile::remove(working + "-journal");
+
     // A good backup replaces the working file whole.
     {
         auto db = Database::open(working);
