@@ -220,10 +220,11 @@ bool Controller::Form_Unload()
     if (m_terminating) {
         ignoreErrors([&] { m_sensorForm->saveWhatCan(); });
     } else {
-        bool saved = true;
-        ignoreErrors([&] { saved = m_sensorForm->savefields(); });
-        if (!saved)
+        bool storable = true;
+        ignoreErrors([&] { storable = m_sensorForm->numbersStorable(); });
+        if (!storable)
             return false; // the window stays open with what was typed
+        ignoreErrors([&] { m_sensorForm->savefields(); }); // a refusal by the database is told
     }
     trap(m_state, " Form_Unload", [&] {
         if (m_form->SSTab1->currentIndex() == 2)

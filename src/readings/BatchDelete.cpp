@@ -57,8 +57,8 @@ void BatchDelete::imgDeleteReading_Click()
         if (m_state.deleteSingle)
             deleteCurrent();
         else if (m_state.deleteRange) {
-            m_readings.SaveReadings();
-            deleteRange();
+            if (m_readings.SaveReadings())
+                deleteRange();
         }
         else if (m_state.deleteAll)
             deleteEverything();

@@ -199,9 +199,8 @@ void Datasheet::imgDatasheet_Click()
         const QString id = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
         opened(m_state.db);
         // A box the reading cannot be stored with would be lost behind the grid.
-        if (!m_readings.ReadingStorable())
+        if (!m_readings.ReadingStorable() || !m_readings.SaveReadings())
             return;
-        m_readings.SaveReadings();
         // The reading on the tab is the one to come back to.
         if (m_state.readings)
             ignoreErrors([&] { m_state.readingBookmark = m_state.readings->bookmark(); });
@@ -219,14 +218,15 @@ void FlexGridToExcel(AppState& state, const DatasheetGrid& grid, const QString& 
     trap(state, " Module1_FlexGridToExcel", [&] {
         const QString path = state.path((sheetName.isEmpty() ? QStringLiteral("Datasheet") : sheetName)
                                         + QStringLiteral(".xlsx"));
-        bool opened = false;
         try {
             exportDatasheet(grid, path, sheetName);
-            opened = state.desktop().openSpreadsheet(path);
-        } catch (const std::exception&) {
-            // a workbook that cannot be written is reported like a missing spreadsheet program
+        } catch (const RvError& e) {
+            state.report(e, " Module1_FlexGridToExcel");
+            state.dialogs().message(QStringLiteral("The workbook could not be written: ") + e.description, kCaption,
+                                    Icon::Exclamation);
+            return;
         }
-        if (!opened)
+        if (!state.desktop().openSpreadsheet(path))
             state.dialogs().message(QStringLiteral("You need to have Microsoft Excel installed to use this function"),
                                     kCaption, Icon::Exclamation);
     });

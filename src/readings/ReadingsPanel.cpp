@@ -242,8 +242,9 @@ bool ReadingsPanel::leaveTab()
     });
     if (!ReadingStorable())
         return false;
-    ignoreErrors([&] { SaveReadings(); });
-    return true;
+    bool saved = true;
+    ignoreErrors([&] { saved = SaveReadings(); });
+    return saved;
 }
 
 QStringList ReadingsPanel::channelTexts() const
@@ -290,7 +291,8 @@ void ReadingsPanel::navigate(Move move, const char* label)
             return;
         if (!ReadingValid())
             return;
-        SaveReadings();
+        if (!SaveReadings())
+            return;
         const int position = rs->absolutePosition();
         const int count = rs->recordCount();
         const bool atStart = position == 1 || (move == Move::Previous && rs->bof());
@@ -373,9 +375,18 @@ bool ReadingsPanel::ReadingValid()
     return valid;
 }
 
-void ReadingsPanel::SaveReadings()
+void ReadingsPanel::writeRefused(RecordSet& rs, const RvError& error, const QString& what, const char* label)
 {
-    trap(m_state, " G_SaveReadings", [&] {
+    ignoreErrors([&] { rs.cancelUpdate(); });
+    m_state.report(error, label);
+    m_state.dialogs().message(what + QStringLiteral(" was not saved: ") + error.description, QString(),
+                              Icon::Exclamation);
+}
+
+bool ReadingsPanel::SaveReadings()
+{
+    bool saved = true;
+    const bool completed = trap(m_state, " G_SaveReadings", [&] {
         RecordSet* rs = m_state.readings.get();
         if (!onReading(rs))
             return;
@@ -391,12 +402,18 @@ void ReadingsPanel::SaveReadings()
             for (int i = 1; i <= 6; ++i)
                 rs->setValue(QStringLiteral("Channel") + QString::number(i), channelValueText(f.txtChannel[i]->text()));
             rs->setValue(QStringLiteral("Plottemporal"), f.chkTemporal->isChecked());
-            rs->update();
         } catch (...) {
             rs->cancelUpdate(); // a half-made edit must not reach the table later
             throw;
         }
+        try {
+            rs->update();
+        } catch (const RvError& e) {
+            saved = false;
+            writeRefused(*rs, e, QStringLiteral("Reading ") + rs->text(QStringLiteral("DateTimeKey")), " G_SaveReadings");
+        }
     });
+    return completed && saved;
 }
 
 void ReadingsPanel::imgAddReading_Click()
@@ -410,7 +427,8 @@ void ReadingsPanel::imgAddReading_Click()
         if (rs->recordCount() > 0) {
             if (!ReadingValid())
                 return;
-            SaveReadings();
+            if (!SaveReadings())
+                return;
         }
         const QDateTime now = m_state.clock().now();
         const QString key = readingKey(instrumentId(), now.date(), now.time());
@@ -432,7 +450,14 @@ void ReadingsPanel::imgAddReading_Click()
         rs->setValue(QStringLiteral("Plottemporal"), true);
         rs->setValue(QStringLiteral("PlotSpatial"), false);
         rs->setValue(QStringLiteral("IsDirty"), true);
-        rs->update();
+        try {
+            rs->update();
+        } catch (const RvError& e) {
+            writeRefused(*rs, e, QStringLiteral("The new reading ") + key, " imgAddReading_Click");
+            if (shown > 0)
+                ignoreErrors([&] { rs->setAbsolutePosition(shown); });
+            return;
+        }
         const qint64 added = rs->bookmark();
         rs->requery();
         // The new reading becomes current even when readings dated later exist, so that what is
@@ -491,7 +516,17 @@ void ReadingsPanel::CheckDateTime()
         rs->setValue(QStringLiteral("FullDate"), readingMoment(date, time));
         rs->setValue(QStringLiteral("ReadingDate"), readingDateText(date));
         rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
-        rs->update();
+        try {
+            rs->update();
+        } catch (const RvError& e) {
+            // The reading keeps its key: the pickers show it again.
+            writeRefused(*rs, e, QStringLiteral("Reading ") + rs->text(QStringLiteral("DateTimeKey")), " CheckDateTime");
+            m_rekeyRefused = true;
+            setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
+                       parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));
+            ShowFutureWarning();
+            return;
+        }
         rs->requery();
         rs->moveFirst();
         if (!rs->find(QStringLiteral("DateTimeKey"), candidate)) {

@@ -42,7 +42,9 @@ public:
     // Whether SaveReadings can store the boxes: each holds a number or nothing. Otherwise
     // lblError says which box does not. True when no reading is shown.
     bool ReadingStorable();
-    void SaveReadings();
+    // False when the reading could not be saved (the database refused it: the user was told,
+    // the set holds what the table holds); the caller's action must not happen.
+    bool SaveReadings();
 
     // Shared with the deletion and datasheet windows.
     void OpenSensorData();
@@ -68,6 +70,8 @@ private:
     void navigate(Move move, const char* label);
     void clearTab();
     void showError(const QString& text);
+    // A write the database refused: logged, the pending edit dropped, the user told what.
+    void writeRefused(RecordSet& rs, const RvError& error, const QString& what, const char* label);
     bool showCheck(const QString& error); // hides lblError when empty, else shows it; true when empty
     ReadingBounds bounds() const;
     QStringList channelTexts() const; // txtChannel(1) ... txtChannel(6)

@@ -180,14 +180,14 @@ bool SensorForm::savefields()
 {
     if (!numbersStorable())
         return false;
-    writeFields(false);
-    return true;
+    return writeFields(false);
 }
 
 void SensorForm::saveWhatCan() { writeFields(true); }
 
-void SensorForm::writeFields(bool lenient)
+bool SensorForm::writeFields(bool lenient)
 {
+    bool stored = true;
     trap(m_state, " G_savefields", [&] {
         RecordSet* reg = m_state.sensors.get();
         if (!reg || reg->recordCount() == 0)
@@ -233,8 +233,23 @@ void SensorForm::writeFields(bool lenient)
             if (!f.txtDestructionDate->text().isEmpty())
                 set("DestructionDate", f.txtDestructionDate->text());
         }
-        reg->update();
+        try {
+            reg->update();
+        } catch (const RvError& e) {
+            // The database refused the row (locked, full, unwritable): the register keeps what
+            // the table holds, the form keeps what was typed, and the user is told.
+            stored = false;
+            ignoreErrors([&] { reg->cancelUpdate(); });
+            m_state.report(e, " G_savefields");
+            if (lenient)
+                return; // a termination signal: no one to tell
+            QString id;
+            ignoreErrors([&] { id = reg->text(QStringLiteral("InstrumentID")); });
+            m_state.dialogs().message(QStringLiteral("Sensor ") + id + QStringLiteral(" was not saved: ") + e.description,
+                                      QString(), Icon::Exclamation);
+        }
     });
+    return stored;
 }
 
 void SensorForm::ConfigureForm()

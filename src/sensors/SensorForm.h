@@ -16,8 +16,8 @@ public:
 
     void fillfields();
     // Writes the form back to the current sensor. False, and nothing stored, when a numeric box
-    // holds something that is not a number: the user has been told which, and the box has the
-    // focus; the caller's action must not happen.
+    // holds something that is not a number (the box has the focus) or the database refused the
+    // row; the user has been told, and the caller's action must not happen.
     bool savefields();
     // At a termination signal: stores what can be stored and logs each box that cannot.
     void saveWhatCan();
@@ -32,7 +32,7 @@ public:
 
 private:
     void clearForEmptyRegister();
-    void writeFields(bool lenient);
+    bool writeFields(bool lenient); // false when the database refused the row (the user was told)
     AppState& m_state;
     FrmRockvista& m_form;
 };

@@ -1,0 +1,93 @@
+// A save the database refuses (an unwritable connection, another program's lock) is told to the
+// user; the action waits, the typing stays and the record sets hold what the tables hold.
+#include "Support.h"
+#include "TestApp.h"
+#include "app/Program.h"
+#include "core/State.h"
+#include "ui/FrmRockvista.h"
+
+using namespace rv;
+
+namespace {
+
+class SaveFailure : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::ensureApp();
+        program = std::make_unique<Program>(folder.path(), Seams{&dialogs, &desktop, &clock});
+        ASSERT_TRUE(program->load());
+        state().errorSink = &sink;
+        dialogs.shown.clear();
+    }
+    void TearDown() override
+    {
+        if (program->window())
+            program->window()->close();
+    }
+    AppState& state() { return program->state(); }
+    FrmRockvista& form() { return *program->window(); }
+    QString sensor() { return state().sensors->text(QStringLiteral("InstrumentID")); }
+    QString stored(const QString& sql) { return folder.open()->query(sql)[0][0].toString(); }
+
+    test::DataFolder folder{true};
+    test::AnsweringDialogs dialogs;
+    test::NoDesktop desktop;
+    test::FixedClock clock;
+    test::CollectingSink sink;
+    std::unique_ptr<Program> program;
+};
+
+TEST_F(SaveFailure, AnUnwritableConnectionKeepsTheSensorAndTheReadingWithTheirTyping)
+{
+    const QString id = sensor();
+    const QString level = stored(QStringLiteral("SELECT Level FROM Sensors WHERE InstrumentID = '") + id + "'");
+    state().db->exec(QStringLiteral("PRAGMA query_only = 1"));
+    form().txtLevel->setText(QStringLiteral("999"));
+    form().SSTab1->setCurrentIndex(2);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0], QStringLiteral("Sensor ") + id + " was not saved: attempt to write a readonly database");
+    EXPECT_EQ(form().SSTab1->currentIndex(), 0);
+    EXPECT_EQ(form().txtLevel->text(), QStringLiteral("999"));
+    EXPECT_EQ(state().sensors->text(QStringLiteral("Level")), level);
+    EXPECT_EQ(sink.reports.size(), 1);
+
+    state().db->exec(QStringLiteral("PRAGMA query_only = 0"));
+    form().SSTab1->setCurrentIndex(2);
+    EXPECT_EQ(form().SSTab1->currentIndex(), 2);
+    EXPECT_EQ(stored(QStringLiteral("SELECT Level FROM Sensors WHERE InstrumentID = '") + id + "'"), QStringLiteral("999"));
+
+    // The shown reading: the move does not happen.
+    dialogs.shown.clear();
+    const QString position = form().txtRcount->text();
+    const QString key = form().txtReadingID->text();
+    state().db->exec(QStringLiteral("PRAGMA query_only = 1"));
+    form().txtChannel[1]->setText(QStringLiteral("4321"));
+    emit form().imgFirst->clicked();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0], QStringLiteral("Reading ") + key + " was not saved: attempt to write a readonly database");
+    EXPECT_EQ(form().txtRcount->text(), position);
+    EXPECT_EQ(form().txtChannel[1]->text(), QStringLiteral("4321"));
+    EXPECT_NE(state().readings->text(QStringLiteral("Channel1")), QStringLiteral("4321"));
+    state().db->exec(QStringLiteral("PRAGMA query_only = 0"));
+}
+
+TEST_F(SaveFailure, AnotherProgramsLockPastTheBusyTimeoutIsToldAndTheTabStays)
+{
+    const QString id = sensor();
+    auto other = folder.open();
+    other->exec(QStringLiteral("BEGIN EXCLUSIVE"));
+    form().txtLevel->setText(QStringLiteral("777"));
+    form().SSTab1->setCurrentIndex(1);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0], QStringLiteral("Sensor ") + id + " was not saved: database is locked");
+    EXPECT_EQ(form().SSTab1->currentIndex(), 0);
+    EXPECT_EQ(form().txtLevel->text(), QStringLiteral("777"));
+
+    other->exec(QStringLiteral("ROLLBACK"));
+    form().SSTab1->setCurrentIndex(1);
+    EXPECT_EQ(form().SSTab1->currentIndex(), 1);
+    EXPECT_EQ(stored(QStringLiteral("SELECT Level FROM Sensors WHERE InstrumentID = '") + id + "'"), QStringLiteral("777"));
+}
+
+} // namespace
