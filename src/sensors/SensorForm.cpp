@@ -39,6 +39,19 @@ std::vector<NumericBox> numericBoxes(FrmRockvista& f)
             {f.txtNode[3], "Paddle Locations"}};
 }
 
+// Install Date as the form shows it, "yyyy/MM/dd", from the text as stored ("2011/3/7",
+// "2011-03-07", with or without a time); a text that is no date is shown as it is.
+QString installDateShown(const QString& stored)
+{
+    const QString day = stored.trimmed().section(QLatin1Char(' '), 0, 0);
+    for (const char* format : {"yyyy/M/d", "yyyy-M-d"}) {
+        const QDate d = QDate::fromString(day, QLatin1String(format));
+        if (d.isValid())
+            return d.toString(QStringLiteral("yyyy/MM/dd"));
+    }
+    return stored;
+}
+
 void setBackground(QWidget* w, const QColor& colour)
 {
     QPalette p = w->palette();
@@ -120,13 +133,7 @@ void SensorForm::fillfields()
     show(f.txtLevel, "Level");
     show(f.txtLocation, "Location");
     show(f.txtBorehole, "Borehole");
-    ignoreErrors([&] {
-        const QString stored = reg->text(QStringLiteral("InstallDate"));
-        QDate d = QDate::fromString(stored.left(10), QStringLiteral("yyyy/MM/dd"));
-        if (!d.isValid())
-            d = QDate::fromString(stored.left(10), QStringLiteral("yyyy-MM-dd"));
-        f.txtInstallDate->setText(d.isValid() ? d.toString(QStringLiteral("yyyy/MM/dd")) : stored);
-    });
+    ignoreErrors([&] { f.txtInstallDate->setText(installDateShown(reg->text(QStringLiteral("InstallDate")))); });
     show(f.txtInstallBy, "InstallBy");
     show(f.txtPurpose, "Purpose");
     ignoreErrors([&] { f.txtNotes->setPlainText(reg->text(QStringLiteral("Notes"))); });
@@ -214,7 +221,10 @@ bool SensorForm::writeFields(bool lenient)
             trimmed("Level", f.txtLevel->text());
             trimmed("Location", f.txtLocation->text());
             trimmed("Borehole", f.txtBorehole->text());
-            trimmed("InstallDate", f.txtInstallDate->text());
+            // The stored text stays as it was typed while the box shows it unchanged.
+            const QString installDate = reg->text(QStringLiteral("InstallDate"));
+            if (f.txtInstallDate->text() != installDateShown(installDate))
+                trimmed("InstallDate", f.txtInstallDate->text());
             trimmed("InstallBy", f.txtInstallBy->text());
             trimmed("Purpose", f.txtPurpose->text());
             trimmed("Notes", f.txtNotes->toPlainText());
