@@ -58,6 +58,17 @@ void showFirstSensor(AppState& state, FrmRockvista& form, SensorForm& sensorForm
     if (!reg.eof())
         showCurrentInBox(*form.cboSensors, reg);
     form.txtSCount->setText(QString::number(reg.recordCount()));
+    if (reg.recordCount() == 0 && reg.filtered()) {
+        // Nothing left to show, yet the register is not empty: say that the filter hides it.
+        int hidden = 0;
+        ignoreErrors([&] {
+            hidden = connection(state).query(QStringLiteral("SELECT count(*) FROM Sensors")).value(0).value(0).toInt();
+        });
+        if (hidden > 0) {
+            form.txtSnav->setText(QString::number(hidden) + QStringLiteral(" hidden by filter"));
+            form.txtSCount->setText(QStringLiteral("0 of ") + QString::number(hidden));
+        }
+    }
 }
 
 void addSensorPanels(std::vector<std::unique_ptr<QObject>>& panels, AppState& state, FrmRockvista& form,
