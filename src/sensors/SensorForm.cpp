@@ -308,14 +308,16 @@ void SensorForm::cboDestroyed_Click()
 bool SensorForm::cboDestroyed_KeyPress(int key)
 {
     FrmRockvista& f = m_form;
+    // The click handling saves too: one save, so that a refusal is told once.
     if (key == 'Y' || key == 'y') {
         f.cboDestroyed->setCurrentIndex(f.cboDestroyed->findText(QStringLiteral("Yes")));
         cboDestroyed_Click();
     } else if (key == 'N' || key == 'n') {
         f.cboDestroyed->setCurrentIndex(f.cboDestroyed->findText(QStringLiteral("No")));
         cboDestroyed_Click();
+    } else {
+        savefields();
     }
-    savefields();
     return false;
 }
 

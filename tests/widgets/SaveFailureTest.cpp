@@ -6,6 +6,8 @@
 #include "core/State.h"
 #include "ui/FrmRockvista.h"
 
+#include <QKeyEvent>
+
 using namespace rv;
 
 namespace {
@@ -51,6 +53,11 @@ TEST_F(SaveFailure, AnUnwritableConnectionKeepsTheSensorAndTheReadingWithTheirTy
     EXPECT_EQ(form().txtLevel->text(), QStringLiteral("999"));
     EXPECT_EQ(state().sensors->text(QStringLiteral("Level")), level);
     EXPECT_EQ(sink.reports.size(), 1);
+    // The destroyed switch saves once per key: told once.
+    dialogs.shown.clear();
+    QKeyEvent y(QEvent::KeyPress, Qt::Key_Y, Qt::NoModifier, QStringLiteral("y"));
+    QApplication::sendEvent(form().cboDestroyed, &y);
+    EXPECT_EQ(dialogs.shown.size(), 1);
 
     state().db->exec(QStringLiteral("PRAGMA query_only = 0"));
     form().SSTab1->setCurrentIndex(2);
