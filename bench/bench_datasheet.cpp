@@ -37,7 +37,7 @@ Data& data()
         rv::createSuppliedDatabase(*d.db, QStringLiteral("BENCH"));
         rv::createReadingTable(*d.db, kTable);
         rv::Transaction tx(*d.db);
-        rv::Statement& insert = d.db->prepare(
+        rv::Statement insert = d.db->prepare(
             QStringLiteral("INSERT INTO \"201175001\" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, "
                            "Channel2, Channel3, Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, "
                            "IsDirty) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 0, ?, 1)"));

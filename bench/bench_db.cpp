@@ -32,7 +32,7 @@ rv::Database& benchDb()
         rv::createSuppliedDatabase(*db, QString());
         rv::createReadingTable(*db, kId);
         rv::Transaction tx(*db);
-        rv::Statement& insert = db->prepare(QStringLiteral(
+        rv::Statement insert = db->prepare(QStringLiteral(
             "INSERT INTO `123475001` (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
             "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, zero1, zero2, zero3, zero4, zero5, "
             "zero6, NumTemp, IsDirty) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 0, ?, 0, 0, 0, 0, 0, 0, 20, 1)"));

@@ -40,9 +40,59 @@ bool hasSqliteHeader(const QString& path)
 
 // --- Statement ---
 
+namespace detail {
+// Idle statements of one connection, by SQL text.
+struct StatementPool {
+    std::unordered_multimap<std::string, sqlite3_stmt*> idle;
+    ~StatementPool()
+    {
+        for (auto& entry : idle)
+            sqlite3_finalize(entry.second);
+    }
+};
+} // namespace detail
+
+Statement::Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key)
+    : m_pool(pool), m_db(db), m_stmt(stmt), m_key(std::move(key))
+{
+}
+
 Statement::~Statement()
 {
-    sqlite3_finalize(m_stmt);
+    release();
+}
+
+Statement::Statement(Statement&& other) noexcept
+    : m_pool(std::move(other.m_pool)), m_db(other.m_db), m_stmt(other.m_stmt), m_key(std::move(other.m_key))
+{
+    other.m_stmt = nullptr;
+}
+
+Statement& Statement::operator=(Statement&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_pool = std::move(other.m_pool);
+        m_db = other.m_db;
+        m_stmt = other.m_stmt;
+        m_key = std::move(other.m_key);
+        other.m_stmt = nullptr;
+    }
+    return *this;
+}
+
+void Statement::release()
+{
+    if (!m_stmt)
+        return;
+    if (auto pool = m_pool.lock()) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+        pool->idle.emplace(std::move(m_key), m_stmt);
+    } else {
+        sqlite3_finalize(m_stmt); // the connection is closing or gone
+    }
+    m_stmt = nullptr;
 }
 
 void Statement::reset()
@@ -142,14 +192,18 @@ QVariant Statement::column(int col) const
 
 // --- Database ---
 
-Database::Database(sqlite3* db, const QString& path) : m_db(db), m_path(path) {}
+Database::Database(sqlite3* db, const QString& path)
+    : m_db(db), m_path(path), m_pool(std::make_shared<detail::StatementPool>())
+{
+}
 
 Database::~Database()
 {
-    m_cache.clear(); // statements are finalized before the connection closes
+    m_pool.reset(); // idle statements are finalized before the connection closes
     if (m_depth > 0)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close(m_db);
+    // A handle still held elsewhere keeps the connection until it finalizes itself.
+    sqlite3_close_v2(m_db);
 }
 
 std::unique_ptr<Database> Database::connect(const QString& path, int flags)
@@ -240,14 +294,15 @@ void Database::fail(int rc) const
     throwSqlite(m_db, rc);
 }
 
-Statement& Database::prepare(const QString& sql)
+Statement Database::prepare(const QString& sql)
 {
     const QByteArray utf8 = sql.toUtf8();
-    const std::string key(utf8.constData(), static_cast<size_t>(utf8.size()));
-    auto it = m_cache.find(key);
-    if (it != m_cache.end()) {
-        it->second->reset();
-        return *it->second;
+    std::string key(utf8.constData(), static_cast<size_t>(utf8.size()));
+    auto it = m_pool->idle.find(key);
+    if (it != m_pool->idle.end()) {
+        sqlite3_stmt* stmt = it->second;
+        m_pool->idle.erase(it);
+        return Statement(m_pool, m_db, stmt, std::move(key));
     }
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
@@ -262,14 +317,12 @@ Statement& Database::prepare(const QString& sql)
         sqlite3_finalize(stmt);
         throw RvError(SQLITE_MISUSE, QStringLiteral("only one SQL statement at a time: ") + sql);
     }
-    auto& slot = m_cache[key];
-    slot = std::make_unique<Statement>(m_db, stmt);
-    return *slot;
+    return Statement(m_pool, m_db, stmt, std::move(key));
 }
 
 void Database::exec(const QString& sql, const QVariantList& params)
 {
-    Statement& st = prepare(sql);
+    Statement st = prepare(sql);
     st.bindAll(params);
     try {
         while (st.step()) {
@@ -288,7 +341,7 @@ void Database::exec(const QString& sql, const QVariantList& params)
 
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)
 {
-    Statement& st = prepare(sql);
+    Statement st = prepare(sql);
     st.bindAll(params);
     QVector<QVariantList> rows;
     try {

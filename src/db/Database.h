@@ -15,14 +15,23 @@ struct sqlite3_stmt;
 
 namespace rv {
 
-// A prepared statement owned by the connection's cache; reset before each use.
+namespace detail {
+struct StatementPool;
+}
+
+// A prepared statement, owned by whoever holds it. When the handle goes it is reset and handed
+// back to its connection's cache for the next prepare() of the same text; a handle that outlives
+// its connection finalizes itself.
 class Statement {
 public:
-    Statement(sqlite3* db, sqlite3_stmt* stmt) : m_db(db), m_stmt(stmt) {}
+    Statement() = default;
     ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
+    explicit operator bool() const { return m_stmt != nullptr; }
     void reset();
     void bind(int index, const QVariant& value); // 1-based
     void bindAll(const QVariantList& values);
@@ -30,11 +39,17 @@ public:
     int columnCount() const;
     QString columnName(int col) const;
     QVariant column(int col) const; // Null, qint64, double or QString
-    sqlite3_stmt* handle() const { return m_stmt; }
+    sqlite3_stmt* handle() const { return m_stmt; } // for db/ only
 
 private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt;
+    friend class Database;
+    Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key);
+    void release();
+
+    std::weak_ptr<detail::StatementPool> m_pool;
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_stmt = nullptr;
+    std::string m_key;
 };
 
 class Database {
@@ -60,9 +75,9 @@ public:
     QString path() const { return m_path; }
     void exec(const QString& sql, const QVariantList& params = {});
     QVector<QVariantList> query(const QString& sql, const QVariantList& params = {});
-    // Cached prepared statement, reset and ready for binding. The cache is keyed by the SQL
-    // text: do not prepare the same text again while still stepping through it.
-    Statement& prepare(const QString& sql);
+    // A prepared statement, ready for binding: taken from the connection's cache when one of
+    // the same text is idle there, else prepared afresh.
+    Statement prepare(const QString& sql);
     qint64 lastInsertRowid() const;
     int changes() const;
 
@@ -98,7 +113,7 @@ private:
     sqlite3* m_db;
     int m_depth = 0;
     QString m_path;
-    std::unordered_map<std::string, std::unique_ptr<Statement>> m_cache;
+    std::shared_ptr<detail::StatementPool> m_pool;
     std::unordered_map<std::string, QVector<Column>> m_columnCache;
 };
 

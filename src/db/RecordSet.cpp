@@ -135,17 +135,18 @@ RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& param
 
 void RecordSet::load()
 {
-    Statement* st = nullptr;
+    Statement select;
     bool readOnly = m_selectSql.isEmpty();
     if (!readOnly) {
         try {
-            st = &m_db.prepare(m_selectSql);
+            select = m_db.prepare(m_selectSql);
         } catch (const RvError&) {
             readOnly = true; // a join or a compound query: readable, not writable
         }
     }
     if (readOnly)
-        st = &m_db.prepare(m_sql);
+        select = m_db.prepare(m_sql);
+    Statement* st = &select;
     st->bindAll(m_params);
 
     sqlite3_stmt* h = st->handle();
@@ -584,12 +585,13 @@ void RecordSet::updateRow()
     }
     if (count == 0)
         return;
-    Statement*& st = m_updates[mask];
-    if (!st)
-        st = &m_db.prepare(QStringLiteral("UPDATE ") + Database::quoteId(m_table) + QStringLiteral(" SET ")
-                           + dirtyColumns().join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?"));
+    Statement& update = m_updates[mask];
+    if (!update)
+        update = m_db.prepare(QStringLiteral("UPDATE ") + Database::quoteId(m_table) + QStringLiteral(" SET ")
+                              + dirtyColumns().join(QStringLiteral(" = ?, ")) + QStringLiteral(" = ? WHERE rowid = ?"));
     else
-        st->reset();
+        update.reset();
+    Statement* st = &update;
     try {
         int k = 0;
         for (int i = 0; i < n; ++i) {

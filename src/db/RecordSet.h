@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <functional>
+#include <map>
 
 namespace rv {
 
@@ -112,7 +113,7 @@ private:
     QHash<QString, int> m_exactIndex; // field name -> index, exact spelling
     enum class Affinity : char { Text, Integer, Real, Numeric, NumericText };
     QVector<Affinity> m_affinity;   // how each field's column stores a number
-    QHash<QByteArray, Statement*> m_updates; // UPDATE per set of edited fields (owned by the connection's cache)
+    std::map<QByteArray, Statement> m_updates; // UPDATE per set of edited fields
     QVector<QVariant> m_values;     // rows * fields, flat
     QVector<qint64> m_rowids;       // per row
     QVector<bool> m_deleted;        // per row

@@ -87,7 +87,7 @@ double round2(double v)
 void addDemoReadings(Database& db, const DemoSensor& s, const QDate& today, Noise& noise)
 {
     const QString table = Database::quoteId(QString::fromLatin1(s.id));
-    Statement& insert = db.prepare(
+    Statement insert = db.prepare(
         QStringLiteral("INSERT INTO ") + table
         + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
                          "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "

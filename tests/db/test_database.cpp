@@ -153,3 +153,31 @@ TEST_F(DbTest, TransactionsNestAndRollBackWhenLeft)
     rv::deleteAllReadings(*db, kId);
     EXPECT_EQ(db->query("SELECT count(*) FROM \"123475001\"").first()[0].toInt(), 0);
 }
+
+TEST_F(DbTest, StatementsAreOwnedHandlesThatMayOutliveTheirConnection)
+{
+    addReading(1);
+    addReading(2);
+    const QString sql = QStringLiteral("SELECT Channel1 FROM \"123475001\" ORDER BY FullDate");
+    rv::Statement outer = db->prepare(sql);
+    ASSERT_TRUE(outer.step());
+    {
+        // The same text while the first is still stepping: a statement of its own.
+        rv::Statement inner = db->prepare(sql);
+        ASSERT_TRUE(inner.step());
+        EXPECT_EQ(inner.column(0).toDouble(), 10.0);
+    }
+    ASSERT_TRUE(outer.step());
+    EXPECT_EQ(outer.column(0).toDouble(), 20.0);
+    // A handle given back is reused reset, without its old bindings.
+    outer = rv::Statement();
+    rv::Statement again = db->prepare(sql);
+    ASSERT_TRUE(again.step());
+    EXPECT_EQ(again.column(0).toDouble(), 10.0);
+
+    rv::Statement kept = db->prepare(QStringLiteral("SELECT count(*) FROM Sensors"));
+    db.reset(); // the connection goes first: the handle finalizes itself later
+    again = rv::Statement();
+    kept = rv::Statement();
+    SUCCEED();
+}

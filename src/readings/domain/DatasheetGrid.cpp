@@ -300,13 +300,13 @@ int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
                         + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?");
 
     Transaction tx(db);
+    Statement st = db.prepare(sql);
     int written = 0;
     for (int r = 0; r < m_count; ++r) {
         if (!m_touched[static_cast<size_t>(r)])
             continue;
         readings.setAbsolutePosition(r + 1);
         const qint64 rowid = readings.bookmark();
-        Statement& st = db.prepare(sql);
         int p = 1;
         for (int j : columns) {
             const auto edited = m_edits.constFind(key(r + 1, j));

@@ -163,7 +163,7 @@ QVector<Reading> ReadingStore::select(const QString& where, const QString& order
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY ") + order;
     QVector<Reading> out;
-    Statement& st = m_db.prepare(sql);
+    Statement st = m_db.prepare(sql);
     while (st.step()) {
         Reading r;
         int c = 0;
@@ -252,12 +252,12 @@ int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
                + QStringLiteral(" WHERE rowid = ?") + QString::number(cols.size() + 1) + QStringLiteral(" AND NOT (")
                + same.join(QStringLiteral(" AND ")) + QLatin1Char(')');
     };
-    const QString withLoads = statement(true);
-    const QString withoutLoads = statement(false);
     int written = 0;
     Transaction tx(m_db);
+    Statement withLoads = m_db.prepare(statement(true));
+    Statement withoutLoads = m_db.prepare(statement(false));
     for (const ComputedValues& row : rows) {
-        Statement& st = m_db.prepare(row.writeLoads ? withLoads : withoutLoads);
+        Statement& st = row.writeLoads ? withLoads : withoutLoads;
         int p = 1;
         for (const OptDouble& v : row.zeroed)
             st.bind(p++, bindable(v));
@@ -314,7 +314,7 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
                         + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
 
     Transaction tx(m_db);
-    Statement& st = m_db.prepare(sql);
+    Statement st = m_db.prepare(sql);
     for (int index = 0; index < batch.size(); ++index) {
         const Reading& r = batch[index];
         const QString key = keyOf(r.moment);
