@@ -260,13 +260,9 @@ void Controller::Form_Terminate()
 
 void Controller::closeSession()
 {
+    emit m_state.events.sessionClosing();
     m_state.readingBookmark = 0; // a position in the database that goes
-    m_state.readings.reset();
-    m_state.graph.reset();
-    m_state.sensors.reset();
-    m_state.types.reset();
-    m_state.prefs.reset();
-    m_state.db.reset();
+    m_state.closeSession();
 }
 
 bool Controller::reopenSession()
@@ -280,7 +276,16 @@ bool Controller::reopenSession()
         return false;
     }
     openRecordSets();
+    emit m_state.events.sessionOpened();
     return true;
+}
+
+bool Controller::reopen(const std::function<void()>& whileClosed)
+{
+    closeSession();
+    if (whileClosed)
+        ignoreErrors(whileClosed);
+    return reopenSession();
 }
 
 } // namespace rv

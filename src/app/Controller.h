@@ -4,6 +4,7 @@
 #include "core/State.h"
 
 #include <QLockFile>
+#include <functional>
 #include <QObject>
 #include <memory>
 
@@ -38,6 +39,11 @@ public:
     void GetPrefs();
     // Refills the sensor box from the register and shows its first sensor.
     void fillSensorBox();
+
+    // Closes the connection and every long-lived record set, runs whileClosed with the database
+    // file free, and opens them again as at start-up (the register's first sensor is current).
+    // False when the database cannot be opened again: the program has ended, as at start-up.
+    bool reopen(const std::function<void()>& whileClosed = {});
 
     AppState& state() { return m_state; }
     FrmRockvista* window() const { return m_form.get(); }

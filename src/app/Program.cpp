@@ -16,6 +16,7 @@ Program::~Program() = default;
 bool Program::load() { return m_controller->Form_Load(); }
 FrmRockvista* Program::window() const { return m_controller->running() ? m_controller->window() : nullptr; }
 AppState& Program::state() { return m_controller->state(); }
+bool Program::reopen(const std::function<void()>& whileClosed) { return m_controller->reopen(whileClosed); }
 bool Program::running() const { return m_controller->running(); }
 void Program::terminate() { m_controller->terminate(); }
 

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 namespace rv {
@@ -25,6 +26,8 @@ public:
     // The main window (shown by load()); null once the copy has ended.
     FrmRockvista* window() const;
     AppState& state();
+    // Closes and reopens the connection with its record sets (see Controller::reopen).
+    bool reopen(const std::function<void()>& whileClosed = {});
     bool running() const;
     // Closes at a termination signal: what can be saved is saved; nothing can refuse it.
     void terminate();

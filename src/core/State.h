@@ -1,7 +1,9 @@
 #pragma once
 // Program-wide state, owned by the main window for the whole run and borrowed by the
 // smaller windows while they are shown.
+#include "core/DataEvents.h"
 #include "core/Seams.h"
+#include "core/Session.h"
 #include "db/Database.h"
 #include "db/Errors.h"
 #include "db/RecordSet.h"
@@ -10,7 +12,9 @@
 
 namespace rv {
 
-struct AppState {
+// The session part (connection and long-lived record sets) is replaced as one unit by
+// closeSession() and a new open; events tells the panels.
+struct AppState : Session {
     Seams seams;
     Dialogs& dialogs() const { return *seams.dialogs; }
     Desktop& desktop() const { return *seams.desktop; }
@@ -18,12 +22,7 @@ struct AppState {
 
     QString dataDir;   // no trailing separator
     QString dbPath;
-    std::unique_ptr<Database> db;
-    std::unique_ptr<RecordSet> sensors;   // the register; its current row is the current sensor
-    std::unique_ptr<RecordSet> types;     // Configuration, positioned on the current sensor's type
-    std::unique_ptr<RecordSet> prefs;
-    std::unique_ptr<RecordSet> readings;  // the current sensor's readings, oldest first
-    std::unique_ptr<RecordSet> graph;     // the readings marked for the time charts
+    mutable DataEvents events;
 
     // Preferences as read at start-up, each held as text.
     QString mineId, maxY, minY, minX, maxX;

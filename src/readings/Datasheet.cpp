@@ -40,6 +40,22 @@ DatasheetWindow::DatasheetWindow(AppState& state, FrmDatasheet& window, Readings
     connect(view, &QTableView::clicked, this, &DatasheetWindow::MSFlexGrid1_Click);
     connect(window.Image1, &ImageButton::clicked, this, &DatasheetWindow::Image1_Click);
     window.onQueryUnload = [this] { return Form_QueryUnload(); };
+    // The grid reads from the reading set: it lets go before the connection closes, storing its
+    // edits first, and refills from the current sensor's readings once it is open again.
+    connect(&state.events, &DataEvents::sessionClosing, this, [this] {
+        if (m_grid->changed() && !m_written)
+            Read_Values_From_Grid();
+        m_grid->clear();
+    });
+    connect(&state.events, &DataEvents::sessionOpened, this, [this] {
+        trap(m_state, " frmDatasheet.Form_Load", [&] {
+            m_written = false;
+            m_sensorId = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+            m_readings.OpenSensorData();
+            m_window.lblHeader->setText(QStringLiteral("Data for Sensor ") + m_sensorId);
+            PopulateFlexGrid();
+        });
+    });
 }
 
 DatasheetWindow::~DatasheetWindow() = default;

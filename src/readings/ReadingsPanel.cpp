@@ -36,6 +36,11 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
         connect(button, &ImageButton::clicked, this, handler);
         connect(caption, &ClickLabel::clicked, this, handler);
     };
+    // A reopened connection: the tab shows the current sensor's readings afresh.
+    connect(&state.events, &DataEvents::sessionOpened, this, [this] {
+        if (m_form.SSTab1->currentIndex() == 2)
+            enterTab();
+    });
     both(f.imgFirst, f.Label61, &ReadingsPanel::imgFirst_Click);
     both(f.imgPrevData, f.Label62, &ReadingsPanel::imgPrevData_Click);
     both(f.imgNextData, f.Label60, &ReadingsPanel::imgNextData_Click);
