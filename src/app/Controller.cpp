@@ -57,8 +57,8 @@ bool Controller::Form_Load()
     m_panels.push_back(std::make_unique<Datasheet>(m_state, *m_form, *m_readings));
     m_panels.push_back(std::make_unique<ReadoutImport>(m_state, *m_form, *m_readings));
     // utilities panels
-    m_backups = std::make_unique<BackupPanel>(m_state, *m_form,
-                                              SessionHooks{[this] { closeSession(); }, [this] { return reopenSession(); }});
+    m_backups = std::make_unique<BackupPanel>(
+        m_state, *m_form, [this](const std::function<void()>& whileClosed) { return reopen(whileClosed); });
     m_panels.push_back(std::make_unique<HelpPanel>(m_state, *m_form));
     m_charts = std::make_unique<ChartsPanel>(m_state, *m_form);
     m_form->SSTab1->setCurrentIndex(0);

@@ -14,8 +14,8 @@ const QString kCaption = QStringLiteral("Kelderan's Rockvista");
 const QString kCaptionUpper = QStringLiteral("Kelderan's ROCKVISTA");
 } // namespace
 
-BackupPanel::BackupPanel(AppState& state, FrmRockvista& form, SessionHooks session)
-    : m_state(state), m_form(form), m_session(std::move(session))
+BackupPanel::BackupPanel(AppState& state, FrmRockvista& form, SessionReopen reopen)
+    : m_state(state), m_form(form), m_reopen(std::move(reopen))
 {
     connect(form.imgBackup, &ImageButton::clicked, this, &BackupPanel::imgBackup_Click);
     connect(form.Label42, &ClickLabel::clicked, this, &BackupPanel::imgBackup_Click);
@@ -30,9 +30,7 @@ QString BackupPanel::backupFolder() const
 
 void BackupPanel::imgBackup_Click()
 {
-    m_session.close();
-    BackupDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName);
-    if (!m_session.reopen())
+    if (!m_reopen([&] { BackupDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName); }))
         return;
     ListBackups();
     showFirstSensorInBox();
@@ -81,9 +79,7 @@ void BackupPanel::imgRestore_Click()
         kCaptionUpper, Icon::Warning, Buttons::YesNo, Answer::Yes);
     if (answer != Answer::Yes)
         return;
-    m_session.close();
-    RestoreDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName, backupName);
-    if (m_session.reopen())
+    if (m_reopen([&] { RestoreDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName, backupName); }))
         showFirstSensorInBox();
 }
 

@@ -10,17 +10,15 @@ namespace rv {
 
 class FrmRockvista;
 
-// How the panel closes and reopens the connection with every long-lived record set.
-struct SessionHooks {
-    std::function<void()> close;
-    // Reopens and shows the register's first sensor; false when the program had to end.
-    std::function<bool()> reopen;
-};
+// Closes the session (the connection with every long-lived record set), runs the given work
+// with the database file free, and opens the session again on the register's first sensor;
+// false when the database could not be reopened and the program has ended.
+using SessionReopen = std::function<bool(const std::function<void()>& whileClosed)>;
 
 class BackupPanel : public QObject {
     Q_OBJECT
 public:
-    BackupPanel(AppState& state, FrmRockvista& form, SessionHooks session);
+    BackupPanel(AppState& state, FrmRockvista& form, SessionReopen reopen);
 
     void imgBackup_Click();
     void imgRestore_Click();
@@ -37,7 +35,7 @@ private:
 
     AppState& m_state;
     FrmRockvista& m_form;
-    SessionHooks m_session;
+    SessionReopen m_reopen;
 };
 
 } // namespace rv
