@@ -227,7 +227,7 @@ bool Controller::Form_Unload()
         ignoreErrors([&] { m_sensorForm->savefields(); }); // a refusal by the database is told
     }
     trap(m_state, " Form_Unload", [&] {
-        if (m_form->SSTab1->currentIndex() == 2)
+        if (m_form->SSTab1->currentIndex() == 2 && !m_terminating)
             m_readings->commitPickers(); // a refused date leaves the old key to save under
         if (m_form->SSTab1->currentIndex() == 2 && m_readings->ReadingValid())
             m_readings->SaveReadings();
@@ -235,9 +235,16 @@ bool Controller::Form_Unload()
     return true;
 }
 
-void Controller::terminate()
+void Controller::beginTermination()
 {
     m_terminating = true;
+    if (m_readings)
+        m_readings->beginTermination();
+}
+
+void Controller::terminate()
+{
+    beginTermination();
     if (m_form && m_running)
         m_form->close();
 }

@@ -27,6 +27,7 @@ public:
     bool Form_Unload();
     // A termination signal: closing saves what it can and cannot be refused.
     void terminate();
+    void beginTermination();
     void Form_Terminate();
     void SSTab1_Click(int previousTab);
 

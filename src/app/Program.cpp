@@ -18,6 +18,7 @@ FrmRockvista* Program::window() const { return m_controller->running() ? m_contr
 AppState& Program::state() { return m_controller->state(); }
 bool Program::reopen(const std::function<void()>& whileClosed) { return m_controller->reopen(whileClosed); }
 bool Program::running() const { return m_controller->running(); }
+void Program::beginTermination() { m_controller->beginTermination(); }
 void Program::terminate() { m_controller->terminate(); }
 
 } // namespace rv

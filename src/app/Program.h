@@ -29,7 +29,9 @@ public:
     // Closes and reopens the connection with its record sets (see Controller::reopen).
     bool reopen(const std::function<void()>& whileClosed = {});
     bool running() const;
-    // Closes at a termination signal: what can be saved is saved; nothing can refuse it.
+    // A termination signal: from beginTermination on, saves store what they can and log the
+    // rest without a message; terminate closes the window, which nothing can refuse.
+    void beginTermination();
     void terminate();
 
 signals:

@@ -31,6 +31,8 @@ void closeOnTerminationSignals(Program& program)
     QObject::connect(notifier, &QSocketNotifier::activated, &program, [&program] {
         char byte;
         [[maybe_unused]] const auto read = ::read(g_signalPipe[1], &byte, 1);
+        // From here on nothing asks or tells: what can be saved is saved, the rest is logged.
+        program.beginTermination();
         // Open dialogs end first, so that their handlers finish before the window unloads.
         while (QWidget* modal = QApplication::activeModalWidget()) {
             modal->close();

@@ -138,6 +138,12 @@ void DatasheetWindow::Image1_Click()
 
 bool DatasheetWindow::Read_Values_From_Grid()
 {
+    // At a termination signal the rest of the grid is stored without the cells it cannot take.
+    for (DatasheetGrid::BadCell bad = m_grid->firstBadCell(); m_readings.terminating() && bad.row > 0;
+         bad = m_grid->firstBadCell()) {
+        m_state.report(typeMismatch(), " frmDatasheet.G_ReadValuesFromGrid");
+        m_grid->dropEdit(bad.row, bad.column);
+    }
     const DatasheetGrid::BadCell bad = m_grid->firstBadCell();
     if (bad.row > 0) {
         m_state.dialogs().message(QStringLiteral("The datasheet was not saved: ") + m_grid->describeCell(bad)
@@ -158,6 +164,8 @@ bool DatasheetWindow::Read_Values_From_Grid()
         }
     });
     if (!written) {
+        if (m_readings.terminating())
+            return false;
         m_state.dialogs().message(QStringLiteral("The datasheet was not saved: ")
                                       + (failure.isEmpty() ? QStringLiteral("the readings are not open") : failure),
                                   kCaption, Icon::Exclamation);
@@ -173,7 +181,8 @@ bool DatasheetWindow::Form_QueryUnload()
 {
     if (!m_grid->changed() || m_written)
         return true;
-    return Read_Values_From_Grid();
+    // A termination signal closes the grid whatever could be stored (the rest is logged).
+    return Read_Values_From_Grid() || m_readings.terminating();
 }
 
 void DatasheetWindow::Form_Unload()

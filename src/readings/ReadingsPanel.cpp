@@ -384,6 +384,8 @@ void ReadingsPanel::writeRefused(RecordSet& rs, const RvError& error, const QStr
 {
     ignoreErrors([&] { rs.cancelUpdate(); });
     m_state.report(error, label);
+    if (m_terminating)
+        return;
     m_state.dialogs().message(what + QStringLiteral(" was not saved: ") + error.description, QString(),
                               Icon::Exclamation);
 }

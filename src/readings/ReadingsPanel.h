@@ -33,6 +33,10 @@ public:
     // box holds a text that is not a number (lblError says which): the caller should stay.
     bool leaveTab();
 
+    // A termination signal: saves from now on log what they cannot store instead of telling.
+    void beginTermination() { m_terminating = true; }
+    bool terminating() const { return m_terminating; }
+
     // Takes a date or time typed into the pickers but not yet entered, re-keying the reading as
     // a change of the pickers does. False when the change was refused (a duplicate): the caller
     // should stop, the old key is shown again.
@@ -86,7 +90,8 @@ private:
     bool m_settingPickers = false; // the program itself is moving the pickers
     bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
     bool m_rekeyRefused = false;   // the last CheckDateTime refused a duplicate key
-    QString m_bookmarkSensor;      // the sensor whose reading set was opened last
+    QString m_bookmarkSensor;
+    bool m_terminating = false;      // the sensor whose reading set was opened last
 };
 
 } // namespace rv

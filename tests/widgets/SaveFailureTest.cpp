@@ -76,7 +76,16 @@ TEST_F(SaveFailure, AnUnwritableConnectionKeepsTheSensorAndTheReadingWithTheirTy
     EXPECT_EQ(form().txtRcount->text(), position);
     EXPECT_EQ(form().txtChannel[1]->text(), QStringLiteral("4321"));
     EXPECT_NE(state().readings->text(QStringLiteral("Channel1")), QStringLiteral("4321"));
-    state().db->exec(QStringLiteral("PRAGMA query_only = 0"));
+
+    // A termination signal asks and tells nothing: the refusals are logged and the program ends.
+    dialogs.shown.clear();
+    sink.reports.clear();
+    form().txtLevel->setText(QStringLiteral("555"));
+    program->beginTermination();
+    program->terminate();
+    EXPECT_FALSE(program->running());
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(sink.reports.size(), 2); // the sensor and the reading
 }
 
 TEST_F(SaveFailure, AnotherProgramsLockPastTheBusyTimeoutIsToldAndTheTabStays)

@@ -269,6 +269,12 @@ DatasheetGrid::BadCell DatasheetGrid::firstBadCell() const
     return bad;
 }
 
+void DatasheetGrid::dropEdit(int row, int column)
+{
+    if (m_edits.remove(key(row, column)) > 0)
+        emit dataChanged(index(row, column), index(row, column));
+}
+
 QString DatasheetGrid::describeCell(const BadCell& cell) const
 {
     QString column = header(cell.column);

@@ -59,6 +59,8 @@ public:
     BadCell firstBadCell() const;
     // "the value "1.2.3" of Channel2 in reading 201175001 2024/06/15 10:00:00"
     QString describeCell(const BadCell& cell) const;
+    // Forgets the edit of a cell: it shows, and is written back as, what was read.
+    void dropEdit(int row, int column);
 
     // Stores the edited channel cells and both flags of every touched reading, in one
     // transaction: an error leaves the table as it was. A cleared cell stores Null; a text that
