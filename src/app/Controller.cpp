@@ -91,6 +91,7 @@ bool Controller::openDatabase()
 {
     try {
         m_state.db = Database::openSupplied(m_state.dbPath);
+        m_state.events.watch(*m_state.db);
     } catch (const RvError&) {
         m_state.dialogs().message(QStringLiteral("ERROR: could not connect to database\nProgram must exit"),
                                   QStringLiteral("Database connection error"), Icon::Critical);

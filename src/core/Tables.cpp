@@ -11,23 +11,42 @@ bool TableExists(const AppState& state, const QString& tableName)
     return found;
 }
 
+DataTableChoice askDataTable(const AppState& state, const QString& instrumentId)
+{
+    if (!TableExists(state, instrumentId))
+        return DataTableChoice::Create;
+    state.dialogs().message(QStringLiteral("Table ") + instrumentId + QStringLiteral(" Already Exists"));
+    const Answer a = state.dialogs().question(
+        QStringLiteral("Table ") + instrumentId + QStringLiteral(" already exists\nDo you want to overwrite this table?"),
+        QStringLiteral("Kelderan's ROCKVISTA"), Icon::None, Buttons::YesNo, Answer::No);
+    return a == Answer::Yes ? DataTableChoice::Overwrite : DataTableChoice::Keep;
+}
+
 void AddDataTable(AppState& state)
+{
+    QString name;
+    if (!trap(state, " Module1_AddDataTable", [&] { name = state.sensors->text(QStringLiteral("InstrumentID")); }))
+        return;
+    AddDataTable(state, askDataTable(state, name));
+}
+
+void AddDataTable(AppState& state, DataTableChoice choice)
 {
     trap(state, " Module1_AddDataTable", [&] {
         const QString name = state.sensors->text(QStringLiteral("InstrumentID"));
-        if (TableExists(state, name)) {
-            state.dialogs().message(QStringLiteral("Table ") + name + QStringLiteral(" Already Exists"));
-            const Answer a = state.dialogs().question(
-                QStringLiteral("Table ") + name + QStringLiteral(" already exists\nDo you want to overwrite this table?"),
-                QStringLiteral("Kelderan's ROCKVISTA"), Icon::None, Buttons::YesNo, Answer::No);
-            if (a != Answer::Yes)
-                return;
+        switch (choice) {
+        case DataTableChoice::Keep:
+            return;
+        case DataTableChoice::Overwrite: {
             Transaction tx(*state.db);
             dropReadingTable(*state.db, name);
             createReadingTable(*state.db, name);
             tx.commit();
-        } else {
+            return;
+        }
+        case DataTableChoice::Create:
             createReadingTable(*state.db, name);
+            return;
         }
     });
 }

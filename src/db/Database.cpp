@@ -4,7 +4,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
+#include <set>
 #include <sqlite3.h>
+#include <vector>
 
 namespace rv {
 
@@ -41,15 +44,50 @@ bool hasSqliteHeader(const QString& path)
 // --- Statement ---
 
 namespace detail {
-// Idle statements of one connection, by SQL text.
+// What a connection shares with the statements it handed out: the idle statements by SQL text,
+// and the tables changed by the open transaction.
 struct StatementPool {
     std::unordered_multimap<std::string, sqlite3_stmt*> idle;
+    std::function<void(const QStringList&)> listener;
+    std::set<std::string> pending;                // changed by the open transaction
+    std::vector<std::set<std::string>> savepoints; // pending as each open savepoint began
+    std::set<std::string> committed;              // changed by a commit not yet announced
+    std::string lastTable;                        // spares a set lookup per row
+    bool commitSeen = false;
+
+    void clearPending()
+    {
+        pending.clear();
+        savepoints.clear();
+        lastTable.clear();
+        commitSeen = false;
+    }
     ~StatementPool()
     {
         for (auto& entry : idle)
             sqlite3_finalize(entry.second);
     }
 };
+
+namespace {
+void rowChanged(void* pool, int, const char*, const char* table, sqlite3_int64)
+{
+    auto* p = static_cast<StatementPool*>(pool);
+    if (!p->listener || p->lastTable == table)
+        return;
+    p->lastTable = table;
+    p->pending.insert(table);
+}
+int committing(void* pool)
+{
+    static_cast<StatementPool*>(pool)->commitSeen = true;
+    return 0;
+}
+void rolledBack(void* pool)
+{
+    static_cast<StatementPool*>(pool)->clearPending();
+}
+} // namespace
 } // namespace detail
 
 Statement::Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key)
@@ -153,6 +191,14 @@ void Statement::bindAll(const QVariantList& values)
 bool Statement::step()
 {
     const int rc = sqlite3_step(m_stmt);
+    if (auto pool = m_pool.lock(); pool && pool->commitSeen) {
+        // The commit went through (or failed and the transaction stays open or rolled back).
+        if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
+            pool->committed.insert(pool->pending.begin(), pool->pending.end());
+            pool->clearPending();
+        }
+        pool->commitSeen = false;
+    }
     if (rc == SQLITE_ROW)
         return true;
     if (rc == SQLITE_DONE)
@@ -195,10 +241,16 @@ QVariant Statement::column(int col) const
 Database::Database(sqlite3* db, const QString& path)
     : m_db(db), m_path(path), m_pool(std::make_shared<detail::StatementPool>())
 {
+    sqlite3_update_hook(m_db, detail::rowChanged, m_pool.get());
+    sqlite3_commit_hook(m_db, detail::committing, m_pool.get());
+    sqlite3_rollback_hook(m_db, detail::rolledBack, m_pool.get());
 }
 
 Database::~Database()
 {
+    sqlite3_update_hook(m_db, nullptr, nullptr);
+    sqlite3_commit_hook(m_db, nullptr, nullptr);
+    sqlite3_rollback_hook(m_db, nullptr, nullptr);
     m_pool.reset(); // idle statements are finalized before the connection closes
     if (m_depth > 0)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -337,6 +389,37 @@ void Database::exec(const QString& sql, const QVariantList& params)
         && !sql.trimmed().startsWith(QLatin1String("UPDATE"), Qt::CaseInsensitive)
         && !sql.trimmed().startsWith(QLatin1String("DELETE"), Qt::CaseInsensitive))
         m_columnCache.clear();
+    announceCommitted();
+}
+
+void Database::setCommitListener(std::function<void(const QStringList&)> listener)
+{
+    m_pool->listener = std::move(listener);
+}
+
+void Database::touch(const QString& table)
+{
+    if (!m_pool->listener)
+        return;
+    const QByteArray name = table.toUtf8();
+    if (m_depth > 0) {
+        m_pool->pending.insert(name.toStdString());
+    } else {
+        m_pool->committed.insert(name.toStdString());
+        announceCommitted();
+    }
+}
+
+void Database::announceCommitted()
+{
+    if (m_depth > 0 || m_pool->committed.empty())
+        return;
+    QStringList tables;
+    for (const std::string& t : m_pool->committed)
+        tables << QString::fromStdString(t);
+    m_pool->committed.clear();
+    if (m_pool->listener)
+        m_pool->listener(tables);
 }
 
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)
@@ -399,10 +482,12 @@ bool Database::hasSuppliedTables()
 
 void Database::begin()
 {
-    if (m_depth == 0)
+    if (m_depth == 0) {
         exec(QStringLiteral("BEGIN IMMEDIATE"));
-    else
+    } else {
         exec(QStringLiteral("SAVEPOINT rv_%1").arg(m_depth));
+        m_pool->savepoints.push_back(m_pool->pending);
+    }
     ++m_depth;
 }
 
@@ -410,11 +495,15 @@ void Database::commit()
 {
     if (m_depth == 0)
         throw RvError(SQLITE_ERROR, QStringLiteral("cannot commit - no transaction is active"));
-    if (m_depth == 1)
+    if (m_depth == 1) {
         exec(QStringLiteral("COMMIT"));
-    else
+    } else {
         exec(QStringLiteral("RELEASE rv_%1").arg(m_depth - 1));
+        if (!m_pool->savepoints.empty())
+            m_pool->savepoints.pop_back();
+    }
     --m_depth;
+    announceCommitted(); // only the outermost commit announces
 }
 
 void Database::rollback()
@@ -432,6 +521,11 @@ void Database::rollback()
     } else {
         exec(QStringLiteral("ROLLBACK TO rv_%1").arg(m_depth));
         exec(QStringLiteral("RELEASE rv_%1").arg(m_depth));
+        if (!m_pool->savepoints.empty()) {
+            m_pool->pending = std::move(m_pool->savepoints.back());
+            m_pool->savepoints.pop_back();
+            m_pool->lastTable.clear();
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 
@@ -92,6 +93,15 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const { return m_depth > 0; }
+
+    // Called once a commit went through — the outermost transaction's, or a statement's outside
+    // any — with the tables its statements changed. Nothing is called on a rollback, and a
+    // savepoint rolled back takes its tables out again.
+    void setCommitListener(std::function<void(const QStringList& tables)> listener);
+    // A change the row hook does not see: a table created, dropped or emptied whole.
+    void touch(const QString& table);
+    // Hands the tables of finished commits to the listener (when no transaction is open).
+    void announceCommitted();
 
     // Column names and declared types of a table, in table order.
     struct Column { QString name; QString declaredType; bool numeric; };

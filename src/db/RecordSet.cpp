@@ -519,6 +519,7 @@ void RecordSet::update()
     else
         updateRow();
     discardEdit();
+    m_db.announceCommitted(); // a write outside a transaction has committed
 }
 
 QStringList RecordSet::dirtyColumns() const
@@ -575,6 +576,13 @@ void RecordSet::updateRow()
     if (row < 0)
         throw noCurrentRecord();
     const int n = m_fields.size();
+    // A field given the very value it holds is not written: a save that changes nothing
+    // writes nothing (and announces nothing).
+    for (int i = 0; i < n; ++i) {
+        const QVariant& held = m_values[static_cast<size_t>(row) * n + i];
+        if (m_dirty[i] && held.typeId() == m_edit[i].typeId() && held == m_edit[i])
+            m_dirty[i] = false;
+    }
     QByteArray mask(n, '\0');
     int count = 0;
     for (int i = 0; i < n; ++i) {

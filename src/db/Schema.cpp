@@ -203,17 +203,20 @@ void createReadingTable(Database& db, const QString& instrumentId)
     db.exec(sql);
     db.exec(QStringLiteral("CREATE INDEX ") + Database::quoteId(instrumentId + QStringLiteral("_FullDate"))
             + QStringLiteral(" ON ") + Database::quoteId(instrumentId) + QStringLiteral(" (FullDate)"));
+    db.touch(instrumentId);
     tx.commit();
 }
 
 void dropReadingTable(Database& db, const QString& instrumentId)
 {
     db.exec(QStringLiteral("DROP TABLE ") + Database::quoteId(instrumentId));
+    db.touch(instrumentId);
 }
 
 void deleteAllReadings(Database& db, const QString& instrumentId)
 {
     db.exec(QStringLiteral("DELETE FROM ") + Database::quoteId(instrumentId));
+    db.touch(instrumentId); // emptied whole: the row hook does not see it
 }
 
 } // namespace rv

@@ -108,12 +108,15 @@ void SensorEditing::AddTypedSensor()
         const QVector<QVariantList> last = db.query(QStringLiteral("SELECT MAX(InstrumentID) FROM Sensors"));
         const bool appendsInOrder = last.isEmpty() || last.first().value(0).toString() < number;
 
+        // Asked before the transaction takes the write lock.
+        const DataTableChoice table = askDataTable(m_state, number);
+
         // Register row, reading table and network row are created together or not at all.
         Transaction tx(db);
         addSensorRow(reg, types, parts, m_state.clock().today());
         rowAdded = true;
         m_sensorForm.fillfields();
-        AddDataTable(m_state);
+        AddDataTable(m_state, table);
 
         // The new sensor takes its place in InstrumentID order, in the register and in the list.
         if (!appendsInOrder) {

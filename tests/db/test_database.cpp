@@ -181,3 +181,58 @@ TEST_F(DbTest, StatementsAreOwnedHandlesThatMayOutliveTheirConnection)
     kept = rv::Statement();
     SUCCEED();
 }
+
+TEST_F(DbTest, CommitsAnnounceTheirTablesOnceAndRollbacksNothing)
+{
+    QVector<QStringList> heard;
+    db->setCommitListener([&](const QStringList& tables) { heard.append(tables); });
+    const auto insertSensor = [&](const char* id) {
+        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES (?)"), {QString::fromLatin1(id)});
+    };
+
+    insertSensor("100075001"); // a statement of its own commits at once
+    ASSERT_EQ(heard.size(), 1);
+    EXPECT_EQ(heard[0], QStringList({"Sensors"}));
+
+    {
+        rv::Transaction tx(*db);
+        insertSensor("100075002");
+        addReading(1);
+        addReading(2);
+        {
+            rv::Transaction inner(*db);
+            db->exec(QStringLiteral("INSERT INTO NetworkConfig (SensorID) VALUES ('x')"));
+            inner.commit();
+        }
+        {
+            rv::Transaction dropped(*db); // rolled back: its table is not announced
+            db->exec(QStringLiteral("UPDATE Prefs SET MineID = 'y'"));
+        }
+        EXPECT_EQ(heard.size(), 1); // nothing before the outermost commit
+        tx.commit();
+    }
+    ASSERT_EQ(heard.size(), 2);
+    EXPECT_EQ(heard[1], QStringList({"123475001", "NetworkConfig", "Sensors"}));
+
+    {
+        rv::Transaction tx(*db);
+        insertSensor("100075003");
+    }
+    rv::deleteAllReadings(*db, kId); // emptied whole: announced all the same
+    ASSERT_EQ(heard.size(), 3);
+    EXPECT_EQ(heard[2], QStringList({"123475001"}));
+
+    // A commit that fails announces nothing.
+    db->exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    db->exec(QStringLiteral("CREATE TABLE P (id TEXT PRIMARY KEY)"));
+    db->exec(QStringLiteral("CREATE TABLE C (ref TEXT REFERENCES P(id) DEFERRABLE INITIALLY DEFERRED)"));
+    heard.clear();
+    {
+        rv::Transaction tx(*db);
+        insertSensor("100075004");
+        db->exec(QStringLiteral("INSERT INTO C VALUES ('none')"));
+        EXPECT_NE(errorNumber([&] { tx.commit(); }), 0);
+    }
+    EXPECT_TRUE(heard.isEmpty());
+    EXPECT_EQ(db->query(QStringLiteral("SELECT count(*) FROM Sensors"))[0][0].toInt(), 2);
+}

@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <deque>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -54,6 +55,7 @@ public:
     QStringList shown;
     std::deque<Answer> answers;
     std::deque<QString> inputs;
+    std::function<void(const QString&)> onQuestion; // sees each question as it is asked
     QString input(const QString& prompt, const QString&, const QString&) override
     {
         shown << prompt;
@@ -70,6 +72,8 @@ protected:
     Answer askQuestion(const QString& text, const QString&, Icon, Buttons, Answer defaultButton) override
     {
         shown << text;
+        if (onQuestion)
+            onQuestion(text);
         if (answers.empty())
             return defaultButton;
         const Answer a = answers.front();

@@ -1,5 +1,6 @@
 #include "sensors/domain/SensorRecords.h"
 
+#include "db/Schema.h"
 #include "sensors/domain/SensorStore.h"
 
 #include <memory>
@@ -48,7 +49,7 @@ QString deleteCurrentSensor(Database& db, RecordSet& registerSet)
     std::unique_ptr<Transaction> tx;
     ignoreErrors([&] { tx = std::make_unique<Transaction>(db); });
     if (!id.isEmpty()) {
-        ignoreErrors([&] { db.exec(QStringLiteral("DROP TABLE ") + Database::quoteId(id)); });
+        ignoreErrors([&] { dropReadingTable(db, id); });
         ignoreErrors([&] {
             // The first network row of that number, as a forward search from the first row finds it.
             db.exec(QStringLiteral("DELETE FROM NetworkConfig WHERE rowid = (SELECT rowid FROM NetworkConfig "
