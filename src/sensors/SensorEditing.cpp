@@ -56,7 +56,7 @@ void SensorEditing::imgAddSensor_Click()
 void SensorEditing::AddTypedSensor()
 {
     bool rowAdded = false;
-    const bool completed = trap(m_state, " G_AddTypedSensor", [&] {
+    const auto body = [&] {
         const QString number = m_state.pendingSensor;
         RecordSet& reg = sensorRegister(m_state);
         Dialogs& dialogs = m_state.dialogs();
@@ -66,7 +66,8 @@ void SensorEditing::AddTypedSensor()
         if (!m_sensorForm.numbersStorable())
             return;
         m_form.cboSensors->setEditText(number);
-        m_sensorForm.savefields();
+        if (!m_sensorForm.savefields())
+            return; // the shown sensor could not be stored: the user was told, nothing is added
 
         const NumberCheck check = checkSensorNumber(number);
         if (check != NumberCheck::Valid) {
@@ -135,6 +136,15 @@ void SensorEditing::AddTypedSensor()
 
         addNetworkRow(db, number);
         tx.commit();
+    };
+    QString failure;
+    const bool completed = trap(m_state, " G_AddTypedSensor", [&] {
+        try {
+            body();
+        } catch (const RvError& e) {
+            failure = e.description;
+            throw;
+        }
     });
     if (!completed && rowAdded) {
         // Rolled back: the register must not go on holding the row it had appended.
@@ -142,6 +152,9 @@ void SensorEditing::AddTypedSensor()
             m_state.sensors->requery();
             showFirstSensor(m_state, m_form, m_sensorForm);
         });
+        m_state.dialogs().message(QStringLiteral("Sensor ") + m_state.pendingSensor
+                                      + QStringLiteral(" was not added: ") + failure,
+                                  QString(), Icon::Exclamation);
     }
 }
 

@@ -106,4 +106,18 @@ TEST_F(SaveFailure, AnotherProgramsLockPastTheBusyTimeoutIsToldAndTheTabStays)
     EXPECT_EQ(stored(QStringLiteral("SELECT Level FROM Sensors WHERE InstrumentID = '") + id + "'"), QStringLiteral("777"));
 }
 
+TEST_F(SaveFailure, ASensorTheDatabaseRefusesIsToldAsNotAdded)
+{
+    const int before = state().sensors->recordCount();
+    state().db->exec(QStringLiteral("CREATE TRIGGER full AFTER INSERT ON NetworkConfig "
+                                    "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"));
+    dialogs.inputs.push_back(QStringLiteral("201175009"));
+    dialogs.answers.push_back(Answer::Yes);
+    emit form().imgAddSensor->clicked();
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    EXPECT_EQ(dialogs.shown.last(), QStringLiteral("Sensor 201175009 was not added: database or disk is full"));
+    EXPECT_EQ(state().sensors->recordCount(), before);
+    EXPECT_EQ(form().cboSensors->count(), before);
+}
+
 } // namespace
