@@ -76,17 +76,19 @@ ReadoutFile::Status ReadoutFile::parse(const QByteArray& raw)
     m_store.reserve(text.size());
     const qsizetype n = text.size();
     qsizetype start = 0;
+    const QChar* chars = text.constData();
     while (start < n) {
-        qsizetype end = text.indexOf(QLatin1Char('\n'), start);
-        if (end < 0)
-            end = n;
-        QStringView line = QStringView(text).mid(start, end - start);
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
+        // CRLF, LF or a lone CR (older readout software) ends a line.
+        qsizetype end = start;
+        while (end < n && chars[end] != QLatin1Char('\n') && chars[end] != QLatin1Char('\r'))
+            ++end;
+        const QStringView line = QStringView(text).mid(start, end - start);
         // A blank line holds no reading (a trailing line end, an editor's extra line).
         if (!line.trimmed().isEmpty())
             addLine(line);
         start = end + 1;
+        if (end + 1 < n && chars[end] == QLatin1Char('\r') && chars[end + 1] == QLatin1Char('\n'))
+            ++start;
     }
     return Status::Ok;
 }

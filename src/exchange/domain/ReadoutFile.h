@@ -1,7 +1,7 @@
 #pragma once
 // A readout unit's text file: comma-separated, no header line, one reading per line, 16 text
 // columns. A field may be in double quotes (a comma inside stays in the field, "" is one
-// quote); a line with fewer fields leaves the rest empty. CRLF or LF line ends; a UTF-8
+// quote); a line with fewer fields leaves the rest empty. CRLF, LF or CR line ends; a UTF-8
 // byte-order mark is ignored.
 #include <QString>
 #include <QStringView>

@@ -34,6 +34,9 @@ OptDouble channelValue(QStringView cell, int decimals)
     const auto [end, error] = std::from_chars(begin, buffer + n, value);
     if (error != std::errc() || end != buffer + n || !std::isfinite(value))
         return std::nullopt;
+    // Beyond 1e15 a double has no decimals left to round, and scaling could overflow.
+    if (std::fabs(value) >= 1e15)
+        return value;
     const double scale = decimals == 1 ? 10.0 : 100.0;
     const double magnitude = std::floor(std::fabs(value) * scale + 0.5 + 1e-9) / scale;
     return value < 0 ? -magnitude : magnitude;
