@@ -83,7 +83,9 @@ QString formatNumber(const QString& text, const QString& pattern)
 
     // Rounds half away from zero on the decimal value the text meant, not its binary neighbour.
     const double scale = std::pow(10.0, maxDecimals);
-    const double magnitude = std::floor(std::fabs(value) * scale + 0.5 + 1e-9) / scale;
+    // Beyond 1e15 a double has no decimals left to round, and scaling could overflow.
+    const double magnitude = std::fabs(value) >= 1e15 ? std::fabs(value)
+                                                       : std::floor(std::fabs(value) * scale + 0.5 + 1e-9) / scale;
     QString out = QString::number(magnitude, 'f', maxDecimals);
     while (maxDecimals > minDecimals && out.endsWith(QLatin1Char('0')) && out.size() - out.indexOf('.') - 1 > minDecimals)
         out.chop(1);

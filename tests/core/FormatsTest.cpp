@@ -69,3 +69,15 @@ TEST(PlainNumber, WritesTheShortestDecimalForm)
     EXPECT_EQ(plainNumber(5000), QStringLiteral("5000"));
     EXPECT_EQ(plainNumber(-3.25), QStringLiteral("-3.25"));
 }
+
+TEST(FormatNumber, HugeNumbersStayNumbers)
+{
+    // Scaling these for the rounding overflowed to "inf", which was stored in a number field.
+    EXPECT_EQ(formatNumber(QStringLiteral("1e16"), QStringLiteral("##0.00")), QStringLiteral("10000000000000000.00"));
+    for (const char* text : {"1e307", "-1.7e308", "9e15"})
+        for (const char* pattern : {"###0.0#", "##0.0#", "##0.0", "##0.00"}) {
+            const QString out = formatNumber(QString::fromLatin1(text), QString::fromLatin1(pattern));
+            EXPECT_TRUE(isNumeric(out)) << text << " " << pattern << " -> " << out.left(20).toStdString();
+            EXPECT_DOUBLE_EQ(leadingNumber(out), leadingNumber(QString::fromLatin1(text)));
+        }
+}
