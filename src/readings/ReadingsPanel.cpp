@@ -98,6 +98,15 @@ QString ReadingsPanel::instrumentId() const
     return opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
 }
 
+QString ReadingsPanel::readingSensor() const
+{
+    // The register may have moved on (a sensor added from this tab) while the set still holds
+    // the shown sensor's readings: a key must name the table it is stored in.
+    if (m_state.readings && !m_state.readings->table().isEmpty())
+        return m_state.readings->table();
+    return instrumentId();
+}
+
 ReadingBounds ReadingsPanel::bounds() const
 {
     const RecordSet& type = opened(m_state.types);
@@ -401,7 +410,7 @@ bool ReadingsPanel::SaveReadings()
         const QDate date = f.dtpRdate->date();
         const QTime time = f.dtpRtime->time();
         try {
-            rs->setValue(QStringLiteral("DateTimeKey"), readingKey(instrumentId(), date, time));
+            rs->setValue(QStringLiteral("DateTimeKey"), readingKey(readingSensor(), date, time));
             rs->setValue(QStringLiteral("FullDate"), readingMoment(date, time));
             rs->setValue(QStringLiteral("ReadingDate"), readingDateText(date));
             rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
@@ -438,7 +447,7 @@ void ReadingsPanel::imgAddReading_Click()
                 return;
         }
         const QDateTime now = m_state.clock().now();
-        const QString key = readingKey(instrumentId(), now.date(), now.time());
+        const QString key = readingKey(readingSensor(), now.date(), now.time());
         const int shown = rs->absolutePosition();
         if (DupID(key, false)) {
             // The search moved the set onto the other reading; the tab still shows this one.
@@ -503,7 +512,7 @@ void ReadingsPanel::CheckDateTime()
         m_state.rekeyPosition = rs->absolutePosition();
         const QDate date = f.dtpRdate->date();
         const QTime time = f.dtpRtime->time();
-        const QString candidate = readingKey(instrumentId(), date, time);
+        const QString candidate = readingKey(readingSensor(), date, time);
         if (candidate == rs->text(QStringLiteral("DateTimeKey")))
             return;
         if (DupID(candidate, true)) {

@@ -80,6 +80,7 @@ private:
     ReadingBounds bounds() const;
     QStringList channelTexts() const; // txtChannel(1) ... txtChannel(6)
     QString instrumentId() const;
+    QString readingSensor() const; // the sensor whose readings the open set holds
     // Sets the pickers without running their change handlers.
     void setPickers(const QDate& date, const QTime& time);
     // Runs a control's check when the user leaves it; false keeps the focus there.
