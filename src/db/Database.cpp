@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <functional>
+#include <optional>
 #include <set>
 #include <sqlite3.h>
 #include <vector>
@@ -54,6 +55,7 @@ struct StatementPool {
     std::set<std::string> committed;              // changed by a commit not yet announced
     std::string lastTable;                        // spares a set lookup per row
     bool commitSeen = false;
+    std::optional<RvError> functionError;         // thrown by a registered function
 
     void clearPending()
     {
@@ -203,6 +205,11 @@ bool Statement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
+    if (auto pool = m_pool.lock(); pool && pool->functionError) {
+        const RvError e = *pool->functionError;
+        pool->functionError.reset();
+        throw e;
+    }
     throwSqlite(m_db, rc);
 }
 
@@ -599,6 +606,91 @@ void Transaction::commit()
 {
     m_db.commit();
     m_done = true;
+}
+
+// --- SQL functions ---
+
+namespace {
+
+struct FunctionContext {
+    Database::SqlFunction body;
+    std::weak_ptr<detail::StatementPool> pool;
+};
+
+QVariant argumentValue(sqlite3_value* v)
+{
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qint64>(sqlite3_value_int64(v)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_value_double(v));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v)));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_value_blob(v)), sqlite3_value_bytes(v)));
+    default:
+        return QVariant();
+    }
+}
+
+void callFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    auto* f = static_cast<FunctionContext*>(sqlite3_user_data(ctx));
+    QVariantList args;
+    args.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        args.append(argumentValue(argv[i]));
+    try {
+        const QVariant r = f->body(args);
+        if (r.isNull()) {
+            sqlite3_result_null(ctx);
+        } else if (r.typeId() == QMetaType::Double || r.typeId() == QMetaType::Float) {
+            sqlite3_result_double(ctx, r.toDouble());
+        } else if (Database::isNumberType(r.typeId()) || r.typeId() == QMetaType::Bool) {
+            sqlite3_result_int64(ctx, r.toLongLong());
+        } else {
+            const QByteArray utf8 = r.toString().toUtf8();
+            sqlite3_result_text64(ctx, utf8.constData(), static_cast<sqlite3_uint64>(utf8.size()), SQLITE_TRANSIENT,
+                                  SQLITE_UTF8);
+        }
+    } catch (const RvError& e) {
+        if (auto pool = f->pool.lock())
+            pool->functionError = e;
+        sqlite3_result_error(ctx, e.description.toUtf8().constData(), -1);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    }
+}
+
+void destroyFunction(void* p)
+{
+    delete static_cast<FunctionContext*>(p);
+}
+
+} // namespace
+
+Database::FunctionRegistration Database::registerFunction(const QString& name, int argCount, SqlFunction body)
+{
+    QByteArray utf8 = name.toUtf8();
+    auto* context = new FunctionContext{std::move(body), m_pool};
+    const int rc = sqlite3_create_function_v2(m_db, utf8.constData(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                              context, callFunction, nullptr, nullptr, destroyFunction);
+    if (rc != SQLITE_OK) // SQLite has destroyed the context already
+        fail(rc);
+    return FunctionRegistration(this, std::move(utf8), argCount);
+}
+
+Database::FunctionRegistration::FunctionRegistration(FunctionRegistration&& other) noexcept
+    : m_db(other.m_db), m_name(std::move(other.m_name)), m_argCount(other.m_argCount)
+{
+    other.m_db = nullptr;
+}
+
+Database::FunctionRegistration::~FunctionRegistration()
+{
+    if (m_db)
+        sqlite3_create_function_v2(m_db->m_db, m_name.constData(), m_argCount, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr);
 }
 
 } // namespace rv

@@ -111,6 +111,14 @@ public:
     // Whether a QVariant type id holds a number (integers of any width, double, float).
     static bool isNumberType(int metaTypeId);
 
+    // A deterministic SQL function of argCount arguments, known to this connection until the
+    // returned registration goes. The body gets the arguments as column() gives them (Null,
+    // qint64, double or QString) and returns the result; an RvError it throws fails the
+    // statement, and the statement then throws that very error.
+    class FunctionRegistration;
+    using SqlFunction = std::function<QVariant(const QVariantList& args)>;
+    [[nodiscard]] FunctionRegistration registerFunction(const QString& name, int argCount, SqlFunction body);
+
     sqlite3* handle() const { return m_db; }
     [[noreturn]] void fail(int rc) const;
 
@@ -125,6 +133,20 @@ private:
     QString m_path;
     std::shared_ptr<detail::StatementPool> m_pool;
     std::unordered_map<std::string, QVector<Column>> m_columnCache;
+};
+
+class Database::FunctionRegistration {
+public:
+    FunctionRegistration(FunctionRegistration&& other) noexcept;
+    FunctionRegistration& operator=(FunctionRegistration&&) = delete;
+    ~FunctionRegistration();
+
+private:
+    friend class Database;
+    FunctionRegistration(Database* db, QByteArray name, int argCount) : m_db(db), m_name(std::move(name)), m_argCount(argCount) {}
+    Database* m_db;
+    QByteArray m_name;
+    int m_argCount;
 };
 
 // Commits at commit(); rolls back when left without it.
