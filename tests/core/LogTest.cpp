@@ -1,3 +1,4 @@
+#include "Support.h"
 #include "core/State.h"
 
 #include <QFile>
@@ -6,16 +7,11 @@
 
 using namespace rv;
 
-namespace {
-struct FixedClock : Clock {
-    QDateTime now() const override { return QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9)); }
-};
-}
 
 TEST(Log, EachReportIsAnEmptyLineAnAsteriskLineAndTheStampedText)
 {
     QTemporaryDir dir;
-    FixedClock clock;
+    test::FixedClock clock;
     AppState state;
     state.seams.clock = &clock;
     state.dataDir = dir.path();

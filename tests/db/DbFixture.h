@@ -1,18 +1,13 @@
 #pragma once
+#include "Support.h"
 #include "db/RecordSet.h"
-#include "db/Schema.h"
-
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 // A fresh supplied database in a temporary folder, with one sensor's reading table.
 class DbTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        db = rv::Database::create(dir.filePath(rv::kDatabaseFileName));
-        rv::createSuppliedDatabase(*db, QStringLiteral("Mine"));
+        db = dir.open();
         rv::createReadingTable(*db, kId);
     }
 
@@ -31,17 +26,9 @@ protected:
         return std::make_unique<rv::RecordSet>(*db, QStringLiteral("SELECT * FROM `123475001` ORDER BY FullDate"));
     }
 
-    static int errorNumber(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const rv::RvError& e) {
-            return e.number;
-        }
-        return 0;
-    }
+    static int errorNumber(const std::function<void()>& f) { return rv::test::errorOf(f); }
 
     const QString kId = QStringLiteral("123475001");
-    QTemporaryDir dir;
+    rv::test::DataFolder dir;
     std::unique_ptr<rv::Database> db;
 };

@@ -125,7 +125,7 @@ TEST_F(DbTest, SuppliedRowsAndIdentifierQuoting)
     EXPECT_EQ(types.value("lowval").toDouble(), -5000.0);
     rv::RecordSet prefs(*db, "SELECT Prefs.* FROM Prefs;");
     EXPECT_EQ(prefs.recordCount(), 1);
-    EXPECT_EQ(prefs.text("MineID"), "Mine");
+    EXPECT_EQ(prefs.text("MineID"), "MINE");
 
     EXPECT_EQ(rv::Database::quoteId("a\"b"), "\"a\"\"b\"");
     rv::createReadingTable(*db, "odd\"name");

@@ -1,34 +1,19 @@
 #pragma once
 // A scratch database with one sensor's reading table, for the deletion, datasheet and
 // workbook tests.
-#include "db/Database.h"
-#include "db/Schema.h"
+#include "Support.h"
 
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <memory>
 
 namespace rv::testdata {
 
-// The number of the RvError the call throws; 0 when it throws none.
-template <class F>
-int errorOf(F&& call)
-{
-    try {
-        call();
-    } catch (const RvError& e) {
-        return e.number;
-    }
-    return 0;
-}
+using test::errorOf;
 
 class ReadingTable : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        db = Database::create(dir.filePath(QStringLiteral("RockvistagSTAY.mdb")));
-        createSuppliedDatabase(*db, QStringLiteral("MINE"));
+        db = dir.open();
         createReadingTable(*db, table);
     }
 
@@ -57,7 +42,7 @@ protected:
     }
     int count() { return scalar(QStringLiteral("SELECT count(*) FROM \"") + table + QStringLiteral("\"")).toInt(); }
 
-    QTemporaryDir dir;
+    test::DataFolder dir;
     std::unique_ptr<Database> db;
     QString table = QStringLiteral("201175001");
 };

@@ -2,6 +2,8 @@
 #include "sensors/domain/FilterCriteria.h"
 #include "sensors/domain/SensorRecords.h"
 
+#include "Support.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -13,9 +15,7 @@ class RegisterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        db = Database::create(dir.filePath(kDatabaseFileName));
-        createSuppliedDatabase(*db, QStringLiteral("KLD-"));
+        db = dir.open();
     }
 
     void addSensor(const QString& id, const QString& level = QString(), const QString& location = QString(),
@@ -45,7 +45,7 @@ protected:
         return out.join(QLatin1Char('\n'));
     }
 
-    QTemporaryDir dir;
+    test::DataFolder dir;
     std::unique_ptr<Database> db;
 };
 

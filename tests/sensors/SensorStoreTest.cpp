@@ -1,18 +1,13 @@
 #include "sensors/domain/SensorStore.h"
 
-#include "db/Schema.h"
-
-#include <QTemporaryDir>
-#include <gtest/gtest.h>
+#include "Support.h"
 
 using namespace rv;
 
 TEST(SensorStore, ReadsTheRegisterAndTheTypeTableAsTypedValues)
 {
-    QTemporaryDir dir;
-    auto db = Database::create(dir.filePath(QStringLiteral("RockvistagSTAY.mdb")));
-    createSuppliedDatabase(*db, QStringLiteral("MINE"));
-    addDemoData(*db);
+    test::DataFolder dir(true);
+    auto db = dir.open();
     db->exec(QStringLiteral("UPDATE Sensors SET boltkfactor = NULL WHERE InstrumentID = '130175001'"));
     SensorStore store(*db);
 

@@ -27,6 +27,7 @@ public:
         if (demo)
             addDemoData(*db);
     }
+    bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
     QString dbPath() const { return m_dir.filePath(kDatabaseFileName); }

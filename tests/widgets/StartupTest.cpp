@@ -1,4 +1,5 @@
 // Start-up as a whole: what a failed step leaves behind.
+#include "Support.h"
 #include "TestApp.h"
 #include "app/Program.h"
 #include "core/State.h"
@@ -12,28 +13,6 @@
 using namespace rv;
 
 namespace {
-
-class RecordingDialogs : public Dialogs {
-public:
-    QStringList shown;
-    QString input(const QString&, const QString&, const QString&) override { return {}; }
-    QString openFile(const QString&, const QString&) override { return {}; }
-
-protected:
-    void showMessage(const QString& text, const QString&, Icon) override { shown << text; }
-    Answer askQuestion(const QString& text, const QString&, Icon, Buttons, Answer defaultButton) override
-    {
-        shown << text;
-        return defaultButton;
-    }
-};
-
-class NoDesktop : public Desktop {
-public:
-    bool open(const QString&) override { return false; }
-    bool openSpreadsheet(const QString&) override { return false; }
-    bool openDocument(const QString&) override { return false; }
-};
 
 QString readLog(const QString& dir)
 {
@@ -55,8 +34,8 @@ TEST(Startup, AnErrorAfterTheConnectionKeepsTheWindowOpenAndFirstloadSet)
         // The type table can no longer be opened in its order: step 8 fails.
         db->exec(QStringLiteral("ALTER TABLE Configuration RENAME COLUMN SensorType TO Kind"));
     }
-    RecordingDialogs dialogs;
-    NoDesktop desktop;
+    test::AnsweringDialogs dialogs;
+    test::NoDesktop desktop;
     SystemClock clock;
     Program program(dir.path(), Seams{&dialogs, &desktop, &clock});
     ASSERT_TRUE(program.load());
@@ -93,8 +72,8 @@ TEST(Shutdown, ABoxThatIsNoNumberRefusesClosingButNotATerminationSignal)
         db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, SensorType, Destroyed, numgauges) "
                                 "VALUES ('201175001', '75', 'No', 6)"));
     }
-    RecordingDialogs dialogs;
-    NoDesktop desktop;
+    test::AnsweringDialogs dialogs;
+    test::NoDesktop desktop;
     SystemClock clock;
     Program program(dir.path(), Seams{&dialogs, &desktop, &clock});
     ASSERT_TRUE(program.load());
