@@ -61,6 +61,17 @@ double leadingNumber(const QString& text)
     return QLocale::c().toDouble(prefix);
 }
 
+int leadingCount(const QString& text, int low, int high)
+{
+    // Clamped as a double first: a cast of a value outside int's range is undefined.
+    const double n = leadingNumber(text);
+    if (!(n > low))
+        return low;
+    if (n >= high)
+        return high;
+    return static_cast<int>(n);
+}
+
 bool isNumeric(const QString& text)
 {
     const QString t = text.trimmed();

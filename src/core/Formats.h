@@ -8,6 +8,9 @@ namespace rv {
 // point whatever the locale; 0 when there is none.
 double leadingNumber(const QString& text);
 
+// The leading number as a count (a number of channels): its whole part, within low .. high.
+int leadingCount(const QString& text, int low, int high);
+
 // Whether the whole text (blanks around it allowed) is a number a double holds: ASCII digits,
 // a sign, one point, an exponent. The one test of every box and cell that is stored as a number.
 bool isNumeric(const QString& text);

@@ -275,7 +275,7 @@ void SensorForm::ConfigureForm()
         }
         RecordSet& type = typeTable(m_state);
         f.lblNotes->setText(type.text(QStringLiteral("lblNotes")));
-        const int n = static_cast<int>(leadingNumber(type.text(QStringLiteral("NumChannels"))));
+        const int n = leadingCount(type.text(QStringLiteral("NumChannels")), 0, 6);
         // The tab has six channel boxes; a type with more channels shows the first six.
         for (int j = 1; j <= n && j <= 6; ++j) {
             f.lblmm[j]->setEnabled(true);

@@ -81,3 +81,13 @@ TEST(FormatNumber, HugeNumbersStayNumbers)
             EXPECT_DOUBLE_EQ(leadingNumber(out), leadingNumber(QString::fromLatin1(text)));
         }
 }
+
+TEST(LeadingCount, StaysWithinItsBounds)
+{
+    // Found by fuzzing: "-4444444444444" as a channel count was cast to int out of range.
+    EXPECT_EQ(leadingCount(QStringLiteral("-4444444444444"), 0, 10), 0);
+    EXPECT_EQ(leadingCount(QStringLiteral("1e300"), 0, 10), 10);
+    EXPECT_EQ(leadingCount(QStringLiteral("6 channels"), 0, 10), 6);
+    EXPECT_EQ(leadingCount(QStringLiteral("5.9"), 0, 10), 5);
+    EXPECT_EQ(leadingCount(QStringLiteral("none"), 0, 6), 0);
+}

@@ -14,7 +14,7 @@ ReadingBounds ReadingBounds::fromTexts(const QString& lowval, const QString& hig
     b.tempLow = leadingNumber(templow);
     b.tempHigh = leadingNumber(temphigh);
     b.tempChannel = yesNoText(tempChannel);
-    b.numChannels = static_cast<int>(leadingNumber(numChannels));
+    b.numChannels = leadingCount(numChannels, 0, 10);
     return b;
 }
 
