@@ -1,5 +1,8 @@
 #include "charts/ChartView.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "charts/domain/Zeroing.h"
 #include "core/Formats.h"
 
@@ -238,6 +241,12 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
     const double step = fittedStep(built.scale, int(chart->plotArea().height() > 50 ? chart->plotArea().height()
                                                                                      : m_view->height() - 160),
                                    kPixelsPerValueLabel);
+    // The axis lays its ticks out on every change: a new range under the old chart's fine step
+    // (or the reverse) would make millions of them. A coarse interval bridges the two.
+    const double span = std::max(std::abs(built.scale.max - built.scale.min),
+                                 std::abs(m_valueAxis->max() - m_valueAxis->min()));
+    if (std::isfinite(span) && span > step)
+        m_valueAxis->setTickInterval(span);
     m_valueAxis->setRange(built.scale.min, built.scale.max);
     m_valueAxis->setTickInterval(step);
     m_valueAxis->setLabelFormat(QStringLiteral("%.%1f").arg(decimalsOf(step)));

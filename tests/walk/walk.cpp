@@ -18,6 +18,7 @@
 #include <QTextStream>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstdio>
@@ -311,6 +312,11 @@ QString walk(const QString& setup, const QString& runner, quint32 seed, int step
             whole.write((QStringLiteral("#setup: --mine-id KLD-\n") + all.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
         whole.close();
 
+        // A runaway allocation is a fault to report, not a reason to starve the machine.
+        p.setChildProcessModifier([] {
+            const rlimit limit{rlim_t(4) << 30, rlim_t(4) << 30};
+            setrlimit(RLIMIT_AS, &limit);
+        });
         p.start(runner, {QStringLiteral("--data-dir"), dir, script});
         if (!p.waitForFinished(180000)) {
             p.kill();
