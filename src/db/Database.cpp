@@ -243,6 +243,28 @@ QVariant Statement::column(int col) const
     }
 }
 
+Statement::Kind Statement::columnNumber(int col, double* number) const
+{
+    // One call into the statement (the column calls each take the connection's mutex).
+    sqlite3_value* v = sqlite3_column_value(m_stmt, col);
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+        return Kind::Null;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        *number = sqlite3_value_double(v);
+        return Kind::Number;
+    default:
+        return Kind::Text;
+    }
+}
+
+QByteArrayView Statement::columnUtf8(int col) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+    return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, col)) : QByteArrayView();
+}
+
 // --- Database ---
 
 Database::Database(sqlite3* db, const QString& path)

@@ -3,6 +3,7 @@
 // throws rv::RvError carrying SQLite's extended code and message.
 #include "db/Errors.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -40,6 +41,11 @@ public:
     int columnCount() const;
     QString columnName(int col) const;
     QVariant column(int col) const; // Null, qint64, double or QString
+    // For many-row reads, without a QVariant: Null, a stored number (into *number) or text.
+    enum class Kind { Null, Number, Text };
+    Kind columnNumber(int col, double* number) const;
+    // A text value's UTF-8 bytes, valid until the next step (empty for Null).
+    QByteArrayView columnUtf8(int col) const;
     sqlite3_stmt* handle() const { return m_stmt; } // for db/ only
 
 private:
