@@ -3,6 +3,7 @@
 #include "core/Formats.h"
 
 #include <QLocale>
+#include <array>
 #include <cmath>
 
 namespace rv {
@@ -27,16 +28,19 @@ double decimalValue(double value)
     // Scaling by an exact power of ten and rounding gives the same double as printing 15
     // digits and reading them back, at a fraction of the cost (the pass does it a million
     // times on a large sensor).
+    static const auto powers = [] {
+        std::array<double, 23> p{};
+        p[0] = 1;
+        for (size_t i = 1; i < p.size(); ++i)
+            p[i] = p[i - 1] * 10;
+        return p;
+    }();
     const int e = int(std::floor(std::log10(std::fabs(value))));
     const int shift = 14 - e;
-    if (shift >= 0 && shift <= 22) {
-        const double scale = std::pow(10.0, shift);
-        return std::round(value * scale) / scale;
-    }
-    if (shift < 0 && shift >= -22) {
-        const double scale = std::pow(10.0, -shift);
-        return std::round(value / scale) * scale;
-    }
+    if (shift >= 0 && shift <= 22)
+        return std::round(value * powers[size_t(shift)]) / powers[size_t(shift)];
+    if (shift < 0 && shift >= -22)
+        return std::round(value / powers[size_t(-shift)]) * powers[size_t(-shift)];
     return QLocale::c().toDouble(QString::number(value, 'g', 15));
 }
 
