@@ -91,6 +91,13 @@ TEST_F(ReadingStoreTest, MarkedReadingsComeAsColumnsInDateOrderWithNullsAsNaN)
     EXPECT_EQ(store().firstMarked()->moment, at(2024, 3, 5, 8));
     EXPECT_EQ(store().lastMarked()->moment, at(2024, 3, 6, 8));
     EXPECT_EQ(store().readings().size(), 4);
+    // Only the fields a chart asks for; the others stay empty.
+    const ReadingColumns some = store().markedColumns({QStringLiteral("channel2"), QStringLiteral("ChannelT")});
+    ASSERT_EQ(some.size(), 2);
+    EXPECT_EQ(some.channels[1][0], 4.0);
+    EXPECT_EQ(some.temperatures[1], 21.5);
+    EXPECT_TRUE(some.channels[0].isEmpty());
+    EXPECT_TRUE(some.zeroed[0].isEmpty());
 }
 
 TEST_F(ReadingStoreTest, NoMarkedReadingGivesNothing)

@@ -254,21 +254,29 @@ QVector<Reading> ReadingStore::readings(bool markedOnly) const
     return select(markedOnly ? kMarked : QString(), QStringLiteral("FullDate, rowid"));
 }
 
-ReadingColumns ReadingStore::markedColumns() const
+ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
 {
     // Read column-wise straight from the statement: a chart of 100,000 readings cannot afford
     // a Reading value per row, nor the dates and times read apart from FullDate.
-    QStringList cols{kFullDate, QStringLiteral("ChannelT")};
+    ReadingColumns c;
+    QStringList cols{kFullDate};
+    QVector<QVector<double>*> targets;
+    const auto want = [&](const QString& column, QVector<double>& target) {
+        if (fields.isEmpty() || fields.contains(column, Qt::CaseInsensitive)) {
+            cols << column;
+            targets << &target;
+        }
+    };
+    want(QStringLiteral("ChannelT"), c.temperatures);
     for (int i = 0; i < Reading::kChannels; ++i)
-        cols << channelColumn(i);
+        want(channelColumn(i), c.channels[i]);
     for (int i = 0; i < Reading::kChannels; ++i)
-        cols << zeroColumn(i);
-    cols << QStringLiteral("NumTemp");
-    for (const char* c : kLoadColumns)
-        cols << QString::fromLatin1(c);
+        want(zeroColumn(i), c.zeroed[i]);
+    want(QStringLiteral("NumTemp"), c.numTemps);
+    for (int i = 0; i < Reading::kLoads; ++i)
+        want(QString::fromLatin1(kLoadColumns[i]), c.loads[i]);
     const QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                         + table() + QStringLiteral(" WHERE ") + kMarked + QStringLiteral(" ORDER BY FullDate, rowid");
-    ReadingColumns c;
     Statement st = m_db.prepare(sql);
     const auto num = [&](int col) {
         double v = 0;
@@ -296,14 +304,8 @@ ReadingColumns ReadingStore::markedColumns() const
         }
         c.rowids.append(rowid);
         c.moments.append(moment);
-        c.temperatures.append(num(col++));
-        for (int i = 0; i < Reading::kChannels; ++i)
-            c.channels[i].append(num(col++));
-        for (int i = 0; i < Reading::kChannels; ++i)
-            c.zeroed[i].append(num(col++));
-        c.numTemps.append(num(col++));
-        for (int i = 0; i < Reading::kLoads; ++i)
-            c.loads[i].append(num(col++));
+        for (QVector<double>* target : targets)
+            target->append(num(col++));
     }
     st.reset();
     return c;

@@ -66,7 +66,9 @@ public:
 
     // Every reading, or only the marked ones (Plottemporal true), in FullDate order.
     QVector<Reading> readings(bool markedOnly = false) const;
-    ReadingColumns markedColumns() const;
+    // With fields named (zero1, NumTemp, Load3 …), only those value columns are read and
+    // filled (with the moments and rowids); the others stay empty. A chart needs three to five.
+    ReadingColumns markedColumns(const QStringList& fields = {}) const;
     std::optional<Reading> firstMarked() const;
     std::optional<Reading> lastMarked() const;
 
