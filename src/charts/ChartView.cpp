@@ -226,18 +226,8 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
     const int dateLabel = int(fm.horizontalAdvance(QStringLiteral("8888/88/88")) * 0.966 + fm.height() * 0.259) + 14;
     const BuiltChart built = buildChart(m_spec, *m_data, width, dateLabel);
 
-    for (int i = 0; i < m_series.size(); ++i) {
-        QLineSeries* s = m_series[i];
-        const QVector<QPointF>& pts = built.series[i];
-        // Markers on more points than the plot has pixels would merge into a thick line.
-        const QColor colour = s->pen().color();
-        s->setLightMarker(pts.size() < width ? diamond(i == 0 ? kTempMarkerSize : kMarkerSize, colour) : QImage());
-        s->replace(QList<QPointF>(pts.begin(), pts.end()));
-        s->setVisible(true);
-        const QSignalBlocker block(m_checks[i]);
-        m_checks[i]->setChecked(true);
-    }
-
+    // The axes first: every change of a range lays out each series again, which on 100,000
+    // points costs far more than the change itself.
     const double step = fittedStep(built.scale, int(chart->plotArea().height() > 50 ? chart->plotArea().height()
                                                                                      : m_view->height() - 160),
                                    kPixelsPerValueLabel);
@@ -250,12 +240,26 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
     m_valueAxis->setRange(built.scale.min, built.scale.max);
     m_valueAxis->setTickInterval(step);
     m_valueAxis->setLabelFormat(QStringLiteral("%.%1f").arg(decimalsOf(step)));
-
     if (m_data->size() > 0) {
         m_timeAxis->setFormat(built.time.format);
         m_timeAxis->setTitleText(built.time.title);
-        m_timeAxis->setRange(built.time.min, built.time.max);
         m_timeAxis->setTickCount(built.time.tickCount);
+        m_timeAxis->setRange(built.time.min, built.time.max);
+    }
+
+    for (int i = 0; i < m_series.size(); ++i) {
+        QLineSeries* s = m_series[i];
+        const QVector<QPointF>& pts = built.series[i];
+        // Markers on more points than the plot has pixels would merge into a thick line.
+        const QColor colour = s->pen().color();
+        s->setLightMarker(pts.size() < width ? diamond(i == 0 ? kTempMarkerSize : kMarkerSize, colour) : QImage());
+        // More readings than pixels: the line is drawn from the ones that shape it.
+        const QVector<QPointF> drawn =
+            pointsToDraw(pts, double(built.time.min.toMSecsSinceEpoch()), double(built.time.max.toMSecsSinceEpoch()), width);
+        s->replace(QList<QPointF>(drawn.begin(), drawn.end()));
+        s->setVisible(true);
+        const QSignalBlocker block(m_checks[i]);
+        m_checks[i]->setChecked(true);
     }
     placeLegend();
 }

@@ -1,4 +1,5 @@
 #include "charts/domain/Axes.h"
+#include "charts/domain/ChartSpec.h"
 #include "charts/domain/Loads.h"
 #include "charts/domain/Zeroing.h"
 
@@ -292,4 +293,21 @@ TEST(Preparation, ASecondPassOverUnchangedReadingsWritesNothing)
     EXPECT_TRUE(preparePass(c, 25).changed.isEmpty());
     // A new k factor rewrites every reading whose loads change (the zero reading's stay 0).
     EXPECT_EQ(preparePass(c, 20).changed.size(), 1);
+}
+
+TEST(ChartPoints, ASeriesWiderThanThePlotKeepsWhatShapesItsLine)
+{
+    QVector<QPointF> pts;
+    for (int i = 0; i < 10000; ++i)
+        pts << QPointF(i, (i % 97) * (i == 5003 ? 100 : 1) - (i == 7777 ? 500 : 0));
+    const QVector<QPointF> drawn = pointsToDraw(pts, 0, 10000, 100);
+    EXPECT_LE(drawn.size(), 400);
+    EXPECT_EQ(drawn.first(), pts.first());
+    EXPECT_EQ(drawn.last(), pts.last());
+    EXPECT_TRUE(drawn.contains(pts[5003])); // the peak
+    EXPECT_TRUE(drawn.contains(pts[7777])); // the dip
+    for (int i = 1; i < drawn.size(); ++i)
+        EXPECT_LT(drawn[i - 1].x(), drawn[i].x());
+    // Few points: all of them.
+    EXPECT_EQ(pointsToDraw(pts.mid(0, 300), 0, 300, 100).size(), 300);
 }

@@ -81,6 +81,16 @@ const QVector<double>& fieldColumn(const ReadingColumns& c, Field field)
     return c.numTemps;
 }
 
+QStringList chartFields(const ChartSpec& spec)
+{
+    static const char* const names[] = {"NumTemp", "zero1", "zero2", "zero3", "zero4", "zero5",
+                                        "zero6",   "Load1", "Load2", "Load3", "Load5"};
+    QStringList out;
+    for (const SeriesSpec& s : spec.series)
+        out << QString::fromLatin1(names[int(s.field)]);
+    return out;
+}
+
 QVector<int> sourceChannels(Field field)
 {
     switch (field) {
@@ -109,6 +119,39 @@ QVector<QPointF> seriesPoints(const ChartData& data, Field field)
         if (!std::isnan(ys[i]))
             points.append(QPointF(data.x[i], ys[i]));
     return points;
+}
+
+QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, double xMax, int pixels)
+{
+    if (pixels <= 0 || points.size() <= 4 * pixels || !(xMax > xMin))
+        return points;
+    QVector<QPointF> out;
+    out.reserve(4 * pixels + 4);
+    const double perPixel = (xMax - xMin) / pixels;
+    int i = 0;
+    const int n = int(points.size());
+    while (i < n) {
+        const double column = std::floor((points[i].x() - xMin) / perPixel);
+        int first = i, low = i, high = i;
+        int j = i + 1;
+        while (j < n && std::floor((points[j].x() - xMin) / perPixel) == column) {
+            if (points[j].y() < points[low].y())
+                low = j;
+            if (points[j].y() > points[high].y())
+                high = j;
+            ++j;
+        }
+        const int last = j - 1;
+        int picks[4] = {first, std::min(low, high), std::max(low, high), last};
+        int previous = -1;
+        for (int p : picks)
+            if (p != previous) {
+                out.append(points[p]);
+                previous = p;
+            }
+        i = j;
+    }
+    return out;
 }
 
 BuiltChart buildChart(const ChartSpec& spec, const ChartData& data, int plotPixels, int dateLabelPixels)

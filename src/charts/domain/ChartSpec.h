@@ -49,11 +49,19 @@ const ChartSpec* chartForTab(int tab);
 // A stored field's column, or an empty vector when the columns lack it.
 const QVector<double>& fieldColumn(const ReadingColumns& columns, Field field);
 
+// The stored fields a chart draws (NumTemp, zero1 …), for reading only those.
+QStringList chartFields(const ChartSpec& spec);
+
 // The raw channels a field derives from: channel numbers 1..6, 0 for the temperature.
 QVector<int> sourceChannels(Field field);
 
 // Points of one series (x: milliseconds since the epoch); Null values are left out.
 QVector<QPointF> seriesPoints(const ChartData& data, Field field);
+
+// The points a line of the given width in pixels needs to look as the full series does: when
+// there are more than four per pixel column, the first, lowest, highest and last point of each
+// column (all of them real readings, in their order); otherwise the points unchanged.
+QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, double xMax, int pixels);
 
 struct BuiltChart {
     QVector<QVector<QPointF>> series; // in the spec's order
