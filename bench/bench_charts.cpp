@@ -39,7 +39,7 @@ QString dataDir(int readings)
              {kSensor});
     rv::createReadingTable(*db, kSensor);
     rv::Transaction tx(*db);
-    rv::Statement& insert = db->prepare(
+    rv::Statement insert = db->prepare(
         QStringLiteral("INSERT INTO ") + rv::Database::quoteId(kSensor)
         + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
                          "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "
