@@ -4,7 +4,7 @@
 // switch with the drawing.
 #include "BenchSupport.h"
 #include "app/Program.h"
-#include "charts/domain/ChartSpec.h"
+#include "charts/domain/ChartDef.h"
 #include "charts/domain/Loads.h"
 #include "charts/domain/Preparation.h"
 #include "core/State.h"

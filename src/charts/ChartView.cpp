@@ -99,8 +99,8 @@ double segmentDistance(const QPointF& p, const QPointF& a, const QPointF& b)
 
 } // namespace
 
-ChartView::ChartView(const ChartSpec& spec, QChartView* view, QLabel* pointLine)
-    : m_spec(spec), m_view(view), m_pointLine(pointLine)
+ChartView::ChartView(const ChartDef& def, QChartView* view, QLabel* pointLine)
+    : m_def(def), m_view(view), m_pointLine(pointLine)
 {
     setUp();
 }
@@ -134,7 +134,7 @@ void ChartView::setUp()
     chart->addAxis(m_timeAxis, Qt::AlignBottom);
 
     m_legend = new QFrame(m_view);
-    m_legend->setObjectName(QString::fromLatin1(m_spec.name) + QStringLiteral("Legend"));
+    m_legend->setObjectName(QString::fromLatin1(m_def.name) + QStringLiteral("Legend"));
     m_legend->setFrameShape(QFrame::Box);
     m_legend->setStyleSheet(QStringLiteral("QFrame#%1 { background: white; border: 1px solid #c0c0c0; }")
                                 .arg(m_legend->objectName()));
@@ -145,8 +145,8 @@ void ChartView::setUp()
     title->setFont(chartFont(12, true));
     lv->addWidget(title);
 
-    for (int i = 0; i < m_spec.series.size(); ++i) {
-        const SeriesSpec& s = m_spec.series[i];
+    for (int i = 0; i < m_def.series.size(); ++i) {
+        const SeriesSpec& s = m_def.series[i];
         const QColor colour = QColor::fromRgb(s.rgb);
         auto* series = new QLineSeries(chart);
         series->setName(QString::fromUtf8(s.title));
@@ -218,13 +218,13 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
     clear();
     QChart* chart = m_view->chart();
     chart->setTitle(title);
-    m_valueAxis->setTitleText(QString::fromUtf8(m_spec.valueTitle));
+    m_valueAxis->setTitleText(QString::fromUtf8(m_def.valueTitle));
     m_data = std::move(data);
     const int width = plotPixels();
     // A date label at 345 degrees: its rotated width and a gap, or the axis truncates it.
     const QFontMetrics fm(m_timeAxis->labelsFont());
     const int dateLabel = int(fm.horizontalAdvance(QStringLiteral("8888/88/88")) * 0.966 + fm.height() * 0.259) + 14;
-    const BuiltChart built = buildChart(m_spec, *m_data, width, dateLabel);
+    const BuiltChart built = buildChart(m_def, *m_data, width, dateLabel);
 
     // The axes first: every change of a range lays out each series again, which on 100,000
     // points costs far more than the change itself.
@@ -266,10 +266,10 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
 
 QString ChartView::pointText(int seriesIndex, int r) const
 {
-    if (!m_data || seriesIndex < 0 || seriesIndex >= m_spec.series.size() || r < 0 || r >= m_data->size())
+    if (!m_data || seriesIndex < 0 || seriesIndex >= m_def.series.size() || r < 0 || r >= m_data->size())
         return {};
     const ReadingColumns& c = m_data->columns;
-    const SeriesSpec& s = m_spec.series[seriesIndex];
+    const SeriesSpec& s = m_def.series[seriesIndex];
     const QString when = c.moments[r].toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"));
     const QString name = QString::fromUtf8(s.title);
     const QVector<int> sources = sourceChannels(s.field);
@@ -283,7 +283,7 @@ QString ChartView::pointText(int seriesIndex, int r) const
     }
     const QString and_ = QStringLiteral(" and ");
     QString text = QStringLiteral("%1   %2: raw %3, zeroed %4").arg(when, name, raw.join(and_), zeroed.join(and_));
-    if (m_spec.loads)
+    if (m_def.loads)
         text += QStringLiteral(", load %1 tons").arg(shortValue(fieldColumn(c, s.field).value(r, qQNaN())));
     return text;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // One of the four time-history charts as the user works with it: its series, axes and
 // check-box legend, the mouse gestures of the graphing tips and the clicked-point line.
-#include "charts/domain/ChartSpec.h"
+#include "charts/domain/ChartDef.h"
 
 #include <QObject>
 #include <QPoint>
@@ -21,10 +21,10 @@ namespace rv {
 class ChartView : public QObject {
     Q_OBJECT
 public:
-    ChartView(const ChartSpec& spec, QChartView* view, QLabel* pointLine);
+    ChartView(const ChartDef& def, QChartView* view, QLabel* pointLine);
     ~ChartView() override;
 
-    const ChartSpec& spec() const { return m_spec; }
+    const ChartDef& def() const { return m_def; }
     QChartView* view() const { return m_view; }
 
     // Clears the series (hidden) and the title, resets zoom and scroll.
@@ -48,7 +48,7 @@ private:
     void placeLegend();
     enum class Drag { None, Band, ScrollX, ScrollY };
 
-    ChartSpec m_spec;
+    ChartDef m_def;
     QChartView* m_view;
     QLabel* m_pointLine;
     QValueAxis* m_valueAxis = nullptr;

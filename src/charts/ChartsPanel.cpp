@@ -31,8 +31,8 @@ QChartView* viewOf(FrmRockvista& f, int tab)
 
 ChartsPanel::ChartsPanel(AppState& state, FrmRockvista& form) : m_state(state), m_form(form)
 {
-    for (const ChartSpec& spec : chartSpecs())
-        m_charts[spec.tab] = std::make_unique<ChartView>(spec, viewOf(form, spec.tab), form.lblPoint[spec.tab]);
+    for (const ChartDef& def : chartDefs())
+        m_charts[def.tab] = std::make_unique<ChartView>(def, viewOf(form, def.tab), form.lblPoint[def.tab]);
 
     connect(form.cmdTemp, &QPushButton::clicked, this, [this] { exportPicture(3); });
     connect(form.Command1, &QPushButton::clicked, this, [this] { exportPicture(4); });
@@ -163,7 +163,7 @@ QString ChartsPanel::savePicture(int tab, QImage* picture)
     ChartView* cv = chart(tab);
     if (!cv)
         return {};
-    const QString path = m_state.path(QString::fromLatin1(cv->spec().picture));
+    const QString path = m_state.path(QString::fromLatin1(cv->def().picture));
     // A chart drawn a moment ago lays its axes out on posted events: let them run first.
     QCoreApplication::sendPostedEvents();
     const QImage image = cv->view()->grab().toImage();
@@ -180,7 +180,7 @@ void ChartsPanel::exportPicture(int tab)
     const QString path = savePicture(tab);
     if (path.isEmpty()) {
         m_state.dialogs().message(QStringLiteral("The picture could not be written to ")
-                                      + QDir::toNativeSeparators(m_state.path(QString::fromLatin1(cv->spec().picture))),
+                                      + QDir::toNativeSeparators(m_state.path(QString::fromLatin1(cv->def().picture))),
                                   kCaption, Icon::Exclamation);
         return;
     }
@@ -227,11 +227,11 @@ void ChartsPanel::imgReport_Click()
     for (int i = 0; i < 4; ++i) {
         if (!m_reportOptions[size_t(i)])
             continue;
-        const ChartSpec& spec = chartSpecs()[i];
-        m_form.SSTab1->setCurrentIndex(spec.tab);
+        const ChartDef& def = chartDefs()[i];
+        m_form.SSTab1->setCurrentIndex(def.tab);
         QImage picture;
-        savePicture(spec.tab, &picture);
-        doc.addChart(QString::fromLatin1(spec.heading), picture);
+        savePicture(def.tab, &picture);
+        doc.addChart(QString::fromLatin1(def.heading), picture);
     }
 
     const QString folder = m_state.path(QStringLiteral("Reports"));

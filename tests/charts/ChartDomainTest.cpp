@@ -1,5 +1,5 @@
 #include "charts/domain/Axes.h"
-#include "charts/domain/ChartSpec.h"
+#include "charts/domain/ChartDef.h"
 #include "charts/domain/Loads.h"
 #include "charts/domain/Zeroing.h"
 

@@ -3,7 +3,7 @@
 #include "TestApp.h"
 #include "charts/ChartView.h"
 #include "charts/ReportDocument.h"
-#include "charts/domain/ChartSpec.h"
+#include "charts/domain/ChartDef.h"
 #include "ui/FrmRockvista.h"
 
 #include <QChart>

@@ -32,7 +32,7 @@ struct SeriesSpec {
     unsigned rgb; // 0xRRGGBB
 };
 
-struct ChartSpec {
+struct ChartDef {
     int tab;                 // index on the tab strip
     const char* name;        // the chart control
     const char* valueTitle;  // "Strain (ustrain)" or "Load (tons)"
@@ -42,15 +42,15 @@ struct ChartSpec {
     bool loads;              // draws loads (the k factor matters)
 };
 
-const QVector<ChartSpec>& chartSpecs();
+const QVector<ChartDef>& chartDefs();
 // nullptr when the tab holds no chart.
-const ChartSpec* chartForTab(int tab);
+const ChartDef* chartForTab(int tab);
 
 // A stored field's column, or an empty vector when the columns lack it.
 const QVector<double>& fieldColumn(const ReadingColumns& columns, Field field);
 
 // The stored fields a chart draws (NumTemp, zero1 …), for reading only those.
-QStringList chartFields(const ChartSpec& spec);
+QStringList chartFields(const ChartDef& def);
 
 // The raw channels a field derives from: channel numbers 1..6, 0 for the temperature.
 QVector<int> sourceChannels(Field field);
@@ -64,7 +64,7 @@ QVector<QPointF> seriesPoints(const ChartData& data, Field field);
 QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, double xMax, int pixels);
 
 struct BuiltChart {
-    QVector<QVector<QPointF>> series; // in the spec's order
+    QVector<QVector<QPointF>> series; // in the def's order
     ValueAxisScale scale;
     TimeAxisPlan time;
     bool empty = true;                // no point at all
@@ -72,6 +72,6 @@ struct BuiltChart {
 
 // Series and axis rules of one chart over the given columns; plotPixels is the plot's width,
 // dateLabelPixels the room a "yyyy/MM/dd" label needs on the time axis.
-BuiltChart buildChart(const ChartSpec& spec, const ChartData& data, int plotPixels, int dateLabelPixels = 120);
+BuiltChart buildChart(const ChartDef& def, const ChartData& data, int plotPixels, int dateLabelPixels = 120);
 
 } // namespace rv

@@ -1,4 +1,4 @@
-#include "charts/domain/ChartSpec.h"
+#include "charts/domain/ChartDef.h"
 
 #include <limits>
 
@@ -32,9 +32,9 @@ ChartData chartData(ReadingColumns columns)
     return d;
 }
 
-const QVector<ChartSpec>& chartSpecs()
+const QVector<ChartDef>& chartDefs()
 {
-    static const QVector<ChartSpec> specs = {
+    static const QVector<ChartDef> defs = {
         {3, "ChartSLong", "Strain (ustrain)",
          {{"Temp (C)", Field::NumTemp, kBlack},
           {"# 1", Field::Zero1, kBlue},
@@ -52,12 +52,12 @@ const QVector<ChartSpec>& chartSpecs()
          {{"Temp (C)", Field::NumTemp, kBlack}, {"# 2", Field::Load2, kBlue}, {"# 5", Field::Load5, kRed}},
          "ChartLShort.jpg", "Disp v Length", true},
     };
-    return specs;
+    return defs;
 }
 
-const ChartSpec* chartForTab(int tab)
+const ChartDef* chartForTab(int tab)
 {
-    for (const ChartSpec& s : chartSpecs())
+    for (const ChartDef& s : chartDefs())
         if (s.tab == tab)
             return &s;
     return nullptr;
@@ -81,12 +81,12 @@ const QVector<double>& fieldColumn(const ReadingColumns& c, Field field)
     return c.numTemps;
 }
 
-QStringList chartFields(const ChartSpec& spec)
+QStringList chartFields(const ChartDef& def)
 {
     static const char* const names[] = {"NumTemp", "zero1", "zero2", "zero3", "zero4", "zero5",
                                         "zero6",   "Load1", "Load2", "Load3", "Load5"};
     QStringList out;
-    for (const SeriesSpec& s : spec.series)
+    for (const SeriesSpec& s : def.series)
         out << QString::fromLatin1(names[int(s.field)]);
     return out;
 }
@@ -154,12 +154,12 @@ QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, doubl
     return out;
 }
 
-BuiltChart buildChart(const ChartSpec& spec, const ChartData& data, int plotPixels, int dateLabelPixels)
+BuiltChart buildChart(const ChartDef& def, const ChartData& data, int plotPixels, int dateLabelPixels)
 {
     BuiltChart b;
     double vmin = std::numeric_limits<double>::infinity();
     double vmax = -vmin;
-    for (const SeriesSpec& s : spec.series) {
+    for (const SeriesSpec& s : def.series) {
         QVector<QPointF> pts = seriesPoints(data, s.field);
         for (const QPointF& p : pts) {
             vmin = std::min(vmin, p.y());
