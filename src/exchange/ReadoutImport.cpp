@@ -194,20 +194,7 @@ void NuboDataWindow::Form_Unload()
 {
     m_grid->clear();
     m_readings.OpenSensorData();
-    RecordSet* rs = m_state.readings.get();
-    if (rs && !rs->isEmpty()) {
-        ignoreErrors([&] {
-            if (m_state.readingBookmark == 0) {
-                rs->moveLast();
-                return;
-            }
-            try {
-                rs->setBookmark(m_state.readingBookmark);
-            } catch (const RvError&) {
-                rs->moveLast(); // the remembered reading is gone
-            }
-        });
-    }
+    m_readings.moveToRememberedReading();
     ignoreErrors([&] { m_readings.fillreadings(); });
     ignoreErrors([&] { m_readings.showPosition(); });
 }

@@ -225,17 +225,7 @@ void ReadingsPanel::enterTab()
         return;
     }
     if (rs->recordCount() > 0) {
-        ignoreErrors([&] {
-            if (m_state.readingBookmark == 0) {
-                rs->moveLast();
-                return;
-            }
-            try {
-                rs->setBookmark(m_state.readingBookmark);
-            } catch (const RvError&) {
-                rs->moveLast(); // the remembered reading is gone
-            }
-        });
+        moveToRememberedReading();
         ignoreErrors([&] { fillreadings(); });
         ignoreErrors([&] { showPosition(); });
     } else {
@@ -243,6 +233,24 @@ void ReadingsPanel::enterTab()
         ignoreErrors([&] { fillreadings(); });
         m_state.readingBookmark = 0;
     }
+}
+
+void ReadingsPanel::moveToRememberedReading()
+{
+    RecordSet* rs = m_state.readings.get();
+    if (!rs || rs->isEmpty())
+        return;
+    ignoreErrors([&] {
+        if (m_state.readingBookmark == 0) {
+            rs->moveLast();
+            return;
+        }
+        try {
+            rs->setBookmark(m_state.readingBookmark);
+        } catch (const RvError&) {
+            rs->moveLast(); // the remembered reading is gone
+        }
+    });
 }
 
 bool ReadingsPanel::leaveTab()

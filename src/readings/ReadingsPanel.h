@@ -52,6 +52,8 @@ public:
 
     // Shared with the deletion and datasheet windows.
     void OpenSensorData();
+    // The remembered reading of this sensor, or else its newest one.
+    void moveToRememberedReading();
     void fillreadings();
     void showPosition(); // "3 of 17" into txtRcount ("0 of 0" for an empty table)
 
