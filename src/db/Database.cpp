@@ -126,7 +126,7 @@ void Statement::release()
     if (!m_stmt)
         return;
     if (auto pool = m_pool.lock()) {
-        sqlite3_reset(m_stmt);
+        settleCommit(sqlite3_reset(m_stmt));
         sqlite3_clear_bindings(m_stmt);
         pool->idle.emplace(std::move(m_key), m_stmt);
     } else {
@@ -137,7 +137,8 @@ void Statement::release()
 
 void Statement::reset()
 {
-    sqlite3_reset(m_stmt); // its return code repeats the last step's error, already reported
+    // Its return code repeats the last step's error, already reported; or is a commit's.
+    settleCommit(sqlite3_reset(m_stmt));
     sqlite3_clear_bindings(m_stmt);
 }
 
@@ -190,19 +191,27 @@ void Statement::bindAll(const QVariantList& values)
         bind(i + 1, values[i]);
 }
 
+void Statement::settleCommit(int rc)
+{
+    auto pool = m_pool.lock();
+    if (!pool || !pool->commitSeen)
+        return;
+    // The commit went through (or failed and the transaction stays open or rolled back).
+    if (rc == SQLITE_OK || rc == SQLITE_DONE) {
+        pool->committed.insert(pool->pending.begin(), pool->pending.end());
+        pool->clearPending();
+    }
+    pool->commitSeen = false;
+}
+
 bool Statement::step()
 {
     const int rc = sqlite3_step(m_stmt);
-    if (auto pool = m_pool.lock(); pool && pool->commitSeen) {
-        // The commit went through (or failed and the transaction stays open or rolled back).
-        if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
-            pool->committed.insert(pool->pending.begin(), pool->pending.end());
-            pool->clearPending();
-        }
-        pool->commitSeen = false;
-    }
+    // A transaction commits only where a statement halts (its last step, or a reset before
+    // it), never on a step that yields a row: rows go by without touching the pool.
     if (rc == SQLITE_ROW)
         return true;
+    settleCommit(rc);
     if (rc == SQLITE_DONE)
         return false;
     if (auto pool = m_pool.lock(); pool && pool->functionError) {

@@ -52,6 +52,7 @@ private:
     friend class Database;
     Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key);
     void release();
+    void settleCommit(int rc); // the pool's commit bookkeeping, where the statement halts
 
     std::weak_ptr<detail::StatementPool> m_pool;
     sqlite3* m_db = nullptr;

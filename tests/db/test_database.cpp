@@ -222,6 +222,16 @@ TEST_F(DbTest, CommitsAnnounceTheirTablesOnceAndRollbacksNothing)
     ASSERT_EQ(heard.size(), 3);
     EXPECT_EQ(heard[2], QStringList({"123475001"}));
 
+    // A statement of its own left after its first row commits when it is reset.
+    {
+        rv::Statement st = db->prepare(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('100075005') RETURNING 1"));
+        ASSERT_TRUE(st.step());
+        st.reset();
+        db->announceCommitted();
+    }
+    ASSERT_EQ(heard.size(), 4);
+    EXPECT_EQ(heard[3], QStringList({"Sensors"}));
+
     // A commit that fails announces nothing.
     db->exec(QStringLiteral("PRAGMA foreign_keys = ON"));
     db->exec(QStringLiteral("CREATE TABLE P (id TEXT PRIMARY KEY)"));
@@ -234,5 +244,5 @@ TEST_F(DbTest, CommitsAnnounceTheirTablesOnceAndRollbacksNothing)
         EXPECT_NE(errorNumber([&] { tx.commit(); }), 0);
     }
     EXPECT_TRUE(heard.isEmpty());
-    EXPECT_EQ(db->query(QStringLiteral("SELECT count(*) FROM Sensors"))[0][0].toInt(), 2);
+    EXPECT_EQ(db->query(QStringLiteral("SELECT count(*) FROM Sensors"))[0][0].toInt(), 3);
 }
