@@ -333,8 +333,12 @@ bool ChartView::eventFilter(QObject* watched, QEvent* event)
             placeLegend();
         return false;
     }
+    // The viewport outlives the view's own part while it is destroyed: touch the view only for our events.
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove && type != QEvent::MouseButtonRelease)
+        return false;
     QChart* chart = m_view->chart();
-    switch (event->type()) {
+    switch (type) {
     case QEvent::MouseButtonPress: {
         auto* e = static_cast<QMouseEvent*>(event);
         if (e->button() != Qt::LeftButton)

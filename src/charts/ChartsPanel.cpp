@@ -41,7 +41,8 @@ ChartsPanel::ChartsPanel(AppState& state, FrmRockvista& form) : m_state(state), 
     connect(form.cmdTHelp, &QPushButton::clicked, this, &ChartsPanel::ShowGraphTips);
     connect(form.imgReport, &ImageButton::clicked, this, &ChartsPanel::imgReport_Click);
     connect(form.Label46, &ClickLabel::clicked, this, &ChartsPanel::imgReport_Click);
-    form.SSTab1->tabBar()->installEventFilter(this);
+    m_tabStrip = form.SSTab1->tabBar();
+    m_tabStrip->installEventFilter(this);
 }
 
 ChartsPanel::~ChartsPanel() = default;
@@ -253,7 +254,7 @@ bool ChartsPanel::eventFilter(QObject* watched, QEvent* event)
 {
     // A press on the tab strip while a chart tab other than the last is shown closes the
     // readings; the readings tab reopens them.
-    if (watched == m_form.SSTab1->tabBar() && event->type() == QEvent::MouseButtonPress) {
+    if (event->type() == QEvent::MouseButtonPress && watched == m_tabStrip) {
         const int tab = m_form.SSTab1->currentIndex();
         if (tab >= 3 && tab <= 5)
             ignoreErrors([&] { m_state.readings.reset(); });

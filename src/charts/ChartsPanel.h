@@ -52,6 +52,7 @@ private:
 
     AppState& m_state;
     FrmRockvista& m_form;
+    QObject* m_tabStrip; // compared only: the form is gone when its last events arrive
     std::array<std::unique_ptr<ChartView>, 7> m_charts; // by tab, 3..6
     QPointer<FrmReport> m_report; // owned by the main window: hidden, not destroyed, between uses
     // The report window's flags: the four options and whether it was closed with OK.
