@@ -1,5 +1,7 @@
 #include "charts/ReportDocument.h"
 
+#include <QBuffer>
+#include <QSaveFile>
 #include <QTextDocumentWriter>
 #include <QTextImageFormat>
 #include <QUrl>
@@ -79,8 +81,14 @@ void ReportDocument::addChart(const QString& heading, const QImage& picture)
 
 bool ReportDocument::write(const QString& path)
 {
-    QTextDocumentWriter writer(path, "odf");
-    return writer.write(&m_doc);
+    // Written to memory first: the writer leaks its zip state when it cannot open the file,
+    // and a save file leaves no half-written report behind.
+    QBuffer odf;
+    QTextDocumentWriter writer(&odf, "odf");
+    if (!writer.write(&m_doc))
+        return false;
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(odf.data()) == odf.size() && file.commit();
 }
 
 } // namespace rv
