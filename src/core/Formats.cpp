@@ -1,6 +1,7 @@
 #include "core/Formats.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace rv {
@@ -111,9 +112,16 @@ QString plainNumber(double value)
 {
     if (value == 0)
         return QStringLiteral("0");
+    if (!std::isfinite(value))
+        return QString::number(value);
     if (std::fabs(value) < 1e15 && value == std::floor(value))
         return QString::number(static_cast<qint64>(value));
-    QString s = QString::number(value, 'f', 10);
+    // Fifteen significant digits, never an exponent: ten fixed decimals showed 1e-7 as "0".
+    const int magnitude = int(std::floor(std::log10(std::fabs(value))));
+    const int decimals = std::clamp(14 - magnitude, 0, 330);
+    QString s = QString::number(value, 'f', decimals);
+    if (!s.contains(QLatin1Char('.')))
+        return s;
     while (s.endsWith(QLatin1Char('0')))
         s.chop(1);
     if (s.endsWith(QLatin1Char('.')))

@@ -68,6 +68,11 @@ TEST(PlainNumber, WritesTheShortestDecimalForm)
     EXPECT_EQ(plainNumber(-40), QStringLiteral("-40"));
     EXPECT_EQ(plainNumber(5000), QStringLiteral("5000"));
     EXPECT_EQ(plainNumber(-3.25), QStringLiteral("-3.25"));
+    EXPECT_EQ(plainNumber(1e-7), QStringLiteral("0.0000001"));
+    EXPECT_EQ(plainNumber(-0.000012345), QStringLiteral("-0.000012345"));
+    EXPECT_EQ(plainNumber(0.1 + 0.2), QStringLiteral("0.3"));
+    EXPECT_EQ(plainNumber(1234.5678), QStringLiteral("1234.5678"));
+    EXPECT_EQ(plainNumber(1e20), QStringLiteral("100000000000000000000"));
 }
 
 TEST(FormatNumber, HugeNumbersStayNumbers)
