@@ -423,6 +423,8 @@ void Runner::expectFileContains(const Step& s)
 void Runner::doScreenshot(const Step& s)
 {
     QWidget* w = m_finder.find(s.args[0]);
+    // What the user sees is drawn after the pending layouts (a chart lays out its axes late).
+    QCoreApplication::processEvents();
     makeParentFolder(s.args[1]);
     if (!w->grab().save(s.args[1], "PNG"))
         throw StepFailure(QStringLiteral("cannot save the picture ") + s.args[1]);
