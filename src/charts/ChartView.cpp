@@ -239,7 +239,9 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
         m_valueAxis->setTickInterval(span);
     m_valueAxis->setRange(built.scale.min, built.scale.max);
     m_valueAxis->setTickInterval(step);
-    m_valueAxis->setLabelFormat(QStringLiteral("%.%1f").arg(decimalsOf(step)));
+    // Digits beyond a double's fifteen are noise, and hundreds of them would crowd out the plot.
+    const bool huge = std::max(std::abs(built.scale.min), std::abs(built.scale.max)) >= 1e15;
+    m_valueAxis->setLabelFormat(huge ? QStringLiteral("%.6g") : QStringLiteral("%.%1f").arg(decimalsOf(step)));
     if (m_data->size() > 0) {
         m_timeAxis->setFormat(built.time.format);
         m_timeAxis->setTitleText(built.time.title);

@@ -174,6 +174,41 @@ TEST(ValueAxis, StepWidensOnlyWhenLabelsWouldCrowd)
 }
 
 namespace {
+// The ticks Qt Charts lays out on a value axis with a dynamic step anchored at 0: from the
+// first multiple of the step at or above the minimum, adding the step while at or below the
+// maximum. Counting stops at a million (a hang in the chart).
+long axisTicks(double min, double max, double step)
+{
+    double value = -std::floor((0 - min) / step) * step;
+    long n = 0;
+    while (value <= max && n < 1000000) {
+        ++n;
+        value += step;
+    }
+    return n;
+}
+} // namespace
+
+TEST(ValueAxis, TicksStayFewForAnyValues)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double cases[][2] = {{0, 1.25121172614127e19}, {0, 2.98e16}, {-1e308, 1e308}, {-1e301, 1e301}, {1e18, 1e18},
+                               {-1e17, -1e17}, {-1.7e308, -1.7e308}, {0, inf}, {-inf, 0}, {qQNaN(), qQNaN()},
+                               {0, 1e-300}, {-5e-324, 0}, {-0.001, -0.001}, {1e15, 1e15 + 2}};
+    for (const auto& c : cases) {
+        const ValueAxisScale s = valueAxisScale(c[0], c[1]);
+        ASSERT_TRUE(std::isfinite(s.min) && std::isfinite(s.max)) << c[0] << " " << c[1];
+        ASSERT_GT(s.max, s.min) << c[0] << " " << c[1];
+        for (int pixels : {-100, 0, 10, 610, 100000}) {
+            const double step = fittedStep(s, pixels, 25);
+            ASSERT_TRUE(std::isfinite(step) && step > 0) << c[0] << " " << c[1] << " " << pixels;
+            EXPECT_LE(axisTicks(s.min, s.max, step), std::max(1, pixels / 25) + 1)
+                << c[0] << " " << c[1] << " " << pixels << " step " << step;
+        }
+    }
+}
+
+namespace {
 QDateTime at(const char* s) { return QDateTime::fromString(t(s), t("yyyy/MM/dd HH:mm")); }
 } // namespace
 
@@ -218,6 +253,14 @@ TEST(TimeAxis, LongerSpansShowDatesWithoutTitleInWholeDays)
     EXPECT_GT(p.stepSeconds, 24 * 3600);
     EXPECT_LE(p.tickCount * 120, 1000 + 120);
     EXPECT_GE(p.max, at("2024/06/30 08:00"));
+
+    // A mistyped year: eight thousand years still get no more labels than fit, even on a
+    // plot too narrow for two.
+    for (int pixels : {1000, 10}) {
+        p = timeAxisPlan(QDate(1024, 3, 5), QDate(9024, 3, 5), at("1024/03/05 10:00"), at("9024/03/05 10:00"), pixels);
+        EXPECT_LE(p.tickCount, std::max(2, pixels / 120)) << pixels;
+        EXPECT_GE(p.max, at("9024/03/05 10:00"));
+    }
 }
 
 #include "charts/domain/Preparation.h"

@@ -23,6 +23,10 @@ double roundHalfEven(double x, int decimals)
 
 ValueAxisScale valueAxisScale(double vmin, double vmax)
 {
+    // Beyond this the rounding below overflows and no axis could step over the range.
+    constexpr double kLimit = 1e300;
+    vmin = std::isnan(vmin) ? 0 : std::clamp(vmin, -kLimit, kLimit);
+    vmax = std::isnan(vmax) ? 0 : std::clamp(vmax, -kLimit, kLimit);
     ValueAxisScale a;
     a.min = vmin >= 0 ? 0.0 : roundHalfEven(vmin, 2);
     const double m = decimalValue(vmax);
@@ -53,20 +57,26 @@ ValueAxisScale valueAxisScale(double vmin, double vmax)
         a.max = roundHalfEven(vmax, 0) + 5;
     }
     a.max = decimalValue(a.max);
+    // Above 1e15 the added margin is lost to the double's precision: the range may not vanish.
+    if (!(a.max > a.min))
+        a.max = a.min + std::max(a.step, std::fabs(a.min) * 1e-9);
     return a;
 }
 
 double fittedStep(const ValueAxisScale& scale, int axisPixels, int pixelsPerLabel)
 {
     const double range = scale.max - scale.min;
-    if (scale.step <= 0 || range <= 0 || axisPixels <= 0 || pixelsPerLabel <= 0)
+    if (!(scale.step > 0) || !(range > 0) || !std::isfinite(range))
         return scale.step;
-    const double labels = std::max(1, axisPixels / pixelsPerLabel);
+    // The axis counts its ticks by adding the step: the step stays far above the values'
+    // precision, and there is room for one label at the least however small the axis.
+    const double labels = std::max(1, pixelsPerLabel > 0 ? axisPixels / pixelsPerLabel : 1);
+    const double least = std::max(std::fabs(scale.min), std::fabs(scale.max)) * 1e-12;
     static const double factors[] = {1, 2, 5};
     for (double decade = 1;; decade *= 10) {
         for (double f : factors) {
             const double step = decimalValue(scale.step * f * decade);
-            if (range / step <= labels || decade > 1e12)
+            if (range / step <= labels && step >= least)
                 return step;
         }
     }
@@ -103,6 +113,9 @@ TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, const QDa
             if (whole / p.stepSeconds + 2 <= fit)
                 break;
         }
+        // Centuries of readings (a mistyped year): the step grows on until the labels fit.
+        while (whole / p.stepSeconds + 2 > fit)
+            p.stepSeconds *= 2;
     }
     const qint64 covered = p.min.secsTo(first) + total;
     qint64 steps = (covered + p.stepSeconds - 1) / p.stepSeconds;

@@ -16,11 +16,14 @@ struct ValueAxisScale {
     double step = 0;
 };
 
-// The value axis for the smallest and largest value over all shown series.
+// The value axis for the smallest and largest value over all shown series; values beyond
+// ±1e300 count as ±1e300, and the range never collapses to nothing.
 ValueAxisScale valueAxisScale(double vmin, double vmax);
 
 // The step the axis is drawn with: the scale's own step while one label per step fits the
-// axis's length in pixels, else the smallest of step × 2, 5, 10, 20, 50 … that fits.
+// axis's length in pixels, else the smallest of step × 2, 5, 10, 20, 50 … that fits. At least
+// one label fits, and the step stays above a millionth of a millionth of the largest value, so
+// that the ticks are few and countable for any values.
 double fittedStep(const ValueAxisScale& scale, int axisPixels, int pixelsPerLabel);
 
 struct TimeAxisPlan {

@@ -1,5 +1,6 @@
 #include "charts/domain/ChartDef.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace rv {
@@ -116,7 +117,7 @@ QVector<QPointF> seriesPoints(const ChartData& data, Field field)
     QVector<QPointF> points;
     points.reserve(n);
     for (int i = 0; i < n; ++i)
-        if (!std::isnan(ys[i]))
+        if (std::isfinite(ys[i]))
             points.append(QPointF(data.x[i], ys[i]));
     return points;
 }
@@ -171,6 +172,12 @@ BuiltChart buildChart(const ChartDef& def, const ChartData& data, int plotPixels
     if (b.empty)
         vmin = vmax = 0;
     b.scale = valueAxisScale(vmin, vmax);
+    // A value beyond the axis's bounds is drawn at its end: a line to a point a billion
+    // pixels away upsets the chart's whole layout.
+    if (vmin < b.scale.min || vmax > b.scale.max)
+        for (QVector<QPointF>& pts : b.series)
+            for (QPointF& p : pts)
+                p.setY(std::clamp(p.y(), b.scale.min, b.scale.max));
     if (data.size() > 0) {
         const QDateTime first = localMoment(data.columns.moments.first());
         const QDateTime last = localMoment(data.columns.moments.last());

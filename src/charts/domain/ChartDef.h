@@ -55,7 +55,8 @@ QStringList chartFields(const ChartDef& def);
 // The raw channels a field derives from: channel numbers 1..6, 0 for the temperature.
 QVector<int> sourceChannels(Field field);
 
-// Points of one series (x: milliseconds since the epoch); Null values are left out.
+// Points of one series (x: milliseconds since the epoch); Null values (and an overflowed,
+// infinite one, which no axis can show) are left out.
 QVector<QPointF> seriesPoints(const ChartData& data, Field field);
 
 // The points a line of the given width in pixels needs to look as the full series does: when
