@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -21,6 +20,7 @@
 #include <sys/resource.h>
 
 #include <cmath>
+#include <set>
 #include <cstdio>
 
 namespace {
@@ -194,7 +194,7 @@ private:
             m_backups.insert(m_now.date().toString(QStringLiteral("yyyy-MM-dd")));
             break;
         case 14: // restore one of the backups made
-            if (!m_backups.isEmpty()) {
+            if (!m_backups.empty()) {
                 const QStringList b(m_backups.begin(), m_backups.end());
                 s << QStringLiteral("tab 0") << QStringLiteral("tab 7")
                   << QStringLiteral("choose lstFiles ") + q(QStringLiteral("gSTAYbackup%1.mdb").arg(b[pick(int(b.size()))]))
@@ -219,7 +219,8 @@ private:
 
     QRandomGenerator m_rng;
     QDateTime m_now;
-    QSet<QString> m_backups;
+    // Ordered: a hash set's order changes from run to run, and so would the walk of a seed.
+    std::set<QString> m_backups;
     bool m_first = true;
 };
 
