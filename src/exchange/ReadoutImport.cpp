@@ -116,8 +116,12 @@ void NuboDataWindow::cmdAppend_Click()
         Icon::None, Buttons::YesNo, Answer::Yes);
     if (answer == Answer::Yes) {
         int appended = 0;
-        ignoreErrors([&] { appended = appendMarked(); });
-        if (appended == 0) {
+        QString failure;
+        ignoreErrors([&] { appended = appendMarked(failure); });
+        if (!failure.isEmpty()) {
+            // Not "no data": the lines were there, the write failed and none of them is stored.
+            m_state.dialogs().message(QStringLiteral("The data was not appended: ") + failure, kCaption, Icon::Exclamation);
+        } else if (appended == 0) {
             m_state.dialogs().message(QStringLiteral(" No data was found to append"));
         } else {
             m_state.dialogs().message(QString::number(appended) + QStringLiteral(" records appended to ") + m_sensorId);
@@ -129,7 +133,7 @@ void NuboDataWindow::cmdAppend_Click()
     m_window.close();
 }
 
-int NuboDataWindow::appendMarked()
+int NuboDataWindow::appendMarked(QString& failure)
 {
     if (!m_grid->hasLines() || !m_state.db)
         return 0;
@@ -160,6 +164,8 @@ int NuboDataWindow::appendMarked()
         outcome = ReadingStore(*m_state.db, m_sensorId).insert(batch);
     } catch (const RvError& e) {
         m_state.report(e, " frmNuboData.cmdAppend_Click");
+        failure = e.description;
+        return 0;
     }
     for (int i = 0; i < outcome.refusedIndex.size(); ++i)
         reports[lineOf[outcome.refusedIndex[i]]] = duplicateMessage(outcome.refusedKeys[i]);

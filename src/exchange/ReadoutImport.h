@@ -36,8 +36,9 @@ public:
 
 private:
     DateLayout layout() const;
-    // Appends the marked lines; returns how many readings were stored.
-    int appendMarked();
+    // Appends the marked lines; returns how many readings were stored. failure is the
+    // description of an error that stored none of them (a full disk), empty otherwise.
+    int appendMarked(QString& failure);
     void archiveDownloadFile();
 
     AppState& m_state;
