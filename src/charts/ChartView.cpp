@@ -124,6 +124,9 @@ void ChartView::setUp()
     m_valueAxis->setTickType(QValueAxis::TicksDynamic);
     m_valueAxis->setTickAnchor(0);
     chart->addAxis(m_valueAxis, Qt::AlignLeft);
+    // Zooming changes the range under the same step: each zoom out doubles the ticks, until
+    // the layout hangs over millions of them.
+    connect(m_valueAxis, &QValueAxis::rangeChanged, this, [this] { fitValueStep(); });
 
     m_timeAxis = new QDateTimeAxis(chart);
     m_timeAxis->setLabelsFont(chartFont(17, true));
@@ -200,6 +203,27 @@ int ChartView::plotPixels() const
     return std::max(200, m_view->width() - m_legend->sizeHint().width() - 120);
 }
 
+int ChartView::valuePixels() const
+{
+    const QChart* chart = m_view->chart();
+    return int(chart->plotArea().height() > 50 ? chart->plotArea().height() : m_view->height() - 160);
+}
+
+void ChartView::fitValueStep()
+{
+    if (!(m_tableStep > 0))
+        return;
+    const ValueAxisScale range{m_valueAxis->min(), m_valueAxis->max(), m_tableStep};
+    const double step = fittedStep(range, valuePixels(), kPixelsPerValueLabel);
+    // Digits beyond a double's fifteen are noise, and hundreds of them would crowd out the plot.
+    const bool huge = std::max(std::abs(range.min), std::abs(range.max)) >= 1e15;
+    const QString format = huge ? QStringLiteral("%.6g") : QStringLiteral("%.%1f").arg(decimalsOf(step));
+    if (step != m_valueAxis->tickInterval())
+        m_valueAxis->setTickInterval(step);
+    if (format != m_valueAxis->labelFormat())
+        m_valueAxis->setLabelFormat(format);
+}
+
 void ChartView::clear()
 {
     QChart* chart = m_view->chart();
@@ -228,20 +252,16 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
 
     // The axes first: every change of a range lays out each series again, which on 100,000
     // points costs far more than the change itself.
-    const double step = fittedStep(built.scale, int(chart->plotArea().height() > 50 ? chart->plotArea().height()
-                                                                                     : m_view->height() - 160),
-                                   kPixelsPerValueLabel);
     // The axis lays its ticks out on every change: a new range under the old chart's fine step
-    // (or the reverse) would make millions of them. A coarse interval bridges the two.
+    // (or the reverse) would make millions of them. A coarse interval bridges the two, and the
+    // new range gets its fitted step as it is set.
     const double span = std::max(std::abs(built.scale.max - built.scale.min),
                                  std::abs(m_valueAxis->max() - m_valueAxis->min()));
-    if (std::isfinite(span) && span > step)
+    if (std::isfinite(span) && span > m_valueAxis->tickInterval())
         m_valueAxis->setTickInterval(span);
+    m_tableStep = built.scale.step;
     m_valueAxis->setRange(built.scale.min, built.scale.max);
-    m_valueAxis->setTickInterval(step);
-    // Digits beyond a double's fifteen are noise, and hundreds of them would crowd out the plot.
-    const bool huge = std::max(std::abs(built.scale.min), std::abs(built.scale.max)) >= 1e15;
-    m_valueAxis->setLabelFormat(huge ? QStringLiteral("%.6g") : QStringLiteral("%.%1f").arg(decimalsOf(step)));
+    fitValueStep();
     if (m_data->size() > 0) {
         m_timeAxis->setFormat(built.time.format);
         m_timeAxis->setTitleText(built.time.title);

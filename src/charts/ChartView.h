@@ -46,6 +46,10 @@ protected:
 private:
     void setUp();
     void placeLegend();
+    // Height of the value axis in pixels (an estimate before the chart was first laid out).
+    int valuePixels() const;
+    // The value axis's step and label format for its range, from the table step of the data.
+    void fitValueStep();
     enum class Drag { None, Band, ScrollX, ScrollY };
 
     ChartDef m_def;
@@ -58,6 +62,7 @@ private:
     QVector<QCheckBox*> m_checks;
     QRubberBand* m_band = nullptr;
     Drag m_drag = Drag::None;
+    double m_tableStep = 0; // the value step the data's scale gives, before fitting
     QPoint m_pressPos, m_lastPos;
     std::shared_ptr<const ChartData> m_data;
 };

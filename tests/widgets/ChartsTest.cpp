@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QValueAxis>
 #include <gtest/gtest.h>
 
 using namespace rv;
@@ -149,4 +150,23 @@ TEST(Report, HeaderThenOnePagePerChartInOrder)
         writer.setPageSize(QPageSize(QPageSize::A4));
         const_cast<QTextDocument&>(doc.document()).print(&writer);
     }
+}
+
+TEST_F(Charts, ZoomingOutKeepsTheValueLabelsFew)
+{
+    // Found by hand after the walk's chart hang: a drag leftwards zooms out twice as far under the
+    // same step; ten of them laid out tens of thousands of ticks and hung the chart.
+    view->draw(QStringLiteral("KLD-201175001"), hourly(12));
+    QChart* chart = w->ChartSLong->chart();
+    auto* axis = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).first());
+    QCoreApplication::sendPostedEvents();
+    const double drawn = axis->tickInterval();
+    const double labels = chart->plotArea().height() / 25;
+    for (int i = 0; i < 40; ++i) {
+        chart->zoomOut();
+        QCoreApplication::sendPostedEvents();
+        ASSERT_LE((axis->max() - axis->min()) / axis->tickInterval(), labels + 1) << i;
+    }
+    chart->zoomReset();
+    EXPECT_EQ(axis->tickInterval(), drawn);
 }
