@@ -7,7 +7,6 @@
 #include "sensors/domain/SensorRecords.h"
 #include "ui/FrmRockvista.h"
 
-#include <QSignalBlocker>
 
 namespace rv {
 
@@ -119,18 +118,13 @@ void SensorEditing::AddTypedSensor()
         m_sensorForm.fillfields();
         AddDataTable(m_state, table);
 
-        // The new sensor takes its place in InstrumentID order, in the register and in the list.
+        // The new sensor takes its place in InstrumentID order in the register; the sensor box
+        // lists it once the transaction has committed (SensorSelection follows the register).
         if (!appendsInOrder) {
             reg.requery();
             reg.moveFirst();
             reg.find(QStringLiteral("InstrumentID"), number);
         }
-        {
-            const QSignalBlocker block(m_form.cboSensors);
-            m_form.cboSensors->insertItem(reg.absolutePosition() - 1, number);
-        }
-        showCurrentInBox(*m_form.cboSensors, reg);
-        m_form.txtSCount->setText(QString::number(reg.recordCount()));
         m_sensorForm.fillfields();
         m_sensorForm.savefields();
 

@@ -22,6 +22,31 @@ SensorSelection::SensorSelection(AppState& state, FrmRockvista& form, SensorForm
     connect(form.Label59, &ClickLabel::clicked, this, [this] { imgNext_Click(); });
     connect(form.imgPrevious, &ImageButton::clicked, this, [this] { imgPrevious_Click(); });
     connect(form.Label56, &ClickLabel::clicked, this, [this] { imgPrevious_Click(); });
+    // The box lists the register: a sensor added through it, by whatever path, is listed once
+    // its transaction has committed (nothing is listed for a rollback).
+    connect(&state.events, &DataEvents::sensorsChanged, this, &SensorSelection::followRegister);
+}
+
+void SensorSelection::followRegister()
+{
+    RecordSet* reg = m_state.sensors.get();
+    QComboBox& box = *m_form.cboSensors;
+    if (!reg || box.count() == reg->recordCount())
+        return; // a save of the shown sensor: the list stands
+    ignoreErrors([&] {
+        // Off a row (a deletion): the deleting handler moves to the first sensor and lists it.
+        reg->bookmark();
+        const int index = reg->absolutePosition() - 1;
+        if (reg->recordCount() == box.count() + 1 && index <= box.count()) {
+            // One sensor added, the current one: it takes its place without the list being refilled.
+            const QSignalBlocker block(&box);
+            box.insertItem(index, reg->text(QStringLiteral("InstrumentID")));
+        } else {
+            fillSensorList(box, *reg);
+        }
+        showCurrentInBox(box, *reg);
+        m_form.txtSCount->setText(QString::number(reg->recordCount()));
+    });
 }
 
 void SensorSelection::cboSensors_Click()

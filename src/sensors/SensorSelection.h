@@ -30,6 +30,8 @@ private:
     // Jumps to the first entry that begins with the box's text and selects the completion.
     void typeAhead();
     void step(const char* label, const QString& stopMessage, bool forward);
+    // After a commit: a register that gained or lost rows is listed afresh.
+    void followRegister();
 
     AppState& m_state;
     FrmRockvista& m_form;

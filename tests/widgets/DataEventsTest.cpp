@@ -95,4 +95,42 @@ TEST_F(DataEventsTest, NoQuestionIsAskedWhileATransactionHoldsTheWriteLock)
     EXPECT_EQ(program->state().db->columns(QStringLiteral("201175009")).size(), 33); // overwritten from the template
 }
 
+TEST_F(DataEventsTest, TheSensorBoxListsASensorAddedThroughTheRegisterOnceItCommits)
+{
+    AppState& state = program->state();
+    FrmRockvista& form = *program->window();
+    RecordSet& reg = *state.sensors;
+    const int before = form.cboSensors->count();
+    ASSERT_EQ(before, reg.recordCount());
+    const auto addRow = [&] {
+        reg.addNew();
+        reg.setValue(QStringLiteral("InstrumentID"), QStringLiteral("201175009"));
+        reg.update();
+        EXPECT_EQ(form.cboSensors->count(), before); // not while the transaction is open
+    };
+    {
+        Transaction tx(*state.db);
+        addRow(); // rolled back
+    }
+    EXPECT_EQ(form.cboSensors->count(), before);
+    reg.requery();
+
+    {
+        Transaction tx(*state.db);
+        addRow();
+        tx.commit();
+    }
+    ASSERT_EQ(form.cboSensors->count(), before + 1);
+    EXPECT_EQ(form.cboSensors->itemText(before), QStringLiteral("201175009"));
+    EXPECT_EQ(form.cboSensors->currentText(), QStringLiteral("201175009"));
+    EXPECT_EQ(form.txtSCount->text(), QString::number(before + 1));
+
+    // A save that adds no row leaves the list and the typed text alone.
+    form.cboSensors->setEditText(QStringLiteral("2011"));
+    reg.setValue(QStringLiteral("Location"), QStringLiteral("Drift 4"));
+    reg.update();
+    EXPECT_EQ(form.cboSensors->currentText(), QStringLiteral("2011"));
+    EXPECT_TRUE(sink.reports.isEmpty()) << sink.reports.join(QStringLiteral(" | ")).toStdString();
+}
+
 } // namespace
