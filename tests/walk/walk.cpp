@@ -141,7 +141,8 @@ private:
             s << QStringLiteral("tab 2") << one({QStringLiteral("click imgFirst"), QStringLiteral("click imgLast"),
                                                  QStringLiteral("click imgNextData"), QStringLiteral("click imgPrevData")});
             if (pick(2))
-                s << QStringLiteral("set dtpRdate ") + q(date());
+                // Now and then a date decades away: charts spanning a lifetime.
+                s << QStringLiteral("set dtpRdate ") + q(pick(8) ? date() : one({QStringLiteral("1901/01/01"), QStringLiteral("2099/12/31")}));
             if (pick(2))
                 s << QStringLiteral("set dtpRtime ") + q(time());
             if (pick(2))
