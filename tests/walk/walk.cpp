@@ -327,9 +327,12 @@ QString walk(const QString& setup, const QString& runner, quint32 seed, int step
             return QStringLiteral("segment %1 hangs: %2").arg(seg).arg(script);
         }
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
-        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() > 1)
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        // A sanitizer's report ends the runner with status 1, as a failed line does: its text tells.
+        static const QRegularExpression sanitizer(QStringLiteral("ERROR: \\w+Sanitizer|runtime error: "));
+        if (p.exitStatus() != QProcess::NormalExit || p.exitCode() > 1 || err.contains(sanitizer))
             return QStringLiteral("segment %1 crashed (status %2): %3\n%4%5")
-                .arg(seg).arg(p.exitCode()).arg(script, out.right(2000), QString::fromUtf8(p.readAllStandardError()).right(2000));
+                .arg(seg).arg(p.exitCode()).arg(script, out.right(2000), err.right(4000));
         walked += n;
         QStringList faults;
         static const QRegularExpression fail(QStringLiteral("^FAIL [^:]*:(\\d+): (.*)$"), QRegularExpression::MultilineOption);
