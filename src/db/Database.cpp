@@ -482,6 +482,34 @@ QVector<QVariantList> Database::query(const QString& sql, const QVariantList& pa
     return rows;
 }
 
+QVector<QVariantList> Database::queryEach(const QString& sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    const char* tail = utf8.constData();
+    const char* const end = tail + utf8.size();
+    QVector<QVariantList> rows;
+    while (tail < end) {
+        // Only to find where the next statement ends: it runs as any other, through prepare().
+        sqlite3_stmt* stmt = nullptr;
+        const char* next = nullptr;
+        const int rc = sqlite3_prepare_v2(m_db, tail, static_cast<int>(end - tail), &stmt, &next);
+        const bool readOnly = stmt && sqlite3_stmt_readonly(stmt) != 0;
+        sqlite3_finalize(stmt);
+        if (rc != SQLITE_OK)
+            fail(rc);
+        if (!next || next <= tail)
+            break;
+        if (stmt) {
+            rows += query(QString::fromUtf8(tail, next - tail));
+            if (!readOnly)
+                m_columnCache.clear(); // the schema may have changed
+            announceCommitted();
+        }
+        tail = next; // past a statement, or past a lone ";"
+    }
+    return rows;
+}
+
 qint64 Database::lastInsertRowid() const
 {
     return sqlite3_last_insert_rowid(m_db);

@@ -83,6 +83,10 @@ public:
     QString path() const { return m_path; }
     void exec(const QString& sql, const QVariantList& params = {});
     QVector<QVariantList> query(const QString& sql, const QVariantList& params = {});
+    // Runs the statements of a text of several one after the other (a later one may use what an
+    // earlier one made) and returns the rows they gave, in order. For tools: the program itself
+    // runs one statement at a time.
+    QVector<QVariantList> queryEach(const QString& sql);
     // A prepared statement, ready for binding: taken from the connection's cache when one of
     // the same text is idle there, else prepared afresh.
     Statement prepare(const QString& sql);

@@ -132,6 +132,21 @@ TEST_F(DbTest, SuppliedRowsAndIdentifierQuoting)
     EXPECT_TRUE(db->tableExists("odd\"name"));
 }
 
+TEST_F(DbTest, AScriptRunsStatementByStatementAndStopsAtTheFirstError)
+{
+    // A later statement uses the table an earlier one made; a lone ";" and a closing comment are no statements.
+    const auto rows = db->queryEach("CREATE TABLE s (a, b);; INSERT INTO s VALUES (1, 'x'), (2.5, NULL);\n"
+                                    "SELECT a, b FROM s ORDER BY a; SELECT count(*) FROM s -- done");
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_EQ(rows[0], QVariantList({qint64(1), QString("x")}));
+    EXPECT_EQ(rows[1][0], QVariant(2.5));
+    EXPECT_FALSE(rows[1][1].isValid());
+    EXPECT_EQ(rows[2], QVariantList({qint64(2)}));
+    EXPECT_EQ(db->columns("s").size(), 2);
+    EXPECT_EQ(errorNumber([&] { db->queryEach("ALTER TABLE s ADD c; INSERT INTO nosuch VALUES (1); DROP TABLE s"); }), 1);
+    EXPECT_EQ(db->columns("s").size(), 3); // what ran before the error stays; nothing after it ran
+}
+
 TEST_F(DbTest, TransactionsNestAndRollBackWhenLeft)
 {
     {
