@@ -15,9 +15,11 @@ int main(int argc, char* argv[])
     rv::RealDesktop desktop;
     rv::SystemClock clock;
     rv::Program program(rv::dataDirFromArguments(QApplication::arguments()), rv::Seams{&dialogs, &desktop, &clock});
+    // Before loading: a shutdown that comes while the database opens is held until the window
+    // runs and then closes it as its close button does, instead of killing the program outright.
+    rv::closeOnTerminationSignals(program);
     if (!program.load())
         return 1;
     QObject::connect(&program, &rv::Program::finished, &app, &QApplication::quit);
-    rv::closeOnTerminationSignals(program);
     return app.exec();
 }
