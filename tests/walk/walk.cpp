@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -377,6 +378,7 @@ int main(int argc, char** argv)
         first = last = qEnvironmentVariable("WALK_SEED").toUInt();
 
     int walked = 0, failed = 0;
+    QMap<QString, int> reports;
     for (quint32 seed = first; seed <= last; ++seed) {
         QTemporaryDir tmp;
         const QString dir = keep.isEmpty() ? tmp.path() : keep + QStringLiteral("/seed-") + QString::number(seed);
@@ -385,6 +387,19 @@ int main(int argc, char** argv)
             QDir().mkpath(dir);
         }
         const QString fault = walk(args[0], args[1], seed, steps, dir, walked);
+        // The program's error reports are not faults by themselves (some are its documented
+        // answers), but a new kind among them is worth a look: they are counted by number and
+        // procedure.
+        QFile log(dir + QStringLiteral("/gSTAY.txt"));
+        if (log.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            static const QRegularExpression report(QStringLiteral("^\\S+ \\S+ - Err #(-?\\d+): .* (\\S+)$"),
+                                                   QRegularExpression::MultilineOption);
+            const QString text = QString::fromUtf8(log.readAll());
+            for (auto it = report.globalMatch(text); it.hasNext();) {
+                const auto m = it.next();
+                ++reports[QStringLiteral("Err #%1 in%2").arg(m.captured(1), m.captured(2).prepend(QLatin1Char(' ')))];
+            }
+        }
         if (!fault.isEmpty()) {
             ++failed;
             if (keep.isEmpty())
@@ -394,6 +409,8 @@ int main(int argc, char** argv)
         }
         std::fflush(stdout);
     }
+    for (auto it = reports.cbegin(); it != reports.cend(); ++it)
+        std::printf("  logged %5d × %s\n", it.value(), qPrintable(it.key()));
     std::printf("%d steps walked over %u seeds, %d failed\n", walked, last - first + 1, failed);
     return failed ? 1 : 0;
 }
