@@ -101,29 +101,29 @@ private:
         switch (pick(20)) {
         case 0: // add a sensor
         case 19:
-            s << QStringLiteral("answer ") + q(pick(8) ? sensor() : QStringLiteral("20117500")) << answer()
+            s << QStringLiteral("tab 0") << QStringLiteral("answer ") + q(pick(8) ? sensor() : QStringLiteral("20117500")) << answer()
               << QStringLiteral("click imgAddSensor") << QStringLiteral("set txtBoltkfactor \"25\"");
             break;
         case 1: // delete the shown sensor
             if (pick(3) == 0)
-                s << answer() << QStringLiteral("click imgDelete");
+                s << QStringLiteral("tab 0") << answer() << QStringLiteral("click imgDelete");
             break;
         case 2:
-            s << QStringLiteral("choose cboSensors ") + q(sensor());
+            s << QStringLiteral("tab 0") << QStringLiteral("choose cboSensors ") + q(sensor());
             break;
         case 3:
-            s << one({QStringLiteral("click imgNext"), QStringLiteral("click imgPrevious")});
+            s << QStringLiteral("tab 0") << one({QStringLiteral("click imgNext"), QStringLiteral("click imgPrevious")});
             break;
-        case 4: // type into the sensor form
-            s << QStringLiteral("tab 1")
-              << QStringLiteral("set %1 %2").arg(one({QStringLiteral("txtLevel"), QStringLiteral("txtLocation"),
-                                                      QStringLiteral("txtBorehole"), QStringLiteral("txtInstallBy"),
-                                                      QStringLiteral("txtPurpose"), QStringLiteral("txtFamily")}),
-                                                 q(text()))
+        case 4: { // type into the sensor form; the family sits on the first tab, the rest on the second
+            const QString box = one({QStringLiteral("txtLevel"), QStringLiteral("txtLocation"), QStringLiteral("txtBorehole"),
+                                     QStringLiteral("txtInstallBy"), QStringLiteral("txtPurpose"), QStringLiteral("txtFamily")});
+            s << (box == QLatin1String("txtFamily") ? QStringLiteral("tab 0") : QStringLiteral("tab 1"))
+              << QStringLiteral("set %1 %2").arg(box, q(text())) << QStringLiteral("tab 0")
               << QStringLiteral("type %1 %2").arg(one({QStringLiteral("txtElasticLimit"), QStringLiteral("txtLengthLongG"),
                                                        QStringLiteral("txtUltimateStrength")}),
                                                   q(number()));
             break;
+        }
         case 5:
         case 6: // tabs, the charts among them
             s << QStringLiteral("tab %1").arg(pick(8));
@@ -211,7 +211,7 @@ private:
             s << QStringLiteral("tab %1").arg(one({3, 4, 5, 6}));
             break;
         case 17: // filter on and off
-            s << QStringLiteral("set chkDontShowDestroyed ") + q(QString::number(pick(2))) << QStringLiteral("click imgFilter");
+            s << QStringLiteral("tab 7") << QStringLiteral("set chkDontShowDestroyed ") + q(QString::number(pick(2))) << QStringLiteral("click imgFilter");
             break;
         case 18:
             s << QStringLiteral("tab 1") << QStringLiteral("choose cboDestroyed ") + q(one({QStringLiteral("Yes"), QStringLiteral("No")}));

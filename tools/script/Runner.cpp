@@ -232,20 +232,29 @@ void Runner::doAnswer(const Step& s) { m_transcript.answers.push_back({s.args[0]
 
 // ---- User actions
 
-void Runner::doClick(const Step& s) { click(m_finder.find(s.args[0])); }
-void Runner::doSet(const Step& s) { setValue(m_finder.find(s.args[0]), s.args[1]); }
-void Runner::doType(const Step& s) { typeText(m_finder.find(s.args[0]), s.args[1]); }
-void Runner::doKey(const Step& s) { pressKey(m_finder.find(s.args[0]), s.args[1]); }
-void Runner::doLeave(const Step& s) { leave(m_finder.find(s.args[0])); }
-void Runner::doChoose(const Step& s) { choose(m_finder.find(s.args[0]), s.args[1]); }
+// A user acts only on what is shown: a control on another tab page cannot be clicked or typed into.
+QWidget* Runner::reachable(const QString& name)
+{
+    QWidget* w = m_finder.find(name);
+    if (!w->isVisible())
+        throw StepFailure(name + QStringLiteral(" is not shown, so a user cannot reach it"));
+    return w;
+}
+
+void Runner::doClick(const Step& s) { click(reachable(s.args[0])); }
+void Runner::doSet(const Step& s) { setValue(reachable(s.args[0]), s.args[1]); }
+void Runner::doType(const Step& s) { typeText(reachable(s.args[0]), s.args[1]); }
+void Runner::doKey(const Step& s) { pressKey(reachable(s.args[0]), s.args[1]); }
+void Runner::doLeave(const Step& s) { leave(reachable(s.args[0])); }
+void Runner::doChoose(const Step& s) { choose(reachable(s.args[0]), s.args[1]); }
 void Runner::doTab(const Step& s) { selectTab(m_finder.find(QStringLiteral("SSTab1")), toInt(s.args[0])); }
 void Runner::doCell(const Step& s)
 {
-    setCurrentCell(m_finder.find(s.args[0]), toInt(s.args[1]), toInt(s.args[2]));
+    setCurrentCell(reachable(s.args[0]), toInt(s.args[1]), toInt(s.args[2]));
 }
 void Runner::doClickCell(const Step& s)
 {
-    clickCell(m_finder.find(s.args[0]), toInt(s.args[1]), toInt(s.args[2]));
+    clickCell(reachable(s.args[0]), toInt(s.args[1]), toInt(s.args[2]));
 }
 
 // ---- Expectations on windows

@@ -46,6 +46,7 @@ private:
     void doClose(const Step& s);
     void doAnswer(const Step& s);
     // User actions
+    QWidget* reachable(const QString& name);
     void doClick(const Step& s);
     void doSet(const Step& s);
     void doType(const Step& s);
