@@ -5,6 +5,9 @@
 //
 //   rockvista-walk SETUP_EXE SCRIPT_EXE [--seeds FIRST-LAST] [--steps N] [--keep DIR]
 // WALK_SEED=N replays one seed; WALK_LONG=1 walks more seeds and steps.
+#include "db/Database.h"
+#include "db/Errors.h"
+
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
@@ -17,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
-#include <sqlite3.h>
 #include <sys/resource.h>
 
 #include <cmath>
@@ -230,27 +232,24 @@ private:
 QStringList checkDatabase(const QString& path)
 {
     QStringList faults;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return {QStringLiteral("cannot open ") + path};
+    std::unique_ptr<rv::Database> db;
+    try {
+        db = rv::Database::openReadOnly(path);
+    } catch (const rv::RvError& e) {
+        return {QStringLiteral("cannot open %1: %2").arg(path, e.description)};
     }
     const auto rows = [&](const QString& sql) {
         QList<QStringList> out;
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
-            faults << QStringLiteral("query failed: %1: %2").arg(sql, QString::fromUtf8(sqlite3_errmsg(db)));
-            return out;
+        try {
+            for (const QVariantList& row : db->query(sql)) {
+                QStringList r;
+                for (const QVariant& v : row)
+                    r << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+                out << r;
+            }
+        } catch (const rv::RvError& e) {
+            faults << QStringLiteral("query failed: %1: %2").arg(sql, e.description);
         }
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            QStringList r;
-            for (int i = 0; i < sqlite3_column_count(st); ++i)
-                r << (sqlite3_column_type(st, i) == SQLITE_NULL
-                          ? QStringLiteral("<null>")
-                          : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i))));
-            out << r;
-        }
-        sqlite3_finalize(st);
         return out;
     };
     for (const QStringList& t : rows(QStringLiteral("SELECT m.name, s.boltkfactor FROM sqlite_master m JOIN Sensors s "
@@ -285,7 +284,6 @@ QStringList checkDatabase(const QString& path)
             }
         }
     }
-    sqlite3_close(db);
     return faults;
 }
 
