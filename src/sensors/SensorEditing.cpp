@@ -7,7 +7,6 @@
 #include "sensors/domain/SensorRecords.h"
 #include "ui/FrmRockvista.h"
 
-
 namespace rv {
 
 namespace {
