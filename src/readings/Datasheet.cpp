@@ -191,18 +191,7 @@ void DatasheetWindow::Form_Unload()
         Read_Values_From_Grid();
     m_grid->clear(); // before the reading set it reads from goes
     m_readings.OpenSensorData();
-    RecordSet* rs = m_state.readings.get();
-    if (rs && !rs->isEmpty()) {
-        if (m_state.readingBookmark == 0) {
-            rs->moveLast();
-        } else {
-            try {
-                rs->setBookmark(m_state.readingBookmark);
-            } catch (const RvError&) {
-                rs->moveLast(); // the remembered reading is gone
-            }
-        }
-    }
+    m_readings.moveToRememberedReading();
     m_readings.fillreadings();
     m_readings.showPosition();
 }
