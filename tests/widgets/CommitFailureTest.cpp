@@ -1,39 +1,28 @@
 // A commit that fails is reported, and the register shows what the table holds.
-#include "Support.h"
-#include "TestApp.h"
-#include "app/Program.h"
-#include "core/State.h"
-#include "ui/FrmRockvista.h"
+#include "RunningProgram.h"
 
 using namespace rv;
 
 namespace {
 
-class CommitFailure : public ::testing::Test {
+class CommitFailure : public test::RunningProgram<> {
 protected:
     void SetUp() override
     {
-        test::ensureApp();
-        program = std::make_unique<Program>(folder.path(), Seams{&dialogs, &desktop, &clock});
-        ASSERT_TRUE(program->load());
-        state().errorSink = &sink;
+        RunningProgram::SetUp();
+        if (HasFatalFailure())
+            return;
         // A write that leaves a row pointing nowhere: the deferred check fails the commit.
         Database& db = *state().db;
         db.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
         db.exec(QStringLiteral("CREATE TABLE Parent (id TEXT PRIMARY KEY)"));
         db.exec(QStringLiteral("CREATE TABLE Orphan (ref TEXT REFERENCES Parent(id) DEFERRABLE INITIALLY DEFERRED)"));
     }
-    void TearDown() override
-    {
-        if (program->window())
-            program->window()->close();
-    }
     void failCommitsAfter(const char* event)
     {
         state().db->exec(QStringLiteral("CREATE TRIGGER spoil AFTER ") + QLatin1String(event)
                          + QStringLiteral(" BEGIN INSERT INTO Orphan VALUES ('none'); END"));
     }
-    AppState& state() { return program->state(); }
     int tableCount() { return state().db->query(QStringLiteral("SELECT count(*) FROM Sensors"))[0][0].toInt(); }
     void expectRegisterAsTable(int expected)
     {
@@ -43,13 +32,6 @@ protected:
         EXPECT_EQ(program->window()->txtSCount->text(), QString::number(expected));
         EXPECT_FALSE(state().db->inTransaction());
     }
-
-    test::DataFolder folder{true};
-    test::AnsweringDialogs dialogs;
-    test::NoDesktop desktop;
-    test::FixedClock clock;
-    test::CollectingSink sink;
-    std::unique_ptr<Program> program;
 };
 
 TEST_F(CommitFailure, AddingASensorIsReportedAndLeavesNoRow)

@@ -1,9 +1,5 @@
 // Data events: one per committed operation, none when it is rolled back.
-#include "Support.h"
-#include "TestApp.h"
-#include "app/Program.h"
-#include "core/State.h"
-#include "ui/FrmRockvista.h"
+#include "RunningProgram.h"
 
 #include <QSignalSpy>
 
@@ -11,33 +7,14 @@ using namespace rv;
 
 namespace {
 
-class DataEventsTest : public ::testing::Test {
+class DataEventsTest : public test::RunningProgram<> {
 protected:
-    void SetUp() override
-    {
-        test::ensureApp();
-        program = std::make_unique<Program>(folder.path(), Seams{&dialogs, &desktop, &clock});
-        ASSERT_TRUE(program->load());
-        program->state().errorSink = &sink;
-    }
-    void TearDown() override
-    {
-        if (program->window())
-            program->window()->close();
-    }
     void addSensor(const char* number)
     {
         dialogs.inputs.push_back(QString::fromLatin1(number));
         dialogs.answers.push_back(Answer::Yes);
         emit program->window()->imgAddSensor->clicked();
     }
-
-    test::DataFolder folder{true};
-    test::AnsweringDialogs dialogs;
-    test::NoDesktop desktop;
-    test::FixedClock clock;
-    test::CollectingSink sink;
-    std::unique_ptr<Program> program;
 };
 
 TEST_F(DataEventsTest, AddingAndDeletingASensorAnnounceOnceEach)

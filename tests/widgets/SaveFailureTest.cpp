@@ -1,10 +1,6 @@
 // A save the database refuses (an unwritable connection, another program's lock) is told to the
 // user; the action waits, the typing stays and the record sets hold what the tables hold.
-#include "Support.h"
-#include "TestApp.h"
-#include "app/Program.h"
-#include "core/State.h"
-#include "ui/FrmRockvista.h"
+#include "RunningProgram.h"
 
 #include <QKeyEvent>
 
@@ -12,32 +8,17 @@ using namespace rv;
 
 namespace {
 
-class SaveFailure : public ::testing::Test {
+class SaveFailure : public test::RunningProgram<> {
 protected:
     void SetUp() override
     {
-        test::ensureApp();
-        program = std::make_unique<Program>(folder.path(), Seams{&dialogs, &desktop, &clock});
-        ASSERT_TRUE(program->load());
-        state().errorSink = &sink;
+        RunningProgram::SetUp();
+        if (HasFatalFailure())
+            return;
         dialogs.shown.clear();
     }
-    void TearDown() override
-    {
-        if (program->window())
-            program->window()->close();
-    }
-    AppState& state() { return program->state(); }
-    FrmRockvista& form() { return *program->window(); }
     QString sensor() { return state().sensors->text(QStringLiteral("InstrumentID")); }
     QString stored(const QString& sql) { return folder.open()->query(sql)[0][0].toString(); }
-
-    test::DataFolder folder{true};
-    test::AnsweringDialogs dialogs;
-    test::NoDesktop desktop;
-    test::FixedClock clock;
-    test::CollectingSink sink;
-    std::unique_ptr<Program> program;
 };
 
 TEST_F(SaveFailure, AnUnwritableConnectionKeepsTheSensorAndTheReadingWithTheirTyping)

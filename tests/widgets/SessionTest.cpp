@@ -1,11 +1,7 @@
 // The connection and its record sets reopened while windows read from them.
-#include "Support.h"
-#include "TestApp.h"
-#include "app/Program.h"
-#include "core/State.h"
+#include "RunningProgram.h"
 #include "readings/domain/DatasheetGrid.h"
 #include "ui/FrmDatasheet.h"
-#include "ui/FrmRockvista.h"
 
 #include <QCheckBox>
 #include <QTableView>
@@ -15,32 +11,13 @@ using namespace rv;
 
 namespace {
 
-class Session : public ::testing::Test {
+class Session : public test::RunningProgram<test::FailingSink> {
 protected:
-    void SetUp() override
-    {
-        test::ensureApp();
-        program = std::make_unique<Program>(folder.path(), Seams{&dialogs, &desktop, &clock});
-        ASSERT_TRUE(program->load());
-        program->state().errorSink = &sink;
-    }
-    void TearDown() override
-    {
-        if (program->window())
-            program->window()->close();
-    }
     QString firstSensor() { return program->state().sensors->text(QStringLiteral("InstrumentID")); }
     int readingCount(const QString& id)
     {
         return program->state().db->query(QStringLiteral("SELECT count(*) FROM ") + Database::quoteId(id))[0][0].toInt();
     }
-
-    test::DataFolder folder{true};
-    test::AnsweringDialogs dialogs;
-    test::NoDesktop desktop;
-    test::FixedClock clock;
-    test::FailingSink sink;
-    std::unique_ptr<Program> program;
 };
 
 TEST_F(Session, ReopenedWhileTheReadingsTabAndTheDatasheetAreShownBothGoOnWorking)
