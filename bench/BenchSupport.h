@@ -3,8 +3,11 @@
 // and a main() that runs the benchmarks inside a headless Qt application.
 #include "app/Program.h"
 #include "core/Seams.h"
+#include "db/Database.h"
+#include "db/Schema.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <benchmark/benchmark.h>
 
 namespace bench {
@@ -41,6 +44,36 @@ struct RunningProgram {
     {
     }
 };
+
+// Makes the supplied database in dir with one sensor (k factor 25) and that many marked
+// readings ten minutes apart from 2012, their channels varying a little from row to row.
+inline void makeSensorWithReadings(const QString& dir, const QString& sensor, int readings)
+{
+    auto db = rv::Database::create(dir + QLatin1Char('/') + rv::kDatabaseFileName);
+    rv::createSuppliedDatabase(*db, QStringLiteral("KLD-"));
+    db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorType, SensorNo, Family, "
+                            "Model, numgauges, boltkfactor, InstallDate, Destroyed, HeadLocation, LengthofCable) "
+                            "VALUES (?, '2011', '75', '75', '001', 'g-STAY', 'g6STAY', 6, 25, '2011/03/27', 'No', 1, 0)"),
+             {sensor});
+    rv::createReadingTable(*db, sensor);
+    rv::Transaction tx(*db);
+    rv::Statement insert = db->prepare(
+        QStringLiteral("INSERT INTO ") + rv::Database::quoteId(sensor)
+        + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
+                         "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "
+                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 0, ?, 1)"));
+    const QDateTime start(QDate(2012, 1, 1), QTime(0, 0), Qt::UTC);
+    for (int i = 0; i < readings; ++i) {
+        const QDateTime t = start.addSecs(qint64(i) * 600);
+        insert.reset();
+        insert.bindAll({sensor + t.toString(QStringLiteral(" yyyy/MM/dd HH:mm:ss")),
+                        t.toString(QStringLiteral("yyyy/MM/dd")), t.toString(QStringLiteral("HH:mm:ss")),
+                        20.5 + i % 5, 100.25 + i % 7, 200.5 + i % 11, 300.75, 400.0 + i % 3, 500.25, 600.5 + i % 13,
+                        t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
+        insert.step();
+    }
+    tx.commit();
+}
 
 inline int run(int argc, char** argv)
 {
