@@ -2,6 +2,7 @@
 // The import grid as the window shows it: the Append cells carry the window's two pictures.
 #include "exchange/domain/ReadoutGrid.h"
 
+#include <QColor>
 #include <QPixmap>
 
 namespace rv {
@@ -17,6 +18,8 @@ public:
     {
         if (role == Qt::DecorationRole && index.isValid() && isMarkCell(index.row(), index.column()))
             return marked(index.row() - 1) ? m_on : m_off;
+        if (role == Qt::BackgroundRole && index.isValid() && index.row() > 0 && !lineProblem(index.row() - 1).isEmpty())
+            return QColor(255, 214, 153); // a line to look at before it is appended
         return ReadoutGrid::data(index, role);
     }
 

@@ -14,6 +14,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QMap>
+
+#include <algorithm>
 
 namespace rv {
 
@@ -76,10 +79,12 @@ bool NuboDataWindow::PopulateSFlexGrid()
     const int interval = markInterval(m_form.cboNuboInt->currentText());
     QTableView* view = m_window.MSFlexGrid1;
     m_grid->populate(&m_file);
+    m_grid->setSensor(sensor());
     view->setRowHidden(0, true); // row 0 is the header row: the view shows it as its fixed header
     if (!m_grid->hasLines())
         return false;
-    m_grid->setMarks(defaultMarks(m_file, interval, layout()));
+    m_marksLayout = layout();
+    m_grid->setMarks(defaultMarks(m_file, interval, m_marksLayout));
     // 120 twips per character of the header; wider where our font needs it for the header or
     // the first lines' texts.
     const QFontMetrics metrics = view->fontMetrics();
@@ -102,11 +107,15 @@ void NuboDataWindow::MSFlexGrid1_Click(const QModelIndex& cell)
         m_grid->toggle(cell.row(), cell.column());
 }
 
-void NuboDataWindow::optDateFormat_Click(int)
+void NuboDataWindow::optDateFormat_Click(int index)
 {
-    // The marks depend on the moments the dates name, and those on the layout they are read in.
-    if (m_grid->hasLines())
-        m_grid->setMarks(defaultMarks(m_file, markInterval(m_form.cboNuboInt->currentText()), layout()));
+    // The default marks depend on the moments the dates name, and those on the layout they are
+    // read in; what the user marked by hand stays as it is.
+    const auto chosen = static_cast<DateLayout>(index);
+    if (chosen == m_marksLayout || !m_grid->hasLines())
+        return;
+    m_marksLayout = chosen;
+    m_grid->setUntouchedMarks(defaultMarks(m_file, markInterval(m_form.cboNuboInt->currentText()), chosen));
 }
 
 void NuboDataWindow::cmdAppend_Click()
@@ -116,15 +125,16 @@ void NuboDataWindow::cmdAppend_Click()
         Icon::None, Buttons::YesNo, Answer::Yes);
     if (answer == Answer::Yes) {
         int appended = 0;
-        QString failure;
-        ignoreErrors([&] { appended = appendMarked(failure); });
+        QString failure, remarks;
+        ignoreErrors([&] { appended = appendMarked(failure, remarks); });
         if (!failure.isEmpty()) {
             // Not "no data": the lines were there, the write failed and none of them is stored.
             m_state.dialogs().message(QStringLiteral("The data was not appended: ") + failure, kCaption, Icon::Exclamation);
         } else if (appended == 0) {
             m_state.dialogs().message(QStringLiteral(" No data was found to append"));
         } else {
-            m_state.dialogs().message(QString::number(appended) + QStringLiteral(" records appended to ") + m_sensorId);
+            m_state.dialogs().message(QString::number(appended) + QStringLiteral(" records appended to ") + m_sensorId
+                                      + remarks);
             ignoreErrors([&] { archiveDownloadFile(); });
         }
     }
@@ -133,31 +143,55 @@ void NuboDataWindow::cmdAppend_Click()
     m_window.close();
 }
 
-int NuboDataWindow::appendMarked(QString& failure)
+ReadoutSensor NuboDataWindow::sensor() const
+{
+    ReadoutSensor sensor;
+    sensor.instrumentId = m_sensorId;
+    if (!m_state.db)
+        return sensor;
+    sensor.sensorType = sensorRegister(m_state).text(QStringLiteral("SensorType"));
+    if (const auto type = SensorStore(*m_state.db).type(sensor.sensorType)) {
+        sensor.tempChannel = type->tempChannel;
+        sensor.limits = ReadoutLimits{type->tempLow, type->tempHigh, type->low, type->high};
+    }
+    return sensor;
+}
+
+int NuboDataWindow::appendMarked(QString& failure, QString& remarks)
 {
     if (!m_grid->hasLines() || !m_state.db)
         return 0;
-    ReadoutSensor sensor;
-    sensor.instrumentId = m_sensorId;
-    sensor.sensorType = sensorRegister(m_state).text(QStringLiteral("SensorType"));
-    if (const auto type = SensorStore(*m_state.db).type(sensor.sensorType))
-        sensor.tempChannel = type->tempChannel;
+    const ReadoutSensor sensor = this->sensor();
 
     // Each line not appended is reported in line order, after the one transaction is done.
-    QVector<QString> reports(m_file.lineCount());
+    struct Report {
+        Refusal kind;
+        QString message, item;
+    };
+    QVector<Report> reports(m_file.lineCount());
     QVector<Reading> batch;
     QVector<int> lineOf;
+    QVector<char> notNumbers, outside;
     const DateLayout dates = layout();
     for (int line = 0; line < m_file.lineCount(); ++line) {
         if (!m_grid->marked(line))
             continue;
+        const QString date = m_file.text(line, 0);
+        if (m_file.unclosedQuote(line)) {
+            const QString item = QStringLiteral("Line ") + QString::number(line + 1) + QStringLiteral(" (") + date
+                                 + QLatin1Char(')');
+            reports[line] = {Refusal::UnclosedQuote, unclosedQuoteMessage(line + 1, date), item};
+            continue;
+        }
         const ReadoutReading r = readoutReading(m_file, line, sensor, dates);
         if (!r.when.valid) {
-            reports[line] = invalidDateMessage(m_file.text(line, 0));
+            reports[line] = {Refusal::InvalidDate, invalidDateMessage(date), date};
             continue;
         }
         batch.push_back(r.reading);
         lineOf.push_back(line);
+        notNumbers.push_back(r.notNumbers > 0);
+        outside.push_back(!outsideLimits(r.reading, sensor).isEmpty());
     }
     InsertOutcome outcome;
     try {
@@ -167,11 +201,28 @@ int NuboDataWindow::appendMarked(QString& failure)
         failure = e.description;
         return 0;
     }
-    for (int i = 0; i < outcome.refusedIndex.size(); ++i)
-        reports[lineOf[outcome.refusedIndex[i]]] = duplicateMessage(outcome.refusedKeys[i]);
-    for (const QString& text : reports)
-        if (!text.isEmpty())
-            m_state.dialogs().message(text);
+    for (int i = 0; i < outcome.refusedIndex.size(); ++i) {
+        const int index = outcome.refusedIndex[i];
+        reports[lineOf[index]] = {Refusal::Duplicate, duplicateMessage(outcome.refusedKeys[i]), outcome.refusedKeys[i]};
+        notNumbers[index] = outside[index] = 0;
+    }
+    remarks = appendedRemarks(static_cast<int>(std::count(notNumbers.begin(), notNumbers.end(), 1)),
+                              static_cast<int>(std::count(outside.begin(), outside.end(), 1)));
+
+    // Thousands of refusals of one kind (a file imported again) are told in one message.
+    QMap<Refusal, QStringList> items;
+    for (const Report& r : reports)
+        if (!r.message.isEmpty())
+            items[r.kind] << r.item;
+    for (const Report& r : reports)
+        if (!r.message.isEmpty() && items[r.kind].size() <= kRefusalsTold)
+            m_state.dialogs().message(r.message);
+    for (auto it = items.cbegin(); it != items.cend(); ++it) {
+        if (it.value().size() <= kRefusalsTold)
+            continue;
+        m_state.writeToLog(refusalsLogText(it.key(), m_sensorId, it.value()));
+        m_state.dialogs().message(refusalsMessage(it.key(), it.value()));
+    }
     return outcome.inserted;
 }
 
@@ -183,13 +234,17 @@ void NuboDataWindow::archiveDownloadFile()
         return;
     if (!folder.exists(kBackupFolder) && !folder.mkdir(kBackupFolder))
         return;
-    const QString target = folder.filePath(kBackupFolder + QLatin1Char('/') + archiveFileName(m_sensorId, m_state.clock().today()));
-    // The archive of the day is replaced; the download file goes only once its copy stands.
+    // An earlier archive of the day holds lines never imported: a later one takes the next free
+    // name. The download file goes only once its copy stands.
+    const QDir archive(folder.filePath(kBackupFolder));
+    QString target;
+    for (int n = 1; target.isEmpty() || QFileInfo::exists(target); ++n)
+        target = archive.filePath(archiveFileName(m_sensorId, m_state.clock().today(), n));
     const QString partial = target + QStringLiteral(".part");
     QFile::remove(partial);
     if (!QFile::copy(source, partial))
         return;
-    QFile::remove(target);
+    // rename never replaces a file that came meanwhile.
     if (QFile::rename(partial, target))
         QFile::remove(source);
     else

@@ -5,6 +5,7 @@
 #include "core/State.h"
 #include "exchange/domain/NuboDate.h"
 #include "exchange/domain/ReadoutFile.h"
+#include "exchange/domain/ReadoutReading.h"
 
 #include <QObject>
 
@@ -36,9 +37,11 @@ public:
 
 private:
     DateLayout layout() const;
+    ReadoutSensor sensor() const;
     // Appends the marked lines; returns how many readings were stored. failure is the
-    // description of an error that stored none of them (a full disk), empty otherwise.
-    int appendMarked(QString& failure);
+    // description of an error that stored none of them (a full disk), empty otherwise; remarks
+    // what the final message adds about the stored lines.
+    int appendMarked(QString& failure, QString& remarks);
     void archiveDownloadFile();
 
     AppState& m_state;
@@ -49,6 +52,7 @@ private:
     QString m_sensorId;
     QString m_readoutFolder;
     ReadoutGridModel* m_grid; // owned by the window
+    DateLayout m_marksLayout = DateLayout::YearFirst; // the layout the default marks were read in
 };
 
 class ReadoutImport : public QObject {

@@ -25,7 +25,18 @@ struct BadFile {
     bool dateValid = false;
     double channel1 = kNull;
     const char* site = nullptr;
+    bool unclosed = false;
 };
+
+QByteArray utf16(const QString& s, bool bigEndian)
+{
+    QByteArray b = bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+    for (const QChar ch : s) {
+        const char hi = char(ch.unicode() >> 8), lo = char(ch.unicode() & 0xFF);
+        b.append(bigEndian ? hi : lo).append(bigEndian ? lo : hi);
+    }
+    return b;
+}
 
 QByteArray text(const char* s) { return QByteArray(s); }
 const char* kLine = "2011/03/27 10:00:00,N1,75,201175001,21.5,";
@@ -43,8 +54,13 @@ std::vector<BadFile> corpus()
         {"ten_megabyte_line_no_commas", [] { return QByteArray(10 * 1024 * 1024, 'x'); }, Status::Ok, 1},
         {"binary_all_bytes", [] { QByteArray b; for (int i = 0; i < 4096; ++i) b += char(i * 7 % 256); return b; },
          Status::NotText, 0},
-        {"utf16_with_bom", [] { const QString s = QStringLiteral("2011/03/27 10:00:00,N1,75,201175001,21.5,1\r\n");
-                                return QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(s.utf16()), s.size() * 2); },
+        // "Unicode" text as Windows tools save it: read like UTF-8.
+        {"utf16le_with_bom", [] { return utf16(QStringLiteral("2011/03/27 10:00:00,N\u00e9,75,201175001,21.5,1\r\n2011/03/27 11:00:00,N1\r\n"), false); },
+         Status::Ok, 2, DateLayout::YearFirst, true, 1.0, "N\xC3\xA9"},
+        {"utf16be_with_bom", [] { return utf16(QStringLiteral("2011/03/27 10:00:00,N1,75,201175001,21.5,4.25"), true); },
+         Status::Ok, 1, DateLayout::YearFirst, true, 4.25, "N1"},
+        {"utf16_odd_length", [] { return utf16(QStringLiteral("2011/03/27 10:00:00,N1"), false) + 'x'; }, Status::NotText, 0},
+        {"utf16_with_nul", [] { return utf16(QStringLiteral("2011/03/27 10:00:00,N1"), false) + QByteArray(2, '\0'); },
          Status::NotText, 0},
         {"invalid_utf8_mostly_ascii", [] { return QByteArray(kLine) + "1\n2011/03/27 11:00:00,N\xE9\xFF,75\n"; },
          Status::Ok, 2, DateLayout::YearFirst, true, 1.0, "N1"},
@@ -64,7 +80,13 @@ std::vector<BadFile> corpus()
         {"only_commas", [] { return text(",,,,,,,,,,,,,,,,,,,,,"); }, Status::Ok, 1},
         {"quoted_commas", [] { return text("\"2011/03/27 10:00:00\",\"N1, north\",75,201175001,\"21.5\",\"3.5\""); },
          Status::Ok, 1, DateLayout::YearFirst, true, 3.5, "N1, north"},
-        {"unclosed_quote", [] { return text("\"2011/03/27 10:00:00,N1,75,201175001,21.5,1"); }, Status::Ok, 1},
+        {"unclosed_quote", [] { return text("\"2011/03/27 10:00:00,N1,75,201175001,21.5,1"); }, Status::Ok, 1,
+         DateLayout::YearFirst, false, kNull, nullptr, true},
+        {"unclosed_quote_later", [] { return QByteArray(kLine) + "1,\"2,3"; }, Status::Ok, 1,
+         DateLayout::YearFirst, true, 1.0, "N1", true},
+        // A blank before or after the quotes is not part of the field.
+        {"blanks_around_quotes", [] { return text("2011/03/27 10:00:00, \"N1\" ,75,201175001, \"21.5\", \"100.1\"\t, 200.2"); },
+         Status::Ok, 1, DateLayout::YearFirst, true, 100.1, "N1"},
         {"decimal_comma_quoted", [] { return QByteArray(kLine) + "\"1,5\""; },
          Status::Ok, 1, DateLayout::YearFirst, true, kNull, "N1"},
         {"exponent", [] { return QByteArray(kLine) + "1.5e2"; }, Status::Ok, 1, DateLayout::YearFirst, true, 150.0, "N1"},
@@ -109,8 +131,10 @@ TEST_P(BadReadout, GivesItsExpectedOutcome)
         ASSERT_TRUE(r.reading.channels[0].has_value());
         EXPECT_DOUBLE_EQ(*r.reading.channels[0], c.channel1);
     }
-    if (c.site)
+    if (c.site) {
         EXPECT_EQ(file.text(0, 1), QString::fromUtf8(c.site));
+    }
+    EXPECT_EQ(file.unclosedQuote(0), c.unclosed);
     // Every line as a sensor with the most channels: no value is ever infinite.
     for (int line = 0; line < file.lineCount(); ++line) {
         const ReadoutReading each = readoutReading(file, line, {QStringLiteral("1"), QStringLiteral("9"), true}, c.layout);

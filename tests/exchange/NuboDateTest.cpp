@@ -57,6 +57,15 @@ TEST(NuboDate, ThreeLayouts)
         EXPECT_FALSE(readNuboDate(bad, DateLayout::DayFirst).valid) << bad;
         EXPECT_FALSE(readNuboDate(bad, DateLayout::MonthFirst).valid) << bad;
     }
+    // Text after the seconds would change the moment: the date is not read in any layout;
+    // trailing blanks are no text.
+    for (const char* tail : {" PM", "+02:00", " Z", "0"}) {
+        for (const char* date : {"2011/04/06 02:05:00", "06/04/2011 02:05:00"})
+            for (const DateLayout layout : {DateLayout::YearFirst, DateLayout::DayFirst, DateLayout::MonthFirst})
+                EXPECT_FALSE(readNuboDate(QString::fromLatin1(date) + QLatin1String(tail), layout).valid) << date << tail;
+    }
+    EXPECT_EQ(readNuboDate("06/04/2011 14:05:00  ", DateLayout::DayFirst).time(), "14:05:00");
+    EXPECT_EQ(readNuboDate("06/04/2011 14:05:00 ", DateLayout::MonthFirst).date(), "2011/06/04");
 }
 
 TEST(NuboDate, DefaultMarksCountClockHours)
@@ -157,10 +166,37 @@ TEST(ReadoutGrid, CellsMarksAndToggling)
     EXPECT_EQ(grid.data(grid.index(0, 0)).toString(), "No Readings");
 }
 
+TEST(ReadoutGrid, LinesOutsideTheLimitsOrUnclosedCarryTheirReason)
+{
+    ReadoutFile f;
+    ASSERT_EQ(f.parse("2011/03/27 10:00:00,N1,75,201175001,21.5,1,2\n"
+                      "2011/03/27 11:00:00,N1,75,201175001,1000,1.2e19,-5000\n"
+                      "2011/03/27 12:00:00,N1,75,201175001,85,5000,5000.01\n"
+                      "2011/03/27 13:00:00,\"N1,75,201175001,21.5,1\n"),
+              ReadoutFile::Status::Ok);
+    ReadoutGrid grid;
+    grid.populate(&f);
+    EXPECT_EQ(grid.lineProblem(1), QString()); // no sensor given: no limits to hold to
+    grid.setSensor({"201175001", "75", true, ReadoutLimits{-40, 85, -5000, 5000}});
+    EXPECT_EQ(grid.lineProblem(0), QString());
+    EXPECT_FALSE(grid.data(grid.index(1, 3), Qt::ToolTipRole).isValid());
+    EXPECT_EQ(grid.lineProblem(1), "Outside the limits of sensor type 75:\nChannelT 1000 is outside -40 to 85\n"
+                                   "Channel1 12000000000000000000 is outside -5000 to 5000");
+    EXPECT_EQ(grid.data(grid.index(2, 0), Qt::ToolTipRole).toString(), grid.lineProblem(1)); // every cell of the line
+    EXPECT_EQ(grid.data(grid.index(2, 11), Qt::ToolTipRole).toString(), grid.lineProblem(1));
+    EXPECT_EQ(grid.lineProblem(2), "Outside the limits of sensor type 75:\nChannel2 5000.01 is outside -5000 to 5000");
+    EXPECT_EQ(grid.lineProblem(3), "A quote on this line is not closed: the line cannot be appended.");
+
+    EXPECT_EQ(appendedRemarks(0, 0), QString());
+    EXPECT_EQ(appendedRemarks(2, 1), "\n2 lines had channel cells that are not numbers; those cells were stored empty."
+                                     "\n1 line holds values outside the limits of the sensor type.");
+}
+
 TEST(ExchangeNames, BackupAndArchiveNames)
 {
     EXPECT_EQ(backupFileName(QDate(2011, 3, 27)), "gSTAYbackup2011-03-27.mdb");
     EXPECT_EQ(archiveFileName("201175001", QDate(2011, 3, 27)), "QX201175001_2011-03-27.txt");
+    EXPECT_EQ(archiveFileName("201175001", QDate(2011, 3, 27), 2), "QX201175001_2011-03-27_2.txt");
     EXPECT_EQ(downloadFileName("201175001"), "QX201175001.txt");
     EXPECT_EQ(compactionCopyName("RockvistagSTAY.mdb"), "Copy_RockvistagSTAY.mdb");
     EXPECT_TRUE(kWebAddress.contains(".example"));

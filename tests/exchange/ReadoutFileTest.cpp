@@ -46,6 +46,26 @@ TEST(ReadoutFile, QuotedFieldsKeepCommasAndQuotes)
     EXPECT_EQ(f.text(1, 1), "say \"hi\"");
 }
 
+TEST(ReadoutFile, BlanksAroundQuotesAndUnclosedQuotes)
+{
+    ReadoutFile f;
+    ASSERT_EQ(f.parse("2011/03/27 10:00:00, \"N1\", 75, 201175001, \"21.5\" , \"100.1\", 200.2\n"
+                      "2011/03/27 11:00:00,\"N1\" x,75\n"
+                      "2011/03/27 12:00:00,\"N1,75,201175001,21.5,1\n"),
+              ReadoutFile::Status::Ok);
+    ASSERT_EQ(f.lineCount(), 3);
+    EXPECT_EQ(f.text(0, 1), "N1");
+    EXPECT_EQ(f.text(0, 2), " 75"); // an unquoted field keeps its blanks; numbers are trimmed when read
+    EXPECT_EQ(f.text(0, 4), "21.5");
+    EXPECT_EQ(f.text(0, 5), "100.1");
+    EXPECT_EQ(f.text(1, 1), "N1 x"); // text after the closing quote still belongs to the field
+    EXPECT_EQ(f.text(1, 2), "75");
+    EXPECT_FALSE(f.unclosedQuote(0));
+    EXPECT_FALSE(f.unclosedQuote(1));
+    EXPECT_TRUE(f.unclosedQuote(2));
+    EXPECT_EQ(f.text(2, 1), "N1,75,201175001,21.5,1");
+}
+
 TEST(ReadoutFile, MissingAndSurplusFields)
 {
     const ReadoutFile f = loaded("missing_temperature.txt");

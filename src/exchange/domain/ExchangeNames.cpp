@@ -24,9 +24,10 @@ QString downloadFileName(const QString& instrumentId)
     return QStringLiteral("QX") + instrumentId + QStringLiteral(".txt");
 }
 
-QString archiveFileName(const QString& instrumentId, const QDate& day)
+QString archiveFileName(const QString& instrumentId, const QDate& day, int number)
 {
-    return QStringLiteral("QX") + instrumentId + QLatin1Char('_') + dayText(day) + QStringLiteral(".txt");
+    const QString suffix = number > 1 ? QLatin1Char('_') + QString::number(number) : QString();
+    return QStringLiteral("QX") + instrumentId + QLatin1Char('_') + dayText(day) + suffix + QStringLiteral(".txt");
 }
 
 } // namespace rv

@@ -15,8 +15,8 @@ QString backupFileName(const QDate& day);
 // "Copy_RockvistagSTAY.mdb"
 QString compactionCopyName(const QString& fileName);
 // The readout unit's download file of a sensor, "QX201175001.txt", and its archived name
-// "QX201175001_2011-03-27.txt".
+// "QX201175001_2011-03-27.txt"; the day's later archives are "..._2011-03-27_2.txt", "_3" ...
 QString downloadFileName(const QString& instrumentId);
-QString archiveFileName(const QString& instrumentId, const QDate& day);
+QString archiveFileName(const QString& instrumentId, const QDate& day, int number = 1);
 
 } // namespace rv

@@ -90,6 +90,9 @@ NuboMoment readFixed(QStringView t, bool dayFirst)
     if (t.size() < 19 || !fixedDigits(t, 11, 2, hour) || t[13] != QLatin1Char(':') || !fixedDigits(t, 14, 2, minute)
         || t[16] != QLatin1Char(':') || !fixedDigits(t, 17, 2, second))
         return {};
+    // " PM" or a zone after the seconds would change the moment: such a date is not read.
+    if (!t.mid(19).trimmed().isEmpty())
+        return {};
     const QDate date = dayFirst ? QDate(year, b, a) : QDate(year, a, b);
     return make(date, QTime(hour, minute, second));
 }

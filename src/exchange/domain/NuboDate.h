@@ -24,7 +24,8 @@ struct NuboMoment {
 // YearFirst reads the text as a general date ("2011/03/27 14:05:00", also "-" separators,
 // single-digit month, day or hour, no seconds or no time). DayFirst and MonthFirst take fixed
 // positions: characters 1-2 and 4-5 are day and month in the named order, 7-10 the year,
-// 12-19 the time "HH:mm:ss" as it stands.
+// 12-19 the time "HH:mm:ss" as it stands. In every layout anything but blanks after the seconds
+// (" PM", "+02:00") makes the date unreadable.
 NuboMoment readNuboDate(QStringView text, DateLayout layout);
 inline NuboMoment readNuboDate(const QString& text, DateLayout layout)
 {

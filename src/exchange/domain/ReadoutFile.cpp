@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace rv {
 
 namespace {
@@ -45,6 +47,7 @@ ReadoutFile::Status ReadoutFile::load(const QString& path)
 {
     m_store.clear();
     m_fields.clear();
+    m_unclosed.clear();
     const QFileInfo info(path);
     if (!info.isFile())
         return Status::Missing;
@@ -63,15 +66,26 @@ ReadoutFile::Status ReadoutFile::parse(const QByteArray& raw)
 {
     m_store.clear();
     m_fields.clear();
+    m_unclosed.clear();
     QByteArray bytes = raw;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    if (bytes.contains('\0'))
-        return Status::NotText;
-    bool ok = false;
-    const QString text = decode(bytes, ok);
-    if (!ok)
-        return Status::NotText;
+    QString text;
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        // Windows tools save "Unicode" text as UTF-16 with its byte-order mark.
+        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                             QStringDecoder::Flag::Stateless);
+        text = utf16(QByteArrayView(bytes).sliced(2));
+        if (utf16.hasError() || bytes.size() % 2 != 0 || text.contains(QChar(0)))
+            return Status::NotText;
+    } else {
+        if (bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        if (bytes.contains('\0'))
+            return Status::NotText;
+        bool ok = false;
+        text = decode(bytes, ok);
+        if (!ok)
+            return Status::NotText;
+    }
 
     m_store.reserve(text.size());
     const qsizetype n = text.size();
@@ -98,10 +112,17 @@ void ReadoutFile::addLine(QStringView line)
     const qsizetype n = line.size();
     qsizetype i = 0;
     int column = 0;
+    bool unclosed = false;
+    const auto isBlank = [&](qsizetype at) { return line[at] == QLatin1Char(' ') || line[at] == QLatin1Char('\t'); };
     while (column < kColumns) {
         const int from = static_cast<int>(m_store.size());
-        if (i < n && line[i] == QLatin1Char('"')) {
-            ++i;
+        // Blanks around a quoted field are not part of it.
+        qsizetype quote = i;
+        while (quote < n && isBlank(quote))
+            ++quote;
+        if (quote < n && line[quote] == QLatin1Char('"')) {
+            i = quote + 1;
+            bool closed = false;
             while (i < n) {
                 if (line[i] == QLatin1Char('"')) {
                     if (i + 1 < n && line[i + 1] == QLatin1Char('"')) {
@@ -110,12 +131,19 @@ void ReadoutFile::addLine(QStringView line)
                         continue;
                     }
                     ++i;
+                    closed = true;
                     break;
                 }
                 m_store.append(line[i]);
                 ++i;
             }
-            // Whatever stands between the closing quote and the comma belongs to the field.
+            unclosed = unclosed || !closed;
+            qsizetype after = i;
+            while (after < n && isBlank(after))
+                ++after;
+            if (after >= n || line[after] == QLatin1Char(','))
+                i = after;
+            // Other text between the closing quote and the comma belongs to the field.
             while (i < n && line[i] != QLatin1Char(','))
                 m_store.append(line[i++]);
         } else {
@@ -132,6 +160,13 @@ void ReadoutFile::addLine(QStringView line)
     }
     for (; column < kColumns; ++column)
         m_fields.push_back({0, 0});
+    if (unclosed)
+        m_unclosed.push_back(lineCount() - 1);
+}
+
+bool ReadoutFile::unclosedQuote(int line) const
+{
+    return std::binary_search(m_unclosed.begin(), m_unclosed.end(), line);
 }
 
 QStringView ReadoutFile::field(int line, int column) const

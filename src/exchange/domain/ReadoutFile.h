@@ -1,8 +1,9 @@
 #pragma once
 // A readout unit's text file: comma-separated, no header line, one reading per line, 16 text
 // columns. A field may be in double quotes (a comma inside stays in the field, "" is one
-// quote); a line with fewer fields leaves the rest empty. CRLF, LF or CR line ends; a UTF-8
-// byte-order mark is ignored.
+// quote, blanks around the quotes are not part of it); a line with fewer fields leaves the rest
+// empty. CRLF, LF or CR line ends; UTF-8 (a byte-order mark is ignored) or, with its byte-order
+// mark, UTF-16.
 #include <QString>
 #include <QStringView>
 #include <QVector>
@@ -27,6 +28,8 @@ public:
     // Column 0..15 of a line; empty (Null) for a missing or empty field.
     QStringView field(int line, int column) const;
     QString text(int line, int column) const { return field(line, column).toString(); }
+    // A quote opened on the line and never closed: the line's fields cannot be told apart.
+    bool unclosedQuote(int line) const;
 
     // The message that refuses a file of the given status, naming the file.
     static QString refusal(Status status, const QString& fileName);
@@ -37,6 +40,7 @@ private:
 
     QString m_store;          // every field's text, one after the other
     QVector<Span> m_fields;   // kColumns per line
+    QVector<int> m_unclosed;  // lines with an unclosed quote, ascending
 };
 
 } // namespace rv

@@ -18,6 +18,7 @@ void ReadoutGrid::populate(const ReadoutFile* file)
     beginResetModel();
     m_file = file;
     m_marks = QVector<char>(file ? file->lineCount() : 0, 0);
+    m_touched = m_marks;
     endResetModel();
 }
 
@@ -27,6 +28,15 @@ void ReadoutGrid::setMarks(QVector<char> marks)
     m_marks = std::move(marks);
     if (hasLines())
         emit dataChanged(index(1, kAppendColumn), index(lineCount(), kAppendColumn));
+}
+
+void ReadoutGrid::setUntouchedMarks(const QVector<char>& defaults)
+{
+    QVector<char> marks = m_marks;
+    for (int line = 0; line < marks.size() && line < defaults.size(); ++line)
+        if (!m_touched[line])
+            marks[line] = defaults[line];
+    setMarks(std::move(marks));
 }
 
 void ReadoutGrid::clear()
@@ -49,6 +59,7 @@ bool ReadoutGrid::toggle(int row, int column)
     if (!isMarkCell(row, column) || row > lineCount())
         return false;
     m_marks[row - 1] = !m_marks[row - 1];
+    m_touched[row - 1] = 1;
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i);
     return true;
@@ -80,9 +91,26 @@ QVariant ReadoutGrid::data(const QModelIndex& index, int role) const
             return marked(row - 1) ? kMarkOn : kMarkOff;
         return m_file->text(row - 1, column);
     }
+    if (role == Qt::ToolTipRole && row > 0) {
+        const QString problem = lineProblem(row - 1);
+        return problem.isEmpty() ? QVariant() : QVariant(problem);
+    }
     if (role == Qt::TextAlignmentRole && column == kAppendColumn && row > 0)
         return QVariant::fromValue(Qt::AlignCenter);
     return {};
+}
+
+QString ReadoutGrid::lineProblem(int line) const
+{
+    if (!m_file || line < 0 || line >= m_file->lineCount())
+        return {};
+    if (m_file->unclosedQuote(line))
+        return QStringLiteral("A quote on this line is not closed: the line cannot be appended.");
+    // The values do not depend on the date layout.
+    const QString outside = outsideLimits(readoutReading(*m_file, line, m_sensor, DateLayout::YearFirst).reading, m_sensor);
+    if (outside.isEmpty())
+        return {};
+    return QStringLiteral("Outside the limits of sensor type ") + m_sensor.sensorType + QStringLiteral(":\n") + outside;
 }
 
 QVariant ReadoutGrid::headerData(int section, Qt::Orientation orientation, int role) const

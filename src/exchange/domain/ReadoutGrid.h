@@ -4,6 +4,7 @@
 // the file when asked for, so that 100,000 lines open at once; only the marks are held here.
 #include "exchange/domain/NuboDate.h"
 #include "exchange/domain/ReadoutFile.h"
+#include "exchange/domain/ReadoutReading.h"
 
 #include <QAbstractTableModel>
 
@@ -22,6 +23,9 @@ public:
     // Shows the file's lines (an empty file: the single header cell "No Readings").
     void populate(const ReadoutFile* file);
     void setMarks(QVector<char> marks);
+    // Default marks worked out afresh (another date layout): a mark the user has clicked keeps
+    // its state, every other line takes the new default.
+    void setUntouchedMarks(const QVector<char>& defaults);
     void clear();
 
     const ReadoutFile* file() const { return m_file; }
@@ -31,9 +35,16 @@ public:
     int markedCount() const;
     static QString header(int column);
 
+    // The sensor the lines are for: lines whose values lie outside its type's limits, or that
+    // cannot be appended, carry the reason as every cell's tooltip.
+    void setSensor(const ReadoutSensor& sensor) { m_sensor = sensor; }
+    // Why the line (0-based) stands out; empty for an ordinary line.
+    QString lineProblem(int line) const;
+
     bool isMarkCell(int row, int column) const { return hasLines() && row >= 1 && column == kAppendColumn; }
     // A click on a mark cell switches it; false for any other cell.
     bool toggle(int row, int column);
+    bool touched(int line) const { return line >= 0 && line < m_touched.size() && m_touched[line]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -43,6 +54,8 @@ public:
 private:
     const ReadoutFile* m_file = nullptr;
     QVector<char> m_marks;
+    QVector<char> m_touched; // lines whose mark the user has switched
+    ReadoutSensor m_sensor;
 };
 
 } // namespace rv

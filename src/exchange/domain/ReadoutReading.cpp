@@ -1,6 +1,10 @@
 #include "exchange/domain/ReadoutReading.h"
 
+#include "core/Formats.h"
 #include "exchange/domain/ReadoutFile.h"
+#include "readings/domain/Validation.h"
+
+#include <QStringList>
 
 #include <charconv>
 #include <cmath>
@@ -56,16 +60,47 @@ ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSe
     r.when = readNuboDate(file.field(line, 0), layout);
     if (r.when.valid)
         r.reading.moment = r.when.moment;
+    const auto cell = [&](int column, int decimals) {
+        const QStringView text = file.field(line, column);
+        const OptDouble value = channelValue(text, decimals);
+        if (!value && !text.trimmed().isEmpty())
+            ++r.notNumbers;
+        return value;
+    };
     int column = 4; // C4
     if (sensor.tempChannel)
-        r.reading.temperature = channelValue(file.field(line, column++), 1);
+        r.reading.temperature = cell(column++, 1);
     const int n = importedChannelCount(sensor.sensorType);
     for (int i = 0; i < n && column < ReadoutFile::kColumns; ++i, ++column)
-        r.reading.channels[i] = channelValue(file.field(line, column), 2);
+        r.reading.channels[i] = cell(column, 2);
     r.reading.plotTemporal = true;
     r.reading.plotSpatial = false;
     r.reading.isDirty = true;
     return r;
+}
+
+QString outsideLimits(const Reading& reading, const ReadoutSensor& sensor)
+{
+    if (!sensor.limits)
+        return {};
+    const ReadoutLimits& l = *sensor.limits;
+    QStringList problems;
+    const auto test = [&](const OptDouble& value, const QString& name, double low, double high) {
+        if (value && !withinBounds(*value, low, high))
+            problems << name + QLatin1Char(' ') + plainNumber(*value) + QStringLiteral(" is outside ")
+                            + plainNumber(low) + QStringLiteral(" to ") + plainNumber(high);
+    };
+    if (sensor.tempChannel)
+        test(reading.temperature, QStringLiteral("ChannelT"), l.tempLow, l.tempHigh);
+    for (int i = 0; i < Reading::kChannels; ++i)
+        test(reading.channels[i], QStringLiteral("Channel") + QString::number(i + 1), l.low, l.high);
+    return problems.join(QLatin1Char('\n'));
+}
+
+QString unclosedQuoteMessage(int line, const QString& dateText)
+{
+    return QStringLiteral("Line ") + QString::number(line) + QStringLiteral(" (") + dateText
+           + QStringLiteral(") has a quote that is not closed and cannot be appended.");
 }
 
 QString invalidDateMessage(const QString& dateText)
@@ -76,6 +111,52 @@ QString invalidDateMessage(const QString& dateText)
 QString duplicateMessage(const QString& key)
 {
     return key + QStringLiteral(" is a duplicate reading and cannot be appended.");
+}
+
+namespace {
+QString lines(int n)
+{
+    return QString::number(n) + (n == 1 ? QStringLiteral(" line") : QStringLiteral(" lines"));
+}
+
+QString refusalHead(Refusal kind, int n)
+{
+    switch (kind) {
+    case Refusal::InvalidDate:
+        return lines(n) + QStringLiteral(" have a date that is not valid and cannot be appended.");
+    case Refusal::UnclosedQuote:
+        return lines(n) + QStringLiteral(" have a quote that is not closed and cannot be appended.");
+    case Refusal::Duplicate:
+        break;
+    }
+    return lines(n) + QStringLiteral(" are duplicate readings and cannot be appended.");
+}
+} // namespace
+
+QString refusalsMessage(Refusal kind, const QStringList& items)
+{
+    const int n = static_cast<int>(items.size());
+    return refusalHead(kind, n) + QStringLiteral(" The first ten:\n") + items.mid(0, kRefusalsTold).join(QLatin1Char('\n'))
+           + QStringLiteral("\nAll ") + QString::number(n) + QStringLiteral(" are listed in the log file gSTAY.txt.");
+}
+
+QString refusalsLogText(Refusal kind, const QString& instrumentId, const QStringList& items)
+{
+    return QStringLiteral("Import to ") + instrumentId + QStringLiteral(": ") + refusalHead(kind, static_cast<int>(items.size()))
+           + QLatin1Char('\n') + items.join(QLatin1Char('\n'));
+}
+
+QString appendedRemarks(int withNotNumbers, int outsideLimits)
+{
+    QString text;
+    if (withNotNumbers > 0)
+        text += QLatin1Char('\n') + lines(withNotNumbers)
+                + QStringLiteral(" had channel cells that are not numbers; those cells were stored empty.");
+    if (outsideLimits > 0)
+        text += QLatin1Char('\n') + lines(outsideLimits)
+                + (outsideLimits == 1 ? QStringLiteral(" holds") : QStringLiteral(" hold"))
+                + QStringLiteral(" values outside the limits of the sensor type.");
+    return text;
 }
 
 } // namespace rv
