@@ -13,6 +13,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTimeAxis>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +26,9 @@
 #include <QTimeEdit>
 #include <QValueAxis>
 #include <QXYSeries>
+
+#include <algorithm>
+#include <cmath>
 
 namespace script {
 
@@ -170,6 +175,52 @@ QString chartSummary(QWidget* w)
     return QStringLiteral("title=%1;ymin=%2;ymax=%3;ystep=%4;xformat=%5;xtitle=%6;series=%7;points=%8")
         .arg(chart->title(), ymin, ymax, ystep, xformat, xtitle, names.join(QLatin1Char(',')))
         .arg(points);
+}
+
+QString chartAxes(QWidget* w)
+{
+    auto* view = qobject_cast<QChartView*>(w);
+    if (!view || !view->chart())
+        throw StepFailure(describe(w) + QStringLiteral(" is not a chart"));
+    // The chart lays its axes out on posted events: read what is drawn once they have run.
+    QCoreApplication::sendPostedEvents();
+    const QChart* chart = view->chart();
+
+    const QString moment = QStringLiteral("yyyy/MM/dd HH:mm:ss");
+    QString xmin, xmax;
+    QAbstractAxis* x = axisAt(chart, Qt::Horizontal, Qt::AlignBottom);
+    if (auto* t = qobject_cast<QDateTimeAxis*>(x)) {
+        xmin = t->min().toString(moment);
+        xmax = t->max().toString(moment);
+    } else if (auto* v = qobject_cast<QValueAxis*>(x)) {
+        // A value axis of time holds the wall-clock moments as milliseconds read as UTC.
+        const auto at = [&](double ms) {
+            return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(ms)), Qt::UTC).toString(moment);
+        };
+        xmin = at(v->min());
+        xmax = at(v->max());
+    }
+
+    // The value axis's labels are the upright text items left of the plot, beside it; its
+    // title is turned on its side.
+    const QRectF plot = chart->plotArea();
+    QList<QPair<double, QString>> labels;
+    const QList<QGraphicsItem*> items = view->scene()->items();
+    for (const QGraphicsItem* item : items) {
+        const auto* text = dynamic_cast<const QGraphicsTextItem*>(item);
+        if (!text || !text->isVisible() || text->rotation() != 0)
+            continue;
+        const QRectF r = text->sceneBoundingRect();
+        if (r.right() > plot.left() + 1 || r.center().y() < plot.top() - r.height()
+            || r.center().y() > plot.bottom() + r.height())
+            continue;
+        labels.append({r.center().y(), text->toPlainText()});
+    }
+    std::sort(labels.begin(), labels.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QStringList ylabels;
+    for (const auto& l : labels)
+        ylabels << l.second;
+    return QStringLiteral("xmin=%1;xmax=%2;ylabels=%3").arg(xmin, xmax, ylabels.join(QLatin1Char('|')));
 }
 
 QString focusName()

@@ -25,6 +25,10 @@ bool shownByProgram(const QWidget* w);
 // title=…;ymin=…;ymax=…;ystep=…;xformat=…;xtitle=…;series=…;points=…
 QString chartSummary(QWidget* chartView);
 
+// xmin=yyyy/MM/dd HH:mm:ss;xmax=…;ylabels=0|20|40: the time axis's range and the value axis's
+// labels as the chart draws them now, bottom to top (an elided label as drawn).
+QString chartAxes(QWidget* chartView);
+
 // The objectName of the control that has the focus (or of its nearest named parent).
 QString focusName();
 

@@ -13,8 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace script {
 
@@ -44,11 +48,49 @@ QString boolText(bool b) { return b ? QStringLiteral("true") : QStringLiteral("f
 
 int toInt(const QString& word) { return word.toInt(); } // checked when the script was read
 
+// The text of an OpenDocument file's content, one line per paragraph, runs of blanks spelled out.
+QString documentText(const QString& path)
+{
+    QProcess unzip;
+    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("content.xml")});
+    if (!unzip.waitForFinished(10000) || unzip.exitCode() != 0)
+        throw StepFailure(QStringLiteral("cannot read the document ") + path + QStringLiteral(" (unzip)"));
+    QXmlStreamReader xml(unzip.readAllStandardOutput());
+    QString text;
+    bool inBody = false;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const QStringView name = xml.qualifiedName();
+        if (xml.isStartElement()) {
+            if (name == QLatin1String("office:body"))
+                inBody = true;
+            else if (inBody && name == QLatin1String("text:s"))
+                text += QString(std::max(1, xml.attributes().value(QLatin1String("text:c")).toInt()), QLatin1Char(' '));
+            else if (inBody && name == QLatin1String("text:tab"))
+                text += QLatin1Char('\t');
+            else if (inBody && name == QLatin1String("text:line-break"))
+                text += QLatin1Char('\n');
+        } else if (xml.isEndElement() && inBody && (name == QLatin1String("text:p") || name == QLatin1String("text:h"))) {
+            text += QLatin1Char('\n');
+        } else if (xml.isCharacters() && inBody && !xml.isWhitespace()) {
+            // Runs of white space in a paragraph count as one blank; longer ones are text:s.
+            text += xml.text().toString().replace(QRegularExpression(QStringLiteral("\\s+")), QStringLiteral(" "));
+        }
+    }
+    return text;
+}
+
+// A file's text; of an OpenDocument file (a report) the text its reader shows.
 QString readFile(const QString& path, bool* exists)
 {
     QFile f(path);
     *exists = f.open(QIODevice::ReadOnly);
-    return *exists ? QString::fromUtf8(f.readAll()) : QString();
+    if (!*exists)
+        return QString();
+    const QByteArray bytes = f.readAll();
+    if (bytes.startsWith("PK\x03\x04") && bytes.contains("application/vnd.oasis.opendocument"))
+        return documentText(path);
+    return QString::fromUtf8(bytes);
 }
 
 void makeParentFolder(const QString& path)
@@ -93,6 +135,8 @@ const QHash<QString, Runner::Handler>& Runner::handlers()
         {"expect-focus", &Runner::expectFocus},
         {"expect-chart", &Runner::expectChart},
         {"expect-chart-match", &Runner::expectChart},
+        {"expect-chart-axes", &Runner::expectChart},
+        {"expect-chart-axes-match", &Runner::expectChart},
         {"expect-message", &Runner::expectMessage},
         {"expect-message-match", &Runner::expectMessage},
         {"expect-no-message", &Runner::expectNoMessage},
@@ -312,7 +356,7 @@ void Runner::expectFocus(const Step& s)
 void Runner::expectChart(const Step& s)
 {
     QWidget* w = m_finder.find(s.args[0]);
-    const QString got = chartSummary(w);
+    const QString got = s.command.startsWith(QLatin1String("expect-chart-axes")) ? chartAxes(w) : chartSummary(w);
     if (s.command.endsWith(QLatin1String("-match")))
         expectThat(s, wholeMatch(s.args[1], got), QStringLiteral("%1 matching %2").arg(describe(w), quoted(s.args[1])),
                    quoted(got));

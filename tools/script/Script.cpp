@@ -48,6 +48,7 @@ const QHash<QString, Arity>& commands()
         {"expect-message-match", {1, 5}}, {"expect-no-message", {0, 0}},
         {"expect-open", {1, 1}},    {"expect-open-match", {1, 1}},
         {"expect-chart", {2, 2}},   {"expect-chart-match", {2, 2}},
+        {"expect-chart-axes", {2, 2}}, {"expect-chart-axes-match", {2, 2}},
         {"sql", {1, 1}},            {"expect-sql", {2, 2}},
         {"write-file", {2, 2}},     {"expect-file", {2, 2}},
         {"expect-file-contains", {2, 2}}, {"screenshot", {2, 2}},
@@ -132,7 +133,7 @@ void checkStep(const Step& s)
         }
     } else if (c == QLatin1String("expect-open-match")) {
         requireRegex(s.args[0]);
-    } else if (c == QLatin1String("expect-chart-match")) {
+    } else if (c == QLatin1String("expect-chart-match") || c == QLatin1String("expect-chart-axes-match")) {
         requireRegex(s.args[1]);
     }
 }

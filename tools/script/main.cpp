@@ -28,6 +28,28 @@ int usage(const char* problem)
     return 2;
 }
 
+const char kHelp[] = R"(rockvista-script [--data-dir DIR] SCRIPT.rvs
+Plays a scenario against the real program with scripted dialogs, desktop and clock.
+Steps (one a line; words with blanks in double quotes; $DATA is the data folder):
+  clock "yyyy/MM/dd HH:mm:ss" | tick SECONDS | start | close [WINDOW] | sleep SECONDS
+  answer Yes|No|OK|Cancel|"text"
+  click OBJECT | set OBJECT "text" | type OBJECT "chars" | key OBJECT NAME | leave OBJECT
+  choose OBJECT "entry" | tab INDEX | cell GRID ROW COL | click-cell GRID ROW COL
+  expect OBJECT "text" | expect-items OBJECT "a
+b" | expect-cell GRID ROW COL "text"
+  expect-visible OBJECT true|false | expect-enabled OBJECT true|false | expect-focus OBJECT
+  expect-message[-match] "text" [caption "..."] [icon NAME] | expect-no-message
+  expect-open[-match] "path"
+  expect-chart[-match] CHART "title=...;ymin=...;ymax=...;ystep=...;xformat=...;xtitle=...;series=...;points=N"
+  expect-chart-axes[-match] CHART "xmin=yyyy/MM/dd HH:mm:ss;xmax=yyyy/MM/dd HH:mm:ss;ylabels=0|20|40"
+      the time axis's range as drawn and the value-axis labels as drawn, bottom to top
+      (an elided label as shown)
+  sql "statement" | expect-sql "query" "rows"
+  write-file "path" "content" | expect-file "path" exists|missing
+  expect-file-contains "path" "text"   (a report: its text, one line per paragraph)
+  screenshot WINDOW "path.png"
+)";
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -43,6 +65,10 @@ int main(int argc, char* argv[])
     QString scriptPath;
     const QStringList args = QCoreApplication::arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--help")) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
         if (args[i] == QLatin1String("--data-dir")) {
             if (++i >= args.size())
                 return usage("--data-dir needs a folder");
