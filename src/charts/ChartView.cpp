@@ -81,8 +81,9 @@ QString rawValue(double v, int decimals)
     return std::isnan(v) ? QStringLiteral("(empty)") : QString::number(v, 'f', decimals);
 }
 
-// Label of the value axis: bold 17 pixels; a label that fits 25 pixels of height per step.
-constexpr int kPixelsPerValueLabel = 25;
+// The axis elides a label to "..." when its share of the axis is less than the label's
+// height and padding: each label gets its line and a little more.
+constexpr int kValueLabelRoom = 12;
 constexpr int kMarkerSize = 7;
 constexpr int kTempMarkerSize = 3;
 constexpr int kHitPixels = 6;
@@ -127,6 +128,9 @@ void ChartView::setUp()
     // Zooming changes the range under the same step: each zoom out doubles the ticks, until
     // the layout hangs over millions of them.
     connect(m_valueAxis, &QValueAxis::rangeChanged, this, [this] { fitValueStep(); });
+    // The first drawing happens before the chart was ever laid out: the steps are fitted again
+    // once the plot has its real size, and at every change of it.
+    connect(chart, &QChart::plotAreaChanged, this, [this] { fitValueStep(); });
 
     m_timeAxis = new QDateTimeAxis(chart);
     m_timeAxis->setLabelsFont(chartFont(17, true));
@@ -214,7 +218,9 @@ void ChartView::fitValueStep()
     if (!(m_tableStep > 0))
         return;
     const ValueAxisScale range{m_valueAxis->min(), m_valueAxis->max(), m_tableStep};
-    const double step = fittedStep(range, valuePixels(), kPixelsPerValueLabel);
+    const int perLabel = QFontMetrics(m_valueAxis->labelsFont()).height() + kValueLabelRoom;
+    // One label more than steps: the first sits at the axis's end.
+    const double step = fittedStep(range, valuePixels() - perLabel, perLabel);
     // Digits beyond a double's fifteen are noise, and hundreds of them would crowd out the plot.
     const bool huge = std::max(std::abs(range.min), std::abs(range.max)) >= 1e15;
     const QString format = huge ? QStringLiteral("%.6g") : QStringLiteral("%.%1f").arg(decimalsOf(step));

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QTabBar>
 
 namespace rv {
@@ -121,22 +122,30 @@ bool ChartsPanel::GetTemporalData(ReadingColumns& columns)
         ReadingStore store(*m_state.db, instrumentId());
         store.writeComputed(outcome.changed);
     });
-    // Each reading whose loads could not be computed leaves its line in the log.
-    if (outcome.loadError)
-        for (int i = 0; i < outcome.loadFailures; ++i)
-            m_state.report(*outcome.loadError, " G_SetStackedLoad");
-    showKFactorNotice(outcome.loadFailures > 0);
+    // One line for the pass, not one per reading: a sensor without a k factor is common, and
+    // its log would grow by every reading at every opening.
+    if (outcome.loadError) {
+        const QByteArray label = QByteArrayLiteral(" G_SetStackedLoad: ") + QByteArray::number(outcome.loadFailures)
+                                 + QByteArrayLiteral(" marked readings left without new loads");
+        m_state.report(*outcome.loadError, label.constData());
+    }
+    showKFactorNotice(outcome.loadError.has_value(), columns);
     return ok;
 }
 
-void ChartsPanel::showKFactorNotice(bool kFailed)
+void ChartsPanel::showKFactorNotice(bool kFailed, const ReadingColumns& columns)
 {
-    for (QLabel* notice : m_form.lblNotice) {
+    for (const ChartDef& def : chartDefs()) {
+        QLabel* notice = m_form.lblNotice[size_t(def.tab)];
         if (!notice)
             continue;
-        notice->setText(kFailed ? QStringLiteral("The loads could not be computed because the k factor is 0: "
-                                                 "the loads shown are those of an earlier computation.")
-                                : QString());
+        QString text;
+        if (kFailed) {
+            text = QStringLiteral("Loads are not computed: the k factor of this sensor is 0.");
+            if (drawsLoads(def, columns))
+                text += QStringLiteral(" The loads drawn are those of an earlier k factor.");
+        }
+        notice->setText(text);
         notice->setVisible(kFailed);
     }
 }
@@ -167,7 +176,22 @@ QString ChartsPanel::savePicture(int tab, QImage* picture)
     const QString path = m_state.path(QString::fromLatin1(cv->def().picture));
     // A chart drawn a moment ago lays its axes out on posted events: let them run first.
     QCoreApplication::sendPostedEvents();
-    const QImage image = cv->view()->grab().toImage();
+    QImage image = cv->view()->grab().toImage();
+    // A load chart leaves the program with what the user is told about its loads.
+    if (QLabel* notice = m_form.lblNotice[size_t(tab)]; notice && !notice->isHidden()) {
+        const QFontMetrics fm(notice->font());
+        const int margin = 8;
+        QImage both(image.width(), image.height() + fm.height() + 2 * margin, image.format());
+        both.fill(Qt::white);
+        QPainter p(&both);
+        p.drawImage(0, 0, image);
+        p.setFont(notice->font());
+        p.setPen(notice->palette().color(QPalette::WindowText));
+        p.drawText(QRect(margin, image.height() + margin, image.width() - 2 * margin, fm.height()),
+                   Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(notice->text(), Qt::ElideRight, image.width() - 2 * margin));
+        p.end();
+        image = both;
+    }
     if (picture)
         *picture = image;
     return image.save(path, "JPG") ? path : QString();
@@ -229,10 +253,17 @@ void ChartsPanel::imgReport_Click()
         if (!m_reportOptions[size_t(i)])
             continue;
         const ChartDef& def = chartDefs()[i];
+        const QString heading = QString::fromLatin1(def.heading);
         m_form.SSTab1->setCurrentIndex(def.tab);
+        // A refused tab switched back: its chart is another sensor's or none, never this one's.
+        if (m_form.SSTab1->currentIndex() != def.tab) {
+            doc.addNoChart(heading, QStringLiteral("No chart: fewer than 2 readings of sensor ") + h.instrumentId
+                                        + QStringLiteral(" are marked for the time charts."));
+            continue;
+        }
         QImage picture;
         savePicture(def.tab, &picture);
-        doc.addChart(QString::fromLatin1(def.heading), picture);
+        doc.addChart(heading, picture);
     }
 
     const QString folder = m_state.path(QStringLiteral("Reports"));

@@ -48,7 +48,7 @@ protected:
 
 private:
     QString instrumentId() const;
-    void showKFactorNotice(bool kFailed);
+    void showKFactorNotice(bool kFailed, const ReadingColumns& columns);
 
     AppState& m_state;
     FrmRockvista& m_form;

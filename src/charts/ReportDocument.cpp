@@ -57,7 +57,7 @@ ReportDocument::ReportDocument(const ReportHeader& h) : m_cursor(&m_doc)
 
 void ReportDocument::newParagraph() { m_cursor.insertBlock(QTextBlockFormat(), m_cursor.charFormat()); }
 
-void ReportDocument::addChart(const QString& heading, const QImage& picture)
+void ReportDocument::beginPage(const QString& heading)
 {
     // The page break goes before the heading's paragraph: the current (empty) paragraph
     // becomes the first of the new page.
@@ -66,6 +66,20 @@ void ReportDocument::addChart(const QString& heading, const QImage& picture)
     m_cursor.setBlockFormat(block);
     type(heading);
     newParagraph();
+}
+
+void ReportDocument::addNoChart(const QString& heading, const QString& reason)
+{
+    beginPage(heading);
+    type(reason);
+    newParagraph();
+    type(QStringLiteral("   Notes:"));
+    newParagraph();
+}
+
+void ReportDocument::addChart(const QString& heading, const QImage& picture)
+{
+    beginPage(heading);
     const QString name = QStringLiteral("chart%1.png").arg(++m_charts);
     m_doc.addResource(QTextDocument::ImageResource, QUrl(name), picture);
     QTextImageFormat image;

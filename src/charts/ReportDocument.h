@@ -16,6 +16,8 @@ class ReportDocument {
 public:
     explicit ReportDocument(const ReportHeader& header);
     void addChart(const QString& heading, const QImage& picture);
+    // A chart page whose chart could not be drawn: the heading and, for the picture, why.
+    void addNoChart(const QString& heading, const QString& reason);
     // Writes an OpenDocument text file; false when it could not be written.
     bool write(const QString& path);
     const QTextDocument& document() const { return m_doc; }
@@ -24,6 +26,7 @@ public:
 private:
     void type(const QString& text) { m_cursor.insertText(text); }
     void newParagraph();
+    void beginPage(const QString& heading);
 
     QTextDocument m_doc;
     QTextCursor m_cursor;

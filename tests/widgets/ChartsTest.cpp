@@ -1,5 +1,6 @@
 // The chart view's own behaviour (markers, the clicked-point line, zoom gestures, the legend)
 // and the report document's order of pages.
+#include "RunningProgram.h"
 #include "TestApp.h"
 #include "charts/ChartView.h"
 #include "charts/ReportDocument.h"
@@ -169,4 +170,25 @@ TEST_F(Charts, ZoomingOutKeepsTheValueLabelsFew)
     }
     chart->zoomReset();
     EXPECT_EQ(axis->tickInterval(), drawn);
+}
+
+namespace {
+class ChartTabs : public test::RunningProgram<> {};
+} // namespace
+
+TEST_F(ChartTabs, AKFactorOfZeroIsReportedOncePerOpeningNotOncePerReading)
+{
+    FrmRockvista& f = form();
+    f.SSTab1->setCurrentIndex(3);
+    ASSERT_EQ(f.SSTab1->currentIndex(), 3);
+    const int marked = int(qobject_cast<QLineSeries*>(f.ChartSLong->chart()->series().at(1))->count());
+    f.SSTab1->setCurrentIndex(0);
+    f.txtBoltkfactor->setText(QStringLiteral("0"));
+    sink.reports.clear();
+    f.SSTab1->setCurrentIndex(4);
+    f.SSTab1->setCurrentIndex(6);
+    ASSERT_EQ(f.SSTab1->currentIndex(), 6);
+    const QString line = QStringLiteral("Err #11: Division by zero G_SetStackedLoad: %1 marked readings left without new loads")
+                             .arg(marked);
+    EXPECT_EQ(sink.reports, QStringList({line, line}));
 }

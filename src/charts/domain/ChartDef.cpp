@@ -82,6 +82,18 @@ const QVector<double>& fieldColumn(const ReadingColumns& c, Field field)
     return c.numTemps;
 }
 
+bool drawsLoads(const ChartDef& def, const ReadingColumns& columns)
+{
+    for (const SeriesSpec& s : def.series) {
+        if (s.field < Field::Load1)
+            continue;
+        const QVector<double>& ys = fieldColumn(columns, s.field);
+        if (std::any_of(ys.begin(), ys.end(), [](double y) { return std::isfinite(y); }))
+            return true;
+    }
+    return false;
+}
+
 QStringList chartFields(const ChartDef& def)
 {
     static const char* const names[] = {"NumTemp", "zero1", "zero2", "zero3", "zero4", "zero5",

@@ -49,6 +49,9 @@ const ChartDef* chartForTab(int tab);
 // A stored field's column, or an empty vector when the columns lack it.
 const QVector<double>& fieldColumn(const ReadingColumns& columns, Field field);
 
+// Whether the chart draws any load at all from the columns (a load line needs a value).
+bool drawsLoads(const ChartDef& def, const ReadingColumns& columns);
+
 // The stored fields a chart draws (NumTemp, zero1 …), for reading only those.
 QStringList chartFields(const ChartDef& def);
 

@@ -87,13 +87,19 @@ double kFactorNumber(const QString& text)
     return decimalPrefix(s);
 }
 
-Loads computeLoads(const Strains& zero, double k)
+double loadFactor(double k)
 {
     if (k == 0)
         throw RvError(err::DivisionByZero, QStringLiteral("Division by zero"));
     const double r = 1.0 / k;
     if (!std::isfinite(r))
         throw RvError(6, QStringLiteral("Overflow"));
+    return r;
+}
+
+Loads computeLoads(const Strains& zero, double k)
+{
+    const double r = loadFactor(k);
     const auto pair = [&](int a, int b) -> std::optional<double> {
         if (!zero[a] || !zero[b])
             return std::nullopt;

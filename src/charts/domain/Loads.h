@@ -23,6 +23,10 @@ struct Loads {
     std::optional<double> load5; // gauge 5
 };
 
+// 1 / k, the factor every load is multiplied by. Throws RvError 11 "Division by zero" when k
+// is 0 and 6 "Overflow" when 1 / k is not finite.
+double loadFactor(double k);
+
 // Throws RvError 11 "Division by zero" when k is 0 (and 6 "Overflow" when 1/k is not finite):
 // then no load of the row may change.
 Loads computeLoads(const Strains& zero, double k);

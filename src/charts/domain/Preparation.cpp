@@ -27,6 +27,12 @@ PassOutcome preparePass(ReadingColumns& c, double k)
         const double o = c.channels[i].value(0, qQNaN());
         offsets[i] = std::isnan(o) ? 0.0 : o;
     }
+    // A k factor that gives no loads fails every row alike: judged once, not once per row.
+    try {
+        loadFactor(k);
+    } catch (const RvError& e) {
+        out.loadError = e;
+    }
     for (int r = 0; r < n; ++r) {
         ComputedValues v;
         v.rowid = c.rowids[r];
@@ -48,10 +54,16 @@ PassOutcome preparePass(ReadingColumns& c, double k)
             changed = true;
         }
 
-        Strains strains;
-        for (int g = 1; g <= 6; ++g)
-            strains[g] = v.zeroed[g - 1];
-        try {
+        if (out.loadError) {
+            // The row keeps its stored loads and is still written with its fresh strains.
+            v.writeLoads = false;
+            for (int i = 0; i < Reading::kLoads; ++i)
+                v.loads[i] = nullIfNan(c.loads[i][r]);
+            ++out.loadFailures;
+        } else {
+            Strains strains;
+            for (int g = 1; g <= 6; ++g)
+                strains[g] = v.zeroed[g - 1];
             const Loads l = computeLoads(strains, k);
             const std::array<std::optional<double>, Reading::kLoads> loads{l.load1, l.load2, l.load3, l.load5};
             for (int i = 0; i < Reading::kLoads; ++i) {
@@ -62,14 +74,6 @@ PassOutcome preparePass(ReadingColumns& c, double k)
                     changed = true;
                 }
             }
-        } catch (const RvError& e) {
-            // The row keeps its stored loads and is still written with its fresh strains.
-            v.writeLoads = false;
-            for (int i = 0; i < Reading::kLoads; ++i)
-                v.loads[i] = nullIfNan(c.loads[i][r]);
-            ++out.loadFailures;
-            if (!out.loadError)
-                out.loadError = e;
         }
         if (changed)
             out.changed.append(v);
