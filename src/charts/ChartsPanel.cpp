@@ -105,9 +105,20 @@ std::optional<ReadingColumns> ChartsPanel::OpenGraphData()
     try {
         return store.markedColumns();
     } catch (const RvError& e) {
-        m_state.dialogs().message(QStringLiteral("The data table for Sensor ") + id
-                                  + QStringLiteral(" could not be found\nA new table will be created"));
-        AddDataTable(m_state);
+        // Only a table that is not there may be made anew: a locked or damaged one still holds
+        // the readings, and the question that follows could drop them.
+        bool missing = false;
+        ignoreErrors([&] { missing = !store.tableExists(); });
+        if (missing) {
+            m_state.dialogs().message(QStringLiteral("The data table for Sensor ") + id
+                                      + QStringLiteral(" could not be found\nA new table will be created"));
+            AddDataTable(m_state);
+        } else {
+            m_state.dialogs().message(QStringLiteral("The readings of Sensor ") + id
+                                          + QStringLiteral(" could not be read: ") + e.description
+                                          + QStringLiteral("\nThey are left as they are."),
+                                      kCaption, Icon::Exclamation);
+        }
         m_state.report(e, " Module1_OpenGraphData");
     }
     return std::nullopt;

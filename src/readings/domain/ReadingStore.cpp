@@ -22,6 +22,18 @@ QString channelColumn(int i) { return QStringLiteral("Channel") + QString::numbe
 QString zeroColumn(int i) { return QStringLiteral("zero") + QString::number(i + 1); }
 const char* const kLoadColumns[Reading::kLoads] = {"Load1", "Load2", "Load3", "Load5"};
 
+// The columns the preparation pass writes: zero1 … zero10, NumTemp, then the loads.
+QStringList computedColumns()
+{
+    QStringList cols;
+    for (int i = 0; i < Reading::kChannels; ++i)
+        cols << zeroColumn(i);
+    cols << QStringLiteral("NumTemp");
+    for (const char* c : kLoadColumns)
+        cols << QString::fromLatin1(c);
+    return cols;
+}
+
 // Every value column of a reading, in the order select() reads them after rowid.
 QStringList valueColumns()
 {
@@ -254,6 +266,14 @@ QVector<Reading> ReadingStore::readings(bool markedOnly) const
     return select(markedOnly ? kMarked : QString(), QStringLiteral("FullDate, rowid"));
 }
 
+QStringList ReadingStore::columnNames() const
+{
+    QStringList names;
+    for (const Database::Column& c : m_db.columns(m_id))
+        names << c.name;
+    return names;
+}
+
 ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
 {
     // Read column-wise straight from the statement: a chart of 100,000 readings cannot afford
@@ -261,9 +281,11 @@ ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
     ReadingColumns c;
     QStringList cols{kFullDate};
     QVector<QVector<double>*> targets;
+    // A table from an older program may lack a value column: it reads as Null, as an empty one.
+    const QStringList present = columnNames();
     const auto want = [&](const QString& column, QVector<double>& target) {
         if (fields.isEmpty() || fields.contains(column, Qt::CaseInsensitive)) {
-            cols << column;
+            cols << (present.contains(column, Qt::CaseInsensitive) ? column : QStringLiteral("NULL"));
             targets << &target;
         }
     };
@@ -330,13 +352,9 @@ int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
     // The WHERE clause leaves a reading alone when every value is stored already (IS compares
     // Nulls as equal), so that an unchanged pass writes no page.
     const auto statement = [&](bool withLoads) {
-        QStringList cols;
-        for (int i = 0; i < Reading::kChannels; ++i)
-            cols << zeroColumn(i);
-        cols << QStringLiteral("NumTemp");
-        if (withLoads)
-            for (const char* c : kLoadColumns)
-                cols << QString::fromLatin1(c);
+        QStringList cols = computedColumns();
+        if (!withLoads)
+            cols = cols.mid(0, Reading::kChannels + 1);
         QStringList sets, same;
         for (int i = 0; i < cols.size(); ++i) {
             const QString p = QStringLiteral("?") + QString::number(i + 1);
@@ -349,6 +367,12 @@ int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
     };
     int written = 0;
     Transaction tx(m_db);
+    // The computed columns a table lacks are added, empty, with the values that fill them.
+    const QStringList present = columnNames();
+    for (const QString& col : computedColumns())
+        if (!present.contains(col, Qt::CaseInsensitive))
+            m_db.exec(QStringLiteral("ALTER TABLE ") + table() + QStringLiteral(" ADD COLUMN ") + col
+                      + QStringLiteral(" REAL"));
     Statement withLoads = m_db.prepare(statement(true));
     Statement withoutLoads = m_db.prepare(statement(false));
     for (const ComputedValues& row : rows) {

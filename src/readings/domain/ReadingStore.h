@@ -84,6 +84,8 @@ public:
     InsertOutcome insert(const QVector<Reading>& batch);
 
 private:
+    // The table's column names, as stored.
+    QStringList columnNames() const;
     QString table() const { return Database::quoteId(m_id); }
     QVector<Reading> select(const QString& where, const QString& order) const;
 
