@@ -150,40 +150,43 @@ void Controller::GetPrefs()
 
 void Controller::connectTabs()
 {
-    connect(m_form->SSTab1, &QTabWidget::currentChanged, this, [this](int index) {
-        const int previous = m_currentTab;
-        m_currentTab = index;
-        SSTab1_Click(previous);
-    });
+    connect(m_form->SSTab1, &QTabWidget::currentChanged, this, [this] { SSTab1_Click(m_currentTab); });
+}
+
+void Controller::showTabQuietly(int index)
+{
+    const QSignalBlocker block(m_form->SSTab1);
+    m_form->SSTab1->setCurrentIndex(index);
+}
+
+bool Controller::leaveTab(int tab)
+{
+    // What cannot be stored keeps the user on its tab with the typed values.
+    bool left = true;
+    if (tab == 2)
+        ignoreErrors([&] { left = m_readings->leaveTab(); });
+    else if (tab == 0 || tab == 1)
+        ignoreErrors([&] { left = m_sensorForm->savefields(); });
+    if (left && tab <= 1)
+        ignoreErrors([&] { m_sensorForm->fillfields(); });
+    return left;
 }
 
 void Controller::SSTab1_Click(int previousTab)
 {
     FrmRockvista& f = *m_form;
-    switch (previousTab) {
-    case 0:
-    case 1:
-    case 2: {
-        // What cannot be stored keeps the user on its tab with the typed values.
-        bool saved = true;
-        if (previousTab == 2)
-            ignoreErrors([&] { saved = m_readings->leaveTab(); });
-        else
-            ignoreErrors([&] { saved = m_sensorForm->savefields(); });
-        if (!saved) {
-            const QSignalBlocker block(f.SSTab1);
-            f.SSTab1->setCurrentIndex(previousTab);
-            m_currentTab = previousTab;
-            return;
-        }
-        if (previousTab != 2)
-            ignoreErrors([&] { m_sensorForm->fillfields(); });
-        break;
-    }
-    default:
-        break;
-    }
-    switch (f.SSTab1->currentIndex()) {
+    const int wanted = f.SSTab1->currentIndex();
+    if (wanted == previousTab)
+        return;
+    // However the strip was moved (a click, Ctrl+Tab, the wheel, the program), the tab asked for
+    // is shown only once the tab being left has let go: a refusal is told over the tab the user
+    // stays on, and nothing of the other tab is seen meanwhile.
+    showTabQuietly(previousTab);
+    if (!leaveTab(previousTab))
+        return;
+    showTabQuietly(wanted);
+    m_currentTab = wanted;
+    switch (wanted) {
     case 0:
         f.cboSensors->setFocus();
         m_state.readingBookmark = 0;
@@ -204,7 +207,7 @@ void Controller::SSTab1_Click(int previousTab)
     case 4:
     case 5:
     case 6:
-        m_charts->enterChartTab(f.SSTab1->currentIndex(), previousTab);
+        m_charts->enterChartTab(wanted, previousTab);
         break;
     case 7:
         ignoreErrors([&] { m_backups->ListBackups(); });

@@ -55,6 +55,8 @@ signals:
 
 private:
     void connectTabs();
+    void showTabQuietly(int index); // without running the tab handler
+    bool leaveTab(int tab);          // the leaving actions; false keeps the user on the tab
     // Backup and restore close the connection with its record sets and open them afresh.
     void closeSession();
     bool reopenSession();

@@ -264,6 +264,9 @@ bool ReadingsPanel::leaveTab()
     });
     if (!ReadingStorable())
         return false;
+    // Leaving by the tab strip checks the reading as the navigation buttons do.
+    if (onReading(m_state.readings.get()) && !ReadingValid())
+        return false;
     bool saved = true;
     ignoreErrors([&] { saved = SaveReadings(); });
     return saved;

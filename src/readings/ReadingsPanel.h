@@ -29,8 +29,9 @@ public:
 
     // The tab switchboard's steps for the readings tab.
     void enterTab();
-    // Remembers the current reading, then saves it. False when it could not be saved because a
-    // box holds a text that is not a number (lblError says which): the caller should stay.
+    // Remembers the current reading, then checks and saves it. False when it could not be saved
+    // (a box holds a text that is not a number or a value out of range; lblError says which):
+    // the caller should stay.
     bool leaveTab();
 
     // A termination signal: saves from now on log what they cannot store instead of telling.

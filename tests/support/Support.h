@@ -57,6 +57,7 @@ public:
     std::deque<Answer> answers;
     std::deque<QString> inputs;
     std::function<void(const QString&)> onQuestion; // sees each question as it is asked
+    std::function<void(const QString&)> onMessage;  // sees each message as it is shown
     QString input(const QString& prompt, const QString&, const QString&) override
     {
         shown << prompt;
@@ -69,7 +70,12 @@ public:
     QString openFile(const QString&, const QString&) override { return {}; }
 
 protected:
-    void showMessage(const QString& text, const QString&, Icon) override { shown << text; }
+    void showMessage(const QString& text, const QString&, Icon) override
+    {
+        shown << text;
+        if (onMessage)
+            onMessage(text);
+    }
     Answer askQuestion(const QString& text, const QString&, Icon, Buttons, Answer defaultButton) override
     {
         shown << text;
