@@ -98,7 +98,11 @@ bool SensorSelection::cboSensors_KeyPress(int keyAscii)
 {
     bool pass = true;
     trap(m_state, " cboSensors_KeyPress", [&] {
-        if (m_form.cboSensors->currentText().size() > 9 && keyAscii != 8)
+        // A key that replaces a selection is judged by the text it leaves: a padded number
+        // pasted in can still be selected and typed over.
+        const QLineEdit* edit = m_form.cboSensors->lineEdit();
+        const qsizetype kept = edit->text().size() - edit->selectedText().size();
+        if (kept > 9 && keyAscii != 8)
             pass = false;
     });
     return pass;
