@@ -129,4 +129,14 @@ QString plainNumber(double value)
     return s;
 }
 
+QString singleLine(const QString& text)
+{
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar& c : line)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\t'))
+            c = QLatin1Char(' ');
+    return line;
+}
+
 } // namespace rv

@@ -1,5 +1,5 @@
 #pragma once
-// Number texts as the forms and the reading tables store them.
+// Texts as the forms and the reading tables store them.
 #include <QString>
 
 namespace rv {
@@ -19,6 +19,10 @@ bool isNumeric(const QString& text);
 // "##0.00" (two). A numeric text is rounded half away from zero; a text that is not a number
 // is returned unchanged, an empty text stays empty.
 QString formatNumber(const QString& text, const QString& pattern);
+
+// The text a one-line box shows: each line break (CR LF, LF or CR) and each tab becomes one
+// blank.
+QString singleLine(const QString& text);
 
 // A number in plain decimal form for messages and keys: 0, 2.5, -40, 5000.
 QString plainNumber(double value);

@@ -210,7 +210,10 @@ bool SensorForm::writeFields(bool lenient)
                 else
                     reg->setValue(QString::fromLatin1(field), value);
             };
-            const auto trimmed = [&](const char* field, const QString& text) { set(field, text.trimmed()); };
+            // A one-line box stores what it shows: pasted line breaks and tabs are blanks there.
+            const auto trimmed = [&](const char* field, const QString& text) {
+                set(field, singleLine(text).trimmed());
+            };
             const auto formatted = [&](const char* field, QLineEdit* box, const QString& pattern) {
                 set(field, formatNumber(box->text(), pattern));
             };
@@ -227,7 +230,7 @@ bool SensorForm::writeFields(bool lenient)
                 trimmed("InstallDate", f.txtInstallDate->text());
             trimmed("InstallBy", f.txtInstallBy->text());
             trimmed("Purpose", f.txtPurpose->text());
-            trimmed("Notes", f.txtNotes->toPlainText());
+            set("Notes", f.txtNotes->toPlainText().trimmed());
             formatted("LengthLongG", f.txtLengthLongG, kLengthFormat);
             formatted("ElasticLimit", f.txtElasticLimit, kLengthFormat);
             formatted("PerfectPlasticLimit", f.txtPerfectPlasticLimit, kLengthFormat);
@@ -241,7 +244,7 @@ bool SensorForm::writeFields(bool lenient)
             formatted("PaddleLocation3", f.txtNode[3], kPaddleFormat);
             set("Destroyed", f.cboDestroyed->currentText());
             if (!f.txtDestructionDate->text().isEmpty())
-                set("DestructionDate", f.txtDestructionDate->text());
+                set("DestructionDate", singleLine(f.txtDestructionDate->text()));
         }
         try {
             reg->update();
