@@ -10,6 +10,7 @@
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmNuboData.h"
 #include "ui/FrmRockvista.h"
+#include "ui/Hooks.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -45,6 +46,14 @@ NuboDataWindow::NuboDataWindow(AppState& state, FrmNuboData& window, FrmRockvist
     view->setModel(m_grid);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     connect(view, &QTableView::clicked, this, &NuboDataWindow::MSFlexGrid1_Click);
+    // Space switches the mark of the line the keyboard stands on, whichever cell of it.
+    onKeyPress(view, [this, view](QKeyEvent* key) {
+        if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
+            return true;
+        if (view->currentIndex().isValid())
+            m_grid->toggle(view->currentIndex().row(), ReadoutGrid::kAppendColumn);
+        return false;
+    });
     for (int i = 0; i < 3; ++i)
         connect(window.optDateFormat[i], &QRadioButton::clicked, this, [this, i] { optDateFormat_Click(i); });
     connect(window.cmdAppend, &QPushButton::clicked, this, &NuboDataWindow::cmdAppend_Click);

@@ -1,7 +1,9 @@
 #include "ui/FrmBatchDel.h"
 
+#include "ui/Hooks.h"
 #include "ui/Layout.h"
 
+#include <QAbstractItemView>
 #include <QDate>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -78,6 +80,16 @@ FrmBatchDel::FrmBatchDel(QWidget* parent) : QDialog(parent)
     bottom->addWidget(button(CancelButton, "CancelButton", "CANCEL"));
     CancelButton->setDefault(true);
     v->addLayout(bottom);
+
+    // A calendar keeps Enter to itself; in this window Enter does what the default button says.
+    for (QCalendarWidget* c : {DelStart, DelEnd})
+        if (auto* days = c->findChild<QAbstractItemView*>())
+            onKeyPress(days, [this](QKeyEvent* key) {
+                if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+                    return true;
+                QDialog::keyPressEvent(key);
+                return false;
+            });
 
     connect(cmdSingleDel, &QPushButton::clicked, this, [this] { done(Single); });
     connect(OKButton, &QPushButton::clicked, this, [this] { done(Range); });

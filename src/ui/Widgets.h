@@ -16,7 +16,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-// An image button: a picture that runs its handler when clicked.
+// An image button: a picture that runs its handler when clicked, or when Space or Enter is
+// pressed on it. Tab reaches it (one stop for the button and its caption) and a frame shows
+// that it has the focus; a click does not take the focus from the box being typed in.
 class ImageButton : public QLabel {
     Q_OBJECT
 public:
@@ -25,6 +27,8 @@ signals:
     void clicked();
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // The pictures the windows draw for themselves (no image files are shipped).
