@@ -349,7 +349,7 @@ void FrmRockvista::buildReadings()
     tg->addWidget(new QLabel(QStringLiteral("Import Datafiles:"), tools), 1, 0, Qt::AlignRight | Qt::AlignVCenter);
     imgAddNuboData = named(new ImageButton(pictures::make(Kind::Import), tools), "imgAddNuboData");
     imgAddNuboData->setToolTip(QStringLiteral("Import a readout text file"));
-    tg->addWidget(imgAddNuboData, 1, 1);
+    tg->addWidget(imgAddNuboData, 1, 1, Qt::AlignHCenter); // its focus frame hugs the picture
     tg->addWidget(new QLabel(QStringLiteral("Mark every (hours):"), tools), 2, 0, Qt::AlignRight | Qt::AlignVCenter);
     cboNuboInt = named(new QComboBox(tools), "cboNuboInt");
     cboNuboInt->addItems({QStringLiteral("1"), QStringLiteral("8"), QStringLiteral("24")});
