@@ -8,6 +8,7 @@
 #include <QApplication>
 
 #include <optional>
+#include <utility>
 
 namespace rv {
 
@@ -253,9 +254,19 @@ void ReadingsPanel::moveToRememberedReading()
     });
 }
 
+void ReadingsPanel::refuseRekey()
+{
+    m_rekeyRefused = true;
+    // A date typed into a picker is taken when the tab strip, already moved on, takes the focus
+    // from it: that refusal must still keep the user on the tab.
+    if (m_form.SSTab1->currentIndex() != 2)
+        m_refusedWhileLeaving = true;
+}
+
 bool ReadingsPanel::leaveTab()
 {
-    if (!commitPickers())
+    const bool refusedOnTheWay = std::exchange(m_refusedWhileLeaving, false);
+    if (!commitPickers() || refusedOnTheWay)
         return false;
     ignoreErrors([&] {
         const RecordSet* rs = m_state.readings.get();
@@ -530,7 +541,7 @@ void ReadingsPanel::CheckDateTime()
             m_state.dialogs().message(QStringLiteral("There is already a reading on ") + readingDateText(date)
                                           + QStringLiteral(" at ") + readingTimeText(time),
                                       kDuplicateCaption);
-            m_rekeyRefused = true;
+            refuseRekey();
             rs->setAbsolutePosition(m_state.rekeyPosition);
             setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
                        parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));
@@ -548,7 +559,7 @@ void ReadingsPanel::CheckDateTime()
         } catch (const RvError& e) {
             // The reading keeps its key: the pickers show it again.
             writeRefused(*rs, e, QStringLiteral("Reading ") + rs->text(QStringLiteral("DateTimeKey")), " CheckDateTime");
-            m_rekeyRefused = true;
+            refuseRekey();
             setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
                        parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));
             ShowFutureWarning();

@@ -88,12 +88,14 @@ private:
     void setPickers(const QDate& date, const QTime& time);
     // Runs a control's check when the user leaves it; false keeps the focus there.
     bool leaving(const std::function<bool()>& check);
+    void refuseRekey();
 
     AppState& m_state;
     FrmRockvista& m_form;
     bool m_settingPickers = false; // the program itself is moving the pickers
     bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
     bool m_rekeyRefused = false;   // the last CheckDateTime refused a duplicate key
+    bool m_refusedWhileLeaving = false; // ... while the tab strip was leaving the tab
     QString m_bookmarkSensor;
     bool m_terminating = false;      // the sensor whose reading set was opened last
 };
