@@ -286,7 +286,9 @@ bool Controller::reopenSession()
         emit finished();
         return false;
     }
-    openRecordSets();
+    // An empty register leaves nothing of the database before on the form.
+    if (openRecordSets() && m_state.sensors && m_state.sensors->isEmpty())
+        ignoreErrors([&] { m_sensorForm->fillfields(); });
     emit m_state.events.sessionOpened();
     return true;
 }

@@ -1,6 +1,7 @@
 #include "db/Maintenance.h"
 
 #include "db/Database.h"
+#include "db/Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,6 +134,10 @@ QString checkDatabaseFile(const QString& path)
         if (rows.size() != 1 || rows.first().value(0).toString() != QLatin1String("ok"))
             return QStringLiteral("the file is damaged: ")
                    + (rows.isEmpty() ? QString() : rows.first().value(0).toString());
+        // A file with the five tables but not their columns would take every later save down.
+        const QString problem = schemaProblem(*db);
+        if (!problem.isEmpty())
+            return QStringLiteral("the file is damaged: ") + problem;
     } catch (const RvError& e) {
         return e.description;
     }

@@ -11,8 +11,9 @@ namespace rv::maintenance {
 // name). The source is only read.
 void backupFile(const QString& source, const QString& target);
 
-// Empty when the file is a Rockvista database (an SQLite file with the five supplied tables)
-// that passes PRAGMA quick_check; otherwise why not. The file is opened read-only.
+// Empty when the file is a Rockvista database (an SQLite file with the five supplied tables
+// and their columns, and a reading table for each sensor of its register) that passes
+// PRAGMA quick_check; otherwise why not. The file is opened read-only.
 QString checkDatabaseFile(const QString& path);
 
 // Replaces target with a byte copy of backup, after checkDatabaseFile; target stays exactly as

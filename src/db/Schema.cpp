@@ -183,6 +183,65 @@ void addDemoData(Database& db)
     tx.commit();
 }
 
+namespace {
+
+QStringList columnsOf(Database& db, const QString& table)
+{
+    QStringList names;
+    for (const auto& row : db.query(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}))
+        names << row.value(0).toString();
+    return names;
+}
+
+// The columns of the five tables as this program makes them, read once from a database made so.
+const QList<QPair<QString, QStringList>>& suppliedColumns()
+{
+    static const QList<QPair<QString, QStringList>> columns = [] {
+        auto db = Database::create(QStringLiteral(":memory:"));
+        createSuppliedDatabase(*db, {});
+        QList<QPair<QString, QStringList>> list;
+        for (const char* table : {"Configuration", "Prefs", "Sensors", "NetworkConfig", "sensordata"})
+            list.append({QString::fromLatin1(table), columnsOf(*db, QString::fromLatin1(table))});
+        return list;
+    }();
+    return columns;
+}
+
+// The first of the wanted columns that the table lacks; empty when it has them all.
+QString lackedColumn(Database& db, const QString& table, const QStringList& wanted)
+{
+    const QStringList has = columnsOf(db, table);
+    for (const QString& column : wanted)
+        if (!has.contains(column, Qt::CaseInsensitive))
+            return column;
+    return {};
+}
+
+} // namespace
+
+QString schemaProblem(Database& db)
+{
+    QStringList readingColumns;
+    for (const auto& [table, columns] : suppliedColumns()) {
+        if (!db.tableExists(table))
+            return QStringLiteral("the table ") + table + QStringLiteral(" is missing");
+        const QString lacked = lackedColumn(db, table, columns);
+        if (!lacked.isEmpty())
+            return QStringLiteral("the table ") + table + QStringLiteral(" lacks the column ") + lacked;
+        if (table == QLatin1String("sensordata"))
+            readingColumns = columns;
+    }
+    for (const auto& row : db.query(QStringLiteral("SELECT InstrumentID FROM Sensors ORDER BY InstrumentID"))) {
+        const QString id = row.value(0).toString();
+        if (!db.tableExists(id))
+            return QStringLiteral("the reading table of sensor ") + id + QStringLiteral(" is missing");
+        const QString lacked = lackedColumn(db, id, readingColumns);
+        if (!lacked.isEmpty())
+            return QStringLiteral("the reading table of sensor ") + id + QStringLiteral(" lacks the column ") + lacked;
+    }
+    return {};
+}
+
 void createReadingTable(Database& db, const QString& instrumentId)
 {
     const auto rows = db.query(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"),

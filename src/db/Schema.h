@@ -12,6 +12,11 @@ void createSuppliedDatabase(Database& db, const QString& mineId);
 // Adds a few sensors with some months of readings (today's date as the end).
 void addDemoData(Database& db);
 
+// Why db is not whole as the supplied database defines it: one of the five tables lacks one of
+// its columns, or a sensor of the register has no reading table with the template's columns.
+// Empty when whole. Names are compared without regard to case, as the program uses them.
+QString schemaProblem(Database& db);
+
 // Reading tables, named by the nine-digit sensor number.
 void createReadingTable(Database& db, const QString& instrumentId); // from the template sensordata
 void dropReadingTable(Database& db, const QString& instrumentId);

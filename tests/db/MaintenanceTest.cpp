@@ -81,7 +81,16 @@ TEST_F(MaintenanceTest, RestoreRefusesWhatIsNoGoodDatabaseAndLeavesTheWorkingFil
     const QString text = dir.filePath("gSTAYbackup/readme.txt");
     write(text, "List of things\n");
 
-    for (const QString& bad : {empty, truncated, damaged, foreign, text}) {
+    // The five tables in name only: every later save would fail.
+    const QString shell = dir.filePath("gSTAYbackup/shell.mdb");
+    {
+        auto db = Database::create(shell);
+        for (const char* table : {"Configuration", "Prefs", "Sensors", "NetworkConfig", "sensordata"})
+            db->exec(QStringLiteral("CREATE TABLE %1 (x)").arg(QLatin1String(table)));
+    }
+    EXPECT_EQ(maintenance::checkDatabaseFile(shell), "the file is damaged: the table Configuration lacks the column SensorType");
+
+    for (const QString& bad : {empty, truncated, damaged, foreign, text, shell}) {
         EXPECT_NE(maintenance::checkDatabaseFile(bad), QString()) << bad.toStdString();
         EXPECT_THROW(maintenance::restoreFile(bad, working), RvError) << bad.toStdString();
         EXPECT_EQ(bytes(working), original) << bad.toStdString();
