@@ -193,15 +193,24 @@ QStringList columnsOf(Database& db, const QString& table)
     return names;
 }
 
-// The columns of the five tables as this program makes them, read once from a database made so.
+// The columns of the five tables as this program makes them, read once from a database made so;
+// of the reading template only those a reading is stored with.
 const QList<QPair<QString, QStringList>>& suppliedColumns()
 {
     static const QList<QPair<QString, QStringList>> columns = [] {
         auto db = Database::create(QStringLiteral(":memory:"));
         createSuppliedDatabase(*db, {});
         QList<QPair<QString, QStringList>> list;
-        for (const char* table : {"Configuration", "Prefs", "Sensors", "NetworkConfig", "sensordata"})
-            list.append({QString::fromLatin1(table), columnsOf(*db, QString::fromLatin1(table))});
+        for (const char* table : {"Configuration", "Prefs", "Sensors", "NetworkConfig", "sensordata"}) {
+            QStringList names = columnsOf(*db, QString::fromLatin1(table));
+            // The columns the charts compute (zero1 … zero10, NumTemp, the loads) are added
+            // when a table from an older program lacks them: their absence does no harm.
+            names.removeIf([](const QString& name) {
+                return name.startsWith(QLatin1String("zero")) || name == QLatin1String("NumTemp")
+                       || name.startsWith(QLatin1String("Load"));
+            });
+            list.append({QString::fromLatin1(table), names});
+        }
         return list;
     }();
     return columns;

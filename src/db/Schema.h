@@ -13,7 +13,8 @@ void createSuppliedDatabase(Database& db, const QString& mineId);
 void addDemoData(Database& db);
 
 // Why db is not whole as the supplied database defines it: one of the five tables lacks one of
-// its columns, or a sensor of the register has no reading table with the template's columns.
+// its columns, or a sensor of the register has no reading table with the columns a reading is
+// stored with (the computed ones may be missing: the charts add them).
 // Empty when whole. Names are compared without regard to case, as the program uses them.
 QString schemaProblem(Database& db);
 

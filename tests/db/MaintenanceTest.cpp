@@ -114,6 +114,34 @@ TEST_F(MaintenanceTest, RestoreRefusesWhatIsNoGoodDatabaseAndLeavesTheWorkingFil
     EXPECT_EQ(folder(), QStringList{kDatabaseFileName});
 }
 
+TEST_F(MaintenanceTest, RestoreWantsAReadingTableForEachSensorWithoutItsComputedColumns)
+{
+    {
+        auto db = Database::open(working);
+        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, SensorType) VALUES ('123475001', '75')"));
+        // A table of an older program: the columns the charts compute are added when charted.
+        db->exec(QStringLiteral("ALTER TABLE \"123475001\" DROP COLUMN zero10"));
+        db->exec(QStringLiteral("ALTER TABLE \"123475001\" DROP COLUMN Load5"));
+    }
+    maintenance::backupFile(working, backup());
+    EXPECT_EQ(maintenance::checkDatabaseFile(backup()), QString());
+    {
+        auto db = Database::open(working);
+        db->exec(QStringLiteral("ALTER TABLE \"123475001\" DROP COLUMN Channel7"));
+    }
+    maintenance::backupFile(working, backup());
+    EXPECT_EQ(maintenance::checkDatabaseFile(backup()),
+              "the file is damaged: the reading table of sensor 123475001 lacks the column Channel7");
+    {
+        auto db = Database::open(working);
+        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, SensorType) VALUES ('123475000', '75')"));
+        db->exec(QStringLiteral("ALTER TABLE \"123475001\" ADD COLUMN Channel7 REAL"));
+    }
+    maintenance::backupFile(working, backup());
+    EXPECT_EQ(maintenance::checkDatabaseFile(backup()),
+              "the file is damaged: the reading table of sensor 123475000 is missing");
+}
+
 TEST_F(MaintenanceTest, CompactionRewritesOnlyAFileWithFreeSpace)
 {
     const QString copy = dir.filePath(QStringLiteral("Copy_") + kDatabaseFileName);
