@@ -1,6 +1,7 @@
 #include "ui/FrmRockvista.h"
 
 #include "ui/Layout.h"
+#include "ui/Pickers.h"
 
 #include <QCloseEvent>
 #include <QDate>
@@ -54,6 +55,7 @@ FrmRockvista::FrmRockvista(QWidget* parent) : QMainWindow(parent)
     buildReadings();
     buildCharts();
     buildUtilities();
+    guardWheels(this);
 
     resize(1280, 800);
 }
@@ -253,12 +255,12 @@ void FrmRockvista::buildReadings()
     txtReadingID = display(named(new QLineEdit(reading), "txtReadingID"));
     txtReadingID->setMinimumWidth(260);
     rf->addRow(QStringLiteral("Reading ID:"), txtReadingID);
-    dtpRdate = named(new QDateEdit(QDate::currentDate(), reading), "dtpRdate");
+    dtpRdate = named(new DatePicker(QDate::currentDate(), reading), "dtpRdate");
     dtpRdate->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
     dtpRdate->setCalendarPopup(false); // a popup would steal the focus and fire the leave checks
     dtpRdate->setMinimumWidth(130);
     rf->addRow(QStringLiteral("Reading Date:"), dtpRdate);
-    dtpRtime = named(new QTimeEdit(QTime(12, 0), reading), "dtpRtime");
+    dtpRtime = named(new TimePicker(QTime(12, 0), reading), "dtpRtime");
     dtpRtime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     dtpRtime->setMinimumWidth(130);
     rf->addRow(QStringLiteral("Reading Time:"), dtpRtime);

@@ -278,11 +278,16 @@ void setValue(QWidget* w, const QString& value)
 void typeText(QWidget* w, const QString& chars)
 {
     requireUsable(w);
-    focusForKeys(w);
-    // Typing into a picker starts in its first field, as after a click on that field; a field
-    // typed full moves on to the next.
-    if (auto* picker = qobject_cast<QDateTimeEdit*>(w))
-        picker->setSelectedSection(picker->sectionAt(0));
+    if (auto* picker = qobject_cast<QDateTimeEdit*>(w)) {
+        // A picker gets the focus as Tab gives it: its first section selected.
+        requireOnScreen(w);
+        if (!holdsFocus(w))
+            w->setFocus(Qt::TabFocusReason);
+        if (holdsFocus(w))
+            picker->setSelectedSection(picker->sectionAt(0));
+    } else {
+        focusForKeys(w);
+    }
     for (const QChar c : chars)
         sendChar(w, c);
 }
