@@ -3,10 +3,12 @@
 #include "db/Schema.h"
 #include "readings/ReadingsPanel.h"
 #include "readings/domain/RangeDelete.h"
+#include "readings/domain/ReadingKey.h"
 #include "ui/FrmBatchDel.h"
 #include "ui/FrmRockvista.h"
 
 #include <QLocale>
+#include <optional>
 
 namespace rv {
 
@@ -23,6 +25,38 @@ void BatchDelete::Form_Load(FrmBatchDel& window)
     const QDate today = m_state.clock().today();
     window.DelStart->setSelectedDate(today);
     window.DelEnd->setSelectedDate(today);
+    // There is no question before the range goes: the window says what it will delete.
+    const auto show = [this, &window] { showRange(window); };
+    connect(window.DelStart, &QCalendarWidget::selectionChanged, &window, show);
+    connect(window.DelEnd, &QCalendarWidget::selectionChanged, &window, show);
+    show();
+}
+
+void BatchDelete::showRange(FrmBatchDel& window)
+{
+    const QDate start = window.DelStart->selectedDate();
+    const QDate end = window.DelEnd->selectedDate();
+    const QString from = readingDateText(start);
+    const QString to = readingDateText(end);
+    if (start > end) {
+        window.lblRange->setText(QStringLiteral("Deletes no readings: the start date %1 is after the end date %2")
+                                     .arg(from, to));
+        return;
+    }
+    std::optional<int> count;
+    ignoreErrors([&] {
+        const RecordSet* rs = m_state.readings.get();
+        const QString table = rs && !rs->table().isEmpty() ? rs->table()
+                                                           : opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+        count = countReadingRange(opened(m_state.db), table, start, end);
+    });
+    if (!count)
+        window.lblRange->setText(
+            QStringLiteral("Cannot count the readings from %1 to %2: a reading date cannot be read").arg(from, to));
+    else
+        window.lblRange->setText(QStringLiteral("Deletes %1 %2 from %3 to %4")
+                                     .arg(*count)
+                                     .arg(*count == 1 ? QStringLiteral("reading") : QStringLiteral("readings"), from, to));
 }
 
 void BatchDelete::imgDeleteReading_Click()

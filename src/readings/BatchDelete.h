@@ -19,6 +19,8 @@ public:
     void imgDeleteReading_Click();
     // The window's loading: no choice made, both calendars on today.
     void Form_Load(FrmBatchDel& window);
+    // Beside BATCH DELETE: the range the calendars give and how many readings it holds.
+    void showRange(FrmBatchDel& window);
 
 private:
     void deleteCurrent();

@@ -2,6 +2,7 @@
 
 #include "ui/Hooks.h"
 #include "ui/Layout.h"
+#include "ui/Pickers.h"
 
 #include <QAbstractItemView>
 #include <QDate>
@@ -39,8 +40,8 @@ FrmBatchDel::FrmBatchDel(QWidget* parent) : QDialog(parent)
     auto* cal = new QGridLayout;
     cal->addWidget(label(Label2, "Label2", "Select start date"), 0, 0);
     cal->addWidget(label(Label3, "Label3", "Select end date"), 0, 1);
-    DelStart = named(new QCalendarWidget(this), "DelStart");
-    DelEnd = named(new QCalendarWidget(this), "DelEnd");
+    DelStart = named(new Calendar(this), "DelStart");
+    DelEnd = named(new Calendar(this), "DelEnd");
     for (QCalendarWidget* c : {DelStart, DelEnd}) {
         c->setSelectedDate(QDate::currentDate());
         c->setGridVisible(true);
@@ -54,7 +55,8 @@ FrmBatchDel::FrmBatchDel(QWidget* parent) : QDialog(parent)
                        "from the database. Click the DELETE button below to continue or Cancel to return to the "
                        "main form."));
     auto* batch = new QHBoxLayout;
-    batch->addStretch();
+    batch->addWidget(label(lblRange, "lblRange", ""), 1);
+    lblRange->setFont(bold);
     batch->addWidget(button(OKButton, "OKButton", "BATCH DELETE"));
     v->addLayout(batch);
 

@@ -18,6 +18,7 @@ public:
     QCalendarWidget* DelStart = nullptr;
     QCalendarWidget* DelEnd = nullptr;
     QPushButton* OKButton = nullptr;       // "BATCH DELETE"
+    QLabel* lblRange = nullptr;            // beside it: what it will delete
     QPushButton* cmdSingleDel = nullptr;   // "DELETE"
     QPushButton* Command1 = nullptr;       // "DELETE ALL"
     QPushButton* CancelButton = nullptr;   // "CANCEL"

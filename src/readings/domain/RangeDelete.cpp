@@ -43,10 +43,14 @@ std::optional<QDate> readingDay(QStringView text)
     return date;
 }
 
-int deleteReadingRange(Database& db, const QString& table, QDate start, QDate end)
+namespace {
+
+// Runs a statement over the readings dated on or between start and end ("WHERE" + the test of
+// the reading date); the dates are read by a function of the connection, so that any
+// unreadable date stops the statement before a row has been touched.
+template <class Run>
+auto overRange(Database& db, const QString& statement, QDate start, QDate end, Run run)
 {
-    // One statement over the whole table: the dates are read by a function of the connection,
-    // so that any unreadable date stops the statement before a row has gone.
     const auto function = db.registerFunction(QStringLiteral("rv_reading_day"), 1, [](const QVariantList& args) {
         const QVariant& v = args.first();
         if (v.isNull())
@@ -56,15 +60,31 @@ int deleteReadingRange(Database& db, const QString& table, QDate start, QDate en
             throw typeMismatch();
         return QVariant(day->toJulianDay());
     });
+    // Compared as day numbers: a start after the end matches nothing.
+    return run(statement + QStringLiteral(" WHERE rv_reading_day(ReadingDate) BETWEEN ? AND ?"),
+               QVariantList{start.toJulianDay(), end.toJulianDay()});
+}
 
-    // The function's rows are compared as day numbers; a start after the end matches nothing.
-    const QString sql = QStringLiteral("DELETE FROM ") + Database::quoteId(table)
-                        + QStringLiteral(" WHERE rv_reading_day(ReadingDate) BETWEEN ? AND ?");
-    Transaction tx(db);
-    db.exec(sql, {start.toJulianDay(), end.toJulianDay()});
-    const int count = db.changes();
-    tx.commit();
-    return count;
+} // namespace
+
+int deleteReadingRange(Database& db, const QString& table, QDate start, QDate end)
+{
+    return overRange(db, QStringLiteral("DELETE FROM ") + Database::quoteId(table), start, end,
+                     [&](const QString& sql, const QVariantList& params) {
+                         Transaction tx(db);
+                         db.exec(sql, params);
+                         const int count = db.changes();
+                         tx.commit();
+                         return count;
+                     });
+}
+
+int countReadingRange(Database& db, const QString& table, QDate start, QDate end)
+{
+    return overRange(db, QStringLiteral("SELECT COUNT(*) FROM ") + Database::quoteId(table), start, end,
+                     [&](const QString& sql, const QVariantList& params) {
+                         return db.query(sql, params).value(0).value(0).toInt();
+                     });
 }
 
 } // namespace rv

@@ -15,5 +15,7 @@ std::optional<QDate> readingDay(QStringView text);
 // (the time of day plays no part) and returns how many went. A reading date that cannot be
 // read as a date throws 13 (94 for a Null one) and leaves the table as it was.
 int deleteReadingRange(Database& db, const QString& table, QDate start, QDate end);
+// How many readings deleteReadingRange would delete; throws as it does.
+int countReadingRange(Database& db, const QString& table, QDate start, QDate end);
 
 } // namespace rv
