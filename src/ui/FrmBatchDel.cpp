@@ -83,11 +83,12 @@ FrmBatchDel::FrmBatchDel(QWidget* parent) : QDialog(parent)
     CancelButton->setDefault(true);
     v->addLayout(bottom);
 
-    // A calendar keeps Enter to itself; in this window Enter does what the default button says.
-    for (QCalendarWidget* c : {DelStart, DelEnd})
+    // A calendar keeps Enter to itself; in this window Enter does what the default button says,
+    // unless it ends a date being typed.
+    for (Calendar* c : {DelStart, DelEnd})
         if (auto* days = c->findChild<QAbstractItemView*>())
-            onKeyPress(days, [this](QKeyEvent* key) {
-                if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            onKeyPress(days, [this, c](QKeyEvent* key) {
+                if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) || c->typing())
                     return true;
                 QDialog::keyPressEvent(key);
                 return false;

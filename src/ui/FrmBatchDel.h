@@ -1,6 +1,7 @@
 #pragma once
 // The reading deletion window: the current reading, a date range, or every reading.
-#include <QCalendarWidget>
+#include "ui/Pickers.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -15,8 +16,8 @@ public:
 
     explicit FrmBatchDel(QWidget* parent = nullptr);
 
-    QCalendarWidget* DelStart = nullptr;
-    QCalendarWidget* DelEnd = nullptr;
+    Calendar* DelStart = nullptr;
+    Calendar* DelEnd = nullptr;
     QPushButton* OKButton = nullptr;       // "BATCH DELETE"
     QLabel* lblRange = nullptr;            // beside it: what it will delete
     QPushButton* cmdSingleDel = nullptr;   // "DELETE"

@@ -167,6 +167,8 @@ using TimePicker = Picker<QTimeEdit>;
 class Calendar : public QCalendarWidget {
 public:
     explicit Calendar(QWidget* parent = nullptr);
+    // A date is being typed: Enter ends it.
+    bool typing() const { return m_typing.active(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
