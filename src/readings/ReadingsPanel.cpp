@@ -56,9 +56,6 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
     onKeyPress(f.txtChannelT, [this](QKeyEvent* e) { return txtChannelT_KeyPress(keyAscii(e)); });
     onLeave(f.txtChannelT, [this] { return leaving([this] { return txtChannelT_Validate(); }); });
 
-    // A date typed field by field is taken when it is complete, not at every keystroke.
-    f.dtpRdate->setKeyboardTracking(false);
-    f.dtpRtime->setKeyboardTracking(false);
     connect(f.dtpRdate, &QDateEdit::dateChanged, this, [this] {
         if (m_settingPickers)
             return;
