@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalBlocker>
 
 namespace rv {
@@ -71,6 +72,8 @@ bool Controller::Form_Load()
         return true;
     };
 
+    if (m_lock) // the folder is ours alone: what an interrupted copy left is no one's
+        ignoreErrors([&] { m_backups->removeLeftCopies(); });
     if (!openDatabase()) {
         m_form.reset();
         m_lock.reset();
@@ -93,8 +96,15 @@ bool Controller::openDatabase()
         m_state.db = Database::openSupplied(m_state.dbPath);
         m_state.events.watch(*m_state.db);
     } catch (const RvError&) {
-        m_state.dialogs().message(QStringLiteral("ERROR: could not connect to database\nProgram must exit"),
-                                  QStringLiteral("Database connection error"), Icon::Critical);
+        QString text = QStringLiteral("ERROR: could not connect to database\nProgram must exit");
+        // A first start on a new computer: say how the data folder is made.
+        if (!QFileInfo::exists(m_state.dbPath))
+            text += QStringLiteral("\n\nThere is no database ") + kDatabaseFileName + QStringLiteral(" in ")
+                    + QDir::toNativeSeparators(m_state.dataDir)
+                    + QStringLiteral(".\nTo make the data folder with an empty database, run once:\n"
+                                     "rockvista-setup --data-dir \"")
+                    + QDir::toNativeSeparators(m_state.dataDir) + QLatin1Char('"');
+        m_state.dialogs().message(text, QStringLiteral("Database connection error"), Icon::Critical);
         return false;
     }
     return true;

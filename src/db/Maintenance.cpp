@@ -26,25 +26,15 @@ constexpr int kFileError = 75; // "Path/File access error"
                                   + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(errno)) + QLatin1Char(')'));
 }
 
+const QString kTemporaryMark = QStringLiteral(".tmp-");
+
 // A name beside target that no one else uses.
 QString temporaryBeside(const QString& target)
 {
     // Hidden, so that the backup list never offers an unfinished copy.
     const QFileInfo info(target);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".tmp-")
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + kTemporaryMark
            + QUuid::createUuid().toString(QUuid::Id128).left(12);
-}
-
-// Copies left by a backup or restore that was cut short. One running copy of the program owns
-// the data folder, so no one else can be writing them.
-void removeStaleTemporaries(const QString& target)
-{
-    const QFileInfo info(target);
-    QDir folder(info.absolutePath());
-    const QStringList stale = folder.entryList({QStringLiteral(".") + info.fileName() + QStringLiteral(".tmp-*")},
-                                               QDir::Files | QDir::Hidden);
-    for (const QString& name : stale)
-        folder.remove(name);
 }
 
 void syncPath(const QString& path, bool directory)
@@ -99,10 +89,19 @@ void requireNoJournal(const QString& path)
 
 } // namespace
 
+void removeLeftTemporaries(const QString& folder, const QString& targetPattern)
+{
+    // One running copy of the program owns the data folder, so no one else can be writing them.
+    QDir dir(folder);
+    const QString pattern = QLatin1Char('.') + targetPattern + kTemporaryMark + QLatin1Char('*');
+    for (const QString& name : dir.entryList({pattern}, QDir::Files | QDir::Hidden))
+        dir.remove(name);
+}
+
 void backupFile(const QString& source, const QString& target)
 {
     auto from = Database::open(source); // rolls back what a crashed writer left
-    removeStaleTemporaries(target);
+    removeLeftTemporaries(QFileInfo(target).absolutePath(), QFileInfo(target).fileName());
     TemporaryFile tmp(temporaryBeside(target));
     {
         auto to = Database::create(tmp.path());
@@ -150,7 +149,7 @@ void restoreFile(const QString& backup, const QString& target)
     if (!problem.isEmpty())
         throw RvError(SQLITE_NOTADB, QDir::toNativeSeparators(backup) + QStringLiteral(": ") + problem);
     requireNoJournal(target);
-    removeStaleTemporaries(target);
+    removeLeftTemporaries(QFileInfo(target).absolutePath(), QFileInfo(target).fileName());
     TemporaryFile tmp(temporaryBeside(target));
     if (!QFile::copy(backup, tmp.path()))
         fileError(QStringLiteral("Cannot copy"), backup);

@@ -7,6 +7,11 @@
 
 namespace rv::maintenance {
 
+// Removes the temporary copies that backups and restores cut short (a crash, a kill) left in
+// folder for the files whose names match targetPattern ("gSTAYbackup*.mdb"). Call only while
+// no backup or restore into folder runs.
+void removeLeftTemporaries(const QString& folder, const QString& targetPattern);
+
 // A consistent copy of the database at source, written to target (replacing a file of that
 // name). The source is only read.
 void backupFile(const QString& source, const QString& target);

@@ -6,6 +6,7 @@
 #include "ui/FrmRockvista.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace rv {
 
@@ -36,8 +37,18 @@ void BackupPanel::imgBackup_Click()
     showFirstSensorInBox();
 }
 
+void BackupPanel::removeLeftCopies()
+{
+    maintenance::removeLeftTemporaries(m_state.dataDir, kDatabaseFileName);
+    maintenance::removeLeftTemporaries(backupFolder(), kBackupFolder + QStringLiteral("*.mdb"));
+    const QString copy = m_state.path(compactionCopyName(kDatabaseFileName));
+    QFile::remove(copy + QStringLiteral("-journal"));
+    QFile::remove(copy);
+}
+
 bool BackupPanel::BackupDB(const QString& folder, const QString& fileName)
 {
+    removeLeftCopies();
     try {
         if (!QDir().mkpath(backupFolder()))
             throw RvError(76, QStringLiteral("Path not found: ") + QDir::toNativeSeparators(backupFolder()));

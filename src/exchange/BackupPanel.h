@@ -28,6 +28,9 @@ public:
     bool BackupDB(const QString& folder, const QString& fileName);
     bool RestoreDB(const QString& folder, const QString& fileName, const QString& backupName);
     void CompactDB(const QString& folder, const QString& fileName);
+    // The copies that backups, restores and compactions cut short left behind: full-size files
+    // nobody would ever remove. Run at start-up and before each backup.
+    void removeLeftCopies();
 
 private:
     QString backupFolder() const;
