@@ -326,6 +326,9 @@ TEST_F(Pickers, ADateTypedIntoACalendarIsThatDateOrNothing)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         EXPECT_EQ(b.box->selectedDate(), c.expected) << c.keys;
         EXPECT_EQ(changes.count(), c.expected == QDate(2026, 12, 7) ? 0 : 1) << c.keys;
+        // The wheel only pages through the months.
+        wheel(b.box->focusProxy(), 1);
+        EXPECT_EQ(b.box->selectedDate(), c.expected) << c.keys;
         auto* typed = b.box->findChild<QLabel*>(QStringLiteral("qt_calendar_typeddate"));
         ASSERT_NE(typed, nullptr);
         EXPECT_EQ(typed->isVisible() ? typed->text() : QString(), QString::fromLatin1(c.shown)) << c.keys;
