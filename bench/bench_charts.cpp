@@ -163,7 +163,7 @@ void BM_BuildChart(benchmark::State& state)
     for (auto _ : state) {
         rv::ReadingStore store(*db, kSensor);
         const rv::ChartData data = rv::chartData(store.markedColumns(rv::chartFields(*rv::chartForTab(3))));
-        const rv::BuiltChart built = rv::buildChart(*rv::chartForTab(3), data, 1000);
+        const rv::BuiltChart built = rv::buildChart(*rv::chartForTab(3), data);
         benchmark::DoNotOptimize(built.scale.max);
     }
 }

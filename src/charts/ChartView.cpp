@@ -9,7 +9,7 @@
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
-#include <QDateTimeAxis>
+#include <QCategoryAxis>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRubberBand>
+#include <QSet>
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -130,15 +131,22 @@ void ChartView::setUp()
     connect(m_valueAxis, &QValueAxis::rangeChanged, this, [this] { fitValueStep(); });
     // The first drawing happens before the chart was ever laid out: the steps are fitted again
     // once the plot has its real size, and at every change of it.
-    connect(chart, &QChart::plotAreaChanged, this, [this] { fitValueStep(); });
+    connect(chart, &QChart::plotAreaChanged, this, [this] {
+        fitValueStep();
+        placeTimeTicks();
+    });
 
-    m_timeAxis = new QDateTimeAxis(chart);
+    // Labels placed on values: each tick stands at the round time it names, whatever the range.
+    m_timeAxis = new QCategoryAxis(chart);
+    m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_timeAxis->setLabelsFont(chartFont(17, true));
     m_timeAxis->setTitleFont(chartFont(17, true));
     m_timeAxis->setGridLinePen(grid);
     m_timeAxis->setLabelsAngle(345);
-    m_timeAxis->setFormat(QStringLiteral("yyyy/MM/dd"));
+    // The category axis draws its own labels; its label format names what they show.
+    m_timeAxis->setLabelFormat(QStringLiteral("yyyy/MM/dd"));
     chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    connect(m_timeAxis, &QValueAxis::rangeChanged, this, [this] { placeTimeTicks(); });
 
     m_legend = new QFrame(m_view);
     m_legend->setObjectName(QString::fromLatin1(m_def.name) + QStringLiteral("Legend"));
@@ -230,6 +238,64 @@ void ChartView::fitValueStep()
         m_valueAxis->setLabelFormat(format);
 }
 
+void ChartView::placeTimeTicks()
+{
+    // Changing the labels lays the axis out again, which may report a new plot area.
+    if (m_placingTicks)
+        return;
+    m_placingTicks = true;
+    const QFontMetrics fm(m_timeAxis->labelsFont());
+    // A label at 345 degrees takes its turned width and a gap.
+    const auto labelPixels = [&](const QString& format) {
+        const QString sample = QDateTime(QDate(2088, 8, 28), QTime(8, 8, 8)).toString(format);
+        return int(fm.horizontalAdvance(sample) * 0.966 + fm.height() * 0.259) + 14;
+    };
+    const QVector<TimeTick> ticks =
+        timeTicks(m_timeAxis->min(), m_timeAxis->max(), m_dayChart, plotPixels(), labelPixels);
+    const QStringList old = m_timeAxis->categoriesLabels();
+    for (const QString& label : old)
+        m_timeAxis->remove(label);
+    if (!ticks.isEmpty())
+        m_timeAxis->setStartValue(ticks.first().x - 1);
+    QSet<QString> used;
+    for (const TimeTick& t : ticks) {
+        // The axis keys its labels by their text: the same hour of two days differs unseen.
+        QString label = t.label;
+        while (used.contains(label))
+            label += QChar(0x200B);
+        used.insert(label);
+        m_timeAxis->append(label, t.x);
+    }
+    m_placingTicks = false;
+}
+
+ChartView::Ranges ChartView::ranges() const
+{
+    return {m_timeAxis->min(), m_timeAxis->max(), m_valueAxis->min(), m_valueAxis->max()};
+}
+
+void ChartView::setRanges(const Ranges& r)
+{
+    m_timeAxis->setRange(r.xmin, r.xmax);
+    m_valueAxis->setRange(r.ymin, r.ymax);
+}
+
+void ChartView::zoomInto(const QRectF& rect)
+{
+    if (!(rect.width() > 1) || !(rect.height() > 1) || m_series.isEmpty())
+        return;
+    QChart* chart = m_view->chart();
+    const QPointF a = chart->mapToValue(rect.bottomLeft(), m_series.first());
+    const QPointF b = chart->mapToValue(rect.topRight(), m_series.first());
+    m_zooms.append(ranges());
+    setRanges({a.x(), b.x(), a.y(), b.y()});
+}
+
+void ChartView::zoomOut()
+{
+    setRanges(m_zooms.isEmpty() ? m_drawn : m_zooms.takeLast());
+}
+
 void ChartView::clear()
 {
     QChart* chart = m_view->chart();
@@ -240,6 +306,7 @@ void ChartView::clear()
         s->hide();
     }
     chart->zoomReset();
+    m_zooms.clear();
     m_pointLine->clear();
 }
 
@@ -251,10 +318,7 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
     m_valueAxis->setTitleText(QString::fromUtf8(m_def.valueTitle));
     m_data = std::move(data);
     const int width = plotPixels();
-    // A date label at 345 degrees: its rotated width and a gap, or the axis truncates it.
-    const QFontMetrics fm(m_timeAxis->labelsFont());
-    const int dateLabel = int(fm.horizontalAdvance(QStringLiteral("8888/88/88")) * 0.966 + fm.height() * 0.259) + 14;
-    const BuiltChart built = buildChart(m_def, *m_data, width, dateLabel);
+    const BuiltChart built = buildChart(m_def, *m_data);
 
     // The axes first: every change of a range lays out each series again, which on 100,000
     // points costs far more than the change itself.
@@ -269,11 +333,13 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
     m_valueAxis->setRange(built.scale.min, built.scale.max);
     fitValueStep();
     if (m_data->size() > 0) {
-        m_timeAxis->setFormat(built.time.format);
+        m_dayChart = built.time.format == QLatin1String("yyyy/MM/dd");
+        m_timeAxis->setLabelFormat(built.time.format);
         m_timeAxis->setTitleText(built.time.title);
-        m_timeAxis->setTickCount(built.time.tickCount);
         m_timeAxis->setRange(built.time.min, built.time.max);
+        placeTimeTicks();
     }
+    m_drawn = ranges();
 
     for (int i = 0; i < m_series.size(); ++i) {
         QLineSeries* s = m_series[i];
@@ -283,7 +349,7 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
         s->setLightMarker(pts.size() < width ? diamond(i == 0 ? kTempMarkerSize : kMarkerSize, colour) : QImage());
         // More readings than pixels: the line is drawn from the ones that shape it.
         const QVector<QPointF> drawn =
-            pointsToDraw(pts, double(built.time.min.toMSecsSinceEpoch()), double(built.time.max.toMSecsSinceEpoch()), width);
+            pointsToDraw(pts, built.time.min, built.time.max, width);
         s->replace(QList<QPointF>(drawn.begin(), drawn.end()));
         s->setVisible(true);
         const QSignalBlocker block(m_checks[i]);
@@ -421,9 +487,9 @@ bool ChartView::eventFilter(QObject* watched, QEvent* event)
             clickAt(pos);
         } else if (delta.x() > 0) {
             const QRectF rect = QRectF(m_view->mapToScene(m_pressPos), m_view->mapToScene(pos)).normalized();
-            chart->zoomIn(rect.intersected(chart->plotArea()));
+            zoomInto(rect.intersected(chart->plotArea()));
         } else {
-            chart->zoomOut();
+            zoomOut();
         }
         return true;
     }

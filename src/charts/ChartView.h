@@ -11,7 +11,7 @@ class QChartView;
 class QLabel;
 class QLineSeries;
 class QValueAxis;
-class QDateTimeAxis;
+class QCategoryAxis;
 class QCheckBox;
 class QFrame;
 class QRubberBand;
@@ -50,19 +50,34 @@ private:
     int valuePixels() const;
     // The value axis's step and label format for its range, from the table step of the data.
     void fitValueStep();
+    // The time axis's labels for its range: each at the round time it names.
+    void placeTimeTicks();
+    // Zooms into a rectangle of the plot (scene coordinates); zooming out goes back one zoom,
+    // and from the first back to the drawn ranges.
+    void zoomInto(const QRectF& rect);
+    void zoomOut();
+    struct Ranges {
+        double xmin, xmax, ymin, ymax;
+    };
+    Ranges ranges() const;
+    void setRanges(const Ranges& r);
     enum class Drag { None, Band, ScrollX, ScrollY };
 
     ChartDef m_def;
     QChartView* m_view;
     QLabel* m_pointLine;
     QValueAxis* m_valueAxis = nullptr;
-    QDateTimeAxis* m_timeAxis = nullptr;
+    QCategoryAxis* m_timeAxis = nullptr;
     QVector<QLineSeries*> m_series;
     QFrame* m_legend = nullptr;
     QVector<QCheckBox*> m_checks;
     QRubberBand* m_band = nullptr;
     Drag m_drag = Drag::None;
     double m_tableStep = 0; // the value step the data's scale gives, before fitting
+    bool m_dayChart = true; // the time axis labels days (not hours)
+    bool m_placingTicks = false;
+    Ranges m_drawn{0, 1, 0, 1};
+    QVector<Ranges> m_zooms; // the ranges before each zoom still in force
     QPoint m_pressPos, m_lastPos;
     std::shared_ptr<const ChartData> m_data;
 };

@@ -209,58 +209,86 @@ TEST(ValueAxis, TicksStayFewForAnyValues)
 }
 
 namespace {
-QDateTime at(const char* s) { return QDateTime::fromString(t(s), t("yyyy/MM/dd HH:mm")); }
+QDateTime at(const char* s)
+{
+    QDateTime d = QDateTime::fromString(t(s), t("yyyy/MM/dd HH:mm:ss"));
+    d.setTimeSpec(Qt::UTC);
+    return d;
+}
+double x(const char* s) { return timeX(at(s)); }
+QString when(double x) { return wallClockAt(x).toString(t("yyyy/MM/dd HH:mm:ss")); }
+int pixelsOf(const QString& format) { return 10 * int(format.size()); }
+QStringList labels(const QVector<TimeTick>& ticks)
+{
+    QStringList out;
+    for (const TimeTick& k : ticks)
+        out << k.label;
+    return out;
+}
 } // namespace
 
-TEST(TimeAxis, SameDayShowsHoursInTwoHourStepsOnWholeHours)
+TEST(TimeAxis, TheRangeFollowsTheReadingsWithAFiftiethOfTheirSpanEachSide)
 {
-    const TimeAxisPlan p =
-        timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 5), at("2024/03/05 09:15"), at("2024/03/05 14:07"), 1000);
-    EXPECT_EQ(p.format, t("hh:mm"));
-    EXPECT_EQ(p.title, t("2024/03/05"));
-    EXPECT_EQ(p.stepSeconds, 7200);
-    EXPECT_EQ(p.min, at("2024/03/05 08:00"));
-    EXPECT_EQ(p.max, at("2024/03/05 16:00"));
-    EXPECT_EQ(p.tickCount, 5);
-}
-
-TEST(TimeAxis, ConsecutiveDaysUseSixHourSteps)
-{
-    const TimeAxisPlan p =
-        timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 6), at("2024/03/05 23:30"), at("2024/03/06 00:30"), 1000);
-    EXPECT_EQ(p.format, t("hh:mm"));
-    EXPECT_EQ(p.title, t("2024/03/05"));
-    EXPECT_EQ(p.stepSeconds, 6 * 3600);
-    EXPECT_EQ(p.min, at("2024/03/05 18:00"));
-    EXPECT_EQ(p.max, at("2024/03/06 06:00"));
-    EXPECT_EQ(p.tickCount, 3);
-}
-
-TEST(TimeAxis, LongerSpansShowDatesWithoutTitleInWholeDays)
-{
-    TimeAxisPlan p =
-        timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 7), at("2024/03/05 10:00"), at("2024/03/07 10:00"), 1000);
+    // Two years ending 2024/06/01: no fifth of the plot left empty.
+    TimeAxisPlan p = timeAxisPlan(QDate(2022, 6, 1), QDate(2024, 6, 1), x("2022/06/01 00:00:00"), x("2024/06/01 00:00:00"));
     EXPECT_EQ(p.format, t("yyyy/MM/dd"));
     EXPECT_EQ(p.title, QString());
-    EXPECT_EQ(p.stepSeconds, 24 * 3600);
-    EXPECT_EQ(p.min, at("2024/03/05 00:00"));
-    EXPECT_EQ(p.max, at("2024/03/08 00:00"));
-    EXPECT_EQ(p.tickCount, 4);
+    EXPECT_EQ(when(p.min), t("2022/05/17 09:07:12"));
+    EXPECT_EQ(when(p.max), t("2024/06/15 14:52:48"));
 
-    // Half a year on 1000 pixels: a step of whole weeks whose labels fit.
-    p = timeAxisPlan(QDate(2024, 1, 1), QDate(2024, 6, 30), at("2024/01/01 08:00"), at("2024/06/30 08:00"), 1000);
-    EXPECT_EQ(p.stepSeconds % (24 * 3600), 0);
-    EXPECT_GT(p.stepSeconds, 24 * 3600);
-    EXPECT_LE(p.tickCount * 120, 1000 + 120);
-    EXPECT_GE(p.max, at("2024/06/30 08:00"));
+    // Fifty seconds of one morning fill the plot; the day is the title.
+    p = timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 5), x("2024/03/05 10:00:00"), x("2024/03/05 10:00:50"));
+    EXPECT_EQ(p.format, t("hh:mm"));
+    EXPECT_EQ(p.title, t("2024/03/05"));
+    EXPECT_EQ(when(p.min), t("2024/03/05 09:59:59"));
+    EXPECT_EQ(when(p.max), t("2024/03/05 10:00:51"));
 
-    // A mistyped year: eight thousand years still get no more labels than fit, even on a
-    // plot too narrow for two.
+    // Consecutive days: hours and minutes, the first day as the title.
+    p = timeAxisPlan(QDate(2024, 3, 5), QDate(2024, 3, 6), x("2024/03/05 23:30:00"), x("2024/03/06 00:30:00"));
+    EXPECT_EQ(p.format, t("hh:mm"));
+    EXPECT_EQ(p.title, t("2024/03/05"));
+}
+
+TEST(TimeAxis, EachLabelStandsAtTheRoundTimeItNamesOnceWithinTheRange)
+{
+    // Hours: every two hours where six labels of "hh:mm" fit.
+    QVector<TimeTick> ticks = timeTicks(x("2024/03/05 09:15:00"), x("2024/03/05 18:07:00"), false, 300, pixelsOf);
+    EXPECT_EQ(labels(ticks), QStringList({"10:00", "12:00", "14:00", "16:00", "18:00"}));
+    for (const TimeTick& k : ticks)
+        EXPECT_EQ(wallClockAt(k.x).toString(t("hh:mm")), k.label);
+
+    // Below a minute the seconds are named.
+    ticks = timeTicks(x("2024/03/05 09:59:59"), x("2024/03/05 10:00:51"), false, 1000, pixelsOf);
+    EXPECT_EQ(labels(ticks).first(), t("10:00:00"));
+    EXPECT_EQ(labels(ticks).last(), t("10:00:50"));
+
+    // Days inside a zoomed range: whole days only, none repeated, none outside.
+    ticks = timeTicks(x("2026/12/02 10:00:00"), x("2026/12/05 17:00:00"), true, 1000, pixelsOf);
+    EXPECT_EQ(labels(ticks), QStringList({"2026/12/03", "2026/12/04", "2026/12/05"}));
+    // Under two days the day and the hour are named.
+    ticks = timeTicks(x("2026/12/04 09:00:00"), x("2026/12/04 21:00:00"), true, 1000, pixelsOf);
+    EXPECT_EQ(labels(ticks).first(), t("2026/12/04 09:00"));
+    EXPECT_EQ(wallClockAt(ticks.first().x), at("2026/12/04 09:00:00"));
+
+    // Two years: whole months from January, as many as fit.
+    ticks = timeTicks(x("2022/05/16 09:36:00"), x("2024/06/15 14:24:00"), true, 500, pixelsOf);
+    EXPECT_EQ(labels(ticks), QStringList({"2022/07/01", "2023/01/01", "2023/07/01", "2024/01/01"}));
+    // Weeks begin on Mondays.
+    ticks = timeTicks(x("2024/03/01 00:00:00"), x("2024/04/01 00:00:00"), true, 600, pixelsOf);
+    EXPECT_EQ(labels(ticks).first(), t("2024/03/04"));
+    EXPECT_EQ(ticks[1].x - ticks[0].x, 7 * 86400000.0);
+}
+
+TEST(TimeAxis, CenturiesAndNarrowPlotsGetFewLabels)
+{
+    // A mistyped year: eight thousand years still get no more labels than fit.
     for (int pixels : {1000, 10}) {
-        p = timeAxisPlan(QDate(1024, 3, 5), QDate(9024, 3, 5), at("1024/03/05 10:00"), at("9024/03/05 10:00"), pixels);
-        EXPECT_LE(p.tickCount, std::max(2, pixels / 120)) << pixels;
-        EXPECT_GE(p.max, at("9024/03/05 10:00"));
+        const QVector<TimeTick> ticks = timeTicks(x("1024/03/05 10:00:00"), x("9024/03/05 10:00:00"), true, pixels, pixelsOf);
+        EXPECT_LE(ticks.size() * 100, std::max(200, pixels)) << pixels;
+        for (const TimeTick& k : ticks)
+            EXPECT_TRUE(k.label.endsWith(t("/01/01"))) << qPrintable(k.label);
     }
+    EXPECT_TRUE(timeTicks(5, 5, true, 1000, pixelsOf).isEmpty());
 }
 
 #include "charts/domain/Preparation.h"

@@ -7,6 +7,7 @@
 #include "charts/domain/ChartDef.h"
 #include "ui/FrmRockvista.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QCheckBox>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QSet>
 #include <QTextBlock>
 #include <QValueAxis>
 #include <gtest/gtest.h>
@@ -84,19 +86,92 @@ TEST_F(Charts, AClickOnASeriesShowsItsReadingBelowTheChart)
     EXPECT_EQ(view->pointText(0, 2), QStringLiteral("2024/03/05 02:00:00   Temp (C): raw 20.0, plotted 20"));
 }
 
-TEST_F(Charts, DragsZoomInAndOutAndTheLegendHidesSeries)
+// Every time label names the moment its tick stands at, inside the range, each once.
+void expectTimeLabelsTrue(QCategoryAxis* axis)
+{
+    QSet<QString> seen;
+    for (const QString& label : axis->categoriesLabels()) {
+        const double x = axis->endValue(label);
+        EXPECT_GE(x, axis->min());
+        EXPECT_LE(x, axis->max());
+        const QString shown = QString(label).remove(QChar(0x200B));
+        const QString format = shown.size() == 10 ? QStringLiteral("yyyy/MM/dd") : QStringLiteral("yyyy/MM/dd hh:mm");
+        EXPECT_EQ(wallClockAt(x).toString(format), shown);
+        EXPECT_FALSE(seen.contains(shown)) << shown.toStdString();
+        seen.insert(shown);
+    }
+}
+
+TEST_F(Charts, ZoomsLabelTheirTimesTrulyAndZoomingOutReturnsToTheDrawing)
+{
+    // Five days of readings seven hours apart, the lowest -398.8.
+    ReadingColumns c;
+    for (int i = 0; i < 18; ++i) {
+        c.rowids << i + 1;
+        c.moments << QDateTime(QDate(2026, 12, 1), QTime(8, 0), Qt::UTC).addSecs(7 * 3600LL * i);
+        c.temperatures << 20;
+        c.numTemps << 20;
+        for (int ch = 0; ch < 10; ++ch) {
+            c.channels[ch] << 100;
+            c.zeroed[ch] << (i == 9 ? -398.8 : 10.0 * i);
+        }
+        for (auto& l : c.loads)
+            l << 0;
+    }
+    view->draw(QStringLiteral("KLD-201175001"), std::make_shared<const ChartData>(chartData(std::move(c))));
+    QChart* chart = w->ChartSLong->chart();
+    auto* time = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).first());
+    auto* value = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).first());
+    ASSERT_TRUE(time && value);
+    QCoreApplication::sendPostedEvents();
+    const double x0 = time->min(), x1 = time->max(), y0 = value->min(), y1 = value->max();
+    EXPECT_LE(y0, -398.8);
+    expectTimeLabelsTrue(time);
+
+    QWidget* vp = w->ChartSLong->viewport();
+    const auto drag = [&](QPoint from, QPoint to) {
+        QTest::mousePress(vp, Qt::LeftButton, {}, from);
+        QTest::mouseMove(vp, to);
+        QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
+        QCoreApplication::sendPostedEvents();
+    };
+    const QRect plot = w->ChartSLong->mapFromScene(chart->plotArea()).boundingRect();
+    // Diagonally left to right: in, twice; the second to less than two days, labelled by hour.
+    drag(plot.topLeft() + QPoint(plot.width() / 5, 20), plot.center() + QPoint(plot.width() / 4, 0));
+    EXPECT_GT(time->min(), x0);
+    EXPECT_LT(time->max(), x1);
+    expectTimeLabelsTrue(time);
+    drag(plot.topLeft() + QPoint(20, 20), plot.center());
+    expectTimeLabelsTrue(time);
+    EXPECT_FALSE(time->categoriesLabels().isEmpty());
+    // Scrolling along the time axis keeps every label true.
+    drag(QPoint(plot.center().x(), plot.bottom() + 8), QPoint(plot.center().x() - 137, plot.bottom() + 8));
+    expectTimeLabelsTrue(time);
+    // Right to left: out, as far as it goes, back to the drawing.
+    for (int i = 0; i < 4; ++i)
+        drag(plot.center() + QPoint(100, 0), plot.center() - QPoint(100, -30));
+    EXPECT_EQ(time->min(), x0);
+    EXPECT_EQ(time->max(), x1);
+    EXPECT_EQ(value->min(), y0);
+    EXPECT_EQ(value->max(), y1);
+    expectTimeLabelsTrue(time);
+}
+
+TEST_F(Charts, DrawingAgainResetsTheZoomAndTheLegendHidesSeries)
 {
     view->draw(QStringLiteral("KLD-201175001"), hourly(12));
     QChart* chart = w->ChartSLong->chart();
+    auto* time = qobject_cast<QValueAxis*>(chart->axes(Qt::Horizontal).first());
+    const double drawnMin = time->min(), drawnMax = time->max();
     QWidget* vp = w->ChartSLong->viewport();
     const QPoint a = pointPos(1, 2), b = pointPos(1, 8);
     QTest::mousePress(vp, Qt::LeftButton, {}, a);
     QTest::mouseMove(vp, b);
     QTest::mouseRelease(vp, Qt::LeftButton, {}, b);
-    EXPECT_TRUE(chart->isZoomed());
-    // Drawing again resets the view.
+    EXPECT_GT(time->min(), drawnMin);
     view->draw(QStringLiteral("KLD-201175001"), hourly(12));
-    EXPECT_FALSE(chart->isZoomed());
+    EXPECT_EQ(time->min(), drawnMin);
+    EXPECT_EQ(time->max(), drawnMax);
 
     auto* temp = w->ChartSLong->findChild<QCheckBox*>(QStringLiteral("ChartSLongLegend_0"));
     ASSERT_NE(temp, nullptr);

@@ -83,47 +83,124 @@ double fittedStep(const ValueAxisScale& scale, int axisPixels, int pixelsPerLabe
 }
 
 namespace {
-constexpr qint64 kDay = 24 * 3600;
 
-// Seconds since local midnight of the day.
-qint64 secondsIntoDay(const QDateTime& t) { return t.time().msecsSinceStartOfDay() / 1000; }
+constexpr qint64 kSecond = 1000;
+constexpr qint64 kDay = 24 * 3600 * kSecond;
+
+struct TimeStep {
+    qint64 ms = 0;   // a fixed step, or
+    int months = 0;  // a step of whole months (12 and more: whole years)
+    double approxMs() const { return months ? months * 30.436875 * kDay : double(ms); }
+};
+
+// Round steps, smallest first; each of those below a day divides a day.
+const QVector<TimeStep>& steps()
+{
+    static const QVector<TimeStep> all = [] {
+        QVector<TimeStep> v;
+        for (qint64 s : {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200})
+            v.append({s * kSecond, 0});
+        for (qint64 d : {1, 2, 7, 14})
+            v.append({d * kDay, 0});
+        for (int m : {1, 2, 3, 6})
+            v.append({0, m});
+        for (int y : {1, 2, 5, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000})
+            v.append({0, 12 * y});
+        return v;
+    }();
+    return all;
+}
+
+QString stepFormat(const TimeStep& step, bool dayChart)
+{
+    if (step.months || step.ms >= kDay)
+        return QStringLiteral("yyyy/MM/dd");
+    const bool seconds = step.ms < 60 * kSecond;
+    if (dayChart)
+        return seconds ? QStringLiteral("yyyy/MM/dd hh:mm:ss") : QStringLiteral("yyyy/MM/dd hh:mm");
+    return seconds ? QStringLiteral("hh:mm:ss") : QStringLiteral("hh:mm");
+}
+
+QVector<double> tickXs(double min, double max, const TimeStep& step)
+{
+    QVector<double> xs;
+    if (step.months) {
+        // Steps of months start in January: 1, 4, 7, 10 by three months, every fifth year by five.
+        const QDate first = wallClockAt(min).date();
+        qint64 index = qint64(first.year()) * 12 + first.month() - 1;
+        index += (step.months - index % step.months) % step.months;
+        for (;; index += step.months) {
+            const QDate d(int(index / 12), int(index % 12) + 1, 1);
+            if (!d.isValid())
+                break;
+            const double x = timeX(d.startOfDay(Qt::UTC));
+            if (x > max)
+                break;
+            if (x >= min)
+                xs.append(x);
+        }
+        return xs;
+    }
+    // Weeks begin on a Monday (the epoch's day is a Thursday).
+    const double anchor = step.ms % (7 * kDay) == 0 ? 4.0 * kDay : 0.0;
+    const double size = double(step.ms);
+    for (double k = std::ceil((min - anchor) / size); anchor + k * size <= max; ++k)
+        xs.append(anchor + k * size);
+    return xs;
+}
+
 } // namespace
 
-TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, const QDateTime& first,
-                          const QDateTime& last, int plotPixels, int labelPixels)
+double timeX(const QDateTime& wallClock)
+{
+    return double(QDateTime(wallClock.date(), wallClock.time(), Qt::UTC).toMSecsSinceEpoch());
+}
+
+QDateTime wallClockAt(double x) { return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(x)), Qt::UTC); }
+
+TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, double firstX, double lastX)
 {
     TimeAxisPlan p;
     const qint64 span = firstDay.daysTo(lastDay);
-    const QDateTime startOfFirstDay = first.date().startOfDay();
-    const qint64 total = first.secsTo(last) > 0 ? first.secsTo(last) : 0;
     if (span == 0 || span == 1) {
         p.format = QStringLiteral("hh:mm");
         p.title = firstDay.toString(QStringLiteral("yyyy/MM/dd"));
-        p.stepSeconds = span == 0 ? 2 * 3600 : 6 * 3600;
-        const qint64 into = secondsIntoDay(first);
-        p.min = startOfFirstDay.addSecs(into - into % p.stepSeconds);
     } else {
         p.format = QStringLiteral("yyyy/MM/dd");
-        p.min = startOfFirstDay;
-        const qint64 fit = std::max<qint64>(2, plotPixels / std::max(1, labelPixels));
-        static const qint64 days[] = {1, 2, 7, 14, 28, 56, 91, 182, 364, 728, 1456, 3640};
-        const qint64 whole = p.min.secsTo(last);
-        for (qint64 d : days) {
-            p.stepSeconds = d * kDay;
-            if (whole / p.stepSeconds + 2 <= fit)
-                break;
-        }
-        // Centuries of readings (a mistyped year): the step grows on until the labels fit.
-        while (whole / p.stepSeconds + 2 > fit)
-            p.stepSeconds *= 2;
     }
-    const qint64 covered = p.min.secsTo(first) + total;
-    qint64 steps = (covered + p.stepSeconds - 1) / p.stepSeconds;
-    if (steps < 1)
-        steps = 1;
-    p.max = p.min.addSecs(steps * p.stepSeconds);
-    p.tickCount = int(steps + 1);
+    // The axis follows the readings, with a little room for the markers at its ends; readings
+    // of one moment get a minute around them.
+    const double margin = lastX > firstX ? (lastX - firstX) / 50 : 30.0 * kSecond;
+    p.min = firstX - margin;
+    p.max = std::max(firstX, lastX) + margin;
     return p;
+}
+
+QVector<TimeTick> timeTicks(double min, double max, bool dayChart, int plotPixels,
+                            const std::function<int(const QString& format)>& labelPixels)
+{
+    QVector<TimeTick> ticks;
+    if (!(max > min) || !std::isfinite(min) || !std::isfinite(max))
+        return ticks;
+    // A chart of days keeps its day labels while two days or more are shown.
+    const bool wholeDays = dayChart && max - min >= 2.0 * kDay;
+    const TimeStep* chosen = nullptr;
+    double labels = 0;
+    for (const TimeStep& step : steps()) {
+        if (wholeDays && !step.months && step.ms < kDay)
+            continue;
+        chosen = &step;
+        labels = std::floor((max - min) / step.approxMs()) + 1;
+        if (labels * std::max(1, labelPixels(stepFormat(step, dayChart))) <= plotPixels)
+            break;
+    }
+    // A range zoomed out beyond all reason: no labels rather than more than the plot has pixels.
+    if (!chosen || labels > std::max(2, plotPixels))
+        return ticks;
+    const QString format = stepFormat(*chosen, dayChart);
+    for (double x : tickXs(min, max, *chosen))
+        ticks.append({x, wallClockAt(x).toString(format)});
+    return ticks;
 }
 
 } // namespace rv

@@ -2,6 +2,9 @@
 // Scaling of the charts' value axis and time axis.
 #include <QDateTime>
 #include <QString>
+#include <QVector>
+
+#include <functional>
 
 namespace rv {
 
@@ -26,19 +29,34 @@ ValueAxisScale valueAxisScale(double vmin, double vmax);
 // that the ticks are few and countable for any values.
 double fittedStep(const ValueAxisScale& scale, int axisPixels, int pixelsPerLabel);
 
+// A moment on the time axis: its wall-clock date and time as milliseconds since the epoch, read
+// as UTC, so that every day is 24 hours long and a label names the time as stored.
+double timeX(const QDateTime& wallClock);
+QDateTime wallClockAt(double x);
+
 struct TimeAxisPlan {
-    QString format;         // "hh:mm" for spans of 0 and 1 day, else "yyyy/MM/dd"
-    QString title;          // the first day "yyyy/MM/dd" for spans of 0 and 1 day, else empty
-    qint64 stepSeconds = 0; // 2 hours (span 0), 6 hours (span 1), whole days otherwise
-    QDateTime min;          // first tick: a whole step at or before the first point
-    QDateTime max;          // last tick: at or after the last point
-    int tickCount = 2;
+    QString format;  // "hh:mm" for spans of 0 and 1 day, else "yyyy/MM/dd"
+    QString title;   // the first day "yyyy/MM/dd" for spans of 0 and 1 day, else empty
+    double min = 0;  // the first reading, less a fiftieth of the readings' span
+    double max = 0;  // the last reading, plus a fiftieth of the span
 };
 
-// firstDay and lastDay are the ReadingDate of the first and last charted reading, first and
-// last their moments. For spans of two days or more the step is one day, or the smallest of
-// 2, 7, 14, 28 … days whose labels (each labelPixels wide) fit into plotPixels.
-TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, const QDateTime& first,
-                          const QDateTime& last, int plotPixels, int labelPixels = 120);
+// firstDay and lastDay are the ReadingDate of the first and last charted reading, firstX and
+// lastX their moments on the axis.
+TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, double firstX, double lastX);
+
+struct TimeTick {
+    double x;
+    QString label; // the moment the tick stands at, in the step's format
+};
+
+// The ticks of the range [min, max] at round times: every step-th second, minute, hour, day,
+// week (from Monday), month or year inside it, the smallest step whose labels fit into
+// plotPixels; labelPixels gives the room a label of a format needs. A chart of days
+// (dayChart) labels whole days "yyyy/MM/dd" while at least two days are shown, and steps below
+// a day with the day and the time; a chart of hours labels "hh:mm" (or "hh:mm:ss" below a
+// minute) while its steps are below a day.
+QVector<TimeTick> timeTicks(double min, double max, bool dayChart, int plotPixels,
+                            const std::function<int(const QString& format)>& labelPixels);
 
 } // namespace rv

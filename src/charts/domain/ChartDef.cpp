@@ -9,27 +9,13 @@ namespace {
 constexpr unsigned kBlack = 0x000000, kBlue = 0x0000FF, kRed = 0xFF0000, kGreen = 0x008000, kOrange = 0xFF8000;
 }
 
-QDateTime localMoment(const QDateTime& wallClock)
-{
-    return QDateTime(wallClock.date(), wallClock.time(), Qt::LocalTime);
-}
-
 ChartData chartData(ReadingColumns columns)
 {
     ChartData d;
     d.columns = std::move(columns);
     d.x.reserve(d.columns.size());
-    // Offsets change at most twice a year: ask once per day, not once per reading.
-    QDate day;
-    qint64 offsetMs = 0;
-    for (const QDateTime& m : d.columns.moments) {
-        const QDate date = m.date();
-        if (date != day) {
-            day = date;
-            offsetMs = qint64(QDateTime(date, QTime(12, 0), Qt::LocalTime).offsetFromUtc()) * 1000;
-        }
-        d.x.append(double(QDateTime(date, m.time(), Qt::UTC).toMSecsSinceEpoch() - offsetMs));
-    }
+    for (const QDateTime& m : d.columns.moments)
+        d.x.append(timeX(m));
     return d;
 }
 
@@ -167,7 +153,7 @@ QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, doubl
     return out;
 }
 
-BuiltChart buildChart(const ChartDef& def, const ChartData& data, int plotPixels, int dateLabelPixels)
+BuiltChart buildChart(const ChartDef& def, const ChartData& data)
 {
     BuiltChart b;
     double vmin = std::numeric_limits<double>::infinity();
@@ -190,11 +176,9 @@ BuiltChart buildChart(const ChartDef& def, const ChartData& data, int plotPixels
         for (QVector<QPointF>& pts : b.series)
             for (QPointF& p : pts)
                 p.setY(std::clamp(p.y(), b.scale.min, b.scale.max));
-    if (data.size() > 0) {
-        const QDateTime first = localMoment(data.columns.moments.first());
-        const QDateTime last = localMoment(data.columns.moments.last());
-        b.time = timeAxisPlan(first.date(), last.date(), first, last, plotPixels, dateLabelPixels);
-    }
+    if (data.size() > 0)
+        b.time = timeAxisPlan(data.columns.moments.first().date(), data.columns.moments.last().date(), data.x.first(),
+                              data.x.last());
     return b;
 }
 

@@ -12,8 +12,7 @@
 namespace rv {
 
 // The marked readings as a chart reads them: the store's columns and, per reading, the x
-// value the time axis places it at (its wall-clock time read as local time, in milliseconds
-// since the epoch, so that the axis labels it as stored).
+// value the time axis places it at (timeX of its moment).
 struct ChartData {
     ReadingColumns columns;
     QVector<double> x;
@@ -21,8 +20,6 @@ struct ChartData {
 };
 
 ChartData chartData(ReadingColumns columns);
-// A stored wall-clock moment as the same time of day in local time.
-QDateTime localMoment(const QDateTime& wallClock);
 
 enum class Field { NumTemp, Zero1, Zero2, Zero3, Zero4, Zero5, Zero6, Load1, Load2, Load3, Load5 };
 
@@ -74,8 +71,7 @@ struct BuiltChart {
     bool empty = true;                // no point at all
 };
 
-// Series and axis rules of one chart over the given columns; plotPixels is the plot's width,
-// dateLabelPixels the room a "yyyy/MM/dd" label needs on the time axis.
-BuiltChart buildChart(const ChartDef& def, const ChartData& data, int plotPixels, int dateLabelPixels = 120);
+// Series and axis rules of one chart over the given columns.
+BuiltChart buildChart(const ChartDef& def, const ChartData& data);
 
 } // namespace rv
