@@ -199,7 +199,7 @@ int NuboDataWindow::appendMarked(QString& failure, QString& remarks)
         }
         batch.push_back(r.reading);
         lineOf.push_back(line);
-        notNumbers.push_back(r.notNumbers > 0);
+        notNumbers.push_back(!r.notNumbers.isEmpty());
         outside.push_back(!outsideLimits(r.reading, sensor).isEmpty());
     }
     InsertOutcome outcome;

@@ -100,6 +100,7 @@ void SensorForm::fillfields()
         return;
     if (reg->recordCount() == 0) {
         clearForEmptyRegister();
+        f.txtMineID->setText(m_state.mineId); // the mine's, even without a sensor
         return;
     }
     if (reg->bof() || reg->eof()) {

@@ -172,7 +172,8 @@ TEST(ReadoutGrid, LinesOutsideTheLimitsOrUnclosedCarryTheirReason)
     ASSERT_EQ(f.parse("2011/03/27 10:00:00,N1,75,201175001,21.5,1,2\n"
                       "2011/03/27 11:00:00,N1,75,201175001,1000,1.2e19,-5000\n"
                       "2011/03/27 12:00:00,N1,75,201175001,85,5000,5000.01\n"
-                      "2011/03/27 13:00:00,\"N1,75,201175001,21.5,1\n"),
+                      "2011/03/27 13:00:00,\"N1,75,201175001,21.5,1\n"
+                      "2011/03/27 14:00:00,N1,75,201175001,abc,1e400,9999\n"),
               ReadoutFile::Status::Ok);
     ReadoutGrid grid;
     grid.populate(&f);
@@ -186,6 +187,8 @@ TEST(ReadoutGrid, LinesOutsideTheLimitsOrUnclosedCarryTheirReason)
     EXPECT_EQ(grid.data(grid.index(2, 11), Qt::ToolTipRole).toString(), grid.lineProblem(1));
     EXPECT_EQ(grid.lineProblem(2), "Outside the limits of sensor type 75:\nChannel2 5000.01 is outside -5000 to 5000");
     EXPECT_EQ(grid.lineProblem(3), "A quote on this line is not closed: the line cannot be appended.");
+    EXPECT_EQ(grid.lineProblem(4), "Outside the limits of sensor type 75:\nChannel2 9999 is outside -5000 to 5000\n"
+                                   "Not numbers, stored empty:\nChannelT \"abc\"\nChannel1 \"1e400\"");
 
     EXPECT_EQ(appendedRemarks(0, 0), QString());
     EXPECT_EQ(appendedRemarks(2, 1), "\n2 lines had channel cells that are not numbers; those cells were stored empty."

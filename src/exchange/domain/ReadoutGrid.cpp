@@ -107,10 +107,14 @@ QString ReadoutGrid::lineProblem(int line) const
     if (m_file->unclosedQuote(line))
         return QStringLiteral("A quote on this line is not closed: the line cannot be appended.");
     // The values do not depend on the date layout.
-    const QString outside = outsideLimits(readoutReading(*m_file, line, m_sensor, DateLayout::YearFirst).reading, m_sensor);
-    if (outside.isEmpty())
-        return {};
-    return QStringLiteral("Outside the limits of sensor type ") + m_sensor.sensorType + QStringLiteral(":\n") + outside;
+    const ReadoutReading r = readoutReading(*m_file, line, m_sensor, DateLayout::YearFirst);
+    QStringList problems;
+    const QString outside = outsideLimits(r.reading, m_sensor);
+    if (!outside.isEmpty())
+        problems << QStringLiteral("Outside the limits of sensor type ") + m_sensor.sensorType + QStringLiteral(":\n") + outside;
+    if (!r.notNumbers.isEmpty())
+        problems << QStringLiteral("Not numbers, stored empty:\n") + r.notNumbers.join(QLatin1Char('\n'));
+    return problems.join(QLatin1Char('\n'));
 }
 
 QVariant ReadoutGrid::headerData(int section, Qt::Orientation orientation, int role) const

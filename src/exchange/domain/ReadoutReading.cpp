@@ -60,19 +60,19 @@ ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSe
     r.when = readNuboDate(file.field(line, 0), layout);
     if (r.when.valid)
         r.reading.moment = r.when.moment;
-    const auto cell = [&](int column, int decimals) {
+    const auto cell = [&](int column, int decimals, const QString& name) {
         const QStringView text = file.field(line, column);
         const OptDouble value = channelValue(text, decimals);
         if (!value && !text.trimmed().isEmpty())
-            ++r.notNumbers;
+            r.notNumbers << name + QStringLiteral(" \"") + text.trimmed().toString() + QLatin1Char('"');
         return value;
     };
     int column = 4; // C4
     if (sensor.tempChannel)
-        r.reading.temperature = cell(column++, 1);
+        r.reading.temperature = cell(column++, 1, QStringLiteral("ChannelT"));
     const int n = importedChannelCount(sensor.sensorType);
     for (int i = 0; i < n && column < ReadoutFile::kColumns; ++i, ++column)
-        r.reading.channels[i] = cell(column, 2);
+        r.reading.channels[i] = cell(column, 2, QStringLiteral("Channel") + QString::number(i + 1));
     r.reading.plotTemporal = true;
     r.reading.plotSpatial = false;
     r.reading.isDirty = true;

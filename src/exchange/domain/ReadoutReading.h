@@ -15,7 +15,8 @@ struct ReadoutReading {
     // ChannelT only when the type has a temperature channel ("##0.0"); Channel1 .. Channel n
     // ("##0.00", n from the type code); a cell that is not a number stays empty.
     Reading reading;
-    int notNumbers = 0; // channel cells holding text that is no number (stored empty)
+    QStringList notNumbers; // channel cells holding text that is no number (stored empty), as
+                            // name and text: Channel1 "abc"
 };
 
 // The type's limits (Configuration templow, temphigh, lowval, highval), both ends included as
