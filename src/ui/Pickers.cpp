@@ -464,7 +464,12 @@ bool Calendar::keyPress(QKeyEvent* event)
 {
     const Key key = classify(event);
     if (m_typing.active() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
-        take();
+        // "1205" alone would be the year 1205 with the shown month and day: a deletion range
+        // nobody meant. Only a date typed to its day is taken.
+        if (m_typing.reachedLast())
+            take();
+        else
+            show(m_typing.text() + QStringLiteral(" is not a whole date"), true);
         return true;
     }
     if (m_typing.active() && event->key() == Qt::Key_Escape) {

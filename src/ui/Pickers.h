@@ -42,6 +42,8 @@ public:
     int selectionStart() const;  // where the next key goes: the section to replace,
     int selectionLength() const; // or a cursor after the digits typed into it
     bool filled() const { return m_filled; } // the last section has just been typed full
+    // Digits have reached the last section: the run names a whole value, not a start of one.
+    bool reachedLast() const { return m_section == m_widths.size() - 1 && !m_buffer.isEmpty(); }
     int section() const { return m_section; }
 
     static bool isSeparator(QChar c);
