@@ -181,9 +181,8 @@ TEST_F(Charts, DrawingAgainResetsTheZoomAndTheLegendHidesSeries)
     EXPECT_TRUE(series(0)->isVisible());
 }
 
-TEST(Report, HeaderThenOnePagePerChartInOrder)
+TEST_F(Charts, TheReportHasTheHeaderThenOnePagePerChartInOrder)
 {
-    test::ensureApp();
     ReportHeader h;
     h.instrumentId = QStringLiteral("201175001");
     h.date = QStringLiteral("07/12/2026");
@@ -191,9 +190,11 @@ TEST(Report, HeaderThenOnePagePerChartInOrder)
     h.model = QStringLiteral("g6STAY");
     h.level = QStringLiteral("L12");
     ReportDocument doc(h);
-    QImage picture(400, 200, QImage::Format_RGB32);
-    picture.fill(Qt::white);
+    view->draw(QStringLiteral("KLD-201175001"), hourly(12));
+    QCoreApplication::sendPostedEvents();
+    const QImage picture = w->ChartSLong->grab().toImage();
     doc.addChart(QStringLiteral("Load v Time"), picture);
+    doc.addNoChart(QStringLiteral("Disp v Time"), QStringLiteral("No chart: fewer than 2 readings."));
     doc.addChart(QStringLiteral("Disp v Length"), picture);
 
     QStringList lines;
@@ -207,10 +208,11 @@ TEST(Report, HeaderThenOnePagePerChartInOrder)
     const QStringList expected = {"", "REPORT 201175001", "", "   Date: 07/12/2026", "   Sensor Number: 201175001",
                                   "   Sensor Type: g-STAY g6STAY", "   Date Installed: ", "   Installed By: ",
                                   "   Level: L12", "   Location: ", "   Purpose: ", "   Notes: ", "Load v Time",
-                                  obj + "   Notes:", "Disp v Length", obj + "   Notes:", ""};
+                                  obj + "   Notes:", "Disp v Time", "No chart: fewer than 2 readings.", "   Notes:",
+                                  "Disp v Length", obj + "   Notes:", ""};
     EXPECT_EQ(lines, expected);
     for (int i = 0; i < lines.size(); ++i)
-        EXPECT_EQ(breaks[i], lines[i] == "Load v Time" || lines[i] == "Disp v Length") << i;
+        EXPECT_EQ(breaks[i], lines[i] == "Load v Time" || lines[i] == "Disp v Time" || lines[i] == "Disp v Length") << i;
     EXPECT_EQ(doc.document().begin().next().charFormat().fontWeight(), QFont::Bold);
 
     QTemporaryDir dir;

@@ -191,6 +191,9 @@ QVector<TimeTick> timeTicks(double min, double max, bool dayChart, int plotPixel
             continue;
         chosen = &step;
         labels = std::floor((max - min) / step.approxMs()) + 1;
+        // Counted exactly where that is cheap: a range of two days and a bit holds two midnights.
+        if (labels <= 1000)
+            labels = double(tickXs(min, max, step).size());
         if (labels * std::max(1, labelPixels(stepFormat(step, dayChart))) <= plotPixels)
             break;
     }
