@@ -174,10 +174,11 @@ int NuboDataWindow::appendMarked(QString& failure, QString& remarks)
 
     // Each line not appended is reported in line order, after the one transaction is done.
     struct Report {
+        int line;
         Refusal kind;
         QString message, item;
     };
-    QVector<Report> reports(m_file.lineCount());
+    QVector<Report> reports;
     QVector<Reading> batch;
     QVector<int> lineOf;
     QVector<char> notNumbers, outside;
@@ -187,14 +188,13 @@ int NuboDataWindow::appendMarked(QString& failure, QString& remarks)
             continue;
         const QString date = m_file.text(line, 0);
         if (m_file.unclosedQuote(line)) {
-            const QString item = QStringLiteral("Line ") + QString::number(line + 1) + QStringLiteral(" (") + date
-                                 + QLatin1Char(')');
-            reports[line] = {Refusal::UnclosedQuote, unclosedQuoteMessage(line + 1, date), item};
+            reports.push_back({line, Refusal::UnclosedQuote, unclosedQuoteMessage(line + 1, date),
+                               unclosedQuoteLine(line + 1, date)});
             continue;
         }
         const ReadoutReading r = readoutReading(m_file, line, sensor, dates);
         if (!r.when.valid) {
-            reports[line] = {Refusal::InvalidDate, invalidDateMessage(date), date};
+            reports.push_back({line, Refusal::InvalidDate, invalidDateMessage(date), date});
             continue;
         }
         batch.push_back(r.reading);
@@ -212,19 +212,20 @@ int NuboDataWindow::appendMarked(QString& failure, QString& remarks)
     }
     for (int i = 0; i < outcome.refusedIndex.size(); ++i) {
         const int index = outcome.refusedIndex[i];
-        reports[lineOf[index]] = {Refusal::Duplicate, duplicateMessage(outcome.refusedKeys[i]), outcome.refusedKeys[i]};
+        reports.push_back({lineOf[index], Refusal::Duplicate, duplicateMessage(outcome.refusedKeys[i]),
+                           outcome.refusedKeys[i]});
         notNumbers[index] = outside[index] = 0;
     }
+    std::stable_sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) { return a.line < b.line; });
     remarks = appendedRemarks(static_cast<int>(std::count(notNumbers.begin(), notNumbers.end(), 1)),
                               static_cast<int>(std::count(outside.begin(), outside.end(), 1)));
 
     // Thousands of refusals of one kind (a file imported again) are told in one message.
     QMap<Refusal, QStringList> items;
     for (const Report& r : reports)
-        if (!r.message.isEmpty())
-            items[r.kind] << r.item;
+        items[r.kind] << r.item;
     for (const Report& r : reports)
-        if (!r.message.isEmpty() && items[r.kind].size() <= kRefusalsTold)
+        if (items[r.kind].size() <= kRefusalsTold)
             m_state.dialogs().message(r.message);
     for (auto it = items.cbegin(); it != items.cend(); ++it) {
         if (it.value().size() <= kRefusalsTold)

@@ -190,6 +190,15 @@ TEST(ReadoutGrid, LinesOutsideTheLimitsOrUnclosedCarryTheirReason)
     EXPECT_EQ(grid.lineProblem(4), "Outside the limits of sensor type 75:\nChannel2 9999 is outside -5000 to 5000\n"
                                    "Not numbers, stored empty:\nChannelT \"abc\"\nChannel1 \"1e400\"");
 
+    QStringList lines;
+    for (int i = 1; i <= 11; ++i)
+        lines << unclosedQuoteLine(i, QStringLiteral("2011/03/27 10:00:00"));
+    const QString told = refusalsMessage(Refusal::UnclosedQuote, lines);
+    EXPECT_TRUE(told.startsWith("11 lines have a quote that is not closed and cannot be appended. The first ten:\n"
+                                "Line 1 (2011/03/27 10:00:00)\n"));
+    EXPECT_TRUE(told.endsWith("Line 10 (2011/03/27 10:00:00)\nAll 11 are listed in the log file gSTAY.txt."));
+    EXPECT_EQ(refusalsLogText(Refusal::UnclosedQuote, "201175001", lines).count('\n'), 11); // every line
+
     EXPECT_EQ(appendedRemarks(0, 0), QString());
     EXPECT_EQ(appendedRemarks(2, 1), "\n2 lines had channel cells that are not numbers; those cells were stored empty."
                                      "\n1 line holds values outside the limits of the sensor type.");

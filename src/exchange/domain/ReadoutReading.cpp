@@ -97,10 +97,14 @@ QString outsideLimits(const Reading& reading, const ReadoutSensor& sensor)
     return problems.join(QLatin1Char('\n'));
 }
 
+QString unclosedQuoteLine(int line, const QString& dateText)
+{
+    return QStringLiteral("Line ") + QString::number(line) + QStringLiteral(" (") + dateText + QLatin1Char(')');
+}
+
 QString unclosedQuoteMessage(int line, const QString& dateText)
 {
-    return QStringLiteral("Line ") + QString::number(line) + QStringLiteral(" (") + dateText
-           + QStringLiteral(") has a quote that is not closed and cannot be appended.");
+    return unclosedQuoteLine(line, dateText) + QStringLiteral(" has a quote that is not closed and cannot be appended.");
 }
 
 QString invalidDateMessage(const QString& dateText)

@@ -43,8 +43,10 @@ QString outsideLimits(const Reading& reading, const ReadoutSensor& sensor);
 
 // The message for a line that is not appended because its date cannot be read.
 QString invalidDateMessage(const QString& dateText);
-// ... because a quote on it is never closed (line counts from 1).
+// ... because a quote on it is never closed (line counts from 1); the line as that message
+// names it: "Line 2 (2011/03/27 11:00:00)".
 QString unclosedQuoteMessage(int line, const QString& dateText);
+QString unclosedQuoteLine(int line, const QString& dateText);
 // ... and for one whose key is already taken.
 QString duplicateMessage(const QString& key);
 
