@@ -3,7 +3,7 @@
 #include "charts/ChartsPanel.h"
 #include "db/Schema.h"
 #include "exchange/BackupPanel.h"
-#include "exchange/HelpPanel.h"
+#include "app/HelpPanel.h"
 #include "exchange/ReadoutImport.h"
 #include "readings/BatchDelete.h"
 #include "readings/Datasheet.h"

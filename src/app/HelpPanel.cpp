@@ -1,4 +1,4 @@
-#include "exchange/HelpPanel.h"
+#include "app/HelpPanel.h"
 
 #include "exchange/domain/ExchangeNames.h"
 #include "ui/FrmRockvista.h"
