@@ -8,7 +8,7 @@
 #include "db/Maintenance.h"
 #include "db/Schema.h"
 #include "exchange/ReadoutGridModel.h"
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 #include "exchange/domain/ReadoutFile.h"
 #include "exchange/domain/ReadoutReading.h"
 #include "readings/domain/ReadingStore.h"

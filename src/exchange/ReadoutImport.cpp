@@ -35,7 +35,7 @@ int twipsToPixels(const QWidget* widget, int twips)
 
 // --- the window ---
 
-NuboDataWindow::NuboDataWindow(AppState& state, FrmNuboData& window, FrmRockvista& form, ReadingsPanel& readings,
+ReadoutWindow::ReadoutWindow(AppState& state, FrmNuboData& window, FrmRockvista& form, ReadingsPanel& readings,
                                const ReadoutFile& file, const QString& sensorId, const QString& readoutFolder)
     : m_state(state), m_window(window), m_form(form), m_readings(readings), m_file(file), m_sensorId(sensorId),
       m_readoutFolder(readoutFolder),
@@ -45,7 +45,7 @@ NuboDataWindow::NuboDataWindow(AppState& state, FrmNuboData& window, FrmRockvist
     view->setItemDelegate(new FlagDelegate(view));
     view->setModel(m_grid);
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    connect(view, &QTableView::clicked, this, &NuboDataWindow::MSFlexGrid1_Click);
+    connect(view, &QTableView::clicked, this, &ReadoutWindow::MSFlexGrid1_Click);
     // Space switches the mark of the line the keyboard stands on, whichever cell of it.
     onKeyPress(view, [this, view](QKeyEvent* key) {
         if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier)
@@ -56,12 +56,12 @@ NuboDataWindow::NuboDataWindow(AppState& state, FrmNuboData& window, FrmRockvist
     });
     for (int i = 0; i < 3; ++i)
         connect(window.optDateFormat[i], &QRadioButton::clicked, this, [this, i] { optDateFormat_Click(i); });
-    connect(window.cmdAppend, &QPushButton::clicked, this, &NuboDataWindow::cmdAppend_Click);
+    connect(window.cmdAppend, &QPushButton::clicked, this, &ReadoutWindow::cmdAppend_Click);
 }
 
-NuboDataWindow::~NuboDataWindow() = default;
+ReadoutWindow::~ReadoutWindow() = default;
 
-DateLayout NuboDataWindow::layout() const
+DateLayout ReadoutWindow::layout() const
 {
     for (int i = 0; i < 3; ++i)
         if (m_window.optDateFormat[i]->isChecked())
@@ -69,7 +69,7 @@ DateLayout NuboDataWindow::layout() const
     return DateLayout::YearFirst;
 }
 
-void NuboDataWindow::Form_Load()
+void ReadoutWindow::Form_Load()
 {
     ignoreErrors([&] {
         if (m_state.readings)
@@ -83,7 +83,7 @@ void NuboDataWindow::Form_Load()
     ignoreErrors([&] { PopulateSFlexGrid(); });
 }
 
-bool NuboDataWindow::PopulateSFlexGrid()
+bool ReadoutWindow::PopulateSFlexGrid()
 {
     const int interval = markInterval(m_form.cboNuboInt->currentText());
     QTableView* view = m_window.MSFlexGrid1;
@@ -110,13 +110,13 @@ bool NuboDataWindow::PopulateSFlexGrid()
     return true;
 }
 
-void NuboDataWindow::MSFlexGrid1_Click(const QModelIndex& cell)
+void ReadoutWindow::MSFlexGrid1_Click(const QModelIndex& cell)
 {
     if (cell.isValid())
         m_grid->toggle(cell.row(), cell.column());
 }
 
-void NuboDataWindow::optDateFormat_Click(int index)
+void ReadoutWindow::optDateFormat_Click(int index)
 {
     // The default marks depend on the moments the dates name, and those on the layout they are
     // read in; what the user marked by hand stays as it is.
@@ -127,7 +127,7 @@ void NuboDataWindow::optDateFormat_Click(int index)
     m_grid->setUntouchedMarks(defaultMarks(m_file, markInterval(m_form.cboNuboInt->currentText()), chosen));
 }
 
-void NuboDataWindow::cmdAppend_Click()
+void ReadoutWindow::cmdAppend_Click()
 {
     const Answer answer = m_state.dialogs().question(
         QStringLiteral("All the checked data will be added to sensor:  ") + m_sensorId + QStringLiteral(" ?"), {},
@@ -152,7 +152,7 @@ void NuboDataWindow::cmdAppend_Click()
     m_window.close();
 }
 
-ReadoutSensor NuboDataWindow::sensor() const
+ReadoutSensor ReadoutWindow::sensor() const
 {
     ReadoutSensor sensor;
     sensor.instrumentId = m_sensorId;
@@ -166,7 +166,7 @@ ReadoutSensor NuboDataWindow::sensor() const
     return sensor;
 }
 
-int NuboDataWindow::appendMarked(QString& failure, QString& remarks)
+int ReadoutWindow::appendMarked(QString& failure, QString& remarks)
 {
     if (!m_grid->hasLines() || !m_state.db)
         return 0;
@@ -236,7 +236,7 @@ int NuboDataWindow::appendMarked(QString& failure, QString& remarks)
     return outcome.inserted;
 }
 
-void NuboDataWindow::archiveDownloadFile()
+void ReadoutWindow::archiveDownloadFile()
 {
     const QDir folder(m_readoutFolder);
     const QString source = folder.filePath(downloadFileName(m_sensorId));
@@ -261,7 +261,7 @@ void NuboDataWindow::archiveDownloadFile()
         QFile::remove(partial);
 }
 
-void NuboDataWindow::Form_Unload()
+void ReadoutWindow::Form_Unload()
 {
     m_grid->clear();
     m_readings.OpenSensorData();
@@ -311,7 +311,7 @@ void ReadoutImport::imgAddNuboData_Click()
             return;
         }
         FrmNuboData window(&m_form);
-        NuboDataWindow handlers(m_state, window, m_form, m_readings, file, id, info.absolutePath());
+        ReadoutWindow handlers(m_state, window, m_form, m_readings, file, id, info.absolutePath());
         handlers.Form_Load();
         window.exec();
         handlers.Form_Unload();

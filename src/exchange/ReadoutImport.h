@@ -3,7 +3,7 @@
 // (frmNuboData) with its grid of lines and Append marks, and appending the marked lines as
 // readings of the current sensor.
 #include "core/State.h"
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 #include "exchange/domain/ReadoutFile.h"
 #include "exchange/domain/ReadoutReading.h"
 
@@ -19,12 +19,12 @@ class ReadingsPanel;
 class ReadoutGridModel;
 
 // The import window's handlers while it is shown.
-class NuboDataWindow : public QObject {
+class ReadoutWindow : public QObject {
     Q_OBJECT
 public:
-    NuboDataWindow(AppState& state, FrmNuboData& window, FrmRockvista& form, ReadingsPanel& readings,
+    ReadoutWindow(AppState& state, FrmNuboData& window, FrmRockvista& form, ReadingsPanel& readings,
                    const ReadoutFile& file, const QString& sensorId, const QString& readoutFolder);
-    ~NuboDataWindow() override;
+    ~ReadoutWindow() override;
 
     void Form_Load();
     bool PopulateSFlexGrid();

@@ -1,6 +1,6 @@
 // Readout files as they come from the field and worse: each is read, its first reading built,
 // and the outcome checked. Nothing here may crash, hang or store a wrong value.
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 #include "exchange/domain/ReadoutFile.h"
 #include "exchange/domain/ReadoutReading.h"
 

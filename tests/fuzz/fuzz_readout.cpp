@@ -1,6 +1,6 @@
 // Arbitrary bytes as a readout file: split it, read every line's date in the three layouts,
 // compute the default marks and turn each line into a reading.
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 #include "exchange/domain/ReadoutFile.h"
 #include "exchange/domain/ReadoutReading.h"
 
@@ -24,11 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (marks.size() != file.lineCount())
             std::abort();
         for (int line = 0; line < file.lineCount() && line < 64; ++line) {
-            const NuboMoment m = readNuboDate(file.field(line, 0), layout);
+            const ReadoutMoment m = readReadoutDate(file.field(line, 0), layout);
             if (m.valid && (m.date().size() != 10 || m.time().size() != 8))
                 std::abort();
             if (m.valid)
-                (void)nuboKey(sensor.instrumentId, m);
+                (void)readoutKey(sensor.instrumentId, m);
             (void)readoutReading(file, line, sensor, layout);
         }
     }

@@ -2,7 +2,7 @@
 // The import window's grid as a table model over a read readout file: row 0 is the header row
 // and the file's lines follow from row 1, the way the grid numbers them. Cells are read from
 // the file when asked for, so that 100,000 lines open at once; only the marks are held here.
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 #include "exchange/domain/ReadoutFile.h"
 #include "exchange/domain/ReadoutReading.h"
 

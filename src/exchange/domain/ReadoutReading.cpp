@@ -57,7 +57,7 @@ int importedChannelCount(const QString& sensorType)
 ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSensor& sensor, DateLayout layout)
 {
     ReadoutReading r;
-    r.when = readNuboDate(file.field(line, 0), layout);
+    r.when = readReadoutDate(file.field(line, 0), layout);
     if (r.when.valid)
         r.reading.moment = r.when.moment;
     const auto cell = [&](int column, int decimals, const QString& name) {

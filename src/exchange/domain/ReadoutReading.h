@@ -1,7 +1,7 @@
 #pragma once
 // A marked readout line as the reading it becomes: its key, date and time texts, moment and
 // channel values, with the same forms manual entry stores.
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 #include "readings/domain/Reading.h"
 
 #include <QStringList>
@@ -11,7 +11,7 @@ namespace rv {
 class ReadoutFile;
 
 struct ReadoutReading {
-    NuboMoment when;   // invalid: the line's date cannot be read in the layout
+    ReadoutMoment when;   // invalid: the line's date cannot be read in the layout
     // ChannelT only when the type has a temperature channel ("##0.0"); Channel1 .. Channel n
     // ("##0.00", n from the type code); a cell that is not a number stays empty.
     Reading reading;

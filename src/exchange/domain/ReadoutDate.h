@@ -14,7 +14,7 @@ enum class DateLayout { YearFirst = 0, DayFirst = 1, MonthFirst = 2 }; // optDat
 // The readout unit writes this impossible time on lines it has no clock for.
 inline const QString kPlaceholderDate = QStringLiteral("2000/01/01 00:00:80");
 
-struct NuboMoment {
+struct ReadoutMoment {
     bool valid = false;
     QDateTime moment;   // wall-clock, to the second
     QString date() const; // "yyyy/MM/dd"
@@ -26,14 +26,14 @@ struct NuboMoment {
 // positions: characters 1-2 and 4-5 are day and month in the named order, 7-10 the year,
 // 12-19 the time "HH:mm:ss" as it stands. In every layout anything but blanks after the seconds
 // (" PM", "+02:00") makes the date unreadable.
-NuboMoment readNuboDate(QStringView text, DateLayout layout);
-inline NuboMoment readNuboDate(const QString& text, DateLayout layout)
+ReadoutMoment readReadoutDate(QStringView text, DateLayout layout);
+inline ReadoutMoment readReadoutDate(const QString& text, DateLayout layout)
 {
-    return readNuboDate(QStringView(text), layout);
+    return readReadoutDate(QStringView(text), layout);
 }
 
 // The reading key of an imported line: the sensor's number, a blank, date, a blank, time.
-QString nuboKey(const QString& instrumentId, const NuboMoment& m);
+QString readoutKey(const QString& instrumentId, const ReadoutMoment& m);
 
 // The number of clock-hour boundaries from a to b (negative when b is earlier).
 qint64 hourBoundaries(const QDateTime& a, const QDateTime& b);

@@ -1,4 +1,4 @@
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 
 #include "exchange/domain/ReadoutFile.h"
 #include "readings/domain/ReadingKey.h"
@@ -32,9 +32,9 @@ bool fixedDigits(QStringView t, int from, int count, int& value)
     return true;
 }
 
-NuboMoment make(const QDate& date, const QTime& time)
+ReadoutMoment make(const QDate& date, const QTime& time)
 {
-    NuboMoment m;
+    ReadoutMoment m;
     if (!date.isValid() || !time.isValid())
         return m;
     m.valid = true;
@@ -42,7 +42,7 @@ NuboMoment make(const QDate& date, const QTime& time)
     return m;
 }
 
-NuboMoment readGeneral(QStringView t)
+ReadoutMoment readGeneral(QStringView t)
 {
     t = t.trimmed();
     qsizetype i = 0;
@@ -82,7 +82,7 @@ NuboMoment readGeneral(QStringView t)
     return make(QDate(year, month, day), QTime(hour, minute, second));
 }
 
-NuboMoment readFixed(QStringView t, bool dayFirst)
+ReadoutMoment readFixed(QStringView t, bool dayFirst)
 {
     int a = 0, b = 0, year = 0, hour = 0, minute = 0, second = 0;
     if (!fixedDigits(t, 0, 2, a) || !fixedDigits(t, 3, 2, b) || !fixedDigits(t, 6, 4, year))
@@ -99,17 +99,17 @@ NuboMoment readFixed(QStringView t, bool dayFirst)
 
 } // namespace
 
-QString NuboMoment::date() const
+QString ReadoutMoment::date() const
 {
     return readingDateText(moment.date());
 }
 
-QString NuboMoment::time() const
+QString ReadoutMoment::time() const
 {
     return readingTimeText(moment.time());
 }
 
-NuboMoment readNuboDate(QStringView text, DateLayout layout)
+ReadoutMoment readReadoutDate(QStringView text, DateLayout layout)
 {
     switch (layout) {
     case DateLayout::YearFirst:
@@ -122,7 +122,7 @@ NuboMoment readNuboDate(QStringView text, DateLayout layout)
     return {};
 }
 
-QString nuboKey(const QString& instrumentId, const NuboMoment& m)
+QString readoutKey(const QString& instrumentId, const ReadoutMoment& m)
 {
     return instrumentId + QLatin1Char(' ') + m.date() + QLatin1Char(' ') + m.time();
 }
@@ -143,7 +143,7 @@ QVector<char> defaultMarks(const ReadoutFile& file, int interval, DateLayout lay
     for (int line = 0; line < n; ++line) {
         const QStringView text = file.field(line, 0);
         const bool placeholder = text == kPlaceholderDate;
-        const NuboMoment m = readNuboDate(text, layout);
+        const ReadoutMoment m = readReadoutDate(text, layout);
         if (line == 0) {
             marks[0] = !placeholder;
             reference = m.moment; // invalid when unreadable: no later line is counted from it

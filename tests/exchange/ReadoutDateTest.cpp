@@ -1,5 +1,5 @@
 #include "exchange/domain/ExchangeNames.h"
-#include "exchange/domain/NuboDate.h"
+#include "exchange/domain/ReadoutDate.h"
 #include "exchange/domain/ReadoutFile.h"
 #include "exchange/domain/ReadoutGrid.h"
 #include "exchange/domain/ReadoutReading.h"
@@ -30,45 +30,45 @@ std::string marks(const ReadoutFile& f, int interval, DateLayout layout = DateLa
 
 } // namespace
 
-TEST(NuboDate, ThreeLayouts)
+TEST(ReadoutDate, ThreeLayouts)
 {
-    NuboMoment m = readNuboDate("2011/03/27 14:05:00", DateLayout::YearFirst);
+    ReadoutMoment m = readReadoutDate("2011/03/27 14:05:00", DateLayout::YearFirst);
     ASSERT_TRUE(m.valid);
-    EXPECT_EQ(nuboKey("201175001", m), "201175001 2011/03/27 14:05:00");
+    EXPECT_EQ(readoutKey("201175001", m), "201175001 2011/03/27 14:05:00");
     EXPECT_EQ(m.moment, QDateTime(QDate(2011, 3, 27), QTime(14, 5), Qt::UTC));
     // A general date: other separators, single digits, no seconds, no time.
-    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).date(), "2011/03/07");
-    EXPECT_EQ(readNuboDate("2011-3-7 4:05", DateLayout::YearFirst).time(), "04:05:00");
-    EXPECT_EQ(readNuboDate("2011/03/27", DateLayout::YearFirst).time(), "00:00:00");
+    EXPECT_EQ(readReadoutDate("2011-3-7 4:05", DateLayout::YearFirst).date(), "2011/03/07");
+    EXPECT_EQ(readReadoutDate("2011-3-7 4:05", DateLayout::YearFirst).time(), "04:05:00");
+    EXPECT_EQ(readReadoutDate("2011/03/27", DateLayout::YearFirst).time(), "00:00:00");
 
-    m = readNuboDate("05/04/2011 14:05:00", DateLayout::DayFirst);
+    m = readReadoutDate("05/04/2011 14:05:00", DateLayout::DayFirst);
     ASSERT_TRUE(m.valid);
     EXPECT_EQ(m.date(), "2011/04/05");
-    EXPECT_EQ(nuboKey("201175001", m), "201175001 2011/04/05 14:05:00");
-    m = readNuboDate("05/04/2011 14:05:00", DateLayout::MonthFirst);
+    EXPECT_EQ(readoutKey("201175001", m), "201175001 2011/04/05 14:05:00");
+    m = readReadoutDate("05/04/2011 14:05:00", DateLayout::MonthFirst);
     EXPECT_EQ(m.date(), "2011/05/04");
     EXPECT_EQ(m.moment, QDateTime(QDate(2011, 5, 4), QTime(14, 5), Qt::UTC));
 
     // Texts that name no moment in the layout.
     for (const char* bad : {"2000/01/01 00:00:80", "2011/02/30 10:00:00", "27/03/2011 10:00:00", "", "garbage",
                             "2011/03/27 25:00:00", "2011/03/27 10:00:00 x"})
-        EXPECT_FALSE(readNuboDate(bad, DateLayout::YearFirst).valid) << bad;
+        EXPECT_FALSE(readReadoutDate(bad, DateLayout::YearFirst).valid) << bad;
     for (const char* bad : {"2011/03/27 10:00:00", "13/13/2011 10:00:00", "05/04/2011", "05/04/2011 1:05:00"}) {
-        EXPECT_FALSE(readNuboDate(bad, DateLayout::DayFirst).valid) << bad;
-        EXPECT_FALSE(readNuboDate(bad, DateLayout::MonthFirst).valid) << bad;
+        EXPECT_FALSE(readReadoutDate(bad, DateLayout::DayFirst).valid) << bad;
+        EXPECT_FALSE(readReadoutDate(bad, DateLayout::MonthFirst).valid) << bad;
     }
     // Text after the seconds would change the moment: the date is not read in any layout;
     // trailing blanks are no text.
     for (const char* tail : {" PM", "+02:00", " Z", "0"}) {
         for (const char* date : {"2011/04/06 02:05:00", "06/04/2011 02:05:00"})
             for (const DateLayout layout : {DateLayout::YearFirst, DateLayout::DayFirst, DateLayout::MonthFirst})
-                EXPECT_FALSE(readNuboDate(QString::fromLatin1(date) + QLatin1String(tail), layout).valid) << date << tail;
+                EXPECT_FALSE(readReadoutDate(QString::fromLatin1(date) + QLatin1String(tail), layout).valid) << date << tail;
     }
-    EXPECT_EQ(readNuboDate("06/04/2011 14:05:00  ", DateLayout::DayFirst).time(), "14:05:00");
-    EXPECT_EQ(readNuboDate("06/04/2011 14:05:00 ", DateLayout::MonthFirst).date(), "2011/06/04");
+    EXPECT_EQ(readReadoutDate("06/04/2011 14:05:00  ", DateLayout::DayFirst).time(), "14:05:00");
+    EXPECT_EQ(readReadoutDate("06/04/2011 14:05:00 ", DateLayout::MonthFirst).date(), "2011/06/04");
 }
 
-TEST(NuboDate, DefaultMarksCountClockHours)
+TEST(ReadoutDate, DefaultMarksCountClockHours)
 {
     const ReadoutFile f = fileOf({"2011/03/27 10:00:00", "2011/03/27 10:59:00", "2011/03/27 11:00:00",
                                   "2011/03/28 10:00:00"});
@@ -83,7 +83,7 @@ TEST(NuboDate, DefaultMarksCountClockHours)
     EXPECT_EQ(markInterval(""), 24);
 }
 
-TEST(NuboDate, PlaceholderAndUnreadableDatesStayUnmarked)
+TEST(ReadoutDate, PlaceholderAndUnreadableDatesStayUnmarked)
 {
     // The placeholder as first line: unmarked, and the next line starts the counting.
     const ReadoutFile f = fileOf({kPlaceholderDate, "2011/03/27 10:00:00", "2011/03/27 10:59:00",
@@ -103,7 +103,7 @@ TEST(ReadoutReading, ChannelsFollowTheType)
     ASSERT_EQ(f.parse("2011/03/27 10:00:00,N1,75,201175001, 21.47 ,1,2.005,x,4,,6,7,8,9,10,11\n"),
               ReadoutFile::Status::Ok);
     ReadoutReading r = readoutReading(f, 0, {"201175001", "75", true}, DateLayout::YearFirst);
-    EXPECT_EQ(nuboKey("201175001", r.when), "201175001 2011/03/27 10:00:00");
+    EXPECT_EQ(readoutKey("201175001", r.when), "201175001 2011/03/27 10:00:00");
     const Reading& v = r.reading;
     EXPECT_EQ(v.moment, QDateTime(QDate(2011, 3, 27), QTime(10, 0), Qt::UTC));
     EXPECT_EQ(v.temperature, 21.5);
