@@ -10,6 +10,7 @@
 #include "readings/ReadingsPanel.h"
 #include "sensors/SensorBox.h"
 #include "sensors/SensorForm.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 
 #include <QDir>
@@ -113,12 +114,10 @@ bool Controller::openDatabase()
 bool Controller::openRecordSets()
 {
     return trap(m_state, " Form_Load", [&] {
-        m_state.types = std::make_unique<RecordSet>(*m_state.db,
-                                                    QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
+        m_state.types = SensorStore(*m_state.db).openTypes();
         m_state.types->moveFirst();
         GetPrefs();
-        m_state.sensors = std::make_unique<RecordSet>(
-            *m_state.db, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
+        m_state.sensors = SensorStore(*m_state.db).openRegister();
         fillSensorBox();
     });
 }
@@ -141,20 +140,20 @@ void Controller::fillSensorBox()
 void Controller::GetPrefs()
 {
     trap(m_state, " Module1_GetPrefs", [&] {
-        m_state.prefs = std::make_unique<RecordSet>(*m_state.db, QStringLiteral("SELECT Prefs.* FROM Prefs;"));
+        m_state.prefs = SensorStore(*m_state.db).openPrefs();
         RecordSet& p = *m_state.prefs;
         p.moveFirst();
-        const auto read = [&](const char* field, QString& target) {
-            const QVariant v = p.value(QString::fromLatin1(field));
+        const auto read = [&](const QString& field, QString& target) {
+            const QVariant v = p.value(field);
             if (v.isNull())
                 throw RvError(err::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
-            target = p.text(QString::fromLatin1(field));
+            target = p.text(field);
         };
-        read("MineID", m_state.mineId);
-        read("MaxY", m_state.maxY);
-        read("MinY", m_state.minY);
-        read("MinX", m_state.minX);
-        read("MaxX", m_state.maxX);
+        read(prefsField::mineId, m_state.mineId);
+        read(prefsField::maxY, m_state.maxY);
+        read(prefsField::minY, m_state.minY);
+        read(prefsField::minX, m_state.minX);
+        read(prefsField::maxX, m_state.maxX);
     });
 }
 

@@ -3,6 +3,7 @@
 #include "charts/ReportDocument.h"
 #include "charts/domain/Loads.h"
 #include "core/Tables.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmReport.h"
 #include "ui/FrmRockvista.h"
 
@@ -57,7 +58,7 @@ QString ChartsPanel::instrumentId() const
 {
     if (!m_state.sensors)
         throw noCurrentRecord();
-    return m_state.sensors->text(QStringLiteral("InstrumentID"));
+    return m_state.sensors->text(sensorField::instrumentId);
 }
 
 void ChartsPanel::enterChartTab(int tab, int previousTab)
@@ -112,7 +113,7 @@ std::optional<ReadingColumns> ChartsPanel::OpenGraphData()
         if (missing) {
             m_state.dialogs().message(QStringLiteral("The data table for Sensor ") + id
                                       + QStringLiteral(" could not be found\nA new table will be created"));
-            AddDataTable(m_state);
+            AddDataTable(m_state, id);
         } else {
             m_state.dialogs().message(QStringLiteral("The readings of Sensor ") + id
                                           + QStringLiteral(" could not be read: ") + e.description
@@ -246,15 +247,15 @@ void ChartsPanel::imgReport_Click()
     ReportHeader h;
     ignoreErrors([&] {
         const RecordSet& reg = *m_state.sensors;
-        h.instrumentId = reg.text(QStringLiteral("InstrumentID"));
-        h.family = reg.text(QStringLiteral("Family"));
-        h.model = reg.text(QStringLiteral("Model"));
-        h.installDate = reg.text(QStringLiteral("InstallDate"));
-        h.installBy = reg.text(QStringLiteral("InstallBy"));
-        h.level = reg.text(QStringLiteral("Level"));
-        h.location = reg.text(QStringLiteral("Location"));
-        h.purpose = reg.text(QStringLiteral("Purpose"));
-        h.notes = reg.text(QStringLiteral("Notes"));
+        h.instrumentId = reg.text(sensorField::instrumentId);
+        h.family = reg.text(sensorField::family);
+        h.model = reg.text(sensorField::model);
+        h.installDate = reg.text(sensorField::installDate);
+        h.installBy = reg.text(sensorField::installBy);
+        h.level = reg.text(sensorField::level);
+        h.location = reg.text(sensorField::location);
+        h.purpose = reg.text(sensorField::purpose);
+        h.notes = reg.text(sensorField::notes);
     });
     const QDateTime now = m_state.clock().now();
     h.date = QLocale::system().toString(now.date(), QLocale::ShortFormat);

@@ -22,18 +22,14 @@ DataTableChoice askDataTable(const AppState& state, const QString& instrumentId)
     return a == Answer::Yes ? DataTableChoice::Overwrite : DataTableChoice::Keep;
 }
 
-void AddDataTable(AppState& state)
+void AddDataTable(AppState& state, const QString& name)
 {
-    QString name;
-    if (!trap(state, " Module1_AddDataTable", [&] { name = state.sensors->text(QStringLiteral("InstrumentID")); }))
-        return;
-    AddDataTable(state, askDataTable(state, name));
+    AddDataTable(state, name, askDataTable(state, name));
 }
 
-void AddDataTable(AppState& state, DataTableChoice choice)
+void AddDataTable(AppState& state, const QString& name, DataTableChoice choice)
 {
     trap(state, " Module1_AddDataTable", [&] {
-        const QString name = state.sensors->text(QStringLiteral("InstrumentID"));
         switch (choice) {
         case DataTableChoice::Keep:
             return;

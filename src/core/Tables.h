@@ -17,10 +17,10 @@ enum class DataTableChoice { Create, Overwrite, Keep };
 // ("Table … Already Exists", then whether to overwrite it).
 DataTableChoice askDataTable(const AppState& state, const QString& instrumentId);
 
-// Creates the reading table of the register's current sensor from the template; when it
-// exists already, asks whether to overwrite it. Errors are logged (" Module1_AddDataTable").
-void AddDataTable(AppState& state);
+// Creates the reading table of the sensor (the register's current one) from the template; when
+// it exists already, asks whether to overwrite it. Errors are logged (" Module1_AddDataTable").
+void AddDataTable(AppState& state, const QString& instrumentId);
 // As above, with the questions already answered.
-void AddDataTable(AppState& state, DataTableChoice choice);
+void AddDataTable(AppState& state, const QString& instrumentId, DataTableChoice choice);
 
 } // namespace rv

@@ -3,6 +3,7 @@
 #include "db/Maintenance.h"
 #include "db/Schema.h"
 #include "exchange/domain/ExchangeNames.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 
 #include <QDir>
@@ -127,7 +128,7 @@ void BackupPanel::showFirstSensorInBox()
         RecordSet* reg = m_state.sensors.get();
         if (!reg || reg->isEmpty())
             return;
-        m_form.cboSensors->setEditText(reg->valueAt(0, reg->fieldIndex(QStringLiteral("InstrumentID"))).toString());
+        m_form.cboSensors->setEditText(reg->valueAt(0, reg->fieldIndex(sensorField::instrumentId)).toString());
     });
 }
 

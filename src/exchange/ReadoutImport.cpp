@@ -158,7 +158,7 @@ ReadoutSensor ReadoutWindow::sensor() const
     sensor.instrumentId = m_sensorId;
     if (!m_state.db)
         return sensor;
-    sensor.sensorType = sensorRegister(m_state).text(QStringLiteral("SensorType"));
+    sensor.sensorType = sensorRegister(m_state).text(sensorField::sensorType);
     if (const auto type = SensorStore(*m_state.db).type(sensor.sensorType)) {
         sensor.tempChannel = type->tempChannel;
         sensor.limits = ReadoutLimits{type->tempLow, type->tempHigh, type->low, type->high};
@@ -285,7 +285,7 @@ void ReadoutImport::imgAddNuboData_Click()
         if (!m_readings.ReadingStorable())
             return;
         m_readings.SaveReadings();
-        const QString id = sensorRegister(m_state).text(QStringLiteral("InstrumentID"));
+        const QString id = sensorRegister(m_state).text(sensorField::instrumentId);
         const QString path = m_state.dialogs().openFile(QStringLiteral("Text (*.txt) | *.txt"));
         if (path.isEmpty())
             return;

@@ -145,7 +145,7 @@ void ReadingsPanel::OpenSensorData()
         if (!TableExists(m_state, id)) {
             m_state.dialogs().message(QStringLiteral("The data table for Sensor ") + id
                                       + QStringLiteral(" could not be found\nA new table will be created"));
-            AddDataTable(m_state);
+            AddDataTable(m_state, id);
         }
         auto rs = std::make_unique<RecordSet>(
             opened(m_state.db), QStringLiteral("SELECT * FROM ") + Database::quoteId(id) + QStringLiteral(" ORDER BY FullDate"));

@@ -5,6 +5,7 @@
 #include "sensors/SensorForm.h"
 #include "sensors/SensorSelection.h"
 #include "sensors/domain/SensorRecords.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 
 #include <QSignalBlocker>
@@ -41,7 +42,7 @@ void fillSensorList(QComboBox& box, const RecordSet& registerSet)
 
 void showCurrentInBox(QComboBox& box, const RecordSet& registerSet)
 {
-    const QString id = registerSet.text(QStringLiteral("InstrumentID"));
+    const QString id = registerSet.text(sensorField::instrumentId);
     const int index = registerSet.absolutePosition() - 1;
     const QSignalBlocker block(&box);
     if (index >= 0 && index < box.count() && box.itemText(index) == id)
@@ -62,7 +63,7 @@ void showFirstSensor(AppState& state, FrmRockvista& form, SensorForm& sensorForm
         // Nothing left to show, yet the register is not empty: say that the filter hides it.
         int hidden = 0;
         ignoreErrors([&] {
-            hidden = connection(state).query(QStringLiteral("SELECT count(*) FROM Sensors")).value(0).value(0).toInt();
+            hidden = SensorStore(connection(state)).sensorCount();
         });
         if (hidden > 0) {
             form.txtSnav->setText(QString::number(hidden) + QStringLiteral(" hidden by filter"));

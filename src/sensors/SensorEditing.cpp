@@ -5,6 +5,7 @@
 #include "sensors/SensorFilterPanel.h"
 #include "sensors/SensorForm.h"
 #include "sensors/domain/SensorRecords.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 
 namespace rv {
@@ -18,7 +19,7 @@ void typeBackToCurrentSensor(AppState& state)
 {
     ignoreErrors([&] {
         typeTable(state).moveFirst();
-        typeTable(state).find(QStringLiteral("SensorType"), sensorRegister(state).text(QStringLiteral("SensorType")));
+        typeTable(state).find(typeField::sensorType, sensorRegister(state).text(sensorField::sensorType));
     });
 }
 } // namespace
@@ -76,7 +77,7 @@ void SensorEditing::AddTypedSensor()
 
         RecordSet& types = typeTable(m_state);
         types.moveFirst();
-        if (!types.find(QStringLiteral("SensorType"), parts.typeCode)) {
+        if (!types.find(typeField::sensorType, parts.typeCode)) {
             dialogs.message(QStringLiteral("Sensors database error!!!"));
             typeBackToCurrentSensor(m_state);
             return;
@@ -104,8 +105,7 @@ void SensorEditing::AddTypedSensor()
             m_filter.RemoveFilter();
 
         // A new number that sorts after every other one is already in its place after the append.
-        const QVector<QVariantList> last = db.query(QStringLiteral("SELECT MAX(InstrumentID) FROM Sensors"));
-        const bool appendsInOrder = last.isEmpty() || last.first().value(0).toString() < number;
+        const bool appendsInOrder = SensorStore(db).highestInstrumentId() < number;
 
         // Asked before the transaction takes the write lock.
         const DataTableChoice table = askDataTable(m_state, number);
@@ -115,14 +115,14 @@ void SensorEditing::AddTypedSensor()
         addSensorRow(reg, types, parts, m_state.clock().today());
         rowAdded = true;
         m_sensorForm.fillfields();
-        AddDataTable(m_state, table);
+        AddDataTable(m_state, number, table);
 
         // The new sensor takes its place in InstrumentID order in the register; the sensor box
         // lists it once the transaction has committed (SensorSelection follows the register).
         if (!appendsInOrder) {
             reg.requery();
             reg.moveFirst();
-            reg.find(QStringLiteral("InstrumentID"), number);
+            reg.find(sensorField::instrumentId, number);
         }
         m_sensorForm.fillfields();
         m_sensorForm.savefields();
@@ -155,13 +155,13 @@ void SensorEditing::showExisting(const QString& number, qint64 previous)
 {
     RecordSet& reg = *m_state.sensors;
     reg.moveFirst();
-    bool found = reg.find(QStringLiteral("InstrumentID"), number);
+    bool found = reg.find(sensorField::instrumentId, number);
     if (!found && reg.filtered()) {
         // Hidden by the filter: the filter goes, as it does for a new sensor it would hide.
         ignoreErrors([&] { reg.setBookmark(previous); });
         m_filter.RemoveFilter();
         reg.moveFirst();
-        found = reg.find(QStringLiteral("InstrumentID"), number);
+        found = reg.find(sensorField::instrumentId, number);
     }
     if (found) {
         m_sensorForm.fillfields();
@@ -181,7 +181,7 @@ void SensorEditing::imgDelete_Click()
     if (!reg || !m_state.db)
         return;
     QString id;
-    ignoreErrors([&] { id = reg->text(QStringLiteral("InstrumentID")); });
+    ignoreErrors([&] { id = reg->text(sensorField::instrumentId); });
     const Answer answer = m_state.dialogs().question(
         QStringLiteral("Permanently delete Sensor ") + id + QStringLiteral(" from database?"),
         QStringLiteral("Kelderan's ROCKVISTA"), Icon::None, Buttons::YesNo, Answer::No);

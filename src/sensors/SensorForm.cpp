@@ -2,6 +2,7 @@
 
 #include "core/Formats.h"
 #include "sensors/SensorBox.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 #include "ui/Hooks.h"
 
@@ -107,58 +108,58 @@ void SensorForm::fillfields()
         m_state.dialogs().message(kFirstOrLast, kCannotFill, Icon::Exclamation);
         return;
     }
-    const auto show = [&](QLineEdit* box, const char* field) {
-        ignoreErrors([&] { box->setText(reg->text(QString::fromLatin1(field))); });
+    const auto show = [&](QLineEdit* box, const QString& field) {
+        ignoreErrors([&] { box->setText(reg->text(field)); });
     };
-    ignoreErrors([&] { f.txtSensor->setText(m_state.mineId + reg->text(QStringLiteral("InstrumentID"))); });
+    ignoreErrors([&] { f.txtSensor->setText(m_state.mineId + reg->text(sensorField::instrumentId)); });
     ignoreErrors([&] { f.txtMineID->setText(m_state.mineId); });
-    show(f.txtDateID, "DateID");
-    show(f.txtTypeID, "TypeID");
-    show(f.txtSensorNo, "SensorNo");
-    show(f.txtFamily, "Family");
+    show(f.txtDateID, sensorField::dateId);
+    show(f.txtTypeID, sensorField::typeId);
+    show(f.txtSensorNo, sensorField::sensorNo);
+    show(f.txtFamily, sensorField::family);
     ignoreErrors([&] { f.txtSCount->setText(QString::number(reg->recordCount())); });
-    show(f.txtLengthLongG, "LengthLongG");
-    show(f.txtLengthShortG, "LengthShortG");
-    show(f.txtBoltkfactor, "boltkfactor");
-    show(f.txtElasticLimit, "ElasticLimit");
-    show(f.txtPerfectPlasticLimit, "PerfectPlasticLimit");
-    show(f.txtUltimateStrength, "UltimateStrength");
-    show(f.txtElongation, "Elongation");
-    show(f.txtNumGauges, "numgauges");
+    show(f.txtLengthLongG, sensorField::lengthLongG);
+    show(f.txtLengthShortG, sensorField::lengthShortG);
+    show(f.txtBoltkfactor, sensorField::boltkfactor);
+    show(f.txtElasticLimit, sensorField::elasticLimit);
+    show(f.txtPerfectPlasticLimit, sensorField::perfectPlasticLimit);
+    show(f.txtUltimateStrength, sensorField::ultimateStrength);
+    show(f.txtElongation, sensorField::elongation);
+    show(f.txtNumGauges, sensorField::numGauges);
     ignoreErrors([&] {
         f.txtSnav->setText(QString::number(reg->absolutePosition()) + QStringLiteral(" of ")
                            + QString::number(reg->recordCount()));
     });
 
-    ignoreErrors([&] { f.txtSensor2->setText(m_state.mineId + reg->text(QStringLiteral("InstrumentID"))); });
-    show(f.txtLevel, "Level");
-    show(f.txtLocation, "Location");
-    show(f.txtBorehole, "Borehole");
-    ignoreErrors([&] { f.txtInstallDate->setText(installDateShown(reg->text(QStringLiteral("InstallDate")))); });
-    show(f.txtInstallBy, "InstallBy");
-    show(f.txtPurpose, "Purpose");
-    ignoreErrors([&] { f.txtNotes->setPlainText(reg->text(QStringLiteral("Notes"))); });
-    show(f.txtNode[1], "PaddleLocation1");
-    show(f.txtNode[2], "PaddleLocation2");
-    show(f.txtNode[3], "PaddleLocation3");
+    ignoreErrors([&] { f.txtSensor2->setText(m_state.mineId + reg->text(sensorField::instrumentId)); });
+    show(f.txtLevel, sensorField::level);
+    show(f.txtLocation, sensorField::location);
+    show(f.txtBorehole, sensorField::borehole);
+    ignoreErrors([&] { f.txtInstallDate->setText(installDateShown(reg->text(sensorField::installDate))); });
+    show(f.txtInstallBy, sensorField::installBy);
+    show(f.txtPurpose, sensorField::purpose);
+    ignoreErrors([&] { f.txtNotes->setPlainText(reg->text(sensorField::notes)); });
+    show(f.txtNode[1], sensorField::paddleLocation1);
+    show(f.txtNode[2], sensorField::paddleLocation2);
+    show(f.txtNode[3], sensorField::paddleLocation3);
 
     ignoreErrors([&] {
         RecordSet& types = typeTable(m_state);
         types.moveFirst();
-        if (!types.find(QStringLiteral("SensorType"), reg->text(QStringLiteral("SensorType"))))
+        if (!types.find(typeField::sensorType, reg->text(sensorField::sensorType)))
             m_state.dialogs().message(QStringLiteral("There was an error accessing the Sensors COnfiguration Table"));
     });
 
-    ignoreErrors([&] { f.txtSensor3->setText(m_state.mineId + reg->text(QStringLiteral("InstrumentID"))); });
+    ignoreErrors([&] { f.txtSensor3->setText(m_state.mineId + reg->text(sensorField::instrumentId)); });
     bool destroyed = false;
     ignoreErrors([&] {
-        const QString state = reg->text(QStringLiteral("Destroyed"));
+        const QString state = reg->text(sensorField::destroyed);
         f.cboDestroyed->setCurrentIndex(f.cboDestroyed->findText(state));
         destroyed = state == QLatin1String("Yes");
     });
     f.imgheart->setPixmap(destroyed ? f.imgdead->pixmap() : f.imgalive->pixmap());
     ignoreErrors([&] {
-        f.txtDestructionDate->setText(destroyed ? reg->text(QStringLiteral("DestructionDate")) : QString());
+        f.txtDestructionDate->setText(destroyed ? reg->text(sensorField::destructionDate) : QString());
     });
     ConfigureForm();
     for (int tab : {0, 1, 3, 4, 5, 6})
@@ -205,47 +206,47 @@ bool SensorForm::writeFields(bool lenient)
             m_state.dialogs().message(kFirstOrLast, QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
         } else {
             // Leniently, a field the row refuses is logged and keeps its stored value.
-            const auto set = [&](const char* field, const QVariant& value) {
+            const auto set = [&](const QString& field, const QVariant& value) {
                 if (lenient)
-                    trap(m_state, " G_savefields", [&] { reg->setValue(QString::fromLatin1(field), value); });
+                    trap(m_state, " G_savefields", [&] { reg->setValue(field, value); });
                 else
-                    reg->setValue(QString::fromLatin1(field), value);
+                    reg->setValue(field, value);
             };
             // A one-line box stores what it shows: pasted line breaks and tabs are blanks there.
-            const auto trimmed = [&](const char* field, const QString& text) {
+            const auto trimmed = [&](const QString& field, const QString& text) {
                 set(field, singleLine(text).trimmed());
             };
-            const auto formatted = [&](const char* field, QLineEdit* box, const QString& pattern) {
+            const auto formatted = [&](const QString& field, QLineEdit* box, const QString& pattern) {
                 set(field, formatNumber(box->text(), pattern));
             };
-            trimmed("DateID", f.txtDateID->text());
-            trimmed("TypeID", f.txtTypeID->text());
-            trimmed("SensorNo", f.txtSensorNo->text());
-            trimmed("Family", f.txtFamily->text());
-            trimmed("Level", f.txtLevel->text());
-            trimmed("Location", f.txtLocation->text());
-            trimmed("Borehole", f.txtBorehole->text());
+            trimmed(sensorField::dateId, f.txtDateID->text());
+            trimmed(sensorField::typeId, f.txtTypeID->text());
+            trimmed(sensorField::sensorNo, f.txtSensorNo->text());
+            trimmed(sensorField::family, f.txtFamily->text());
+            trimmed(sensorField::level, f.txtLevel->text());
+            trimmed(sensorField::location, f.txtLocation->text());
+            trimmed(sensorField::borehole, f.txtBorehole->text());
             // The stored text stays as it was typed while the box shows it unchanged.
-            const QString installDate = reg->text(QStringLiteral("InstallDate"));
+            const QString installDate = reg->text(sensorField::installDate);
             if (f.txtInstallDate->text() != installDateShown(installDate))
-                trimmed("InstallDate", f.txtInstallDate->text());
-            trimmed("InstallBy", f.txtInstallBy->text());
-            trimmed("Purpose", f.txtPurpose->text());
-            set("Notes", f.txtNotes->toPlainText().trimmed());
-            formatted("LengthLongG", f.txtLengthLongG, kLengthFormat);
-            formatted("ElasticLimit", f.txtElasticLimit, kLengthFormat);
-            formatted("PerfectPlasticLimit", f.txtPerfectPlasticLimit, kLengthFormat);
-            formatted("UltimateStrength", f.txtUltimateStrength, kLengthFormat);
-            formatted("Elongation", f.txtElongation, kLengthFormat);
-            formatted("LengthShortG", f.txtLengthShortG, kLengthFormat);
-            set("boltkfactor", f.txtBoltkfactor->text());
-            set("numgauges", f.txtNumGauges->text());
-            formatted("PaddleLocation1", f.txtNode[1], kPaddleFormat);
-            formatted("PaddleLocation2", f.txtNode[2], kPaddleFormat);
-            formatted("PaddleLocation3", f.txtNode[3], kPaddleFormat);
-            set("Destroyed", f.cboDestroyed->currentText());
+                trimmed(sensorField::installDate, f.txtInstallDate->text());
+            trimmed(sensorField::installBy, f.txtInstallBy->text());
+            trimmed(sensorField::purpose, f.txtPurpose->text());
+            set(sensorField::notes, f.txtNotes->toPlainText().trimmed());
+            formatted(sensorField::lengthLongG, f.txtLengthLongG, kLengthFormat);
+            formatted(sensorField::elasticLimit, f.txtElasticLimit, kLengthFormat);
+            formatted(sensorField::perfectPlasticLimit, f.txtPerfectPlasticLimit, kLengthFormat);
+            formatted(sensorField::ultimateStrength, f.txtUltimateStrength, kLengthFormat);
+            formatted(sensorField::elongation, f.txtElongation, kLengthFormat);
+            formatted(sensorField::lengthShortG, f.txtLengthShortG, kLengthFormat);
+            set(sensorField::boltkfactor, f.txtBoltkfactor->text());
+            set(sensorField::numGauges, f.txtNumGauges->text());
+            formatted(sensorField::paddleLocation1, f.txtNode[1], kPaddleFormat);
+            formatted(sensorField::paddleLocation2, f.txtNode[2], kPaddleFormat);
+            formatted(sensorField::paddleLocation3, f.txtNode[3], kPaddleFormat);
+            set(sensorField::destroyed, f.cboDestroyed->currentText());
             if (!f.txtDestructionDate->text().isEmpty())
-                set("DestructionDate", singleLine(f.txtDestructionDate->text()));
+                set(sensorField::destructionDate, singleLine(f.txtDestructionDate->text()));
         }
         try {
             reg->update();
@@ -258,7 +259,7 @@ bool SensorForm::writeFields(bool lenient)
             if (lenient)
                 return; // a termination signal: no one to tell
             QString id;
-            ignoreErrors([&] { id = reg->text(QStringLiteral("InstrumentID")); });
+            ignoreErrors([&] { id = reg->text(sensorField::instrumentId); });
             m_state.dialogs().message(QStringLiteral("Sensor ") + id + QStringLiteral(" was not saved: ") + e.description,
                                       QString(), Icon::Exclamation);
         }
@@ -278,16 +279,16 @@ void SensorForm::ConfigureForm()
             f.lbln[i]->setEnabled(true);
         }
         RecordSet& type = typeTable(m_state);
-        f.lblNotes->setText(type.text(QStringLiteral("lblNotes")));
-        const int n = leadingCount(type.text(QStringLiteral("NumChannels")), 0, 6);
+        f.lblNotes->setText(type.text(typeField::lblNotes));
+        const int n = leadingCount(type.text(typeField::numChannels), 0, 6);
         // The tab has six channel boxes; a type with more channels shows the first six.
         for (int j = 1; j <= n && j <= 6; ++j) {
             f.lblmm[j]->setEnabled(true);
             f.txtChannel[j]->setEnabled(true);
             setBackground(f.txtChannel[j], Qt::white);
         }
-        f.lblTemp->setText(type.text(QStringLiteral("Temp")));
-        const bool hasTemperature = leadingNumber(type.text(QStringLiteral("TempChannel"))) != 0;
+        f.lblTemp->setText(type.text(typeField::temp));
+        const bool hasTemperature = leadingNumber(type.text(typeField::tempChannel)) != 0;
         f.txtChannelT->setEnabled(hasTemperature);
         setBackground(f.txtChannelT, hasTemperature ? QColor(Qt::white) : QColor(0xE0, 0xE0, 0xE0));
         f.lblTemp->setEnabled(hasTemperature);

@@ -4,6 +4,7 @@
 #include "sensors/SensorEditing.h"
 #include "sensors/SensorForm.h"
 #include "sensors/domain/SensorRecords.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 #include "ui/Hooks.h"
 
@@ -40,7 +41,7 @@ void SensorSelection::followRegister()
         if (reg->recordCount() == box.count() + 1 && index <= box.count()) {
             // One sensor added, the current one: it takes its place without the list being refilled.
             const QSignalBlocker block(&box);
-            box.insertItem(index, reg->text(QStringLiteral("InstrumentID")));
+            box.insertItem(index, reg->text(sensorField::instrumentId));
         } else {
             fillSensorList(box, *reg);
         }
@@ -60,7 +61,7 @@ void SensorSelection::cboSensors_Click()
             return;
         }
         reg.moveFirst();
-        if (!reg.find(QStringLiteral("InstrumentID"), m_form.cboSensors->currentText()))
+        if (!reg.find(sensorField::instrumentId, m_form.cboSensors->currentText()))
             m_state.dialogs().message(QStringLiteral("Error: Could not find data on the chosen sensor"));
         m_sensorForm.fillfields();
         m_form.txtSCount->setText(QString::number(reg.recordCount()));

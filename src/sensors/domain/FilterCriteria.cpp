@@ -1,5 +1,7 @@
 #include "sensors/domain/FilterCriteria.h"
 
+#include "sensors/domain/SensorStore.h"
+
 #include <QLocale>
 
 namespace rv {
@@ -131,11 +133,11 @@ QString filterProblemMessage(FilterProblem problem)
 
 RecordSet::Predicate filterPredicate(const RecordSet& registerSet, const FilterCriteria& criteria)
 {
-    const int destroyed = registerSet.fieldIndex(QStringLiteral("Destroyed"));
-    const int type = registerSet.fieldIndex(QStringLiteral("SensorType"));
-    const int level = registerSet.fieldIndex(QStringLiteral("Level"));
-    const int location = registerSet.fieldIndex(QStringLiteral("Location"));
-    const int installDate = registerSet.fieldIndex(QStringLiteral("InstallDate"));
+    const int destroyed = registerSet.fieldIndex(sensorField::destroyed);
+    const int type = registerSet.fieldIndex(sensorField::sensorType);
+    const int level = registerSet.fieldIndex(sensorField::level);
+    const int location = registerSet.fieldIndex(sensorField::location);
+    const int installDate = registerSet.fieldIndex(sensorField::installDate);
     if (destroyed < 0 || type < 0 || level < 0 || location < 0 || installDate < 0)
         throw RvError(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested "
                                            "name or ordinal."));

@@ -14,48 +14,41 @@ bool sensorRowExists(Database& db, const QString& instrumentId)
 
 void addSensorRow(RecordSet& registerSet, const RecordSet& typeRow, const SensorNumber& number, const QDate& today)
 {
-    const QString family = typeRow.text(QStringLiteral("Family"));
-    const QVariant channels = typeRow.value(QStringLiteral("NumChannels"));
-    const QString model = typeRow.text(QStringLiteral("Model"));
+    const QString family = typeRow.text(typeField::family);
+    const QVariant channels = typeRow.value(typeField::numChannels);
+    const QString model = typeRow.text(typeField::model);
     RecordSet& r = registerSet;
     r.addNew();
-    r.setValue(QStringLiteral("InstrumentID"), number.id);
-    r.setValue(QStringLiteral("Family"), family);
-    r.setValue(QStringLiteral("numgauges"), channels);
-    r.setValue(QStringLiteral("Model"), model);
-    r.setValue(QStringLiteral("SensorType"), number.typeCode);
-    r.setValue(QStringLiteral("DateID"), number.dateCode);
-    r.setValue(QStringLiteral("TypeID"), number.typeCode);
-    r.setValue(QStringLiteral("SensorNo"), number.serial);
-    r.setValue(QStringLiteral("InstallDate"), today.toString(QStringLiteral("yyyy/MM/dd")));
-    r.setValue(QStringLiteral("Destroyed"), QStringLiteral("No"));
-    r.setValue(QStringLiteral("HeadLocation"), true);
-    r.setValue(QStringLiteral("LengthofCable"), 0);
+    r.setValue(sensorField::instrumentId, number.id);
+    r.setValue(sensorField::family, family);
+    r.setValue(sensorField::numGauges, channels);
+    r.setValue(sensorField::model, model);
+    r.setValue(sensorField::sensorType, number.typeCode);
+    r.setValue(sensorField::dateId, number.dateCode);
+    r.setValue(sensorField::typeId, number.typeCode);
+    r.setValue(sensorField::sensorNo, number.serial);
+    r.setValue(sensorField::installDate, today.toString(QStringLiteral("yyyy/MM/dd")));
+    r.setValue(sensorField::destroyed, QStringLiteral("No"));
+    r.setValue(sensorField::headLocation, true);
+    r.setValue(sensorField::lengthofCable, 0);
     r.update();
 }
 
 void addNetworkRow(Database& db, const QString& instrumentId)
 {
-    db.exec(QStringLiteral("INSERT INTO NetworkConfig (SensorID, MasterID, SlaveID, SlotID, TimeConfig) "
-                           "VALUES (?, 'NA', 'NA', 'NA', 24)"),
-            {instrumentId});
+    SensorStore(db).addNetworkRow(instrumentId);
 }
 
 QString deleteCurrentSensor(Database& db, RecordSet& registerSet)
 {
     QString id;
-    ignoreErrors([&] { id = registerSet.text(QStringLiteral("InstrumentID")); });
+    ignoreErrors([&] { id = registerSet.text(sensorField::instrumentId); });
     // One transaction: an interrupted deletion leaves the sensor whole rather than half removed.
     std::unique_ptr<Transaction> tx;
     ignoreErrors([&] { tx = std::make_unique<Transaction>(db); });
     if (!id.isEmpty()) {
         ignoreErrors([&] { dropReadingTable(db, id); });
-        ignoreErrors([&] {
-            // The first network row of that number, as a forward search from the first row finds it.
-            db.exec(QStringLiteral("DELETE FROM NetworkConfig WHERE rowid = (SELECT rowid FROM NetworkConfig "
-                                   "WHERE SensorID = ? ORDER BY SensorID, rowid LIMIT 1)"),
-                    {id});
-        });
+        ignoreErrors([&] { SensorStore(db).removeNetworkRow(id); });
     }
     ignoreErrors([&] { registerSet.deleteCurrent(); });
     if (tx) {
@@ -74,7 +67,7 @@ QString deleteCurrentSensor(Database& db, RecordSet& registerSet)
 QStringList instrumentIds(const RecordSet& registerSet)
 {
     QStringList ids;
-    const int col = registerSet.fieldIndex(QStringLiteral("InstrumentID"));
+    const int col = registerSet.fieldIndex(sensorField::instrumentId);
     if (col < 0)
         return ids;
     const int n = registerSet.recordCount();

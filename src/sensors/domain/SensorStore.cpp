@@ -138,4 +138,44 @@ std::optional<SensorType> SensorStore::type(const QString& code) const
     return t.isEmpty() ? std::nullopt : std::optional<SensorType>(t.first());
 }
 
+QString SensorStore::highestInstrumentId() const
+{
+    const QVector<QVariantList> last = m_db.query(QStringLiteral("SELECT MAX(InstrumentID) FROM Sensors"));
+    return last.isEmpty() ? QString() : last.first().value(0).toString();
+}
+
+int SensorStore::sensorCount() const
+{
+    return m_db.query(QStringLiteral("SELECT count(*) FROM Sensors")).value(0).value(0).toInt();
+}
+
+void SensorStore::addNetworkRow(const QString& instrumentId)
+{
+    m_db.exec(QStringLiteral("INSERT INTO NetworkConfig (SensorID, MasterID, SlaveID, SlotID, TimeConfig) "
+                             "VALUES (?, 'NA', 'NA', 'NA', 24)"),
+              {instrumentId});
+}
+
+void SensorStore::removeNetworkRow(const QString& instrumentId)
+{
+    m_db.exec(QStringLiteral("DELETE FROM NetworkConfig WHERE rowid = (SELECT rowid FROM NetworkConfig "
+                             "WHERE SensorID = ? ORDER BY SensorID, rowid LIMIT 1)"),
+              {instrumentId});
+}
+
+std::unique_ptr<RecordSet> SensorStore::openRegister() const
+{
+    return std::make_unique<RecordSet>(m_db, QStringLiteral("SELECT Sensors.* FROM Sensors ORDER BY InstrumentID;"));
+}
+
+std::unique_ptr<RecordSet> SensorStore::openTypes() const
+{
+    return std::make_unique<RecordSet>(m_db, QStringLiteral("SELECT * FROM Configuration ORDER BY SensorType"));
+}
+
+std::unique_ptr<RecordSet> SensorStore::openPrefs() const
+{
+    return std::make_unique<RecordSet>(m_db, QStringLiteral("SELECT Prefs.* FROM Prefs;"));
+}
+
 } // namespace rv
