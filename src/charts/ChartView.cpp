@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "charts/domain/Zeroing.h"
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 #include <QChart>
 #include <QChartView>

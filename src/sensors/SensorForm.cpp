@@ -1,6 +1,6 @@
 #include "sensors/SensorForm.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 #include "sensors/SensorBox.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"

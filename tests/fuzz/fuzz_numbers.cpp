@@ -1,6 +1,6 @@
 // Arbitrary text through the number conversions: the leading number, the whole-text test, the
 // forms' format patterns, the mark interval and the stored channel forms.
-#include "core/Formats.h"
+#include "base/Formats.h"
 #include "exchange/domain/ReadoutDate.h"
 #include "readings/domain/Validation.h"
 

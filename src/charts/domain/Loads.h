@@ -1,6 +1,6 @@
 #pragma once
 // Bolt loads from the zero-corrected strains and the bolt's k factor (microstrain per ton).
-#include "core/Errors.h"
+#include "db/Errors.h"
 
 #include <QString>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 // The preparation pass over a sensor's marked readings: zero offsets from the first one,
 // zero-corrected values and temperature, and the loads, computed in memory.
-#include "core/Errors.h"
+#include "db/Errors.h"
 #include "readings/domain/ReadingStore.h"
 
 #include <optional>

@@ -1,6 +1,6 @@
 #include "charts/domain/Zeroing.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 #include <QLocale>
 #include <array>

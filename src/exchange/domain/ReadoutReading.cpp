@@ -1,6 +1,6 @@
 #include "exchange/domain/ReadoutReading.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 #include "exchange/domain/ReadoutFile.h"
 #include "readings/domain/Validation.h"
 

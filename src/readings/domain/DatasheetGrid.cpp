@@ -1,6 +1,6 @@
 #include "readings/domain/DatasheetGrid.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 namespace rv {
 

@@ -1,6 +1,6 @@
 #include "readings/domain/ReadingStore.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 #include "readings/domain/ReadingKey.h"
 
 #include <QSet>

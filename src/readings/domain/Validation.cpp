@@ -1,6 +1,6 @@
 #include "readings/domain/Validation.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 namespace rv {
 

@@ -1,6 +1,6 @@
 #include "readings/domain/XlsxExport.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 #include "readings/domain/DatasheetGrid.h"
 #include "readings/domain/RangeDelete.h"
 

@@ -1,6 +1,6 @@
 #include "sensors/domain/SensorNumber.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 namespace rv {
 

@@ -1,6 +1,6 @@
 #include "sensors/domain/SensorStore.h"
 
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 namespace rv {
 

@@ -1,4 +1,4 @@
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/Formats.h"
+#include "base/Formats.h"
 
 #include <QLocale>
 #include <algorithm>
