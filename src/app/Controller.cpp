@@ -198,7 +198,7 @@ void Controller::SSTab1_Click(int previousTab)
     switch (wanted) {
     case 0:
         f.cboSensors->setFocus();
-        m_state.readingBookmark = 0;
+        m_readings->forgetReading();
         break;
     case 1:
         m_sensorForm->showInstallationTab();
@@ -281,7 +281,8 @@ void Controller::Form_Terminate()
 void Controller::closeSession()
 {
     emit m_state.events.sessionClosing();
-    m_state.readingBookmark = 0; // a position in the database that goes
+    if (m_readings)
+        m_readings->forgetReading(); // a position in the database that goes
     m_state.closeSession();
 }
 

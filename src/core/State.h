@@ -28,8 +28,6 @@ struct AppState : Session {
     QString mineId, maxY, minY, minX, maxX;
 
     bool firstLoad = false;
-    qint64 readingBookmark = 0; // 0: none
-    int rekeyPosition = 0;
     QString pendingSensor;      // the number AddTypedSensor works on
     bool deleting = false;      // steers the sensor box's type-ahead
 

@@ -71,11 +71,11 @@ DateLayout ReadoutWindow::layout() const
 
 void ReadoutWindow::Form_Load()
 {
+    // A table gone meanwhile is made afresh, as the readings tab does, before anything goes in.
     ignoreErrors([&] {
-        if (m_state.readings)
-            m_state.readingBookmark = m_state.readings->bookmark();
+        if (!ReadingStore(opened(m_state.db), m_sensorId).tableExists())
+            m_readings.OpenSensorData();
     });
-    ignoreErrors([&] { m_readings.OpenSensorData(); });
     ignoreErrors([&] {
         m_window.lblHeader->setText(QStringLiteral("Click to download textfile data to Sensor ") + m_sensorId);
         m_window.cmdAppend->setEnabled(true);
@@ -264,10 +264,7 @@ void ReadoutWindow::archiveDownloadFile()
 void ReadoutWindow::Form_Unload()
 {
     m_grid->clear();
-    m_readings.OpenSensorData();
-    m_readings.moveToRememberedReading();
-    ignoreErrors([&] { m_readings.fillreadings(); });
-    ignoreErrors([&] { m_readings.showPosition(); });
+    // What went in has had the readings tab shown again, on the reading it showed.
 }
 
 // --- the button on the readings tab ---

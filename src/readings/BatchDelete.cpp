@@ -99,14 +99,14 @@ void BatchDelete::imgDeleteReading_Click()
     });
 }
 
+// The readings tab follows each deletion once it is committed, onto the newest reading.
+
 void BatchDelete::deleteCurrent()
 {
     RecordSet* rs = m_state.readings.get();
     if (!rs)
         throw noCurrentRecord();
     rs->deleteCurrent();
-    rs->requery();
-    showNewest();
 }
 
 void BatchDelete::deleteRange()
@@ -116,9 +116,8 @@ void BatchDelete::deleteRange()
         throw noCurrentRecord(); // as moving to the first of no readings does
     const QDate start = m_state.deleteStart;
     const QDate end = m_state.deleteEnd;
+    m_readings.releaseReading(); // even when the range spares it
     const int count = deleteReadingRange(opened(m_state.db), rs->table(), start, end);
-    rs->requery();
-    showNewest();
     const QLocale locale = QLocale::system();
     m_state.dialogs().message(QString::number(count) + QStringLiteral(" readings were deleted from ")
                               + locale.toString(start, QLocale::ShortFormat) + QStringLiteral(" and ")
@@ -134,23 +133,6 @@ void BatchDelete::deleteEverything()
         deleteAllReadings(db, id);
         tx.commit();
     }
-    if (m_state.readings)
-        m_state.readings->requery();
-    else
-        m_readings.OpenSensorData();
-    m_readings.fillreadings();
-    m_readings.showPosition(); // "0 of 0"
-}
-
-void BatchDelete::showNewest()
-{
-    RecordSet& rs = opened(m_state.readings);
-    if (!rs.isEmpty())
-        rs.moveLast();
-    m_readings.fillreadings();
-    m_readings.showPosition();
-    if (!rs.isEmpty())
-        m_state.readingBookmark = rs.bookmark();
 }
 
 } // namespace rv

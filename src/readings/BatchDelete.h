@@ -26,8 +26,6 @@ private:
     void deleteCurrent();
     void deleteRange();
     void deleteEverything();
-    // The readings tab after a deletion: the newest reading, or the empty state.
-    void showNewest();
 
     AppState& m_state;
     FrmRockvista& m_form;

@@ -2,6 +2,7 @@
 
 #include "readings/DatasheetModel.h"
 #include "readings/ReadingsPanel.h"
+#include "readings/domain/ReadingStore.h"
 #include "readings/domain/XlsxExport.h"
 #include "ui/FrmDatasheet.h"
 #include "ui/FrmRockvista.h"
@@ -40,18 +41,19 @@ DatasheetWindow::DatasheetWindow(AppState& state, FrmDatasheet& window, Readings
     connect(view, &QTableView::clicked, this, &DatasheetWindow::MSFlexGrid1_Click);
     connect(window.Image1, &ImageButton::clicked, this, &DatasheetWindow::Image1_Click);
     window.onQueryUnload = [this] { return Form_QueryUnload(); };
-    // The grid reads from the reading set: it lets go before the connection closes, storing its
+    // The grid reads from its reading set: it lets go before the connection closes, storing its
     // edits first, and refills from the current sensor's readings once it is open again.
     connect(&state.events, &DataEvents::sessionClosing, this, [this] {
         if (m_grid->changed() && !m_written)
             Read_Values_From_Grid();
         m_grid->clear();
+        m_set.reset();
     });
     connect(&state.events, &DataEvents::sessionOpened, this, [this] {
         trap(m_state, " frmDatasheet.Form_Load", [&] {
             m_written = false;
             m_sensorId = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
-            m_readings.OpenSensorData();
+            openSet();
             m_window.lblHeader->setText(QStringLiteral("Data for Sensor ") + m_sensorId);
             PopulateFlexGrid();
         });
@@ -60,14 +62,19 @@ DatasheetWindow::DatasheetWindow(AppState& state, FrmDatasheet& window, Readings
 
 DatasheetWindow::~DatasheetWindow() = default;
 
+void DatasheetWindow::openSet()
+{
+    m_set.reset();
+    const ReadingStore store(opened(m_state.db), m_sensorId);
+    if (!store.tableExists())
+        m_readings.OpenSensorData(); // tells the user and makes the table afresh
+    m_set = store.openAll();
+}
+
 void DatasheetWindow::Form_Load()
 {
     trap(m_state, " frmDatasheet.Form_Load", [&] {
-        if (m_state.readings) {
-            ignoreErrors([&] { m_state.readingBookmark = m_state.readings->bookmark(); });
-            m_state.readings.reset();
-        }
-        m_readings.OpenSensorData();
+        openSet();
         m_window.lblHeader->setText(QStringLiteral("Data for Sensor ") + m_sensorId);
         PopulateFlexGrid();
     });
@@ -77,9 +84,9 @@ bool DatasheetWindow::PopulateFlexGrid()
 {
     QTableView* view = m_window.MSFlexGrid1;
     try {
-        if (!m_state.readings)
+        if (!m_set)
             return false;
-        m_grid->populate(*m_state.readings, m_sensorId);
+        m_grid->populate(*m_set, m_sensorId);
         // Row 0 is the header row: the view shows it as its fixed header.
         view->setRowHidden(0, true);
         if (!m_grid->hasReadings())
@@ -154,10 +161,10 @@ bool DatasheetWindow::Read_Values_From_Grid()
     }
     QString failure;
     const bool written = trap(m_state, " frmDatasheet.G_ReadValuesFromGrid", [&] {
-        if (!m_state.readings || !m_state.db)
+        if (!m_set || !m_state.db)
             throw noCurrentRecord();
         try {
-            m_grid->writeBack(*m_state.db, *m_state.readings);
+            m_grid->writeBack(*m_state.db, *m_set);
         } catch (const RvError& e) {
             failure = e.description;
             throw;
@@ -173,7 +180,7 @@ bool DatasheetWindow::Read_Values_From_Grid()
     }
     m_written = true;
     m_grid->clear();
-    m_state.readings.reset();
+    m_set.reset();
     return true;
 }
 
@@ -190,10 +197,8 @@ void DatasheetWindow::Form_Unload()
     if (m_grid->changed() && !m_written)
         Read_Values_From_Grid();
     m_grid->clear(); // before the reading set it reads from goes
-    m_readings.OpenSensorData();
-    m_readings.moveToRememberedReading();
-    m_readings.fillreadings();
-    m_readings.showPosition();
+    m_set.reset();
+    // A written grid has had the readings tab shown again.
 }
 
 // --- the button on the readings tab ---
@@ -215,10 +220,6 @@ void Datasheet::imgDatasheet_Click()
         // A box the reading cannot be stored with would be lost behind the grid.
         if (!m_readings.ReadingStorable() || !m_readings.SaveReadings())
             return;
-        // The reading on the tab is the one to come back to.
-        if (m_state.readings)
-            ignoreErrors([&] { m_state.readingBookmark = m_state.readings->bookmark(); });
-        m_state.readings.reset();
         FrmDatasheet window(&m_form);
         DatasheetWindow handlers(m_state, window, m_readings, id);
         handlers.Form_Load();

@@ -35,6 +35,9 @@ public:
     bool Form_QueryUnload();
     void Form_Unload();
 
+private:
+    void openSet();
+
     DatasheetModel& grid() { return *m_grid; }
 
 private:
@@ -43,6 +46,8 @@ private:
     ReadingsPanel& m_readings;
     QString m_sensorId;
     DatasheetModel* m_grid; // owned by the window
+    // The grid's own reading set: the readings tab keeps its reading meanwhile.
+    std::unique_ptr<RecordSet> m_set;
     bool m_written = false;
 };
 

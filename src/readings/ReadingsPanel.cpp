@@ -6,6 +6,7 @@
 #include "ui/Hooks.h"
 
 #include <QApplication>
+#include <QSignalBlocker>
 
 #include <optional>
 #include <utility>
@@ -21,6 +22,12 @@ struct FlagScope {
     explicit FlagScope(bool& flag) : m_flag(flag) { m_flag = true; }
     ~FlagScope() { m_flag = false; }
     bool& m_flag;
+};
+
+struct CountScope {
+    explicit CountScope(int& count) : m_count(count) { ++m_count; }
+    ~CountScope() { --m_count; }
+    int& m_count;
 };
 
 bool onReading(const RecordSet* rs)
@@ -42,6 +49,12 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
         if (m_form.SSTab1->currentIndex() == 2)
             enterTab();
     });
+    // Elsewhere the tab reads its readings afresh when it is entered.
+    connect(&state.events, &DataEvents::readingsChanged, this, [this](const QString& id) {
+        if (m_ownWrites == 0 && m_form.SSTab1->currentIndex() == 2 && m_state.readings
+            && m_state.readings->table() == id)
+            reshow();
+    });
     both(f.imgFirst, f.Label61, &ReadingsPanel::imgFirst_Click);
     both(f.imgPrevData, f.Label62, &ReadingsPanel::imgPrevData_Click);
     both(f.imgNextData, f.Label60, &ReadingsPanel::imgNextData_Click);
@@ -57,18 +70,13 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
     onLeave(f.txtChannelT, [this] { return leaving([this] { return txtChannelT_Validate(); }); });
 
     connect(f.dtpRdate, &QDateEdit::dateChanged, this, [this] {
-        if (m_settingPickers)
-            return;
         ShowFutureWarning();
         CheckDateTime();
     });
-    connect(f.dtpRtime, &QTimeEdit::timeChanged, this, [this] {
-        if (!m_settingPickers)
-            CheckDateTime();
-    });
+    connect(f.dtpRtime, &QTimeEdit::timeChanged, this, [this] { CheckDateTime(); });
     onLeave(f.dtpRdate, [this] {
         return leaving([this] {
-            if (!m_settingPickers && !m_checking) {
+            if (!m_checking) {
                 ShowFutureWarning();
                 CheckDateTime();
             }
@@ -105,6 +113,11 @@ QString ReadingsPanel::readingSensor() const
     return instrumentId();
 }
 
+ReadingStore ReadingsPanel::store() const
+{
+    return ReadingStore(opened(m_state.db), readingSensor());
+}
+
 ReadingBounds ReadingsPanel::bounds() const
 {
     const RecordSet& type = opened(m_state.types);
@@ -121,7 +134,9 @@ void ReadingsPanel::showError(const QString& text)
 
 void ReadingsPanel::setPickers(const QDate& date, const QTime& time)
 {
-    FlagScope scope(m_settingPickers);
+    // The program moving the pickers is no change of the user's.
+    const QSignalBlocker quietDate(m_form.dtpRdate);
+    const QSignalBlocker quietTime(m_form.dtpRtime);
     if (date.isValid())
         m_form.dtpRdate->setDate(date);
     if (time.isValid())
@@ -139,7 +154,7 @@ void ReadingsPanel::OpenSensorData()
         // A remembered reading belongs to the sensor it was taken from; another sensor opens
         // on its newest reading.
         if (id != m_bookmarkSensor) {
-            m_state.readingBookmark = 0;
+            m_bookmark = 0;
             m_bookmarkSensor = id;
         }
         if (!TableExists(m_state, id)) {
@@ -147,11 +162,7 @@ void ReadingsPanel::OpenSensorData()
                                       + QStringLiteral(" could not be found\nA new table will be created"));
             AddDataTable(m_state, id);
         }
-        auto rs = std::make_unique<RecordSet>(
-            opened(m_state.db), QStringLiteral("SELECT * FROM ") + Database::quoteId(id) + QStringLiteral(" ORDER BY FullDate"));
-        if (!rs->bof() && !rs->eof())
-            rs->moveFirst();
-        m_state.readings = std::move(rs);
+        m_state.readings = ReadingStore(opened(m_state.db), id).openAll();
     });
 }
 
@@ -174,28 +185,23 @@ void ReadingsPanel::fillreadings()
         FrmRockvista& f = m_form;
         if (onReading(rs)) {
             f.lblError->hide();
-            f.txtReadingID->setText(rs->text(QStringLiteral("DateTimeKey")));
-            QDate date = parseReadingDate(rs->text(QStringLiteral("ReadingDate")));
-            if (!date.isValid())
-                date = parseReadingDate(rs->text(QStringLiteral("FullDate")));
-            QTime time = parseReadingTime(rs->text(QStringLiteral("ReadingTime")));
-            if (!time.isValid())
-                time = parseReadingTime(rs->text(QStringLiteral("FullDate")).section(QLatin1Char(' '), 1));
-            if (!date.isValid() || !time.isValid())
-                throw typeMismatch();
-            setPickers(date, time);
-            f.txtChannelT->setText(rs->text(QStringLiteral("ChannelT")));
+            m_shown = ShownReading(); // an unreadable reading holds none
+            m_shown = ReadingStore::shown(*rs);
+            f.txtReadingID->setText(m_shown.key);
+            setPickers(m_shown.date, m_shown.time);
+            f.txtChannelT->setText(m_shown.temperature);
             for (int i = 1; i <= 6; ++i)
-                f.txtChannel[i]->setText(rs->text(QStringLiteral("Channel") + QString::number(i)));
-            const QVariant plot = rs->value(QStringLiteral("Plottemporal"));
-            f.chkTemporal->setChecked(plot.isNull() || yesNoText(plot.toString()));
+                f.txtChannel[i]->setText(m_shown.channels[i - 1]);
+            f.chkTemporal->setChecked(m_shown.plotTemporal);
             showPosition();
             ShowFutureWarning();
         } else if (rs->recordCount() > 0) {
+            m_shown = ShownReading();
             clearTab();
             m_state.dialogs().message(QStringLiteral("No readings found"), QStringLiteral("Cannot Move"),
                                       Icon::Exclamation);
         } else {
+            m_shown = ShownReading();
             clearTab();
             showError(QStringLiteral("0 Readings - Click the Add button to add a reading"));
         }
@@ -219,7 +225,8 @@ void ReadingsPanel::enterTab()
         clearTab();
         m_form.lblError->hide();
         m_form.txtRcount->setText(QStringLiteral("0 of 0"));
-        m_state.readingBookmark = 0;
+        m_bookmark = 0;
+        m_shown = ShownReading();
         return;
     }
     if (rs->recordCount() > 0) {
@@ -229,8 +236,31 @@ void ReadingsPanel::enterTab()
     } else {
         m_form.txtRcount->setText(QStringLiteral("0 of 0"));
         ignoreErrors([&] { fillreadings(); });
-        m_state.readingBookmark = 0;
+        m_bookmark = 0;
     }
+}
+
+void ReadingsPanel::reshow()
+{
+    RecordSet* rs = m_state.readings.get();
+    if (!rs)
+        return;
+    ignoreErrors([&] {
+        rs->requery();
+        if (rs->isEmpty())
+            return;
+        try {
+            if (m_shown.rowid == 0)
+                throw noCurrentRecord();
+            rs->setBookmark(m_shown.rowid);
+        } catch (const RvError&) {
+            rs->moveLast(); // the reading is gone, or was let go
+        }
+    });
+    fillreadings();
+    showPosition();
+    if (onReading(rs))
+        ignoreErrors([&] { m_bookmark = rs->bookmark(); });
 }
 
 void ReadingsPanel::moveToRememberedReading()
@@ -239,12 +269,12 @@ void ReadingsPanel::moveToRememberedReading()
     if (!rs || rs->isEmpty())
         return;
     ignoreErrors([&] {
-        if (m_state.readingBookmark == 0) {
+        if (m_bookmark == 0) {
             rs->moveLast();
             return;
         }
         try {
-            rs->setBookmark(m_state.readingBookmark);
+            rs->setBookmark(m_bookmark);
         } catch (const RvError&) {
             rs->moveLast(); // the remembered reading is gone
         }
@@ -268,7 +298,7 @@ bool ReadingsPanel::leaveTab()
     ignoreErrors([&] {
         const RecordSet* rs = m_state.readings.get();
         if (onReading(rs))
-            m_state.readingBookmark = rs->bookmark();
+            m_bookmark = rs->bookmark();
     });
     if (!ReadingStorable())
         return false;
@@ -307,7 +337,7 @@ bool ReadingsPanel::ReadingStorable()
 bool ReadingsPanel::commitPickers()
 {
     m_rekeyRefused = false;
-    if (m_settingPickers || m_checking)
+    if (m_checking)
         return true;
     m_form.dtpRdate->interpretText();
     m_form.dtpRtime->interpretText();
@@ -426,26 +456,19 @@ bool ReadingsPanel::SaveReadings()
         if (!onReading(rs))
             return;
         FrmRockvista& f = m_form;
-        const QDate date = f.dtpRdate->date();
-        const QTime time = f.dtpRtime->time();
         try {
-            rs->setValue(QStringLiteral("DateTimeKey"), readingKey(readingSensor(), date, time));
-            rs->setValue(QStringLiteral("FullDate"), readingMoment(date, time));
-            rs->setValue(QStringLiteral("ReadingDate"), readingDateText(date));
-            rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
-            rs->setValue(QStringLiteral("ChannelT"), temperatureValueText(f.txtChannelT->text()));
-            for (int i = 1; i <= 6; ++i)
-                rs->setValue(QStringLiteral("Channel") + QString::number(i), channelValueText(f.txtChannel[i]->text()));
-            rs->setValue(QStringLiteral("Plottemporal"), f.chkTemporal->isChecked());
+            store().setMoment(*rs, f.dtpRdate->date(), f.dtpRtime->time());
+            ReadingStore::setTyped(*rs, f.txtChannelT->text(), channelTexts(), f.chkTemporal->isChecked());
         } catch (...) {
             rs->cancelUpdate(); // a half-made edit must not reach the table later
             throw;
         }
         try {
+            const CountScope own(m_ownWrites);
             rs->update();
         } catch (const RvError& e) {
             saved = false;
-            writeRefused(*rs, e, QStringLiteral("Reading ") + rs->text(QStringLiteral("DateTimeKey")), " G_SaveReadings");
+            writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " G_SaveReadings");
         }
     });
     return completed && saved;
@@ -466,26 +489,20 @@ void ReadingsPanel::imgAddReading_Click()
                 return;
         }
         const QDateTime now = m_state.clock().now();
-        const QString key = readingKey(readingSensor(), now.date(), now.time());
+        const ReadingStore readings = store();
+        const QString key = readings.keyOf(now);
         const int shown = rs->absolutePosition();
-        if (DupID(key, false)) {
-            // The search moved the set onto the other reading; the tab still shows this one.
-            if (shown > 0)
-                rs->setAbsolutePosition(shown);
+        if (DupID(key)) {
             m_state.dialogs().message(QStringLiteral("There is already a reading with that date and time"),
                                       kDuplicateCaption);
             m_form.dtpRdate->setFocus();
             return;
         }
         rs->addNew();
-        rs->setValue(QStringLiteral("DateTimeKey"), key);
-        rs->setValue(QStringLiteral("FullDate"), readingMoment(now.date(), now.time()));
-        rs->setValue(QStringLiteral("ReadingDate"), readingDateText(now.date()));
-        rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(now.time()));
-        rs->setValue(QStringLiteral("Plottemporal"), true);
-        rs->setValue(QStringLiteral("PlotSpatial"), false);
-        rs->setValue(QStringLiteral("IsDirty"), true);
+        readings.setMoment(*rs, now.date(), now.time());
+        ReadingStore::setAddedFlags(*rs);
         try {
+            const CountScope own(m_ownWrites);
             rs->update();
         } catch (const RvError& e) {
             writeRefused(*rs, e, QStringLiteral("The new reading ") + key, " imgAddReading_Click");
@@ -503,24 +520,22 @@ void ReadingsPanel::imgAddReading_Click()
     });
 }
 
-bool ReadingsPanel::DupID(const QString& key, bool rekeying)
+bool ReadingsPanel::DupID(const QString& key, qint64 rekeyed)
 {
     bool duplicate = false;
     trap(m_state, " G_DupID", [&] {
-        RecordSet* rs = m_state.readings.get();
+        const RecordSet* rs = m_state.readings.get();
         if (!rs || rs->recordCount() == 0)
             return;
-        rs->moveFirst();
-        if (!rs->find(QStringLiteral("DateTimeKey"), key))
-            return;
-        duplicate = !(rekeying && rs->absolutePosition() == m_state.rekeyPosition);
+        const qint64 found = store().rowidOfKey(key);
+        duplicate = found != 0 && found != rekeyed;
     });
     return duplicate;
 }
 
 void ReadingsPanel::CheckDateTime()
 {
-    if (m_settingPickers || m_checking)
+    if (m_checking)
         return;
     RecordSet* rs = m_state.readings.get();
     if (!rs)
@@ -528,43 +543,42 @@ void ReadingsPanel::CheckDateTime()
     FlagScope scope(m_checking);
     FrmRockvista& f = m_form;
     ignoreErrors([&] {
-        m_state.rekeyPosition = rs->absolutePosition();
+        const qint64 rekeyed = rs->bookmark();
         const QDate date = f.dtpRdate->date();
         const QTime time = f.dtpRtime->time();
-        const QString candidate = readingKey(readingSensor(), date, time);
-        if (candidate == rs->text(QStringLiteral("DateTimeKey")))
+        const ReadingStore readings = store();
+        const QString candidate = readingKey(readings.instrumentId(), date, time);
+        if (candidate == ReadingStore::keyAt(*rs))
             return;
-        if (DupID(candidate, true)) {
+        // The reading keeps its key: the pickers show it again.
+        const auto restorePickers = [&] {
+            const ShownReading kept = ReadingStore::shown(*rs);
+            setPickers(kept.date, kept.time);
+            ShowFutureWarning(); // it was shown for the refused date
+        };
+        if (DupID(candidate, rekeyed)) {
             m_state.dialogs().message(QStringLiteral("There is already a reading on ") + readingDateText(date)
                                           + QStringLiteral(" at ") + readingTimeText(time),
                                       kDuplicateCaption);
             refuseRekey();
-            rs->setAbsolutePosition(m_state.rekeyPosition);
-            setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
-                       parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));
-            ShowFutureWarning(); // it was shown for the refused date
+            restorePickers();
             f.dtpRdate->setFocus();
             return;
         }
-        rs->setAbsolutePosition(m_state.rekeyPosition);
-        rs->setValue(QStringLiteral("DateTimeKey"), candidate);
-        rs->setValue(QStringLiteral("FullDate"), readingMoment(date, time));
-        rs->setValue(QStringLiteral("ReadingDate"), readingDateText(date));
-        rs->setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
+        readings.setMoment(*rs, date, time);
         try {
+            const CountScope own(m_ownWrites);
             rs->update();
         } catch (const RvError& e) {
-            // The reading keeps its key: the pickers show it again.
-            writeRefused(*rs, e, QStringLiteral("Reading ") + rs->text(QStringLiteral("DateTimeKey")), " CheckDateTime");
+            writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " CheckDateTime");
             refuseRekey();
-            setPickers(parseReadingDate(rs->text(QStringLiteral("ReadingDate"))),
-                       parseReadingTime(rs->text(QStringLiteral("ReadingTime"))));
-            ShowFutureWarning();
+            restorePickers();
             return;
         }
         rs->requery();
-        rs->moveFirst();
-        if (!rs->find(QStringLiteral("DateTimeKey"), candidate)) {
+        try {
+            rs->setBookmark(rekeyed);
+        } catch (const RvError&) {
             m_state.dialogs().message(QStringLiteral("error"));
             return;
         }

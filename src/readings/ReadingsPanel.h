@@ -2,6 +2,7 @@
 // The readings tab: the current sensor's readings, one at a time; moving among them, adding one,
 // re-keying it when its date or time changes, checking and saving what is typed.
 #include "core/State.h"
+#include "readings/domain/ReadingStore.h"
 #include "readings/domain/Validation.h"
 
 #include <QObject>
@@ -51,12 +52,20 @@ public:
     // the set holds what the table holds); the caller's action must not happen.
     bool SaveReadings();
 
-    // Shared with the deletion and datasheet windows.
     void OpenSensorData();
     // The remembered reading of this sensor, or else its newest one.
     void moveToRememberedReading();
     void fillreadings();
     void showPosition(); // "3 of 17" into txtRcount ("0 of 0" for an empty table)
+
+    // Another window committed a change to the shown sensor's readings: the set is read again and
+    // the reading the tab holds shown again, or the newest one when it is gone or let go.
+    void reshow();
+    // The next reshow shows the newest reading (a deletion ends there, whatever it spared).
+    void releaseReading() { m_shown.rowid = 0; }
+    // The tab comes back to the newest reading, not to the one it showed last.
+    void forgetReading() { m_bookmark = 0; }
+    const ShownReading& shownReading() const { return m_shown; }
 
     // Handlers of the tab's controls.
     void imgFirst_Click();
@@ -69,7 +78,8 @@ public:
     bool txtChannel_Validate(int index);           // false: the focus stays in the box
     bool txtChannelT_Validate();
     void CheckDateTime();
-    bool DupID(const QString& key, bool rekeying);
+    // Whether another reading than the one re-keyed (0: none is) has that key.
+    bool DupID(const QString& key, qint64 rekeyed = 0);
     void ShowFutureWarning();
 
 private:
@@ -84,6 +94,7 @@ private:
     QStringList channelTexts() const; // txtChannel(1) ... txtChannel(6)
     QString instrumentId() const;
     QString readingSensor() const; // the sensor whose readings the open set holds
+    ReadingStore store() const;    // ... as its store
     // Sets the pickers without running their change handlers.
     void setPickers(const QDate& date, const QTime& time);
     // Runs a control's check when the user leaves it; false keeps the focus there.
@@ -92,12 +103,14 @@ private:
 
     AppState& m_state;
     FrmRockvista& m_form;
-    bool m_settingPickers = false; // the program itself is moving the pickers
+    ShownReading m_shown;          // what the controls were filled from
+    qint64 m_bookmark = 0;         // the reading to come back to; 0: the newest
+    QString m_bookmarkSensor;      // the sensor whose reading set was opened last
+    int m_ownWrites = 0;           // the tab's own writes are shown already: no reshow
     bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
     bool m_rekeyRefused = false;   // the last CheckDateTime refused a duplicate key
     bool m_refusedWhileLeaving = false; // ... while the tab strip was leaving the tab
-    QString m_bookmarkSensor;
-    bool m_terminating = false;      // the sensor whose reading set was opened last
+    bool m_terminating = false;
 };
 
 } // namespace rv

@@ -111,3 +111,87 @@ TEST_F(DataEventsTest, TheSensorBoxListsASensorAddedThroughTheRegisterOnceItComm
 }
 
 } // namespace
+
+namespace {
+
+class ReadingsTabEvents : public test::RunningProgram<> {
+protected:
+    void SetUp() override
+    {
+        RunningProgram::SetUp();
+        if (HasFatalFailure())
+            return;
+        form().SSTab1->setCurrentIndex(2);
+        emit form().imgFirst->clicked(); // not the newest: a refresh must keep it
+        dialogs.shown.clear();
+        id = state().readings->table();
+    }
+    qint64 shownRowid() { return state().readings->bookmark(); }
+    void setChannel1(const QString& value, qint64 rowid)
+    {
+        state().db->exec(QStringLiteral("UPDATE \"") + id + QStringLiteral("\" SET Channel1 = ? WHERE rowid = ?"),
+                         {value, rowid});
+    }
+    QString id;
+};
+
+TEST_F(ReadingsTabEvents, AnotherWindowsCommitShowsTheTabAgainOnceAndARollbackNever)
+{
+    const QString position = form().txtRcount->text();
+    ASSERT_TRUE(position.startsWith(QStringLiteral("1 of "))) << position.toStdString();
+    const qint64 shown = shownRowid();
+    const QString before = form().txtChannel[1]->text();
+    QSignalSpy readings(&state().events, &DataEvents::readingsChanged);
+    {
+        Transaction tx(*state().db);
+        setChannel1(QStringLiteral("77.25"), shown);
+    }
+    EXPECT_EQ(readings.count(), 0);
+    EXPECT_EQ(form().txtChannel[1]->text(), before);
+
+    {
+        Transaction tx(*state().db);
+        setChannel1(QStringLiteral("77.25"), shown);
+        EXPECT_EQ(form().txtChannel[1]->text(), before); // not while the transaction is open
+        tx.commit();
+    }
+    EXPECT_EQ(readings.count(), 1);
+    EXPECT_EQ(form().txtChannel[1]->text(), QStringLiteral("77.25"));
+    EXPECT_EQ(form().txtRcount->text(), position); // on the reading it showed
+    EXPECT_EQ(shownRowid(), shown);
+
+    // The shown reading gone: the newest one.
+    const int count = state().readings->recordCount();
+    state().db->exec(QStringLiteral("DELETE FROM \"") + id + QStringLiteral("\" WHERE rowid = ?"), {shown});
+    EXPECT_EQ(readings.count(), 2);
+    EXPECT_EQ(form().txtRcount->text(), QString::number(count - 1) + QStringLiteral(" of ") + QString::number(count - 1));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.shown.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(sink.reports.isEmpty()) << sink.reports.join(QStringLiteral(" | ")).toStdString();
+}
+
+TEST_F(ReadingsTabEvents, TheTabsOwnSavesAndDuplicateSearchesLeaveTheShownReadingAlone)
+{
+    const QString position = form().txtRcount->text();
+    const qint64 shown = shownRowid();
+    // Typed but not yet stored: a save of the tab's own keeps the typing as typed.
+    form().txtChannel[1]->setText(QStringLiteral("12.5"));
+    emit form().imgFirst->clicked();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0], QStringLiteral("Start of readings"));
+    EXPECT_EQ(form().txtChannel[1]->text(), QStringLiteral("12.5"));
+
+    // A new reading at the moment of the newest one is refused without moving off the shown one.
+    state().readings->moveLast();
+    const QString lastKey = state().readings->text(QStringLiteral("DateTimeKey"));
+    state().readings->setBookmark(shown);
+    clock.moment = QDateTime::fromString(lastKey.section(QLatin1Char(' '), 1), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    dialogs.shown.clear();
+    emit form().imgAddReading->clicked();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0], QStringLiteral("There is already a reading with that date and time"));
+    EXPECT_EQ(shownRowid(), shown);
+    EXPECT_EQ(form().txtRcount->text(), position);
+    EXPECT_TRUE(sink.reports.isEmpty()) << sink.reports.join(QStringLiteral(" | ")).toStdString();
+}
+
+} // namespace

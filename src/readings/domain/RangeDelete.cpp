@@ -74,6 +74,9 @@ int deleteReadingRange(Database& db, const QString& table, QDate start, QDate en
                          Transaction tx(db);
                          db.exec(sql, params);
                          const int count = db.changes();
+                         // Told even when nothing was found: the readings tab then shows the
+                         // outcome of a deletion as always, the newest reading.
+                         db.touch(table);
                          tx.commit();
                          return count;
                      });

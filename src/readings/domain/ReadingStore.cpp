@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 #include "readings/domain/ReadingKey.h"
+#include "readings/domain/Validation.h"
 
 #include <QSet>
 #include <cmath>
@@ -225,6 +226,71 @@ bool ReadingStore::keyExists(const QString& key) const
                 .query(QStringLiteral("SELECT 1 FROM ") + table() + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"),
                        {key})
                 .isEmpty();
+}
+
+qint64 ReadingStore::rowidOfKey(const QString& key) const
+{
+    const auto rows = m_db.query(
+        QStringLiteral("SELECT rowid FROM ") + table() + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"), {key});
+    return rows.isEmpty() ? 0 : rows.first().value(0).toLongLong();
+}
+
+std::unique_ptr<RecordSet> ReadingStore::openAll() const
+{
+    auto rs = std::make_unique<RecordSet>(m_db, QStringLiteral("SELECT * FROM ") + table()
+                                                    + QStringLiteral(" ORDER BY ") + kFullDate);
+    if (!rs->bof() && !rs->eof())
+        rs->moveFirst();
+    return rs;
+}
+
+QString ReadingStore::keyAt(const RecordSet& rs)
+{
+    return rs.text(QStringLiteral("DateTimeKey"));
+}
+
+ShownReading ReadingStore::shown(const RecordSet& rs)
+{
+    ShownReading r;
+    r.rowid = rs.bookmark();
+    r.key = keyAt(rs);
+    r.date = parseReadingDate(rs.text(QStringLiteral("ReadingDate")));
+    if (!r.date.isValid())
+        r.date = parseReadingDate(rs.text(kFullDate));
+    r.time = parseReadingTime(rs.text(QStringLiteral("ReadingTime")));
+    if (!r.time.isValid())
+        r.time = parseReadingTime(rs.text(kFullDate).section(QLatin1Char(' '), 1));
+    if (!r.date.isValid() || !r.time.isValid())
+        throw typeMismatch();
+    r.temperature = rs.text(QStringLiteral("ChannelT"));
+    for (int i = 0; i < 6; ++i)
+        r.channels << rs.text(channelColumn(i));
+    const QVariant plot = rs.value(QStringLiteral("Plottemporal"));
+    r.plotTemporal = plot.isNull() || yesNoText(plot.toString());
+    return r;
+}
+
+void ReadingStore::setMoment(RecordSet& rs, const QDate& date, const QTime& time) const
+{
+    rs.setValue(QStringLiteral("DateTimeKey"), readingKey(m_id, date, time));
+    rs.setValue(kFullDate, readingMoment(date, time));
+    rs.setValue(QStringLiteral("ReadingDate"), readingDateText(date));
+    rs.setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
+}
+
+void ReadingStore::setTyped(RecordSet& rs, const QString& temperature, const QStringList& channels, bool plotTemporal)
+{
+    rs.setValue(QStringLiteral("ChannelT"), temperatureValueText(temperature));
+    for (int i = 0; i < channels.size(); ++i)
+        rs.setValue(channelColumn(i), channelValueText(channels[i]));
+    rs.setValue(QStringLiteral("Plottemporal"), plotTemporal);
+}
+
+void ReadingStore::setAddedFlags(RecordSet& rs)
+{
+    rs.setValue(QStringLiteral("Plottemporal"), true);
+    rs.setValue(QStringLiteral("PlotSpatial"), false);
+    rs.setValue(QStringLiteral("IsDirty"), true);
 }
 
 QVector<Reading> ReadingStore::select(const QString& where, const QString& order) const

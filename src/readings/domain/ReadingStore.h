@@ -3,9 +3,12 @@
 // here, together with the one codec of their stored date and time forms. The readings tab and
 // the datasheet keep their record sets for the cursor; everything else reads and writes here.
 #include "db/Database.h"
+#include "db/RecordSet.h"
 #include "readings/domain/Reading.h"
 
+#include <QStringList>
 #include <QVector>
+#include <memory>
 
 namespace rv {
 
@@ -51,6 +54,18 @@ struct InsertOutcome {
     QVector<int> refusedIndex; // their positions in the batch
 };
 
+// The reading the readings tab shows, in the forms its controls take: a Null value is an
+// empty text.
+struct ShownReading {
+    qint64 rowid = 0; // 0: none shown
+    QString key;
+    QDate date;
+    QTime time;
+    QString temperature;  // ChannelT
+    QStringList channels; // Channel1 … Channel6
+    bool plotTemporal = true;
+};
+
 class ReadingStore {
 public:
     // instrumentId names the reading table (nine digits).
@@ -63,6 +78,23 @@ public:
     bool tableExists() const;
     int count() const;
     bool keyExists(const QString& key) const;
+    // The rowid of the reading with that key; 0 when there is none.
+    qint64 rowidOfKey(const QString& key) const;
+
+    // Every reading, in FullDate order, as a record set for the cursor of the readings tab and
+    // the datasheet; positioned on the first reading.
+    std::unique_ptr<RecordSet> openAll() const;
+    // The current row of such a set. Throws 13 when its date or time cannot be read.
+    static ShownReading shown(const RecordSet& rs);
+    static QString keyAt(const RecordSet& rs);
+    // Writes the key, FullDate, reading date and time of the set's current (or new) row, in
+    // that order, from one moment.
+    void setMoment(RecordSet& rs, const QDate& date, const QTime& time) const;
+    // Writes ChannelT, Channel1 … Channel6 (as typed texts, stored in the number forms) and
+    // Plottemporal of the current row.
+    static void setTyped(RecordSet& rs, const QString& temperature, const QStringList& channels, bool plotTemporal);
+    // The flags of a reading added by hand: drawn in the time charts, not in the spatial ones.
+    static void setAddedFlags(RecordSet& rs);
 
     // Every reading, or only the marked ones (Plottemporal true), in FullDate order.
     QVector<Reading> readings(bool markedOnly = false) const;
