@@ -4,6 +4,7 @@
 #include "readings/ReadingsPanel.h"
 #include "readings/domain/RangeDelete.h"
 #include "readings/domain/ReadingKey.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmBatchDel.h"
 #include "ui/FrmRockvista.h"
 
@@ -47,7 +48,7 @@ void BatchDelete::showRange(FrmBatchDel& window)
     ignoreErrors([&] {
         const RecordSet* rs = m_state.readings.get();
         const QString table = rs && !rs->table().isEmpty() ? rs->table()
-                                                           : opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+                                                           : opened(m_state.sensors).text(sensorField::instrumentId);
         count = countReadingRange(opened(m_state.db), table, start, end);
     });
     if (!count)
@@ -126,7 +127,7 @@ void BatchDelete::deleteRange()
 
 void BatchDelete::deleteEverything()
 {
-    const QString id = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+    const QString id = opened(m_state.sensors).text(sensorField::instrumentId);
     {
         Database& db = opened(m_state.db);
         Transaction tx(db);

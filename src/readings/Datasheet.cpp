@@ -4,6 +4,7 @@
 #include "readings/ReadingsPanel.h"
 #include "readings/domain/ReadingStore.h"
 #include "readings/domain/XlsxExport.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmDatasheet.h"
 #include "ui/FrmRockvista.h"
 #include "ui/Hooks.h"
@@ -52,7 +53,7 @@ DatasheetWindow::DatasheetWindow(AppState& state, FrmDatasheet& window, Readings
     connect(&state.events, &DataEvents::sessionOpened, this, [this] {
         trap(m_state, " frmDatasheet.Form_Load", [&] {
             m_written = false;
-            m_sensorId = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+            m_sensorId = opened(m_state.sensors).text(sensorField::instrumentId);
             openSet();
             m_window.lblHeader->setText(QStringLiteral("Data for Sensor ") + m_sensorId);
             PopulateFlexGrid();
@@ -215,7 +216,7 @@ void Datasheet::imgDatasheet_Click()
     if (!m_readings.commitPickers())
         return;
     trap(m_state, " imgDatasheet_Click", [&] {
-        const QString id = opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+        const QString id = opened(m_state.sensors).text(sensorField::instrumentId);
         opened(m_state.db);
         // A box the reading cannot be stored with would be lost behind the grid.
         if (!m_readings.ReadingStorable() || !m_readings.SaveReadings())

@@ -2,6 +2,7 @@
 
 #include "core/Tables.h"
 #include "readings/domain/ReadingKey.h"
+#include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 #include "ui/Hooks.h"
 
@@ -101,7 +102,7 @@ ReadingsPanel::~ReadingsPanel() = default;
 
 QString ReadingsPanel::instrumentId() const
 {
-    return opened(m_state.sensors).text(QStringLiteral("InstrumentID"));
+    return opened(m_state.sensors).text(sensorField::instrumentId);
 }
 
 QString ReadingsPanel::readingSensor() const
