@@ -6,7 +6,7 @@
 #include "readings/DatasheetModel.h"
 #include "readings/ReadingsPanel.h"
 #include "readings/domain/ReadingStore.h"
-#include "sensors/SensorBox.h"
+#include "sensors/SensorSets.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmNuboData.h"
 #include "ui/FrmRockvista.h"

@@ -4,6 +4,7 @@
 #include "sensors/SensorFilterPanel.h"
 #include "sensors/SensorForm.h"
 #include "sensors/SensorSelection.h"
+#include "sensors/SensorSets.h"
 #include "sensors/domain/SensorRecords.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
@@ -11,27 +12,6 @@
 #include <QSignalBlocker>
 
 namespace rv {
-
-RecordSet& sensorRegister(AppState& state)
-{
-    if (!state.sensors)
-        throw RvError(91, QStringLiteral("Object variable or With block variable not set"));
-    return *state.sensors;
-}
-
-RecordSet& typeTable(AppState& state)
-{
-    if (!state.types)
-        throw RvError(91, QStringLiteral("Object variable or With block variable not set"));
-    return *state.types;
-}
-
-Database& connection(AppState& state)
-{
-    if (!state.db)
-        throw RvError(91, QStringLiteral("Object variable or With block variable not set"));
-    return *state.db;
-}
 
 void fillSensorList(QComboBox& box, const RecordSet& registerSet)
 {

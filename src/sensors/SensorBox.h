@@ -1,7 +1,7 @@
 #pragma once
 // The sensor box `cboSensors` and the register it lists, kept in step by every panel that
 // moves the register; and the construction of the sensor register's panels.
-#include "core/State.h"
+#include "sensors/SensorSets.h"
 
 #include <QObject>
 #include <memory>
@@ -13,12 +13,6 @@ namespace rv {
 
 class FrmRockvista;
 class SensorForm;
-
-// The register record set; error 91 when the database never opened it.
-RecordSet& sensorRegister(AppState& state);
-// The type table and the connection; error 91 likewise.
-RecordSet& typeTable(AppState& state);
-Database& connection(AppState& state);
 
 // Refills the box's list with the InstrumentID of every row the register shows, in its order,
 // in one step and without raising the box's selection signals.

@@ -1,7 +1,7 @@
 #include "sensors/SensorForm.h"
 
 #include "base/Formats.h"
-#include "sensors/SensorBox.h"
+#include "sensors/SensorSets.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 #include "ui/Hooks.h"
