@@ -269,7 +269,6 @@ void Controller::Form_Terminate()
     m_running = false;
     ignoreErrors([&] { m_state.sensors.reset(); });
     ignoreErrors([&] { m_state.readings.reset(); });
-    ignoreErrors([&] { m_state.graph.reset(); });
     ignoreErrors([&] { m_state.types.reset(); });
     ignoreErrors([&] { m_state.prefs.reset(); });
     ignoreErrors([&] { m_state.db.reset(); });

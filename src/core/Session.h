@@ -14,7 +14,6 @@ struct Session {
     std::unique_ptr<RecordSet> types;     // Configuration, positioned on the current sensor's type
     std::unique_ptr<RecordSet> prefs;
     std::unique_ptr<RecordSet> readings;  // the current sensor's readings, oldest first
-    std::unique_ptr<RecordSet> graph;     // the readings marked for the time charts
 
     Session() = default;
     Session(const Session&) = delete;
@@ -26,7 +25,6 @@ struct Session {
     void closeSession()
     {
         readings.reset();
-        graph.reset();
         sensors.reset();
         types.reset();
         prefs.reset();
