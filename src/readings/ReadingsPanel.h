@@ -52,9 +52,8 @@ public:
     // the set holds what the table holds); the caller's action must not happen.
     bool SaveReadings();
 
+    // Also makes a reading table found missing afresh, for the windows that write into it.
     void OpenSensorData();
-    // The remembered reading of this sensor, or else its newest one.
-    void moveToRememberedReading();
     void fillreadings();
     void showPosition(); // "3 of 17" into txtRcount ("0 of 0" for an empty table)
 
@@ -65,7 +64,6 @@ public:
     void releaseReading() { m_shown.rowid = 0; }
     // The tab comes back to the newest reading, not to the one it showed last.
     void forgetReading() { m_bookmark = 0; }
-    const ShownReading& shownReading() const { return m_shown; }
 
     // Handlers of the tab's controls.
     void imgFirst_Click();
@@ -85,6 +83,8 @@ public:
 private:
     enum class Move { First, Previous, Next, Last };
     void navigate(Move move, const char* label);
+    // The remembered reading of this sensor, or else its newest one.
+    void moveToRememberedReading();
     void clearTab();
     void showError(const QString& text);
     // A write the database refused: logged, the pending edit dropped, the user told what.

@@ -192,3 +192,52 @@ TEST_F(ReadingStoreTest, AFailedInsertLeavesTheTableAsItWas)
     }), 0);
     EXPECT_EQ(count(), 0);
 }
+
+TEST_F(ReadingStoreTest, TheTabsSetIsInDateOrderAndAReadingIsFoundByKeyWithoutMovingIt)
+{
+    add(QStringLiteral("2024/03/06"), QStringLiteral("08:00:00"), {21.5, QStringLiteral("130.25")});
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"), {QVariant(), 4.0});
+    auto rs = store().openAll();
+    ASSERT_EQ(rs->recordCount(), 2);
+    EXPECT_EQ(rs->absolutePosition(), 1);
+    ShownReading first = ReadingStore::shown(*rs);
+    EXPECT_EQ(first.key, QStringLiteral("201175001 2024/03/05 08:00:00"));
+    EXPECT_EQ(first.temperature, QString()); // Null shows as nothing
+    EXPECT_EQ(first.channels.size(), 6);
+    EXPECT_EQ(first.channels[0], QStringLiteral("4"));
+
+    rs->moveLast();
+    const qint64 last = rs->bookmark();
+    EXPECT_EQ(store().rowidOfKey(first.key), first.rowid);
+    EXPECT_EQ(store().rowidOfKey(QStringLiteral("201175001 2024/03/07 08:00:00")), 0);
+    EXPECT_EQ(rs->bookmark(), last);
+
+    // Re-keyed before the other one: all four forms of the moment follow, and the order.
+    rs->setBookmark(first.rowid);
+    store().setMoment(*rs, QDate(2024, 3, 7), QTime(9, 30, 15));
+    rs->update();
+    rs->requery();
+    rs->moveLast();
+    const ShownReading moved = ReadingStore::shown(*rs);
+    EXPECT_EQ(moved.rowid, first.rowid);
+    EXPECT_EQ(moved.key, QStringLiteral("201175001 2024/03/07 09:30:15"));
+    EXPECT_EQ(moved.date, QDate(2024, 3, 7));
+    EXPECT_EQ(moved.time, QTime(9, 30, 15));
+    EXPECT_EQ(rs->text(QStringLiteral("FullDate")), QStringLiteral("2024-03-07 09:30:15"));
+
+    // Date and time texts unreadable: the moment comes from FullDate; all unreadable: 13.
+    db->exec(QStringLiteral("UPDATE \"201175001\" SET ReadingDate = 'x', ReadingTime = NULL WHERE rowid = ?"), {first.rowid});
+    rs->requery();
+    rs->moveLast();
+    EXPECT_EQ(ReadingStore::shown(*rs).date, QDate(2024, 3, 7));
+    EXPECT_EQ(ReadingStore::shown(*rs).time, QTime(9, 30, 15));
+    db->exec(QStringLiteral("UPDATE \"201175001\" SET FullDate = 'x' WHERE rowid = ?"), {first.rowid});
+    rs->requery();
+    rs->setBookmark(first.rowid);
+    try {
+        ReadingStore::shown(*rs);
+        ADD_FAILURE() << "no error";
+    } catch (const RvError& e) {
+        EXPECT_EQ(e.number, 13);
+    }
+}
