@@ -114,7 +114,6 @@ void SensorEditing::AddTypedSensor()
         Transaction tx(db);
         addSensorRow(reg, types, parts, m_state.clock().today());
         rowAdded = true;
-        m_sensorForm.fillfields();
         AddDataTable(m_state, number, table);
 
         // The new sensor takes its place in InstrumentID order in the register; the sensor box
@@ -124,11 +123,10 @@ void SensorEditing::AddTypedSensor()
             reg.moveFirst();
             reg.find(sensorField::instrumentId, number);
         }
-        m_sensorForm.fillfields();
-        m_sensorForm.savefields();
-
         addNetworkRow(db, number);
         tx.commit();
+        // Shown once stored: the form may ask or tell, and must not while the write lock is held.
+        m_sensorForm.fillfields();
     };
     QString failure;
     const bool completed = trap(m_state, " G_AddTypedSensor", [&] {

@@ -72,6 +72,21 @@ TEST_F(DataEventsTest, NoQuestionIsAskedWhileATransactionHoldsTheWriteLock)
     EXPECT_EQ(program->state().db->columns(QStringLiteral("201175009")).size(), 33); // overwritten from the template
 }
 
+TEST_F(DataEventsTest, TheFormShowsANewSensorOnlyOnceItIsStored)
+{
+    FrmRockvista& form = *program->window();
+    Database& db = *program->state().db;
+    QStringList shownInTransaction;
+    QObject::connect(form.txtSensor, &QLineEdit::textChanged, [&](const QString& text) {
+        if (db.inTransaction())
+            shownInTransaction << text;
+    });
+    addSensor("201175009");
+    EXPECT_TRUE(form.txtSensor->text().endsWith(QStringLiteral("201175009"))) << form.txtSensor->text().toStdString();
+    EXPECT_TRUE(shownInTransaction.isEmpty()) << shownInTransaction.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_TRUE(sink.reports.isEmpty()) << sink.reports.join(QStringLiteral(" | ")).toStdString();
+}
+
 TEST_F(DataEventsTest, TheSensorBoxListsASensorAddedThroughTheRegisterOnceItCommits)
 {
     AppState& state = program->state();
