@@ -1,5 +1,7 @@
 #include "db/RecordSet.h"
 
+#include "db/StoredForms.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
@@ -53,9 +55,9 @@ QString textOf(const QVariant& v)
     case QMetaType::Bool:
         return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     case QMetaType::QDateTime:
-        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return fullDateText(v.toDateTime());
     case QMetaType::QDate:
-        return v.toDate().toString(QStringLiteral("yyyy/MM/dd"));
+        return dateText(v.toDate(), '/');
     default:
         return v.toString();
     }

@@ -1,6 +1,7 @@
 #include "readings/domain/ReadingStore.h"
 
 #include "DatasheetTestData.h"
+#include "db/RecordSet.h"
 
 #include <cmath>
 
@@ -240,4 +241,44 @@ TEST_F(ReadingStoreTest, TheTabsSetIsInDateOrderAndAReadingIsFoundByKeyWithoutMo
     } catch (const RvError& e) {
         EXPECT_EQ(e.number, 13);
     }
+}
+
+// The key, the date and time texts and FullDate come from one function, and a moment assigned to
+// a record set's field is stored in the same FullDate form, so that the readings tab and the
+// import never write two forms of one moment.
+TEST_F(ReadingStoreTest, OneMomentGivesTheSameStoredFormsThroughTheStoreAndThroughARecordSet)
+{
+    const QDateTime m = at(2024, 3, 5, 14, 7, 9);
+    const StoredMoment f = store().formsOf(m);
+    EXPECT_EQ(f.key, QStringLiteral("201175001 2024/03/05 14:07:09"));
+    EXPECT_EQ(f.key, store().keyOf(m));
+    EXPECT_EQ(f.date, QStringLiteral("2024/03/05"));
+    EXPECT_EQ(f.time, QStringLiteral("14:07:09"));
+    EXPECT_EQ(f.fullDate, QStringLiteral("2024-03-05 14:07:09"));
+
+    RecordSet rs(*db, QStringLiteral("SELECT * FROM \"201175001\""));
+    for (const QDateTime& moment : {m, at(12, 1, 2, 3, 4, 5), QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9, 999), Qt::UTC)}) {
+        rs.addNew();
+        rs.setValue(readingField::fullDate, moment);
+        rs.setValue(readingField::readingDate, moment.date());
+        rs.update();
+        EXPECT_EQ(rs.text(readingField::fullDate), store().formsOf(moment).fullDate);
+        EXPECT_EQ(rs.text(readingField::readingDate), store().formsOf(moment).date);
+    }
+}
+
+// A chart names its columns by a typed field; it gets exactly the columns the store names so.
+TEST_F(ReadingStoreTest, TypedChartFieldsReadTheirOwnColumnsOnly)
+{
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"), {1.0, 2.0});
+    add(QStringLiteral("2024/03/06"), QStringLiteral("08:00:00"), {1.0, 3.0});
+    store().writeComputed({ComputedValues{1, {5.0, 6.0}, 20.0, true, {7.0, 8.0, 9.0, 10.0}}});
+    const ReadingColumns c = store().markedColumns({ComputedField::Zero2, ComputedField::Load5, ComputedField::NumTemp});
+    ASSERT_EQ(c.size(), 2);
+    EXPECT_EQ(c.zeroed[1][0], 6.0);
+    EXPECT_EQ(c.loads[3][0], 10.0);
+    EXPECT_EQ(c.numTemps[0], 20.0);
+    EXPECT_TRUE(c.zeroed[0].isEmpty());
+    EXPECT_TRUE(c.loads[0].isEmpty());
+    EXPECT_TRUE(c.channels[0].isEmpty());
 }

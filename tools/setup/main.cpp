@@ -2,6 +2,8 @@
 #include "Manual.h"
 #include "core/Paths.h"
 #include "db/Schema.h"
+#include "readings/domain/ReadingStore.h"
+#include "sensors/domain/SensorStore.h"
 
 #include <QGuiApplication>
 #include <QDir>
@@ -105,11 +107,10 @@ int main(int argc, char** argv)
     if (demo) {
         try {
             auto db = rv::Database::open(dbPath);
-            for (const QVariantList& row : db->query(QStringLiteral("SELECT InstrumentID FROM Sensors ORDER BY InstrumentID"))) {
-                const QString id = row[0].toString();
-                const auto count = db->query(QStringLiteral("SELECT count(*) FROM ") + rv::Database::quoteId(id));
+            for (const QString& id : rv::SensorStore(*db).instrumentIds()) {
+                const int count = rv::ReadingStore(*db, id).count();
                 printLine(stdout, QStringLiteral("  demo sensor ") + id + QStringLiteral(" with ")
-                                      + count.first()[0].toString() + QStringLiteral(" readings"));
+                                      + QString::number(count) + QStringLiteral(" readings"));
             }
         } catch (const rv::RvError& e) {
             // Only the summary is missing; the database stands.

@@ -80,13 +80,11 @@ bool drawsLoads(const ChartDef& def, const ReadingColumns& columns)
     return false;
 }
 
-QStringList chartFields(const ChartDef& def)
+QVector<Field> chartFields(const ChartDef& def)
 {
-    static const char* const names[] = {"NumTemp", "zero1", "zero2", "zero3", "zero4", "zero5",
-                                        "zero6",   "Load1", "Load2", "Load3", "Load5"};
-    QStringList out;
+    QVector<Field> out;
     for (const SeriesSpec& s : def.series)
-        out << QString::fromLatin1(names[int(s.field)]);
+        out << s.field;
     return out;
 }
 

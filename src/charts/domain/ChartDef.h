@@ -21,7 +21,7 @@ struct ChartData {
 
 ChartData chartData(ReadingColumns columns);
 
-enum class Field { NumTemp, Zero1, Zero2, Zero3, Zero4, Zero5, Zero6, Load1, Load2, Load3, Load5 };
+using Field = ComputedField;
 
 struct SeriesSpec {
     const char* title;
@@ -49,8 +49,8 @@ const QVector<double>& fieldColumn(const ReadingColumns& columns, Field field);
 // Whether the chart draws any load at all from the columns (a load line needs a value).
 bool drawsLoads(const ChartDef& def, const ReadingColumns& columns);
 
-// The stored fields a chart draws (NumTemp, zero1 …), for reading only those.
-QStringList chartFields(const ChartDef& def);
+// The stored fields a chart draws, for reading only those.
+QVector<Field> chartFields(const ChartDef& def);
 
 // The raw channels a field derives from: channel numbers 1..6, 0 for the temperature.
 QVector<int> sourceChannels(Field field);

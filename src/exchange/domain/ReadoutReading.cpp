@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 #include "exchange/domain/ReadoutFile.h"
+#include "readings/domain/ReadingStore.h"
 #include "readings/domain/Validation.h"
 
 #include <QStringList>
@@ -69,10 +70,10 @@ ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSe
     };
     int column = 4; // C4
     if (sensor.tempChannel)
-        r.reading.temperature = cell(column++, 1, QStringLiteral("ChannelT"));
+        r.reading.temperature = cell(column++, 1, readingField::channelT);
     const int n = importedChannelCount(sensor.sensorType);
     for (int i = 0; i < n && column < ReadoutFile::kColumns; ++i, ++column)
-        r.reading.channels[i] = cell(column, 2, QStringLiteral("Channel") + QString::number(i + 1));
+        r.reading.channels[i] = cell(column, 2, readingField::channel(i + 1));
     r.reading.plotTemporal = true;
     r.reading.plotSpatial = false;
     r.reading.isDirty = true;
@@ -91,9 +92,9 @@ QString outsideLimits(const Reading& reading, const ReadoutSensor& sensor)
                             + plainNumber(low) + QStringLiteral(" to ") + plainNumber(high);
     };
     if (sensor.tempChannel)
-        test(reading.temperature, QStringLiteral("ChannelT"), l.tempLow, l.tempHigh);
+        test(reading.temperature, readingField::channelT, l.tempLow, l.tempHigh);
     for (int i = 0; i < Reading::kChannels; ++i)
-        test(reading.channels[i], QStringLiteral("Channel") + QString::number(i + 1), l.low, l.high);
+        test(reading.channels[i], readingField::channel(i + 1), l.low, l.high);
     return problems.join(QLatin1Char('\n'));
 }
 

@@ -1,6 +1,7 @@
 #include "readings/domain/DatasheetGrid.h"
 
 #include "base/Formats.h"
+#include "readings/domain/ReadingStore.h"
 
 namespace rv {
 
@@ -44,20 +45,6 @@ bool isTrue(const QVariant& v)
     return v.toDouble() != 0;
 }
 
-bool isChannelField(const QString& name)
-{
-    if (!name.startsWith(QLatin1String("Channel"), Qt::CaseInsensitive) || name.size() <= 7)
-        return false;
-    const QStringView rest = QStringView(name).mid(7);
-    if (rest.compare(QLatin1String("T"), Qt::CaseInsensitive) == 0)
-        return true;
-    for (QChar c : rest) {
-        if (!c.isDigit())
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 DatasheetGrid::DatasheetGrid(QObject* parent) : QAbstractTableModel(parent) {}
@@ -76,11 +63,11 @@ void DatasheetGrid::populate(const RecordSet& readings, const QString& instrumen
     m_plotColumn = plotColumnFor(instrumentId);
     m_edits.clear();
     m_changed = false;
-    m_temporalField = readings.fieldIndex(QStringLiteral("Plottemporal"));
-    m_spatialField = readings.fieldIndex(QStringLiteral("PlotSpatial"));
+    m_temporalField = readings.fieldIndex(readingField::plotTemporal);
+    m_spatialField = readings.fieldIndex(readingField::plotSpatial);
     m_channel.assign(static_cast<size_t>(m_plotColumn + 2), 0);
     for (int j = 3; j < m_plotColumn && j < readings.fieldCount(); ++j)
-        m_channel[static_cast<size_t>(j)] = isChannelField(readings.fieldName(j));
+        m_channel[static_cast<size_t>(j)] = readingField::isChannel(readings.fieldName(j));
     const size_t n = static_cast<size_t>(m_count);
     m_temporal.assign(n, 0);
     m_spatial.assign(n, 0);
@@ -288,25 +275,23 @@ int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
 {
     if (!hasReadings() || !m_changed)
         return 0;
-    QStringList sets;
+    QStringList fields;
     QVector<int> columns;
     for (int j = 0; j < static_cast<int>(m_channel.size()); ++j) {
         if (m_channel[static_cast<size_t>(j)]) {
             columns.append(j);
-            sets.append(Database::quoteId(readings.fieldName(j)) + QStringLiteral(" = ?"));
+            fields.append(readings.fieldName(j));
         }
     }
     if (m_temporalField >= 0)
-        sets.append(Database::quoteId(readings.fieldName(m_temporalField)) + QStringLiteral(" = ?"));
+        fields.append(readings.fieldName(m_temporalField));
     if (m_spatialField >= 0)
-        sets.append(Database::quoteId(readings.fieldName(m_spatialField)) + QStringLiteral(" = ?"));
-    if (sets.isEmpty())
+        fields.append(readings.fieldName(m_spatialField));
+    if (fields.isEmpty())
         return 0;
-    const QString sql = QStringLiteral("UPDATE ") + Database::quoteId(readings.table()) + QStringLiteral(" SET ")
-                        + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?");
 
     Transaction tx(db);
-    Statement st = db.prepare(sql);
+    Statement st = ReadingStore(db, readings.table()).prepareUpdate(fields);
     int written = 0;
     for (int r = 0; r < m_count; ++r) {
         if (!m_touched[static_cast<size_t>(r)])

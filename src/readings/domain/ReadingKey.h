@@ -1,15 +1,10 @@
 #pragma once
 // The key of a reading and the stored forms of its date and time.
-#include <QDateTime>
-#include <QString>
+#include "db/StoredForms.h"
 
 namespace rv {
 
 QString readingDateText(const QDate& date); // "yyyy/MM/dd"
-// "yyyy" + separator + "MM" + separator + "dd"; empty for an invalid date. Written digit by digit:
-// the locale's formatter is a large share of a many-row insertion.
-QString dateText(const QDate& date, char separator);
-QString readingTimeText(const QTime& time); // "HH:mm:ss", seconds truncated
 
 // InstrumentID, a blank, "yyyy/MM/dd", a blank, "HH:mm:ss".
 QString readingKey(const QString& instrumentId, const QDate& date, const QTime& time);

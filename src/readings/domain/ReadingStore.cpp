@@ -1,6 +1,7 @@
 #include "readings/domain/ReadingStore.h"
 
 #include "base/Formats.h"
+#include "readings/domain/RangeDelete.h"
 #include "readings/domain/ReadingKey.h"
 #include "readings/domain/Validation.h"
 
@@ -12,15 +13,15 @@ namespace rv {
 
 namespace {
 
-const QString kFullDate = QStringLiteral("FullDate");
+const QString& kFullDate = readingField::fullDate;
 // The common stored True (1) is decided before the text forms are looked at: on 100,000
 // readings the string functions cost more than the rest of the read.
 const QString kMarked = QStringLiteral(
     "Plottemporal IS NOT NULL AND (Plottemporal = 1 "
     "OR lower(trim(Plottemporal)) NOT IN ('0', '0.0', '', 'false', 'no'))");
 
-QString channelColumn(int i) { return QStringLiteral("Channel") + QString::number(i + 1); }
-QString zeroColumn(int i) { return QStringLiteral("zero") + QString::number(i + 1); }
+QString channelColumn(int i) { return readingField::channel(i + 1); }
+QString zeroColumn(int i) { return readingField::zero(i + 1); }
 const char* const kLoadColumns[Reading::kLoads] = {"Load1", "Load2", "Load3", "Load5"};
 
 // The columns the preparation pass writes: zero1 … zero10, NumTemp, then the loads.
@@ -126,11 +127,22 @@ QDateTime fastFullDate(const Statement& st, int col)
 
 // --- stored forms ---
 
-QString readingForms::fullDateText(const QDateTime& moment)
+QString readingField::channel(int number) { return QStringLiteral("Channel") + QString::number(number); }
+QString readingField::zero(int number) { return QStringLiteral("zero") + QString::number(number); }
+QString readingField::load(int index) { return QString::fromLatin1(kLoadColumns[index]); }
+
+bool readingField::isChannel(const QString& name)
 {
-    if (!moment.isValid())
-        return {};
-    return dateText(moment.date(), '-') + QLatin1Char(' ') + readingTimeText(moment.time());
+    if (!name.startsWith(QLatin1String("Channel"), Qt::CaseInsensitive) || name.size() <= 7)
+        return false;
+    const QStringView rest = QStringView(name).mid(7);
+    if (rest.compare(QLatin1String("T"), Qt::CaseInsensitive) == 0)
+        return true;
+    for (QChar c : rest) {
+        if (!c.isDigit())
+            return false;
+    }
+    return true;
 }
 
 QDateTime readingForms::parseFullDate(const QVariant& stored)
@@ -210,6 +222,13 @@ QString ReadingStore::keyOf(const QDateTime& moment) const
     return readingKey(m_id, moment.date(), moment.time());
 }
 
+StoredMoment ReadingStore::formsOf(const QDateTime& moment) const
+{
+    const QString date = readingDateText(moment.date());
+    const QString time = readingTimeText(moment.time());
+    return {m_id + QLatin1Char(' ') + date + QLatin1Char(' ') + time, date, time, fullDateText(moment)};
+}
+
 bool ReadingStore::tableExists() const
 {
     return m_db.tableExists(m_id);
@@ -272,10 +291,11 @@ ShownReading ReadingStore::shown(const RecordSet& rs)
 
 void ReadingStore::setMoment(RecordSet& rs, const QDate& date, const QTime& time) const
 {
-    rs.setValue(QStringLiteral("DateTimeKey"), readingKey(m_id, date, time));
-    rs.setValue(kFullDate, readingMoment(date, time));
-    rs.setValue(QStringLiteral("ReadingDate"), readingDateText(date));
-    rs.setValue(QStringLiteral("ReadingTime"), readingTimeText(time));
+    const StoredMoment forms = formsOf(readingMoment(date, time));
+    rs.setValue(readingField::dateTimeKey, forms.key);
+    rs.setValue(kFullDate, forms.fullDate);
+    rs.setValue(readingField::readingDate, forms.date);
+    rs.setValue(readingField::readingTime, forms.time);
 }
 
 void ReadingStore::setTyped(RecordSet& rs, const QString& temperature, const QStringList& channels, bool plotTemporal)
@@ -399,6 +419,22 @@ ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
     return c;
 }
 
+ReadingColumns ReadingStore::markedColumns(const QVector<ComputedField>& fields) const
+{
+    static const QStringList names = [] {
+        QStringList n{readingField::numTemp};
+        for (int i = 1; i <= 6; ++i)
+            n << readingField::zero(i);
+        for (int i = 0; i < Reading::kLoads; ++i)
+            n << readingField::load(i);
+        return n;
+    }();
+    QStringList columns;
+    for (const ComputedField f : fields)
+        columns << names[int(f)];
+    return markedColumns(columns);
+}
+
 std::optional<Reading> ReadingStore::firstMarked() const
 {
     const QVector<Reading> r = select(kMarked, QStringLiteral("FullDate, rowid LIMIT 1"));
@@ -508,8 +544,8 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
             out.refusedIndex << index;
             continue;
         }
-        QVariantList values{key, readingDateText(r.moment.date()), readingTimeText(r.moment.time()),
-                            readingForms::fullDateText(r.moment), bindable(r.temperature)};
+        const StoredMoment forms = formsOf(r.moment);
+        QVariantList values{key, forms.date, forms.time, forms.fullDate, bindable(r.temperature)};
         for (const OptDouble& v : r.channels)
             values << bindable(v);
         for (const OptDouble& v : r.zeroed)
@@ -529,6 +565,62 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
     st.reset();
     tx.commit();
     return out;
+}
+
+Statement ReadingStore::prepareUpdate(const QStringList& columns) const
+{
+    QStringList sets;
+    for (const QString& c : columns)
+        sets.append(Database::quoteId(c) + QStringLiteral(" = ?"));
+    return m_db.prepare(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "))
+                        + QStringLiteral(" WHERE rowid = ?"));
+}
+
+namespace {
+
+// Runs a statement over the readings dated on or between start and end ("WHERE" + the test of
+// the reading date); the dates are read by a function of the connection, so that any
+// unreadable date stops the statement before a row has been touched.
+template <class Run>
+auto overRange(Database& db, const QString& statement, QDate start, QDate end, Run run)
+{
+    const auto function = db.registerFunction(QStringLiteral("rv_reading_day"), 1, [](const QVariantList& args) {
+        const QVariant& v = args.first();
+        if (v.isNull())
+            throw RvError(err::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+        const std::optional<QDate> day = readingDay(v.toString());
+        if (!day)
+            throw typeMismatch();
+        return QVariant(day->toJulianDay());
+    });
+    // Compared as day numbers: a start after the end matches nothing.
+    return run(statement + QStringLiteral(" WHERE rv_reading_day(ReadingDate) BETWEEN ? AND ?"),
+               QVariantList{start.toJulianDay(), end.toJulianDay()});
+}
+
+} // namespace
+
+int ReadingStore::deleteDatedBetween(const QDate& start, const QDate& end)
+{
+    return overRange(m_db, QStringLiteral("DELETE FROM ") + table(), start, end,
+                     [&](const QString& sql, const QVariantList& params) {
+                         Transaction tx(m_db);
+                         m_db.exec(sql, params);
+                         const int count = m_db.changes();
+                         // Told even when nothing was found: the readings tab then shows the
+                         // outcome of a deletion as always, the newest reading.
+                         m_db.touch(m_id);
+                         tx.commit();
+                         return count;
+                     });
+}
+
+int ReadingStore::countDatedBetween(const QDate& start, const QDate& end) const
+{
+    return overRange(m_db, QStringLiteral("SELECT COUNT(*) FROM ") + table(), start, end,
+                     [&](const QString& sql, const QVariantList& params) {
+                         return m_db.query(sql, params).value(0).value(0).toInt();
+                     });
 }
 
 } // namespace rv

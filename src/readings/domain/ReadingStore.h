@@ -4,6 +4,7 @@
 // the datasheet keep their record sets for the cursor; everything else reads and writes here.
 #include "db/Database.h"
 #include "db/RecordSet.h"
+#include "db/StoredForms.h"
 #include "readings/domain/Reading.h"
 
 #include <QStringList>
@@ -15,7 +16,7 @@ namespace rv {
 // The stored forms of a reading's moment. Writes one form; reads every form a table may hold.
 namespace readingForms {
 // FullDate as written: "yyyy-MM-dd HH:mm:ss" (sorts in time order).
-QString fullDateText(const QDateTime& moment);
+using rv::fullDateText;
 // A stored FullDate: the written form, "/" instead of "-", a "T" instead of the blank, no
 // seconds, fractions of a second, a trailing "Z", a date alone. Invalid when unreadable.
 QDateTime parseFullDate(const QVariant& stored);
@@ -25,6 +26,35 @@ QDateTime momentOf(const QVariant& fullDate, const QVariant& readingDate, const 
 // leading number (0 when it has none), as the computations read it.
 OptDouble number(const QVariant& stored);
 } // namespace readingForms
+
+// Column names of the reading tables, for the record sets of the readings tab and the datasheet.
+namespace readingField {
+inline const QString dateTimeKey = QStringLiteral("DateTimeKey");
+inline const QString readingDate = QStringLiteral("ReadingDate");
+inline const QString readingTime = QStringLiteral("ReadingTime");
+inline const QString fullDate = QStringLiteral("FullDate");
+inline const QString channelT = QStringLiteral("ChannelT");
+inline const QString plotTemporal = QStringLiteral("Plottemporal");
+inline const QString plotSpatial = QStringLiteral("PlotSpatial");
+inline const QString isDirty = QStringLiteral("IsDirty");
+inline const QString numTemp = QStringLiteral("NumTemp");
+QString channel(int number); // Channel1 … Channel10
+QString zero(int number);    // zero1 … zero10
+QString load(int index);     // Load1, Load2, Load3, Load5 for 0 … 3
+// ChannelT or Channel followed by digits, letter case ignored.
+bool isChannel(const QString& name);
+} // namespace readingField
+
+// A reading's moment in the four stored forms written together.
+struct StoredMoment {
+    QString key;      // DateTimeKey
+    QString date;     // ReadingDate
+    QString time;     // ReadingTime
+    QString fullDate; // FullDate
+};
+
+// The computed columns a chart draws.
+enum class ComputedField { NumTemp, Zero1, Zero2, Zero3, Zero4, Zero5, Zero6, Load1, Load2, Load3, Load5 };
 
 // The marked readings of a sensor as columns for a chart, oldest first. A Null value is NaN.
 struct ReadingColumns {
@@ -74,6 +104,8 @@ public:
     const QString& instrumentId() const { return m_id; }
     // The key of a reading: InstrumentID, a blank, "yyyy/MM/dd HH:mm:ss".
     QString keyOf(const QDateTime& moment) const;
+    // The key, date, time and FullDate of a reading taken at that moment.
+    StoredMoment formsOf(const QDateTime& moment) const;
 
     bool tableExists() const;
     int count() const;
@@ -101,6 +133,7 @@ public:
     // With fields named (zero1, NumTemp, Load3 …), only those value columns are read and
     // filled (with the moments and rowids); the others stay empty. A chart needs three to five.
     ReadingColumns markedColumns(const QStringList& fields = {}) const;
+    ReadingColumns markedColumns(const QVector<ComputedField>& fields) const;
     std::optional<Reading> firstMarked() const;
     std::optional<Reading> lastMarked() const;
 
@@ -114,6 +147,15 @@ public:
     // date, time, key and moment fields are formed from the moment; rowid is ignored. An
     // error leaves the table as it was.
     InsertOutcome insert(const QVector<Reading>& batch);
+
+    // A statement that writes the named columns of one reading: their values are bound first,
+    // in that order, then the rowid.
+    Statement prepareUpdate(const QStringList& columns) const;
+
+    // The readings whose ReadingDate falls on or between start and end: counted, deleted (in
+    // one transaction; returns how many). An unreadable date stops either before a row is touched.
+    int countDatedBetween(const QDate& start, const QDate& end) const;
+    int deleteDatedBetween(const QDate& start, const QDate& end);
 
 private:
     // The table's column names, as stored.
