@@ -122,9 +122,9 @@ ReadingStore ReadingsPanel::store() const
 ReadingBounds ReadingsPanel::bounds() const
 {
     const RecordSet& type = opened(m_state.types);
-    const auto t = [&](const char* field) { return type.text(QString::fromLatin1(field)); };
-    return ReadingBounds::fromTexts(t("lowval"), t("highval"), t("templow"), t("temphigh"), t("TempChannel"),
-                                    t("NumChannels"));
+    const auto t = [&](const QString& field) { return type.text(field); };
+    return ReadingBounds::fromTexts(t(typeField::lowval), t(typeField::highval), t(typeField::templow),
+                                    t(typeField::temphigh), t(typeField::tempChannel), t(typeField::numChannels));
 }
 
 void ReadingsPanel::showError(const QString& text)

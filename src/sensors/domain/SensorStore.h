@@ -54,6 +54,10 @@ inline const QString numChannels = QStringLiteral("NumChannels");
 inline const QString tempChannel = QStringLiteral("TempChannel");
 inline const QString temp = QStringLiteral("Temp");
 inline const QString lblNotes = QStringLiteral("lblNotes");
+inline const QString lowval = QStringLiteral("lowval");
+inline const QString highval = QStringLiteral("highval");
+inline const QString templow = QStringLiteral("templow");
+inline const QString temphigh = QStringLiteral("temphigh");
 } // namespace typeField
 
 // Column names of Prefs (one row).
