@@ -1,9 +1,9 @@
 #pragma once
-// The sensor register (Sensors) and the type table (Configuration) as typed values: their SQL
-// and column names live here. The form keeps the register's record set for its cursor; the
-// charts, the import and the command-line tools read through this store.
+// The sensor register (Sensors), the type table (Configuration), the preferences (Prefs) and the
+// logger network (NetworkConfig): their SQL and column names live here. The form keeps the
+// register's record set for its cursor and names its fields by the constants below; the charts,
+// the import and the command-line tools read through this store.
 #include "db/Database.h"
-
 #include "db/RecordSet.h"
 
 #include <QVector>
