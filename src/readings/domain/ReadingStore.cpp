@@ -538,14 +538,13 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
     Statement st = m_db.prepare(sql);
     for (int index = 0; index < batch.size(); ++index) {
         const Reading& r = batch[index];
-        const QString key = keyOf(r.moment);
-        if (present.contains(key)) {
-            out.refusedKeys << key;
+        const StoredMoment forms = formsOf(r.moment);
+        if (present.contains(forms.key)) {
+            out.refusedKeys << forms.key;
             out.refusedIndex << index;
             continue;
         }
-        const StoredMoment forms = formsOf(r.moment);
-        QVariantList values{key, forms.date, forms.time, forms.fullDate, bindable(r.temperature)};
+        QVariantList values{forms.key, forms.date, forms.time, forms.fullDate, bindable(r.temperature)};
         for (const OptDouble& v : r.channels)
             values << bindable(v);
         for (const OptDouble& v : r.zeroed)
@@ -559,7 +558,7 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
             st.bind(i + 1, values[used[i]]);
         while (st.step()) {
         }
-        present.insert(key);
+        present.insert(forms.key);
         ++out.inserted;
     }
     st.reset();
