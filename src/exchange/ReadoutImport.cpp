@@ -2,7 +2,7 @@
 
 #include "exchange/ReadoutGridModel.h"
 #include "exchange/domain/ExchangeNames.h"
-#include "exchange/domain/ReadoutReading.h"
+#include "exchange/domain/ReadoutAppend.h"
 #include "readings/DatasheetModel.h"
 #include "readings/ReadingsPanel.h"
 #include "readings/domain/ReadingStore.h"
@@ -154,77 +154,31 @@ void ReadoutWindow::cmdAppend_Click()
 
 ReadoutSensor ReadoutWindow::sensor() const
 {
-    ReadoutSensor sensor;
-    sensor.instrumentId = m_sensorId;
     if (!m_state.db)
-        return sensor;
-    sensor.sensorType = sensorRegister(m_state).text(sensorField::sensorType);
-    if (const auto type = SensorStore(*m_state.db).type(sensor.sensorType)) {
-        sensor.tempChannel = type->tempChannel;
-        sensor.limits = ReadoutLimits{type->tempLow, type->tempHigh, type->low, type->high};
-    }
-    return sensor;
+        return readoutSensor(m_sensorId, {}, std::nullopt);
+    const QString type = sensorRegister(m_state).text(sensorField::sensorType);
+    return readoutSensor(m_sensorId, type, SensorStore(*m_state.db).type(type));
 }
 
 int ReadoutWindow::appendMarked(QString& failure, QString& remarks)
 {
     if (!m_grid->hasLines() || !m_state.db)
         return 0;
-    const ReadoutSensor sensor = this->sensor();
-
-    // Each line not appended is reported in line order, after the one transaction is done.
-    struct Report {
-        int line;
-        Refusal kind;
-        QString message, item;
-    };
-    QVector<Report> reports;
-    QVector<Reading> batch;
-    QVector<int> lineOf;
-    QVector<char> notNumbers, outside;
-    const DateLayout dates = layout();
-    for (int line = 0; line < m_file.lineCount(); ++line) {
-        if (!m_grid->marked(line))
-            continue;
-        const QString date = m_file.text(line, 0);
-        if (m_file.unclosedQuote(line)) {
-            reports.push_back({line, Refusal::UnclosedQuote, unclosedQuoteMessage(line + 1, date),
-                               unclosedQuoteLine(line + 1, date)});
-            continue;
-        }
-        const ReadoutReading r = readoutReading(m_file, line, sensor, dates);
-        if (!r.when.valid) {
-            reports.push_back({line, Refusal::InvalidDate, invalidDateMessage(date), date});
-            continue;
-        }
-        batch.push_back(r.reading);
-        lineOf.push_back(line);
-        notNumbers.push_back(!r.notNumbers.isEmpty());
-        outside.push_back(!outsideLimits(r.reading, sensor).isEmpty());
-    }
-    InsertOutcome outcome;
+    AppendOutcome outcome;
     try {
-        outcome = ReadingStore(*m_state.db, m_sensorId).insert(batch);
+        outcome = appendMarkedLines(*m_state.db, m_file, m_grid->marks(), sensor(), layout());
     } catch (const RvError& e) {
         m_state.report(e, " frmNuboData.cmdAppend_Click");
         failure = e.description;
         return 0;
     }
-    for (int i = 0; i < outcome.refusedIndex.size(); ++i) {
-        const int index = outcome.refusedIndex[i];
-        reports.push_back({lineOf[index], Refusal::Duplicate, duplicateMessage(outcome.refusedKeys[i]),
-                           outcome.refusedKeys[i]});
-        notNumbers[index] = outside[index] = 0;
-    }
-    std::stable_sort(reports.begin(), reports.end(), [](const Report& a, const Report& b) { return a.line < b.line; });
-    remarks = appendedRemarks(static_cast<int>(std::count(notNumbers.begin(), notNumbers.end(), 1)),
-                              static_cast<int>(std::count(outside.begin(), outside.end(), 1)));
+    remarks = appendedRemarks(outcome.withNotNumbers, outcome.outsideLimits);
 
     // Thousands of refusals of one kind (a file imported again) are told in one message.
     QMap<Refusal, QStringList> items;
-    for (const Report& r : reports)
+    for (const AppendRefusal& r : outcome.refusals)
         items[r.kind] << r.item;
-    for (const Report& r : reports)
+    for (const AppendRefusal& r : outcome.refusals)
         if (items[r.kind].size() <= kRefusalsTold)
             m_state.dialogs().message(r.message);
     for (auto it = items.cbegin(); it != items.cend(); ++it) {

@@ -33,6 +33,7 @@ public:
     int lineCount() const { return m_file ? m_file->lineCount() : 0; }
     bool marked(int line) const { return line >= 0 && line < m_marks.size() && m_marks[line]; }
     int markedCount() const;
+    const QVector<char>& marks() const { return m_marks; }
     static QString header(int column);
 
     // The sensor the lines are for: lines whose values lie outside its type's limits, or that
