@@ -1,5 +1,6 @@
 // rockvista-setup: creates the data folder and the supplied database in it.
 #include "Manual.h"
+#include "../common/ToolSupport.h"
 #include "core/Paths.h"
 #include "db/Schema.h"
 #include "readings/domain/ReadingStore.h"
@@ -11,12 +12,9 @@
 #include <QFileInfo>
 #include <cstdio>
 
-namespace {
+using rv::printLine;
 
-void printLine(FILE* stream, const QString& text)
-{
-    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
-}
+namespace {
 
 int usage()
 {

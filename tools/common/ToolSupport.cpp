@@ -1,0 +1,25 @@
+#include "ToolSupport.h"
+
+#include <QDir>
+
+namespace rv {
+
+void printLine(FILE* stream, const QString& text)
+{
+    std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+}
+
+std::unique_ptr<QLockFile> lockDataFolder(const QString& tool, const QString& dataDir)
+{
+    auto lock = std::make_unique<QLockFile>(dataDir + QStringLiteral("/rockvista.lock"));
+    lock->setStaleLockTime(0); // a lock left by a crashed copy is taken over, as the program does
+    if (lock->tryLock(0))
+        return lock;
+    if (lock->error() != QLockFile::LockFailedError)
+        return lock; // a folder we cannot write to: nothing will be written there either
+    printLine(stderr, tool + QStringLiteral(": Rockvista has the data folder ") + QDir::toNativeSeparators(dataDir)
+                          + QStringLiteral(" open; close the program and run again."));
+    return nullptr;
+}
+
+} // namespace rv
