@@ -33,32 +33,21 @@ RvError fileError(const QString& path, const char* detail)
                            + QString::fromUtf8(detail) + QLatin1Char(')'));
 }
 
-} // namespace
-
-void writeWorkbook(const QString& path, const QString& sheetName, int rows, int columns,
-                   const std::function<QVariant(int row, int column)>& cell)
+void writeSheet(lxw_workbook* wb, const QString& path, lxw_format* dateFormat, const WorkbookSheet& sheet)
 {
-    const QByteArray file = QFile::encodeName(path);
-    lxw_workbook* wb = workbook_new(file.constData());
-    if (!wb)
-        throw fileError(path, "cannot create workbook");
-    WorkbookCloser closer{wb};
-
-    const QByteArray name = sheetName.toUtf8();
+    const QByteArray name = sheet.name.toUtf8();
     lxw_worksheet* ws = nullptr;
-    if (!sheetName.isEmpty() && workbook_validate_sheet_name(wb, name.constData()) == LXW_NO_ERROR)
+    if (!sheet.name.isEmpty() && workbook_validate_sheet_name(wb, name.constData()) == LXW_NO_ERROR)
         ws = workbook_add_worksheet(wb, name.constData());
     if (!ws)
         ws = workbook_add_worksheet(wb, nullptr);
     if (!ws)
         throw fileError(path, "cannot add a sheet");
-    lxw_format* dateFormat = workbook_add_format(wb);
-    format_set_num_format(dateFormat, "yyyy/mm/dd");
 
-    std::vector<int> widths(static_cast<size_t>(std::max(columns, 0)), 0);
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            const QVariant v = cell(r, c);
+    std::vector<int> widths(static_cast<size_t>(std::max(sheet.columns, 0)), 0);
+    for (int r = 0; r < sheet.rows; ++r) {
+        for (int c = 0; c < sheet.columns; ++c) {
+            const QVariant v = sheet.cell(r, c);
             if (v.isNull())
                 continue;
             int shown = 0;
@@ -90,13 +79,33 @@ void writeWorkbook(const QString& path, const QString& sheetName, int rows, int 
     }
     // Fitted to the longest text, as an autofit would: about one width unit per character
     // and a little margin. Empty columns keep the default width.
-    for (int c = 0; c < columns; ++c) {
+    for (int c = 0; c < sheet.columns; ++c) {
         const int w = widths[static_cast<size_t>(c)];
         if (w > 0)
             worksheet_set_column(ws, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c),
                                  std::min(kMaxWidth, w * 1.1 + 1.0), nullptr);
     }
+}
 
+} // namespace
+
+void writeWorkbook(const QString& path, const QString& sheetName, int rows, int columns,
+                   const std::function<QVariant(int row, int column)>& cell)
+{
+    writeWorkbook(path, QVector<WorkbookSheet>{{sheetName, rows, columns, cell}});
+}
+
+void writeWorkbook(const QString& path, const QVector<WorkbookSheet>& sheets)
+{
+    const QByteArray file = QFile::encodeName(path);
+    lxw_workbook* wb = workbook_new(file.constData());
+    if (!wb)
+        throw fileError(path, "cannot create workbook");
+    WorkbookCloser closer{wb};
+    lxw_format* dateFormat = workbook_add_format(wb);
+    format_set_num_format(dateFormat, "yyyy/mm/dd");
+    for (const WorkbookSheet& sheet : sheets)
+        writeSheet(wb, path, dateFormat, sheet);
     closer.closed = true;
     const lxw_error rc = workbook_close(wb);
     if (rc != LXW_NO_ERROR)

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <QVector>
 #include <functional>
 
 namespace rv {
@@ -17,6 +18,14 @@ class DatasheetGrid;
 // that cannot be written throws 75.
 void writeWorkbook(const QString& path, const QString& sheetName, int rows, int columns,
                    const std::function<QVariant(int row, int column)>& cell);
+
+// A workbook of several sheets, each written as above.
+struct WorkbookSheet {
+    QString name;
+    int rows = 0, columns = 0;
+    std::function<QVariant(int row, int column)> cell;
+};
+void writeWorkbook(const QString& path, const QVector<WorkbookSheet>& sheets);
 
 // The datasheet's copy: every grid row (the header row first) and the first ten grid columns,
 // the reading date as a date, the plot flags as TRUE/FALSE.
