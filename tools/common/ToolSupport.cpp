@@ -1,12 +1,26 @@
 #include "ToolSupport.h"
 
+#include "core/Paths.h"
+#include "db/Schema.h"
+
 #include <QDir>
+#include <QFileInfo>
 
 namespace rv {
 
 void printLine(FILE* stream, const QString& text)
 {
     std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+}
+
+QString existingDatabase(const QString& tool, const QStringList& arguments)
+{
+    const QString path = dataDirFromArguments(arguments) + QLatin1Char('/') + kDatabaseFileName;
+    if (QFileInfo::exists(path))
+        return path;
+    printLine(stderr, tool + QStringLiteral(": no database ") + QDir::toNativeSeparators(path)
+                          + QStringLiteral("; rockvista-setup makes one."));
+    return {};
 }
 
 std::unique_ptr<QLockFile> lockDataFolder(const QString& tool, const QString& dataDir)

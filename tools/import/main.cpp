@@ -1,6 +1,5 @@
 // rockvista-import: readout files appended to their sensors with the import window's rules.
 #include "../common/ToolSupport.h"
-#include "core/Paths.h"
 #include "db/Errors.h"
 #include "db/Schema.h"
 #include "exchange/domain/ReadoutAppend.h"
@@ -164,13 +163,10 @@ int main(int argc, char** argv)
     if (paths.isEmpty())
         return usage();
 
-    const QString dataDir = dataDirFromArguments(args);
-    const QString dbPath = dataDir + QLatin1Char('/') + kDatabaseFileName;
-    if (!QFileInfo::exists(dbPath)) {
-        printLine(stderr, kTool + QStringLiteral(": no database ") + QDir::toNativeSeparators(dbPath)
-                              + QStringLiteral("; rockvista-setup makes one."));
+    const QString dbPath = existingDatabase(kTool, args);
+    if (dbPath.isEmpty())
         return 1;
-    }
+    const QString dataDir = QFileInfo(dbPath).path();
     const auto lock = lockDataFolder(kTool, dataDir);
     if (!lock)
         return 1;
