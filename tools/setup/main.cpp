@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
 
 using rv::printLine;
 
@@ -45,7 +46,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
 
-    QString mineId = QLatin1String("");
+    std::optional<QString> mineId;
     bool demo = false;
     bool ifMissing = false;
     for (int i = 1; i < args.size(); ++i) {
@@ -67,6 +68,10 @@ int main(int argc, char** argv)
         }
     }
 
+    // The sample mine's identifier, shown before every sensor number and in the titles.
+    if (!mineId)
+        mineId = demo ? QStringLiteral("KLD-") : QLatin1String("");
+
     const QString dataDir = rv::dataDirFromArguments(args);
     const QString dbPath = dataDir + QLatin1Char('/') + rv::kDatabaseFileName;
     if (QFileInfo::exists(dbPath)) {
@@ -85,7 +90,7 @@ int main(int argc, char** argv)
     rv::StandardErrorSink errors;
     try {
         auto db = rv::Database::create(dbPath);
-        rv::createSuppliedDatabase(*db, mineId);
+        rv::createSuppliedDatabase(*db, *mineId);
         if (demo)
             rv::addDemoData(*db);
     } catch (const rv::RvError& e) {
@@ -99,7 +104,7 @@ int main(int argc, char** argv)
     }
 
     printLine(stdout, QStringLiteral("Created ") + QDir::toNativeSeparators(dbPath));
-    printLine(stdout, QStringLiteral("  tables Configuration (type 75), Prefs (mine \"") + mineId
+    printLine(stdout, QStringLiteral("  tables Configuration (type 75), Prefs (mine \"") + *mineId
                           + QStringLiteral("\"), Sensors, NetworkConfig, sensordata"));
     ensureManual(dataDir);
     if (demo) {
