@@ -1,6 +1,7 @@
 #include "app/Controller.h"
 
 #include "charts/ChartsPanel.h"
+#include "core/Paths.h"
 #include "db/Schema.h"
 #include "exchange/BackupPanel.h"
 #include "app/HelpPanel.h"
@@ -35,6 +36,13 @@ Controller::~Controller() = default;
 
 bool Controller::Form_Load()
 {
+    // A first start on a new computer. A folder that stands without its database is another
+    // matter: the connection error tells how to make one.
+    if (!QFileInfo::exists(m_state.dataDir) && createDataFolder(m_state.dataDir))
+        m_state.dialogs().message(QStringLiteral("Rockvista has made its data folder with an empty database:\n")
+                                      + QDir::toNativeSeparators(m_state.dataDir),
+                                  kCaption, Icon::Information);
+
     // One running copy per data folder; a lock left by a crashed copy is taken over.
     m_lock = std::make_unique<QLockFile>(m_state.path(QStringLiteral("rockvista.lock")));
     m_lock->setStaleLockTime(0);

@@ -1,6 +1,9 @@
 #include "core/Paths.h"
 
+#include "db/Schema.h"
+
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 namespace rv {
@@ -15,6 +18,23 @@ QString dataDirFromArguments(const QStringList& arguments)
         return QDir::cleanPath(QDir(env).absolutePath());
     const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).trimmed();
     return QDir::cleanPath(docs + QStringLiteral("/Kelderan/Rockvista"));
+}
+
+bool createDataFolder(const QString& dataDir)
+{
+    if (!QDir().mkpath(dataDir))
+        return false;
+    const QString path = dataDir + QLatin1Char('/') + kDatabaseFileName;
+    try {
+        auto db = Database::create(path);
+        createSuppliedDatabase(*db, QLatin1String(""));
+    } catch (const RvError&) {
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral("-journal"));
+        QDir().rmdir(dataDir);
+        return false;
+    }
+    return true;
 }
 
 } // namespace rv

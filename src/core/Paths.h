@@ -7,4 +7,8 @@ namespace rv {
 // else <Documents>/Kelderan/Rockvista. No trailing separator.
 QString dataDirFromArguments(const QStringList& arguments);
 
+// A first start on a new computer: the data folder made with the supplied database, as
+// rockvista-setup makes it. False, with nothing left behind, when either cannot be made.
+bool createDataFolder(const QString& dataDir);
+
 } // namespace rv
