@@ -243,6 +243,7 @@ void ChartsPanel::imgReport_Click()
     }
     if (!m_reportOK)
         return;
+    const bool pdf = r.optPdf->isChecked();
 
     ReportHeader h;
     ignoreErrors([&] {
@@ -280,8 +281,9 @@ void ChartsPanel::imgReport_Click()
 
     const QString folder = m_state.path(QStringLiteral("Reports"));
     const QString path = folder + QStringLiteral("/Report ") + h.instrumentId + QLatin1Char(' ')
-                         + now.toString(QStringLiteral("yyyy-MM-dd HHmmss")) + QStringLiteral(".odt");
-    if (!QDir().mkpath(folder) || !doc.write(path)) {
+                         + now.toString(QStringLiteral("yyyy-MM-dd HHmmss"))
+                         + (pdf ? QStringLiteral(".pdf") : QStringLiteral(".odt"));
+    if (!QDir().mkpath(folder) || !(pdf ? doc.writePdf(path) : doc.write(path))) {
         m_state.dialogs().message(QStringLiteral("The report could not be written to ") + QDir::toNativeSeparators(path),
                                   kCaption, Icon::Exclamation);
     } else if (!m_state.desktop().openDocument(path)) {

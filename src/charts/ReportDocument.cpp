@@ -1,6 +1,7 @@
 #include "charts/ReportDocument.h"
 
 #include <QBuffer>
+#include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocumentWriter>
 #include <QTextImageFormat>
@@ -103,6 +104,22 @@ bool ReportDocument::write(const QString& path)
         return false;
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(odf.data()) == odf.size() && file.commit();
+}
+
+bool ReportDocument::writePdf(const QString& path)
+{
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        // Printing gives the page 2 cm margins of its own: the picture's 16.5 cm fit between them.
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+        writer.setCreator(QStringLiteral("Rockvista"));
+        m_doc.print(&writer);
+    } // the writer finishes the file when it goes
+    QSaveFile file(path);
+    return pdf.size() > 0 && file.open(QIODevice::WriteOnly) && file.write(pdf.data()) == pdf.size() && file.commit();
 }
 
 } // namespace rv

@@ -20,6 +20,8 @@ public:
     void addNoChart(const QString& heading, const QString& reason);
     // Writes an OpenDocument text file; false when it could not be written.
     bool write(const QString& path);
+    // Writes the same document as a PDF of A4 pages; false when it could not be written.
+    bool writePdf(const QString& path);
     const QTextDocument& document() const { return m_doc; }
     int charts() const { return m_charts; }
 

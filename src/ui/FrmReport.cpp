@@ -30,6 +30,14 @@ FrmReport::FrmReport(QWidget* parent) : QDialog(parent)
     box(chkSpatial, "chkSpatial", "Load v Length");
     box(chkDvL, "chkDvL", "Disp v Length");
     v->addWidget(fraPlots);
+    fraFormat = named(new QGroupBox(QStringLiteral("Format:"), this), "fraFormat");
+    auto* fv = new QVBoxLayout(fraFormat);
+    optOdt = named(new QRadioButton(QStringLiteral("OpenDocument (editable)"), fraFormat), "optOdt");
+    optPdf = named(new QRadioButton(QStringLiteral("PDF"), fraFormat), "optPdf");
+    optOdt->setChecked(true);
+    fv->addWidget(optOdt);
+    fv->addWidget(optPdf);
+    v->addWidget(fraFormat);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     cmdOK = named(new QPushButton(QStringLiteral("OK"), this), "cmdOK");

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace rv {
 
@@ -19,6 +20,9 @@ public:
     QCheckBox* chkRate = nullptr;      // "Disp v Time"
     QCheckBox* chkSpatial = nullptr;   // "Load v Length"
     QCheckBox* chkDvL = nullptr;       // "Disp v Length"
+    QGroupBox* fraFormat = nullptr;    // "Format:"
+    QRadioButton* optOdt = nullptr;    // "OpenDocument (editable)", the default
+    QRadioButton* optPdf = nullptr;    // "PDF"
     QPushButton* cmdOK = nullptr;      // accepts
     QPushButton* cmdCancel = nullptr;  // rejects
 };
