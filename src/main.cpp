@@ -6,8 +6,17 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char* argv[])
 {
+    // Answered before any window system is needed: installers and packagers ask it.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Rockvista %s\n", RV_VERSION);
+            return 0;
+        }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Rockvista g-STAY"));
     QApplication::setQuitOnLastWindowClosed(false);
