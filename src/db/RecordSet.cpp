@@ -14,6 +14,8 @@ namespace rv {
 namespace {
 
 const QString kBookmarkColumn = QStringLiteral("rv_bookmark_");
+// Rows a keyset keeps read: a few screenfuls of a grid.
+constexpr int kCachedRows = 1024;
 
 RvError notUpdatable()
 {
@@ -135,6 +137,24 @@ RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& param
     m_pos = 0;
 }
 
+RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& params, Keyset)
+    : m_db(db), m_sql(sql), m_params(params)
+{
+    static const QRegularExpression selectList(QStringLiteral("^\\s*SELECT\\s+(?!DISTINCT\\b)(.+?)\\s+FROM\\s+"),
+                                               QRegularExpression::CaseInsensitiveOption
+                                                   | QRegularExpression::DotMatchesEverythingOption);
+    const QRegularExpressionMatch m = selectList.match(sql);
+    if (m.hasMatch()) {
+        m_selectSql = QStringLiteral("SELECT rowid AS ") + kBookmarkColumn + QStringLiteral(", ") + m.captured(1)
+                      + sql.mid(m.capturedStart(1) + m.capturedLength(1));
+        m_keysSql = QStringLiteral("SELECT rowid") + sql.mid(m.capturedStart(1) + m.capturedLength(1));
+        m_keyset = true;
+    }
+    load();
+    rebuildView();
+    m_pos = 0;
+}
+
 void RecordSet::load()
 {
     Statement select;
@@ -180,17 +200,47 @@ void RecordSet::load()
         }
     }
 
-    QVector<QVariant> values;
-    QVector<qint64> rowids;
-    try {
-        while (st->step()) {
-            rowids.append(readOnly ? rowids.size() + 1 : sqlite3_column_int64(h, 0));
-            for (int c = 0; c < n; ++c)
-                values.append(st->column(c + offset));
+    if (m_keyset && !readOnly && !table.isEmpty()) {
+        // The rows stay in the table: only their rowids are read, in the query's order.
+        QStringList columns;
+        for (const QString& origin : origins)
+            columns.append(origin.isEmpty() ? QStringLiteral("NULL") : Database::quoteId(origin));
+        Statement rowRead = m_db.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", "))
+                                         + QStringLiteral(" FROM ") + Database::quoteId(table)
+                                         + QStringLiteral(" WHERE rowid = ?"));
+        Statement keys = m_db.prepare(m_keysSql);
+        keys.bindAll(m_params);
+        QVector<qint64> rowids;
+        try {
+            while (keys.step())
+                rowids.append(sqlite3_column_int64(keys.handle(), 0));
+        } catch (...) {
+            keys.reset();
+            throw;
         }
-    } catch (...) {
-        st->reset();
-        throw;
+        keys.reset();
+        m_values.clear();
+        m_values.squeeze();
+        m_rowids = std::move(rowids);
+        m_rowRead = std::move(rowRead);
+        m_cache.clear();
+        m_cacheOrder.clear();
+    } else {
+        m_keyset = false;
+        QVector<QVariant> values;
+        QVector<qint64> rowids;
+        try {
+            while (st->step()) {
+                rowids.append(readOnly ? rowids.size() + 1 : sqlite3_column_int64(h, 0));
+                for (int c = 0; c < n; ++c)
+                    values.append(st->column(c + offset));
+            }
+        } catch (...) {
+            st->reset();
+            throw;
+        }
+        m_values = std::move(values);
+        m_rowids = std::move(rowids);
     }
     st->reset();
 
@@ -198,8 +248,6 @@ void RecordSet::load()
     m_table = table;
     m_fields = std::move(fields);
     m_origins = std::move(origins);
-    m_values = std::move(values);
-    m_rowids = std::move(rowids);
     m_deleted = QVector<bool>(m_rowids.size(), false);
     m_byRowid.clear();
     m_exactIndex.clear();
@@ -326,7 +374,6 @@ bool RecordSet::find(const QString& field, const QVariant& value)
     discardEdit();
     const int start = std::max(m_pos, 0);
     m_onDeleted = false;
-    const int n = m_fields.size();
 
     double number = 0;
     bool valueIsNumber = false;
@@ -344,7 +391,7 @@ bool RecordSet::find(const QString& field, const QVariant& value)
 
     if (!value.isNull()) {
         for (int i = start; i < m_view.size(); ++i) {
-            const QVariant& cell = m_values[static_cast<size_t>(m_view[i]) * n + col];
+            const QVariant cell = this->cell(m_view[i], col);
             bool match = false;
             double cellNumber;
             if (const QString* s = stringIn(cell)) {
@@ -414,7 +461,7 @@ QVariant RecordSet::value(int index) const
                                            "name or ordinal."));
     if (m_editing && (m_adding || m_dirty[index]))
         return m_edit[index];
-    return m_values[static_cast<size_t>(currentRow()) * m_fields.size() + index];
+    return cell(currentRow(), index);
 }
 
 QString RecordSet::text(const QString& field) const
@@ -429,7 +476,48 @@ QString RecordSet::text(int index) const
 
 QVariant RecordSet::valueAt(int row, int index) const
 {
-    return m_values[static_cast<size_t>(m_view[row]) * m_fields.size() + index];
+    return cell(m_view[row], index);
+}
+
+QVariant RecordSet::cell(int row, int index) const
+{
+    if (m_keyset)
+        return keysetRow(row)[index];
+    return m_values[static_cast<size_t>(row) * m_fields.size() + index];
+}
+
+const QVector<QVariant>& RecordSet::keysetRow(int row) const
+{
+    const auto cached = m_cache.constFind(row);
+    if (cached != m_cache.constEnd())
+        return cached.value();
+    // A row gone from the table since the keys were read shows Null throughout.
+    QVector<QVariant> values(m_fields.size());
+    try {
+        m_rowRead.bind(1, m_rowids[row]);
+        if (m_rowRead.step()) {
+            for (int i = 0; i < values.size(); ++i)
+                values[i] = m_rowRead.column(i);
+        }
+    } catch (...) {
+        m_rowRead.reset();
+        throw;
+    }
+    m_rowRead.reset();
+    keepInCache(row, std::move(values));
+    return m_cache.constFind(row).value();
+}
+
+void RecordSet::keepInCache(int row, QVector<QVariant> values) const
+{
+    if (!m_cache.contains(row)) {
+        while (m_cacheOrder.size() >= static_cast<size_t>(kCachedRows)) {
+            m_cache.remove(m_cacheOrder.front());
+            m_cacheOrder.pop_front();
+        }
+        m_cacheOrder.push_back(row);
+    }
+    m_cache.insert(row, std::move(values));
 }
 
 QVariant RecordSet::convertForField(int index, const QVariant& value) const
@@ -561,8 +649,13 @@ void RecordSet::insertRow()
                                      + table + QStringLiteral(" WHERE rowid = ?"),
                                  {rowid});
     const int row = m_rowids.size();
+    QVector<QVariant> values(n);
     for (int i = 0; i < n; ++i)
-        m_values.append(rows.isEmpty() ? m_edit[i] : rows.first()[i]);
+        values[i] = rows.isEmpty() ? m_edit[i] : rows.first()[i];
+    if (m_keyset)
+        keepInCache(row, std::move(values));
+    else
+        m_values.append(values);
     m_rowids.append(rowid);
     m_deleted.append(false);
     if (!m_byRowid.isEmpty())
@@ -581,7 +674,7 @@ void RecordSet::updateRow()
     // A field given the very value it holds is not written: a save that changes nothing
     // writes nothing (and announces nothing).
     for (int i = 0; i < n; ++i) {
-        const QVariant& held = m_values[static_cast<size_t>(row) * n + i];
+        const QVariant held = cell(row, i);
         if (m_dirty[i] && held.typeId() == m_edit[i].typeId() && held == m_edit[i])
             m_dirty[i] = false;
     }
@@ -618,6 +711,15 @@ void RecordSet::updateRow()
     st->reset();
     if (m_db.changes() == 0)
         throw rowNotFound();
+    if (m_keyset) {
+        QVector<QVariant> values = keysetRow(row);
+        for (int i = 0; i < n; ++i) {
+            if (m_dirty[i])
+                values[i] = m_edit[i];
+        }
+        keepInCache(row, std::move(values));
+        return;
+    }
     for (int i = 0; i < n; ++i) {
         if (m_dirty[i])
             m_values[static_cast<size_t>(row) * n + i] = m_edit[i];
@@ -683,6 +785,18 @@ int RecordSet::viewIndexOfRow(int row) const
 
 void RecordSet::setBookmark(qint64 bookmark)
 {
+    if (m_keyset) {
+        // A scan of the keys costs less than a hash of a million of them, in time and memory.
+        // From the end: a rowid the table gave again to an added row names that row.
+        const auto it = std::find(m_rowids.crbegin(), m_rowids.crend(), bookmark);
+        const int index = it == m_rowids.crend() ? -1 : viewIndexOfRow(static_cast<int>(m_rowids.crend() - it) - 1);
+        if (index < 0)
+            throw noCurrentRecord();
+        discardEdit();
+        m_onDeleted = false;
+        m_pos = index;
+        return;
+    }
     if (m_byRowid.isEmpty()) {
         m_byRowid.reserve(m_rowids.size());
         for (int row = 0; row < m_rowids.size(); ++row)

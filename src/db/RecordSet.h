@@ -5,6 +5,7 @@
 #include "db/Database.h"
 
 #include <QHash>
+#include <deque>
 #include <functional>
 #include <map>
 
@@ -16,6 +17,12 @@ public:
     // optionally with bound parameters. Opens at once; the current row is the first one.
     // Other queries (joins, DISTINCT) open read-only: writes throw 3251.
     RecordSet(Database& db, const QString& sql, const QVariantList& params = {});
+    // A keyset: the same behaviour, but only the rowids are held (in order) and rows are read by
+    // rowid when asked for, through a small cache. For tables too large to hold; the rows read
+    // are those of the table at that moment. A query that cannot be written back opens as above.
+    struct Keyset {};
+    RecordSet(Database& db, const QString& sql, const QVariantList& params, Keyset);
+    bool isKeyset() const { return m_keyset; }
 
     Database& database() const { return m_db; }
     QString table() const { return m_table; }
@@ -85,10 +92,13 @@ public:
     void clearFilter();
     bool filtered() const { return static_cast<bool>(m_filter); }
     // Value of any held row (by index into all rows), for filter predicates.
-    QVariant rawValue(int row, int index) const { return m_values[static_cast<size_t>(row) * m_fields.size() + index]; }
+    QVariant rawValue(int row, int index) const { return cell(row, index); }
 
 private:
     void load();
+    QVariant cell(int row, int index) const; // by index into all rows
+    const QVector<QVariant>& keysetRow(int row) const;
+    void keepInCache(int row, QVector<QVariant> values) const;
     void rebuildView();
     int currentRow() const; // index into all rows, -1 when none
     void requireRow() const;
@@ -122,6 +132,13 @@ private:
     bool m_onDeleted = false;
     Predicate m_filter;
     mutable QHash<qint64, int> m_byRowid; // rowid -> row, built on demand
+
+    // Keyset: rows read on demand, the oldest read dropped first.
+    bool m_keyset = false;
+    QString m_keysSql;              // the query's rowids, in its order
+    mutable Statement m_rowRead;    // one row by rowid
+    mutable QHash<int, QVector<QVariant>> m_cache; // row -> values
+    mutable std::deque<int> m_cacheOrder;
 
     bool m_editing = false;
     bool m_adding = false;

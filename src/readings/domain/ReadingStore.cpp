@@ -256,8 +256,10 @@ qint64 ReadingStore::rowidOfKey(const QString& key) const
 
 std::unique_ptr<RecordSet> ReadingStore::openAll() const
 {
-    auto rs = std::make_unique<RecordSet>(m_db, QStringLiteral("SELECT * FROM ") + table()
-                                                    + QStringLiteral(" ORDER BY ") + kFullDate);
+    // A keyset: a sensor may hold millions of readings, and the tab shows one at a time.
+    auto rs = std::make_unique<RecordSet>(m_db, QStringLiteral("SELECT * FROM ") + table() + QStringLiteral(" ORDER BY ")
+                                                    + kFullDate,
+                                          QVariantList(), RecordSet::Keyset());
     if (!rs->bof() && !rs->eof())
         rs->moveFirst();
     return rs;
