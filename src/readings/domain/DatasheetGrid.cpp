@@ -3,6 +3,8 @@
 #include "base/Formats.h"
 #include "readings/domain/ReadingStore.h"
 
+#include <algorithm>
+
 namespace rv {
 
 const QString DatasheetGrid::kFlagOn = QStringLiteral("[x]");
@@ -68,16 +70,9 @@ void DatasheetGrid::populate(const RecordSet& readings, const QString& instrumen
     m_channel.assign(static_cast<size_t>(m_plotColumn + 2), 0);
     for (int j = 3; j < m_plotColumn && j < readings.fieldCount(); ++j)
         m_channel[static_cast<size_t>(j)] = readingField::isChannel(readings.fieldName(j));
-    const size_t n = static_cast<size_t>(m_count);
-    m_temporal.assign(n, 0);
-    m_spatial.assign(n, 0);
-    m_touched.assign(n, 0);
-    for (int r = 0; r < m_count; ++r) {
-        if (m_temporalField >= 0)
-            m_temporal[static_cast<size_t>(r)] = isTrue(readings.valueAt(r, m_temporalField));
-        if (m_spatialField >= 0)
-            m_spatial[static_cast<size_t>(r)] = isTrue(readings.valueAt(r, m_spatialField));
-    }
+    m_temporal.clear();
+    m_spatial.clear();
+    m_touched.clear();
     endResetModel();
 }
 
@@ -131,8 +126,17 @@ bool DatasheetGrid::flag(int row, int column) const
 {
     if (!isFlagCell(row, column))
         return false;
-    const auto& flags = column == m_plotColumn ? m_temporal : m_spatial;
-    return flags[static_cast<size_t>(row - 1)];
+    const bool temporal = column == m_plotColumn;
+    const auto& switched = temporal ? m_temporal : m_spatial;
+    const auto it = switched.constFind(row);
+    if (it != switched.constEnd())
+        return it.value();
+    return storedFlag(row, temporal ? m_temporalField : m_spatialField);
+}
+
+bool DatasheetGrid::storedFlag(int row, int field) const
+{
+    return field >= 0 && isTrue(m_readings->valueAt(row - 1, field));
 }
 
 bool DatasheetGrid::isChannelColumn(int column) const
@@ -159,7 +163,7 @@ QString DatasheetGrid::text(int row, int column) const
 
 void DatasheetGrid::touch(int row)
 {
-    m_touched[static_cast<size_t>(row - 1)] = 1;
+    m_touched.insert(row);
     m_changed = true;
 }
 
@@ -212,9 +216,8 @@ bool DatasheetGrid::toggleFlag(int row, int column)
 {
     if (!isFlagCell(row, column))
         return false;
-    auto& flags = column == m_plotColumn ? m_temporal : m_spatial;
-    char& f = flags[static_cast<size_t>(row - 1)];
-    f = !f;
+    const bool now = !flag(row, column);
+    (column == m_plotColumn ? m_temporal : m_spatial).insert(row, now);
     touch(row);
     const QModelIndex i = index(row, column);
     emit dataChanged(i, i);
@@ -237,20 +240,21 @@ DatasheetGrid::BadCell DatasheetGrid::firstBadCell() const
     BadCell bad;
     if (!hasReadings())
         return bad;
-    for (int r = 1; r <= m_count; ++r) {
-        for (int j = 0; j < static_cast<int>(m_channel.size()); ++j) {
-            if (!m_channel[static_cast<size_t>(j)])
-                continue;
-            const auto edited = m_edits.constFind(key(r, j));
-            if (edited == m_edits.constEnd())
-                continue;
-            const QString t = edited.value().trimmed();
-            if (!clearedCell(t) && m_readings->isNumericField(j) && !isNumeric(t)) {
-                bad.row = r;
-                bad.column = j;
-                bad.text = edited.value();
-                return bad;
-            }
+    // The edits in grid order: the key sorts by row, then column.
+    QList<quint64> keys = m_edits.keys();
+    std::sort(keys.begin(), keys.end());
+    for (const quint64 k : keys) {
+        const int r = static_cast<int>(k >> 32);
+        const int j = static_cast<int>(k & 0xffffffffu);
+        if (r < 1 || r > m_count || !isChannelColumn(j))
+            continue;
+        const QString& edited = m_edits[k];
+        const QString t = edited.trimmed();
+        if (!clearedCell(t) && m_readings->isNumericField(j) && !isNumeric(t)) {
+            bad.row = r;
+            bad.column = j;
+            bad.text = edited;
+            return bad;
         }
     }
     return bad;
@@ -293,10 +297,9 @@ int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
     Transaction tx(db);
     Statement st = ReadingStore(db, readings.table()).prepareUpdate(fields);
     int written = 0;
-    for (int r = 0; r < m_count; ++r) {
-        if (!m_touched[static_cast<size_t>(r)])
-            continue;
-        readings.setAbsolutePosition(r + 1);
+    for (const int row : m_touched) {
+        const int r = row - 1;
+        readings.setAbsolutePosition(row);
         const qint64 rowid = readings.bookmark();
         int p = 1;
         for (int j : columns) {
@@ -316,9 +319,9 @@ int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
                 throw typeMismatch();
         }
         if (m_temporalField >= 0)
-            st.bind(p++, qint64(m_temporal[static_cast<size_t>(r)] ? 1 : 0));
+            st.bind(p++, qint64(flag(row, m_plotColumn) ? 1 : 0));
         if (m_spatialField >= 0)
-            st.bind(p++, qint64(m_spatial[static_cast<size_t>(r)] ? 1 : 0));
+            st.bind(p++, qint64(flag(row, m_plotColumn + 1) ? 1 : 0));
         st.bind(p, rowid);
         while (st.step()) {
         }

@@ -1,12 +1,14 @@
 #pragma once
 // The datasheet's grid as a table model over the reading set it was filled from. Row 0 is the
-// header row and reading rows follow from 1, the way the grid numbers them. Cell texts are read
-// from the reading set when asked for; only edited cells and the two flags are held here, so
-// that a sensor with 100,000 readings opens as fast as its readings are read.
+// header row and reading rows follow from 1, the way the grid numbers them. Cell texts and flags
+// are read from the reading set when asked for; only edited cells and switched flags are held
+// here, so that opening costs the same whatever the number of readings and a write-back only
+// what the user changed.
 #include "db/RecordSet.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <set>
 #include <vector>
 
 namespace rv {
@@ -80,6 +82,7 @@ private:
     static quint64 key(int row, int column) { return (quint64(quint32(row)) << 32) | quint32(column); }
     void setText(int row, int column, const QString& text);
     void touch(int row);
+    bool storedFlag(int row, int field) const;
 
     const RecordSet* m_readings = nullptr;
     int m_count = 0;
@@ -87,9 +90,9 @@ private:
     int m_temporalField = -1;
     int m_spatialField = -1;
     std::vector<char> m_channel;     // per grid column: an editable channel field
-    std::vector<char> m_temporal;    // per reading (index row - 1)
-    std::vector<char> m_spatial;
-    std::vector<char> m_touched;
+    QHash<int, bool> m_temporal;     // switched flags by grid row
+    QHash<int, bool> m_spatial;
+    std::set<int> m_touched;         // grid rows with an edit or a switched flag
     QHash<quint64, QString> m_edits; // edited cell texts by (row, column)
     bool m_changed = false;
 };
