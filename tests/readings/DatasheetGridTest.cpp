@@ -1,6 +1,9 @@
 #include "readings/domain/DatasheetGrid.h"
 
 #include "DatasheetTestData.h"
+#include "readings/domain/ReadingStore.h"
+
+#include <QDateTime>
 
 using namespace rv;
 using Key = DatasheetGrid::KeyResult;
@@ -184,4 +187,41 @@ TEST_F(DatasheetGridTable, ACellLeftWithALonePointIsStoredEmptyAndTheOtherEditsS
     EXPECT_EQ(grid.writeBack(*db, *readings), 2);
     EXPECT_EQ(stored("Channel1", "2024/03/05").toDouble(), 15.0);
     EXPECT_TRUE(stored("Channel1", "2024/03/06").isNull());
+}
+
+TEST_F(DatasheetGridTable, OverTheReadingsKeysetOnlyTheChangedReadingsAreCheckedAndWritten)
+{
+    {
+        Transaction tx(*db);
+        for (int i = 0; i < 2000; ++i) {
+            const QDateTime t = QDateTime(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC).addSecs(qint64(i) * 3600);
+            add(t.toString(QStringLiteral("yyyy/MM/dd")), t.toString(QStringLiteral("HH:mm:ss")),
+                {20, i, QStringLiteral("1ab")});
+        }
+        tx.commit();
+    }
+    readings = ReadingStore(*db, table).openAll();
+    ASSERT_TRUE(readings->isKeyset());
+    grid.populate(*readings, QStringLiteral("201175001"));
+    ASSERT_EQ(grid.readingCount(), 2000);
+    const int plot = grid.plotColumn();
+    EXPECT_TRUE(grid.flag(1500, plot));
+    // Two cells a number column cannot take, the later one edited first: found in grid order.
+    EXPECT_EQ(type(1800, 5, "\b"), Key::Edited);
+    EXPECT_EQ(type(300, 5, "\b"), Key::Edited);
+    EXPECT_EQ(grid.firstBadCell().row, 300);
+    grid.dropEdit(300, 5);
+    EXPECT_EQ(grid.firstBadCell().row, 1800);
+    grid.dropEdit(1800, 5);
+    EXPECT_EQ(grid.firstBadCell().row, 0);
+    EXPECT_TRUE(grid.toggleFlag(5, plot));
+    EXPECT_EQ(type(1999, 4, "7"), Key::Edited);
+    // Another writer meanwhile: a reading the user left alone keeps what it wrote.
+    db->exec(QStringLiteral("UPDATE \"201175001\" SET Channel1 = 555 WHERE rowid = 1000"));
+    EXPECT_EQ(grid.writeBack(*db, *readings), 4); // the two dropped edits still touched their readings
+    EXPECT_EQ(scalar(QStringLiteral("SELECT count(*) FROM \"201175001\" WHERE Plottemporal = 0")).toInt(), 1);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Plottemporal FROM \"201175001\" WHERE rowid = 5")).toInt(), 0);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Channel1 FROM \"201175001\" WHERE rowid = 1999")).toDouble(), 19987.0);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Channel1 FROM \"201175001\" WHERE rowid = 1000")).toInt(), 555);
+    EXPECT_EQ(scalar(QStringLiteral("SELECT Channel2 FROM \"201175001\" WHERE rowid = 300")).toString(), "1ab");
 }
