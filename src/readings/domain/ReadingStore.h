@@ -113,8 +113,8 @@ public:
     // The rowid of the reading with that key; 0 when there is none.
     qint64 rowidOfKey(const QString& key) const;
 
-    // Every reading, in FullDate order, as a record set for the cursor of the readings tab and
-    // the datasheet; positioned on the first reading.
+    // Every reading, in FullDate order, as a keyset record set (rowids held, rows read as shown)
+    // for the cursor of the readings tab and the datasheet; positioned on the first reading.
     std::unique_ptr<RecordSet> openAll() const;
     // The current row of such a set. Throws 13 when its date or time cannot be read.
     static ShownReading shown(const RecordSet& rs);
