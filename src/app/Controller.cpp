@@ -11,6 +11,7 @@
 #include "readings/ReadingsPanel.h"
 #include "sensors/SensorBox.h"
 #include "sensors/SensorForm.h"
+#include "monitoring/BoltStatusLabel.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 
@@ -71,6 +72,7 @@ bool Controller::Form_Load()
         m_state, *m_form, [this](const std::function<void()>& whileClosed) { return reopen(whileClosed); });
     m_panels.push_back(std::make_unique<HelpPanel>(m_state, *m_form));
     m_charts = std::make_unique<ChartsPanel>(m_state, *m_form);
+    m_panels.push_back(std::make_unique<BoltStatusLabel>(m_state, *m_form, *m_sensorForm));
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();
     connectTabs();

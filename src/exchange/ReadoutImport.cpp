@@ -1,5 +1,7 @@
 #include "exchange/ReadoutImport.h"
 
+#include "monitoring/Worsening.h"
+
 #include "exchange/ReadoutGridModel.h"
 #include "exchange/domain/ExchangeNames.h"
 #include "exchange/domain/ReadoutAppend.h"
@@ -135,6 +137,8 @@ void ReadoutWindow::cmdAppend_Click()
     if (answer == Answer::Yes) {
         int appended = 0;
         QString failure, remarks;
+        std::optional<StatusWatch> watch;
+        ignoreErrors([&] { watch.emplace(*m_state.db, QStringList{m_sensorId}); });
         ignoreErrors([&] { appended = appendMarked(failure, remarks); });
         if (!failure.isEmpty()) {
             // Not "no data": the lines were there, the write failed and none of them is stored.
@@ -145,6 +149,8 @@ void ReadoutWindow::cmdAppend_Click()
             m_state.dialogs().message(QString::number(appended) + QStringLiteral(" records appended to ") + m_sensorId
                                       + remarks);
             ignoreErrors([&] { archiveDownloadFile(); });
+            if (watch)
+                ignoreErrors([&] { tellWorsened(m_state, watch->worsened()); });
         }
     }
     m_grid->clear();

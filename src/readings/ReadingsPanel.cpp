@@ -1,6 +1,7 @@
 #include "readings/ReadingsPanel.h"
 
 #include "core/Tables.h"
+#include "monitoring/Worsening.h"
 #include "readings/domain/ReadingKey.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
@@ -464,12 +465,18 @@ bool ReadingsPanel::SaveReadings()
             rs->cancelUpdate(); // a half-made edit must not reach the table later
             throw;
         }
+        const bool added = m_addedWatch && rs->bookmark() == m_addedRow && m_addedWatch->watches(readingSensor());
         try {
             const CountScope own(m_ownWrites);
             rs->update();
         } catch (const RvError& e) {
             saved = false;
             writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " G_SaveReadings");
+        }
+        if (saved && added) {
+            const QStringList worse = m_addedWatch->worsened();
+            m_addedWatch.reset();
+            tellWorsened(m_state, worse);
         }
     });
     return completed && saved;
@@ -499,6 +506,7 @@ void ReadingsPanel::imgAddReading_Click()
             m_form.dtpRdate->setFocus();
             return;
         }
+        auto watch = std::make_unique<StatusWatch>(*m_state.db, QStringList{readingSensor()});
         rs->addNew();
         readings.setMoment(*rs, now.date(), now.time());
         ReadingStore::setAddedFlags(*rs);
@@ -512,6 +520,8 @@ void ReadingsPanel::imgAddReading_Click()
             return;
         }
         const qint64 added = rs->bookmark();
+        m_addedWatch = std::move(watch);
+        m_addedRow = added;
         rs->requery();
         // The new reading becomes current even when readings dated later exist, so that what is
         // typed next goes into it.

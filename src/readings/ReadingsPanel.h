@@ -7,8 +7,11 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 
 namespace rv {
+
+class StatusWatch;
 
 class FrmRockvista;
 
@@ -106,6 +109,9 @@ private:
     ShownReading m_shown;          // what the controls were filled from
     qint64 m_bookmark = 0;         // the reading to come back to; 0: the newest
     QString m_bookmarkSensor;      // the sensor whose reading set was opened last
+    // The statuses before a reading was added here; told against once its typed values are saved.
+    std::unique_ptr<StatusWatch> m_addedWatch;
+    qint64 m_addedRow = 0;
     int m_ownWrites = 0;           // the tab's own writes are shown already: no reshow
     bool m_checking = false;       // CheckDateTime is running (its message may move the focus)
     bool m_rekeyRefused = false;   // the last CheckDateTime refused a duplicate key

@@ -102,6 +102,7 @@ void SensorForm::fillfields()
     if (reg->recordCount() == 0) {
         clearForEmptyRegister();
         f.txtMineID->setText(m_state.mineId); // the mine's, even without a sensor
+        emit sensorShown();
         return;
     }
     if (reg->bof() || reg->eof()) {
@@ -164,6 +165,7 @@ void SensorForm::fillfields()
     ConfigureForm();
     for (int tab : {0, 1, 3, 4, 5, 6})
         f.SSTab1->setTabEnabled(tab, true);
+    emit sensorShown();
 }
 
 bool SensorForm::numbersStorable()
@@ -307,7 +309,8 @@ void SensorForm::cboDestroyed_Click()
         f.txtDestructionDate->clear();
         f.imgheart->setPixmap(f.imgalive->pixmap());
     }
-    savefields();
+    if (savefields())
+        emit sensorShown();
 }
 
 bool SensorForm::cboDestroyed_KeyPress(int key)

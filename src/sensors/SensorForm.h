@@ -30,6 +30,10 @@ public:
     // Entering the installation tab: the head caption and the paddle copies.
     void showInstallationTab();
 
+signals:
+    // The form shows another sensor, or none, or the shown one's destroyed switch changed.
+    void sensorShown();
+
 private:
     void clearForEmptyRegister();
     bool writeFields(bool lenient); // false when the database refused the row (the user was told)

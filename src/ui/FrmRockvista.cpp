@@ -97,6 +97,11 @@ void FrmRockvista::buildIdentification()
     imgheart->setPixmap(pictures::make(Kind::Alive, 64));
     imgheart->setAlignment(Qt::AlignCenter);
     hv->addWidget(imgheart);
+    lblBoltStatus = named(new QLabel(status), "lblBoltStatus");
+    lblBoltStatus->setAlignment(Qt::AlignCenter);
+    lblBoltStatus->setWordWrap(true);
+    lblBoltStatus->setMargin(3);
+    hv->addWidget(lblBoltStatus);
     imgalive = pictureHolder(page, "imgalive", Kind::Alive, 64);
     imgdead = pictureHolder(page, "imgdead", Kind::Dead, 64);
 

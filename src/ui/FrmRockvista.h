@@ -53,6 +53,7 @@ public:
     QLineEdit* txtNumGauges = nullptr;
     std::array<QLineEdit*, 4> txtNode{};        // 1..3 "Paddle Locations:"
     QLabel* imgheart = nullptr;                 // shows the alive or the dead picture
+    QLabel* lblBoltStatus = nullptr;            // how the bolt stands against its limits
     QLabel* imgalive = nullptr;                 // hidden picture holders
     QLabel* imgdead = nullptr;
 
