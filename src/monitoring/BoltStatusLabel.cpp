@@ -11,7 +11,6 @@ BoltStatusLabel::BoltStatusLabel(AppState& state, FrmRockvista& form, SensorForm
 {
     form.lblBoltStatus->setAutoFillBackground(true);
     connect(&sensorForm, &SensorForm::sensorShown, this, &BoltStatusLabel::refresh);
-    connect(&state.events, &DataEvents::sensorsChanged, this, &BoltStatusLabel::refresh);
     connect(&state.events, &DataEvents::readingsChanged, this, [this](const QString& id) {
         if (id == shownId())
             refresh();
@@ -23,7 +22,10 @@ QString BoltStatusLabel::shownId() const
     RecordSet* reg = m_state.sensors.get();
     if (!reg || reg->recordCount() == 0 || reg->bof() || reg->eof())
         return {};
-    return reg->text(sensorField::instrumentId);
+    // A row being deleted shows no sensor; the move that follows shows the next one.
+    QString id;
+    ignoreErrors([&] { id = reg->text(sensorField::instrumentId); });
+    return id;
 }
 
 void BoltStatusLabel::refresh()

@@ -474,7 +474,8 @@ bool ReadingsPanel::SaveReadings()
             writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " G_SaveReadings");
         }
         if (saved && added) {
-            const QStringList worse = m_addedWatch->worsened();
+            QStringList worse;
+            trap(m_state, " G_SaveReadings status", [&] { worse = m_addedWatch->worsened(); });
             m_addedWatch.reset();
             tellWorsened(m_state, worse);
         }
@@ -506,7 +507,11 @@ void ReadingsPanel::imgAddReading_Click()
             m_form.dtpRdate->setFocus();
             return;
         }
-        auto watch = std::make_unique<StatusWatch>(*m_state.db, QStringList{readingSensor()});
+        // A status that cannot be read (a table without the computed columns) tells nothing.
+        std::unique_ptr<StatusWatch> watch;
+        trap(m_state, " imgAddReading_Click status", [&] {
+            watch = std::make_unique<StatusWatch>(*m_state.db, QStringList{readingSensor()});
+        });
         rs->addNew();
         readings.setMoment(*rs, now.date(), now.time());
         ReadingStore::setAddedFlags(*rs);

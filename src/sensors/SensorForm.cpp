@@ -191,7 +191,10 @@ bool SensorForm::savefields()
 {
     if (!numbersStorable())
         return false;
-    return writeFields(false);
+    if (!writeFields(false))
+        return false;
+    emit sensorShown(); // its limits or destroyed switch may have changed
+    return true;
 }
 
 void SensorForm::saveWhatCan() { writeFields(true); }
@@ -309,8 +312,7 @@ void SensorForm::cboDestroyed_Click()
         f.txtDestructionDate->clear();
         f.imgheart->setPixmap(f.imgalive->pixmap());
     }
-    if (savefields())
-        emit sensorShown();
+    savefields();
 }
 
 bool SensorForm::cboDestroyed_KeyPress(int key)

@@ -31,7 +31,7 @@ public:
     void showInstallationTab();
 
 signals:
-    // The form shows another sensor, or none, or the shown one's destroyed switch changed.
+    // The form shows another sensor, or none, or has just stored the shown one.
     void sensorShown();
 
 private:

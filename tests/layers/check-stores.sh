@@ -23,7 +23,8 @@ src/exchange/domain/ReadoutGrid.cpp:"Channel[1-6]"
 src/readings/domain/DatasheetGrid.cpp:"ReadingDate"
 src/readings/domain/DatasheetGrid.cpp:"ChannelT"
 src/readings/domain/DatasheetGrid.cpp:"Channel[1-6]"
-src/readings/domain/DatasheetGrid.cpp:"PlotSpatial"'
+src/readings/domain/DatasheetGrid.cpp:"PlotSpatial"
+src/monitoring/domain/BoltStatus.cpp:"Destroyed"'
 
 owners='^(src/db/|src/readings/domain/ReadingStore\.|src/sensors/domain/SensorStore\.)'
 files=$(find src tools -name '*.cpp' -o -name '*.h' | sort | grep -Ev "$owners")

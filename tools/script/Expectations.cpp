@@ -103,7 +103,7 @@ QString itemsOf(QWidget* w)
     throw StepFailure(QStringLiteral("%1 has no list (a %2)").arg(describe(w), QLatin1String(w->metaObject()->className())));
 }
 
-QString cellText(QWidget* grid, int row, int col)
+static QModelIndex cellIndex(QWidget* grid, int row, int col)
 {
     auto* view = qobject_cast<QAbstractItemView*>(grid);
     if (!view || !view->model())
@@ -113,6 +113,12 @@ QString cellText(QWidget* grid, int row, int col)
     if (!index.isValid())
         throw StepFailure(QStringLiteral("%1 has no cell %2 %3 (%4 rows, %5 columns)")
                               .arg(describe(grid)).arg(row).arg(col).arg(model->rowCount()).arg(model->columnCount()));
+    return index;
+}
+QString cellText(QWidget* grid, int row, int col)
+{
+    const QModelIndex index = cellIndex(grid, row, col);
+    const QAbstractItemModel* model = index.model();
     const QVariant flagText = model->data(index, Qt::UserRole + 1);
     if (flagText.typeId() == QMetaType::QString)
         return flagText.toString();
@@ -123,6 +129,17 @@ QString cellText(QWidget* grid, int row, int col)
     if (check.isValid())
         return check.toInt() == Qt::Checked ? QStringLiteral("[x]") : QStringLiteral("[ ]");
     return {};
+}
+
+QString colourOf(QWidget* w) { return w->palette().color(w->backgroundRole()).name(); }
+
+QString cellColour(QWidget* grid, int row, int col)
+{
+    const QModelIndex index = cellIndex(grid, row, col);
+    const QVariant brush = index.data(Qt::BackgroundRole);
+    if (brush.canConvert<QBrush>() && brush.value<QBrush>().style() != Qt::NoBrush)
+        return brush.value<QBrush>().color().name();
+    return grid->palette().color(QPalette::Base).name();
 }
 
 bool shownByProgram(const QWidget* w)

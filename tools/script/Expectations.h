@@ -18,6 +18,11 @@ QString itemsOf(QWidget* w);
 // when it gives one, else its display text, else its check state.
 QString cellText(QWidget* grid, int row, int col);
 
+// The colour the control is filled with, "#rrggbb": its palette's background role; for a
+// grid cell the model's background, else the grid's base colour.
+QString colourOf(QWidget* w);
+QString cellColour(QWidget* grid, int row, int col);
+
 // Whether the program shows the control: its own flag and those of the frames around it,
 // whichever tab is selected.
 bool shownByProgram(const QWidget* w);

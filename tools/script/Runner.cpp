@@ -130,6 +130,7 @@ const QHash<QString, Runner::Handler>& Runner::handlers()
         {"expect", &Runner::expectValue},
         {"expect-items", &Runner::expectItems},
         {"expect-cell", &Runner::expectCell},
+        {"expect-colour", &Runner::expectColour},
         {"expect-visible", &Runner::expectVisible},
         {"expect-enabled", &Runner::expectEnabled},
         {"expect-focus", &Runner::expectFocus},
@@ -324,6 +325,15 @@ void Runner::expectCell(const Step& s)
     expectThat(s, got == s.args[3],
                QStringLiteral("%1 cell %2 %3 %4").arg(describe(w), s.args[1], s.args[2], quoted(s.args[3])),
                quoted(got));
+}
+
+void Runner::expectColour(const Step& s)
+{
+    QWidget* w = m_finder.find(s.args[0]);
+    const bool cell = s.args.size() == 4;
+    const QString got = cell ? cellColour(w, toInt(s.args[1]), toInt(s.args[2])) : colourOf(w);
+    const QString where = cell ? QStringLiteral("%1 cell %2 %3").arg(describe(w), s.args[1], s.args[2]) : describe(w);
+    expectThat(s, got == s.args.last(), QStringLiteral("%1 colour %2").arg(where, s.args.last()), got);
 }
 
 void Runner::expectVisible(const Step& s)

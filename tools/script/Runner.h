@@ -60,6 +60,7 @@ private:
     void expectValue(const Step& s);
     void expectItems(const Step& s);
     void expectCell(const Step& s);
+    void expectColour(const Step& s);
     void expectVisible(const Step& s);
     void expectEnabled(const Step& s);
     void expectFocus(const Step& s);

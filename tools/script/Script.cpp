@@ -43,6 +43,7 @@ const QHash<QString, Arity>& commands()
         {"tab", {1, 1}},            {"cell", {3, 3}},
         {"click-cell", {3, 3}},     {"expect", {2, 2}},
         {"expect-items", {2, 2}},   {"expect-cell", {4, 4}},
+        {"expect-colour", {2, 4}},
         {"expect-visible", {2, 2}}, {"expect-enabled", {2, 2}},
         {"expect-focus", {1, 1}},   {"expect-message", {1, 5}},
         {"expect-message-match", {1, 5}}, {"expect-no-message", {0, 0}},
@@ -117,6 +118,15 @@ void checkStep(const Step& s)
     } else if (c == QLatin1String("cell") || c == QLatin1String("click-cell") || c == QLatin1String("expect-cell")) {
         requireInt(s.args[1], "ROW", 0);
         requireInt(s.args[2], "COL", 0);
+    } else if (c == QLatin1String("expect-colour")) {
+        if (n == 3)
+            throw ParseError(0, QStringLiteral("expect-colour takes OBJECT \"#rrggbb\" or GRID ROW COL \"#rrggbb\""));
+        if (n == 4) {
+            requireInt(s.args[1], "ROW", 0);
+            requireInt(s.args[2], "COL", 0);
+        }
+        if (!QRegularExpression(QStringLiteral("^#[0-9a-f]{6}$")).match(s.args[n - 1]).hasMatch())
+            throw ParseError(0, QStringLiteral("a colour is written #rrggbb in small letters, not \"%1\"").arg(s.args[n - 1]));
     } else if (c == QLatin1String("expect-visible") || c == QLatin1String("expect-enabled")) {
         requireOneOf(s.args[1], {QStringLiteral("true"), QStringLiteral("false")}, c.toLatin1().constData());
     } else if (c == QLatin1String("expect-file")) {

@@ -37,6 +37,8 @@ Steps (one a line; words with blanks in double quotes; $DATA is the data folder)
   choose OBJECT "entry" | tab INDEX | cell GRID ROW COL | click-cell GRID ROW COL
   expect OBJECT "text" | expect-items OBJECT "a
 b" | expect-cell GRID ROW COL "text"
+  expect-colour OBJECT "#rrggbb" | expect-colour GRID ROW COL "#rrggbb"
+      the colour a control or a grid cell is filled with
   expect-visible OBJECT true|false | expect-enabled OBJECT true|false | expect-focus OBJECT
   expect-message[-match] "text" [caption "..."] [icon NAME] | expect-no-message
   expect-open[-match] "path"
