@@ -5,7 +5,9 @@
 #include "db/Schema.h"
 #include "exchange/BackupPanel.h"
 #include "app/HelpPanel.h"
+#include "app/Manual.h"
 #include "exchange/ReadoutImport.h"
+#include "exchange/domain/ExchangeNames.h"
 #include "readings/BatchDelete.h"
 #include "readings/Datasheet.h"
 #include "readings/ReadingsPanel.h"
@@ -39,10 +41,12 @@ bool Controller::Form_Load()
 {
     // A first start on a new computer. A folder that stands without its database is another
     // matter: the connection error tells how to make one.
-    if (!QFileInfo::exists(m_state.dataDir) && createDataFolder(m_state.dataDir))
+    if (!QFileInfo::exists(m_state.dataDir) && createDataFolder(m_state.dataDir)) {
+        writeManualPdf(m_state.path(kManualFileName)); // what the help button opens
         m_state.dialogs().message(QStringLiteral("Rockvista has made its data folder with an empty database:\n")
                                       + QDir::toNativeSeparators(m_state.dataDir),
                                   kCaption, Icon::Information);
+    }
 
     // One running copy per data folder; a lock left by a crashed copy is taken over.
     m_lock = std::make_unique<QLockFile>(m_state.path(QStringLiteral("rockvista.lock")));

@@ -1,5 +1,5 @@
 // rockvista-setup: creates the data folder and the supplied database in it.
-#include "Manual.h"
+#include "app/Manual.h"
 #include "../common/ToolSupport.h"
 #include "core/Paths.h"
 #include "db/Schema.h"
@@ -29,7 +29,7 @@ void ensureManual(const QString& dataDir)
     const QString path = dataDir + QStringLiteral("/RockvistaManual.pdf");
     if (QFileInfo::exists(path))
         return;
-    if (writeManualPdf(path))
+    if (rv::writeManualPdf(path))
         printLine(stdout, QStringLiteral("Wrote ") + QDir::toNativeSeparators(path));
     else
         printLine(stderr, QStringLiteral("rockvista-setup: cannot write ") + QDir::toNativeSeparators(path));

@@ -1,4 +1,4 @@
-#include "Manual.h"
+#include "app/Manual.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,6 +8,8 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextTable>
+
+namespace rv {
 
 namespace {
 
@@ -69,7 +71,7 @@ bool writeManualPdf(const QString& path)
     {
         QPdfWriter writer(partial);
         writer.setTitle(QStringLiteral("Rockvista g-STAY \u2014 User Manual"));
-        writer.setCreator(QStringLiteral("rockvista-setup"));
+        writer.setCreator(QStringLiteral("Rockvista"));
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(18, 16, 18, 16), QPageLayout::Millimeter);
         writer.setResolution(300);
@@ -86,3 +88,5 @@ bool writeManualPdf(const QString& path)
     }
     return true;
 }
+
+} // namespace rv

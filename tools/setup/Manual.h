@@ -1,6 +1,0 @@
-#pragma once
-#include <QString>
-
-// Renders the user manual (Markdown, built into the tool) to a PDF file. False when it cannot be
-// written; a failure leaves no partial file under the name.
-bool writeManualPdf(const QString& path);
