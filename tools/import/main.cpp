@@ -61,13 +61,13 @@ public:
     Importer(Database& db, int interval, DateLayout layout, bool dryRun)
         : m_db(db), m_sensors(db), m_interval(interval), m_layout(layout), m_dryRun(dryRun) {}
 
-    // One file: its line on stdout; false when it was refused.
-    bool importFile(const QString& path, Totals& totals)
+    // One file and the line that tells of it; false when it was refused.
+    bool importFile(const QString& path, Totals& totals, QString& told)
     {
         const QFileInfo info(path);
         const QString name = info.fileName();
         const auto refuse = [&](const QString& why) {
-            printLine(stdout, name + QStringLiteral(": skipped: ") + why);
+            told = name + QStringLiteral(": skipped: ") + why;
             return false;
         };
         if (info.suffix() != QLatin1String("txt"))
@@ -103,8 +103,8 @@ public:
         }
         const int duplicates = outcome.count(Refusal::Duplicate);
         const int badDates = unmarkedBad + outcome.count(Refusal::InvalidDate) + outcome.count(Refusal::UnclosedQuote);
-        printLine(stdout, name + QStringLiteral(": sensor ") + id + QStringLiteral(", ")
-                              + counts(lines, outcome.inserted, duplicates, badDates, unmarked));
+        told = name + QStringLiteral(": sensor ") + id + QStringLiteral(", ")
+               + counts(lines, outcome.inserted, duplicates, badDates, unmarked);
         totals.lines += lines;
         totals.appended += outcome.inserted;
         totals.duplicates += duplicates;
@@ -188,16 +188,18 @@ int main(int argc, char** argv)
                              QFileInfo(files[i]).fileName().toLocal8Bit().constData());
             ++totals.files;
             bool handled = false;
+            QString told;
             try {
-                handled = importer.importFile(files[i], totals);
+                handled = importer.importFile(files[i], totals, told);
             } catch (const RvError& e) {
                 // The file's transaction is undone; the others stand.
-                printLine(stdout, QFileInfo(files[i]).fileName() + QStringLiteral(": not appended: ") + e.description);
+                told = QFileInfo(files[i]).fileName() + QStringLiteral(": not appended: ") + e.description;
             }
             if (!handled)
                 ++totals.refused;
-            if (progress)
+            if (progress) // the progress line gives way to the file's own line
                 std::fprintf(stderr, "\r\033[K");
+            printLine(stdout, told);
         }
     } catch (const RvError& e) {
         printLine(stderr, kTool + QStringLiteral(": cannot open ") + QDir::toNativeSeparators(dbPath)
