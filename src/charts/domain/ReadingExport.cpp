@@ -124,29 +124,34 @@ QString csvField(const QString& text)
 
 bool writeCsv(QIODevice& out, const QVector<Reading>& readings, const std::function<QString(const Reading&)>& keyOf)
 {
-    QString line;
-    const auto flush = [&] {
-        line += QStringLiteral("\r\n");
-        const QByteArray bytes = line.toUtf8();
-        line.clear();
+    // Lines gather in one text written out in blocks: a million rows are a million lines.
+    QString text;
+    text.reserve(1 << 17);
+    const auto endLine = [&](bool last) {
+        text += QStringLiteral("\r\n");
+        if (!last && text.size() < (1 << 16))
+            return true;
+        const QByteArray bytes = text.toUtf8();
+        text.resize(0);
         return out.write(bytes) == bytes.size();
     };
     for (int c = 0; c < kColumnCount; ++c)
-        line += (c ? QStringLiteral(",") : QString()) + csvField(exportHeader(c));
-    if (!flush())
+        text += (c ? QStringLiteral(",") : QString()) + csvField(exportHeader(c));
+    if (!endLine(readings.isEmpty()))
         return false;
-    for (const Reading& r : readings) {
+    for (int i = 0; i < readings.size(); ++i) {
+        const Reading& r = readings[i];
         const QString key = keyOf(r);
         for (int c = 0; c < kColumnCount; ++c) {
             if (c)
-                line += QLatin1Char(',');
+                text += QLatin1Char(',');
             const QVariant v = exportCell(key, r, c);
             if (v.typeId() == QMetaType::Bool)
-                line += v.toBool() ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+                text += v.toBool() ? QLatin1String("TRUE") : QLatin1String("FALSE");
             else
-                line += csvField(v.toString());
+                text += csvField(v.toString());
         }
-        if (!flush())
+        if (!endLine(i + 1 == readings.size()))
             return false;
     }
     return true;
