@@ -3,6 +3,7 @@
 #include "db/Errors.h"
 #include "db/Schema.h"
 #include "exchange/domain/ReadoutAppend.h"
+#include "monitoring/domain/BoltStatus.h"
 #include "readings/domain/ReadingStore.h"
 #include "sensors/domain/SensorStore.h"
 
@@ -87,6 +88,9 @@ public:
             createReadingTable(m_db, id); // as the readings tab makes it afresh
         }
         const QVector<char> marks = defaultMarks(file, m_interval, m_layout);
+        std::optional<StatusWatch> watch;
+        if (!m_dryRun)
+            watch.emplace(m_db, QStringList{id});
         const AppendOutcome outcome = appendMarkedLines(
             m_db, file, marks, readoutSensor(id, sensor->sensorType, m_sensors.type(sensor->sensorType)), m_layout,
             m_dryRun);
@@ -105,6 +109,9 @@ public:
         const int badDates = unmarkedBad + outcome.count(Refusal::InvalidDate) + outcome.count(Refusal::UnclosedQuote);
         told = name + QStringLiteral(": sensor ") + id + QStringLiteral(", ")
                + counts(lines, outcome.inserted, duplicates, badDates, unmarked);
+        if (watch && outcome.inserted > 0)
+            for (const QString& worse : watch->worsened())
+                told += QStringLiteral("\n  ") + worse;
         totals.lines += lines;
         totals.appended += outcome.inserted;
         totals.duplicates += duplicates;
