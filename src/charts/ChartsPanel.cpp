@@ -80,12 +80,13 @@ void ChartsPanel::enterChartTab(int tab, int previousTab)
     ignoreErrors([&] { view->setFocus(); });
     ignoreErrors([&] { view->hide(); });
 
+    // Only the columns this chart draws are read; the pass reads what it computes itself.
+    const QVector<Field> fields = chartFields(cv->def());
     std::optional<ReadingColumns> columns;
-    ignoreErrors([&] { columns = OpenGraphData(); });
+    ignoreErrors([&] { columns = OpenGraphData(fields); });
     if (columns && columns->size() > 1) {
-        const bool prepared = GetTemporalData(*columns);
-        if (!prepared)
-            ignoreErrors([&] { columns = OpenGraphData(); });
+        if (GetTemporalData(*columns))
+            ignoreErrors([&] { columns = OpenGraphData(fields); });
         ignoreErrors([&] { view->show(); });
         if (columns)
             ignoreErrors([&] { drawChart(tab, std::make_shared<const ChartData>(chartData(std::move(*columns)))); });
@@ -99,12 +100,12 @@ void ChartsPanel::enterChartTab(int tab, int previousTab)
     --m_entering;
 }
 
-std::optional<ReadingColumns> ChartsPanel::OpenGraphData()
+std::optional<ReadingColumns> ChartsPanel::OpenGraphData(const QVector<Field>& fields)
 {
     const QString id = instrumentId();
     ReadingStore store(*m_state.db, id);
     try {
-        return store.markedColumns();
+        return fields.isEmpty() ? store.markedColumns() : store.markedColumns(fields);
     } catch (const RvError& e) {
         // Only a table that is not there may be made anew: a locked or damaged one still holds
         // the readings, and the question that follows could drop them.
@@ -125,14 +126,14 @@ std::optional<ReadingColumns> ChartsPanel::OpenGraphData()
     return std::nullopt;
 }
 
-bool ChartsPanel::GetTemporalData(ReadingColumns& columns)
+bool ChartsPanel::GetTemporalData(const ReadingColumns& columns)
 {
     const double k = kFactorNumber(m_form.txtBoltkfactor->text());
     PassOutcome outcome;
+    PassRun run;
     const bool ok = trap(m_state, " G_GetTemporalData", [&] {
-        outcome = preparePass(columns, k);
         ReadingStore store(*m_state.db, instrumentId());
-        store.writeComputed(outcome.changed);
+        outcome = storedPass(store, k, &run);
     });
     // One line for the pass, not one per reading: a sensor without a k factor is common, and
     // its log would grow by every reading at every opening.
@@ -142,7 +143,7 @@ bool ChartsPanel::GetTemporalData(ReadingColumns& columns)
         m_state.report(*outcome.loadError, label.constData());
     }
     showKFactorNotice(outcome.loadError.has_value(), columns);
-    return ok;
+    return !ok || run.written > 0;
 }
 
 void ChartsPanel::showKFactorNotice(bool kFailed, const ReadingColumns& columns)

@@ -26,12 +26,14 @@ public:
     // marked readings switches back and says why.
     void enterChartTab(int tab, int previousTab);
 
-    // The marked readings of the current sensor; a missing reading table is reported and
-    // created. Empty when there is no current sensor or the table could not be read.
-    std::optional<ReadingColumns> OpenGraphData();
-    // Computes and stores zeroed values, temperature and loads of the marked readings (the
-    // columns then hold the fresh values). False when the pass failed (it was logged).
-    bool GetTemporalData(ReadingColumns& columns);
+    // The marked readings of the current sensor (only the fields named, when named); a missing
+    // reading table is reported and created. Empty when there is no current sensor or the
+    // table could not be read.
+    std::optional<ReadingColumns> OpenGraphData(const QVector<Field>& fields = {});
+    // Computes and stores zeroed values, temperature and loads of the marked readings that need
+    // it (columns: what the chart read, for the k factor notice). True when the columns are
+    // stale: the pass wrote new values, or failed (it was logged).
+    bool GetTemporalData(const ReadingColumns& columns);
     void drawChart(int tab, std::shared_ptr<const ChartData> data);
 
     void ShowGraphTips();

@@ -321,6 +321,20 @@ void Database::configure()
         throw RvError(SQLITE_READONLY, QStringLiteral("attempt to write a readonly database"));
     query(QStringLiteral("PRAGMA journal_mode=DELETE"));
     exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    for (const auto& setUp : connectionSetUps())
+        setUp(*this);
+}
+
+std::vector<std::function<void(Database&)>>& Database::connectionSetUps()
+{
+    static std::vector<std::function<void(Database&)>> setUps;
+    return setUps;
+}
+
+bool Database::addConnectionSetUp(std::function<void(Database&)> setUp)
+{
+    connectionSetUps().push_back(std::move(setUp));
+    return true;
 }
 
 namespace {

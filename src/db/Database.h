@@ -4,6 +4,7 @@
 #include "db/Errors.h"
 
 #include <QByteArrayView>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -104,6 +106,13 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const { return m_depth > 0; }
+    // True the first time a key is asked on this connection (forget asks anew): for the
+    // temporary set-ups a connection needs once.
+    bool once(const QString& key) { return !m_once.contains(key) && (m_once.insert(key), true); }
+    void forget(const QString& key) { m_once.remove(key); }
+    // Runs on every connection opened for writing, before it is handed out (a store's
+    // temporary triggers); it must not throw. Returns true, for a static initialiser.
+    static bool addConnectionSetUp(std::function<void(Database&)> setUp);
 
     // Called once a commit went through — the outermost transaction's, or a statement's outside
     // any — with the tables its statements changed. Nothing is called on a rollback, and a
@@ -138,9 +147,11 @@ public:
 private:
     Database(sqlite3* db, const QString& path);
     static std::unique_ptr<Database> connect(const QString& path, int flags);
+    static std::vector<std::function<void(Database&)>>& connectionSetUps();
     void configure(); // read-write settings: refuses a read-only file, rollback journal
     sqlite3* m_db;
     int m_depth = 0;
+    QSet<QString> m_once;
     QString m_path;
     std::shared_ptr<detail::StatementPool> m_pool;
     std::unordered_map<std::string, QVector<Column>> m_columnCache;

@@ -18,13 +18,41 @@ std::optional<double> nullIfNan(double v) { return std::isnan(v) ? std::nullopt 
 
 PassOutcome preparePass(ReadingColumns& c, double k)
 {
+    std::array<double, Reading::kChannels> zero{};
+    for (int i = 0; i < Reading::kChannels; ++i)
+        zero[size_t(i)] = c.channels[i].value(0, qQNaN());
+    return preparePass(c, k, zero);
+}
+
+PassOutcome storedPass(ReadingStore& store, double k, PassRun* run)
+{
+    PassOutcome out;
+    const PassRun r = store.refreshComputed(k, [&](ReadingColumns& rows, const PassBasis& basis) {
+        out = preparePass(rows, k, basis.zeroChannels);
+        return out.changed;
+    });
+    if (run)
+        *run = r;
+    // A k factor that gives no loads leaves every marked reading without new ones, however few
+    // this pass computed.
+    try {
+        loadFactor(k);
+    } catch (const RvError& e) {
+        out.loadError = e;
+        out.loadFailures = store.markedCount();
+    }
+    return out;
+}
+
+PassOutcome preparePass(ReadingColumns& c, double k, const std::array<double, Reading::kChannels>& zeroChannels)
+{
     PassOutcome out;
     const int n = c.size();
     if (n == 0)
         return out;
     std::array<double, Reading::kChannels> offsets{};
     for (int i = 0; i < Reading::kChannels; ++i) {
-        const double o = c.channels[i].value(0, qQNaN());
+        const double o = zeroChannels[size_t(i)];
         offsets[i] = std::isnan(o) ? 0.0 : o;
     }
     // A k factor that gives no loads fails every row alike: judged once, not once per row.

@@ -215,7 +215,10 @@ OptDouble readingForms::number(const QVariant& stored)
 
 // --- store ---
 
-ReadingStore::ReadingStore(Database& db, const QString& instrumentId) : m_db(db), m_id(instrumentId) {}
+ReadingStore::ReadingStore(Database& db, const QString& instrumentId) : m_db(db), m_id(instrumentId)
+{
+    watchEdits();
+}
 
 QString ReadingStore::keyOf(const QDateTime& moment) const
 {
@@ -237,6 +240,14 @@ bool ReadingStore::tableExists() const
 int ReadingStore::count() const
 {
     return m_db.query(QStringLiteral("SELECT count(*) FROM ") + table()).value(0).value(0).toInt();
+}
+
+int ReadingStore::markedCount() const
+{
+    return m_db.query(QStringLiteral("SELECT count(*) FROM ") + table() + QStringLiteral(" WHERE ") + kMarked)
+        .value(0)
+        .value(0)
+        .toInt();
 }
 
 bool ReadingStore::keyExists(const QString& key) const
@@ -364,6 +375,11 @@ QStringList ReadingStore::columnNames() const
 
 ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
 {
+    return markedColumnsWhere(fields, {});
+}
+
+ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const QString& extra) const
+{
     // Read column-wise straight from the statement: a chart of 100,000 readings cannot afford
     // a Reading value per row, nor the dates and times read apart from FullDate.
     ReadingColumns c;
@@ -386,7 +402,8 @@ ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
     for (int i = 0; i < Reading::kLoads; ++i)
         want(QString::fromLatin1(kLoadColumns[i]), c.loads[i]);
     const QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                        + table() + QStringLiteral(" WHERE ") + kMarked + QStringLiteral(" ORDER BY FullDate, rowid");
+                        + table() + QStringLiteral(" WHERE (") + kMarked + QLatin1Char(')') + extra
+                        + QStringLiteral(" ORDER BY FullDate, rowid");
     Statement st = m_db.prepare(sql);
     const auto num = [&](int col) {
         double v = 0;
@@ -496,6 +513,150 @@ int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
     }
     tx.commit();
     return written;
+}
+
+// --- the chart pass's memory ---
+
+namespace {
+
+// What the last pass of each reading table used; a table of the program's own beside the
+// supplied ones, so that older files and their readers are not affected.
+const QString kPasses = QStringLiteral("ChartPasses");
+// The commit count of other connections last seen, per reading table ("" at the first look):
+// a connection's own, so it is forgotten with it.
+const QString kSeen = QStringLiteral("temp.ChartPassSeen");
+// A reading is clean only when a pass said so: Null (a row another program added) is dirty.
+const QString kDirty = QStringLiteral("IsDirty IS NOT 0");
+
+// A reading table with a pass's memory needs its edits flagged from the connection's first
+// write on, whoever makes it.
+const bool kWatching = Database::addConnectionSetUp([](Database& db) {
+    try {
+        if (!db.tableExists(kPasses))
+            return;
+        for (const QVariantList& row : db.query(QStringLiteral("SELECT InstrumentID FROM ") + kPasses))
+            if (db.tableExists(row.value(0).toString()))
+                ReadingStore(db, row.value(0).toString());
+    } catch (const RvError&) {
+        // Without its triggers a connection still works; its passes are then whole (see basisHolds).
+    }
+});
+
+QString channelsText(const std::array<double, Reading::kChannels>& channels)
+{
+    QStringList parts;
+    for (double v : channels)
+        parts << (std::isnan(v) ? QString() : QString::number(v, 'g', 17));
+    return parts.join(QLatin1Char(';'));
+}
+
+} // namespace
+
+void ReadingStore::watchEdits() const
+{
+    if (m_db.inTransaction() || !m_db.once(QStringLiteral("watch ") + m_id))
+        return;
+    try {
+        m_db.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + kSeen
+                  + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, DataVersion INTEGER)"));
+        m_db.exec(QStringLiteral("INSERT OR IGNORE INTO ") + kSeen
+                  + QStringLiteral(" SELECT '', data_version FROM pragma_data_version"));
+        const QStringList present = columnNames();
+        if (!present.contains(readingField::isDirty, Qt::CaseInsensitive))
+            return;
+        QStringList watched{readingField::channelT, readingField::plotTemporal};
+        for (int i = 0; i < Reading::kChannels; ++i)
+            watched << channelColumn(i);
+        QStringList differs;
+        for (const QString& c : watched)
+            if (present.contains(c, Qt::CaseInsensitive))
+                differs << QStringLiteral("NEW.") + c + QStringLiteral(" IS NOT OLD.") + c;
+        m_db.exec(QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS ") + Database::quoteId(QStringLiteral("rv_dirty_") + m_id)
+                  + QStringLiteral(" AFTER UPDATE ON main.") + table() + QStringLiteral(" WHEN NEW.IsDirty IS 0 AND (")
+                  + differs.join(QStringLiteral(" OR ")) + QStringLiteral(") BEGIN UPDATE ") + table()
+                  + QStringLiteral(" SET IsDirty = 1 WHERE rowid = NEW.rowid; END"));
+    } catch (const RvError&) {
+        // A read-only connection or a table not there yet: nothing this connection writes
+        // needs flagging; the pass then works without its memory.
+        m_db.forget(QStringLiteral("watch ") + m_id);
+    }
+}
+
+std::optional<PassBasis> ReadingStore::currentBasis(double k) const
+{
+    const QStringList present = columnNames();
+    QStringList cols{QStringLiteral("rowid"), readingField::dateTimeKey};
+    for (int i = 0; i < Reading::kChannels; ++i)
+        cols << (present.contains(channelColumn(i), Qt::CaseInsensitive) ? channelColumn(i) : QStringLiteral("NULL"));
+    Statement st = m_db.prepare(QStringLiteral("SELECT ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                                + table() + QStringLiteral(" WHERE ") + kMarked
+                                + QStringLiteral(" ORDER BY FullDate, rowid LIMIT 1"));
+    if (!st.step())
+        return std::nullopt;
+    PassBasis b;
+    b.k = k;
+    b.zeroRowid = st.column(0).toLongLong();
+    b.zeroKey = st.column(1).toString();
+    for (int i = 0; i < Reading::kChannels; ++i)
+        b.zeroChannels[size_t(i)] = nanIfNull(readingForms::number(st.column(2 + i)));
+    st.reset();
+    return b;
+}
+
+bool ReadingStore::basisHolds(const PassBasis& basis) const
+{
+    if (!m_db.tableExists(kPasses) || !columnNames().contains(readingField::isDirty, Qt::CaseInsensitive))
+        return false;
+    const auto stored = m_db.query(QStringLiteral("SELECT ZeroRowid, ZeroKey, ZeroChannels, KFactor FROM ") + kPasses
+                                       + QStringLiteral(" WHERE InstrumentID = ?"),
+                                   {m_id});
+    // Edits on this connection are only known while its trigger is there.
+    if (stored.isEmpty()
+        || m_db.query(QStringLiteral("SELECT 1 FROM sqlite_temp_master WHERE type = 'trigger' AND name = ?"),
+                      {QStringLiteral("rv_dirty_") + m_id})
+               .isEmpty())
+        return false;
+    const QVariantList& r = stored.first();
+    if (r.value(0).toLongLong() != basis.zeroRowid || r.value(1).toString() != basis.zeroKey
+        || r.value(2).toString() != channelsText(basis.zeroChannels) || r.value(3).isNull()
+        || r.value(3).toDouble() != basis.k)
+        return false;
+    // Another program's commit since this connection last looked may have edited any reading.
+    const auto seen = m_db.query(QStringLiteral("SELECT (SELECT data_version FROM pragma_data_version) IS "
+                                                "coalesce((SELECT DataVersion FROM ")
+                                     + kSeen + QStringLiteral(" WHERE InstrumentID = ?), (SELECT DataVersion FROM ")
+                                     + kSeen + QStringLiteral(" WHERE InstrumentID = ''))"),
+                                 {m_id});
+    return !seen.isEmpty() && seen.first().value(0).toInt() == 1;
+}
+
+PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
+{
+    PassRun run;
+    watchEdits();
+    Transaction tx(m_db);
+    const std::optional<PassBasis> basis = currentBasis(k);
+    if (!basis)
+        return run;
+    run.whole = !basisHolds(*basis);
+    const bool flagged = columnNames().contains(readingField::isDirty, Qt::CaseInsensitive);
+    ReadingColumns rows = markedColumnsWhere({}, run.whole || !flagged ? QString() : QStringLiteral(" AND ") + kDirty);
+    run.computed = rows.size();
+    run.written = writeComputed(compute(rows, *basis));
+    if (flagged) {
+        m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + kMarked
+                  + QStringLiteral(") AND ") + kDirty);
+        m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kPasses
+                  + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, ZeroRowid INTEGER, ZeroKey TEXT, "
+                                   "ZeroChannels TEXT, KFactor REAL)"));
+        m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kPasses + QStringLiteral(" VALUES (?, ?, ?, ?, ?)"),
+                  {m_id, basis->zeroRowid, basis->zeroKey, channelsText(basis->zeroChannels), k});
+        m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kSeen
+                      + QStringLiteral(" SELECT ?, data_version FROM pragma_data_version"),
+                  {m_id});
+    }
+    tx.commit();
+    return run;
 }
 
 InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)

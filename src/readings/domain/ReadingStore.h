@@ -9,6 +9,7 @@
 
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 namespace rv {
@@ -96,6 +97,23 @@ struct ShownReading {
     bool plotTemporal = true;
 };
 
+// What a chart pass computes from besides each reading: the zero reading (the first marked one)
+// and the k factor.
+struct PassBasis {
+    qint64 zeroRowid = 0;
+    QString zeroKey;
+    std::array<double, Reading::kChannels> zeroChannels{}; // NaN: Null
+    double k = 0;
+};
+
+// How a chart pass went: over every marked reading or only over those added or edited since the
+// last one.
+struct PassRun {
+    bool whole = true;
+    int computed = 0;
+    int written = 0;
+};
+
 class ReadingStore {
 public:
     // instrumentId names the reading table (nine digits).
@@ -109,6 +127,7 @@ public:
 
     bool tableExists() const;
     int count() const;
+    int markedCount() const;
     bool keyExists(const QString& key) const;
     // The rowid of the reading with that key; 0 when there is none.
     qint64 rowidOfKey(const QString& key) const;
@@ -142,6 +161,15 @@ public:
     // were rewritten. An error leaves the table as it was.
     int writeComputed(const QVector<ComputedValues>& rows);
 
+    // The chart pass, in one transaction: compute gets the marked readings that need computing
+    // (all of them; or, while the zero reading and the k factor are those of the last pass and no
+    // other program wrote the file meanwhile, only those added or edited since) and the basis,
+    // and hands back the values to write. The basis is stored with them, and the computed
+    // readings are marked clean (IsDirty 0), so that the next pass, in this run or a later one,
+    // knows what it may skip. A table without IsDirty is computed whole every time.
+    using PassCompute = std::function<QVector<ComputedValues>(ReadingColumns& rows, const PassBasis& basis)>;
+    PassRun refreshComputed(double k, const PassCompute& compute);
+
     // Inserts new readings in one transaction. A reading whose key the table already holds,
     // or an earlier reading of the same batch, is refused and reported; the rest go in. The
     // date, time, key and moment fields are formed from the moment; rowid is ignored. An
@@ -158,6 +186,12 @@ public:
     int deleteDatedBetween(const QDate& start, const QDate& end);
 
 private:
+    // Flags every reading whose channels or plot box change through this connection as dirty
+    // (a temporary trigger, nothing stored in the file): whoever writes, the chart pass sees it.
+    void watchEdits() const;
+    std::optional<PassBasis> currentBasis(double k) const;
+    bool basisHolds(const PassBasis& basis) const;
+    ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra) const;
     // The table's column names, as stored.
     QStringList columnNames() const;
     QString table() const { return Database::quoteId(m_id); }

@@ -1,0 +1,146 @@
+#include "charts/domain/Preparation.h"
+
+#include "Support.h"
+#include "db/Schema.h"
+
+#include <QRandomGenerator>
+
+using namespace rv;
+
+namespace {
+
+const QString kId = QStringLiteral("201175001");
+
+class StoredPass : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db = dir.open();
+        createReadingTable(*db, kId);
+    }
+
+    QString table() const { return Database::quoteId(kId); }
+
+    void add(Database& on, int day, const QVariant& ch1, const QVariant& ch4, const QVariant& isDirty = 1)
+    {
+        const QDate d = QDate(2024, 1, 1).addDays(day);
+        const QString date = d.toString(QStringLiteral("yyyy/MM/dd"));
+        on.exec(QStringLiteral("INSERT INTO ") + table()
+                    + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, FullDate, Channel1, Channel2, Channel4, "
+                                     "ChannelT, Plottemporal, PlotSpatial, IsDirty) VALUES (?, ?, '08:00:00', ?, ?, ?, ?, 20, 1, 0, ?)"),
+                {kId + QLatin1Char(' ') + date + QStringLiteral(" 08:00:00"), date,
+                 d.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 08:00:00"), ch1, ch1, ch4, isDirty});
+    }
+
+    // The stored results equal those a pass over every marked reading computes.
+    void expectWhole(double k, const char* when)
+    {
+        ReadingStore store(*db, kId);
+        ReadingColumns all = store.markedColumns();
+        const PassOutcome fresh = preparePass(all, k);
+        EXPECT_TRUE(fresh.changed.isEmpty()) << when << ": " << fresh.changed.size() << " readings differ";
+    }
+
+    PassRun pass(double k)
+    {
+        ReadingStore store(*db, kId);
+        PassRun run;
+        storedPass(store, k, &run);
+        return run;
+    }
+
+    test::DataFolder dir;
+    std::unique_ptr<Database> db;
+};
+
+} // namespace
+
+TEST_F(StoredPass, ComputesOnlyWhatChangedWhileTheZeroAndKHoldAndAllElse)
+{
+    for (int d = 0; d < 5; ++d)
+        add(*db, d, 100 + d, 200);
+    PassRun run = pass(25);
+    EXPECT_TRUE(run.whole);
+    EXPECT_EQ(run.computed, 5);
+    run = pass(25);
+    EXPECT_FALSE(run.whole);
+    EXPECT_EQ(run.computed, 0);
+
+    // An edit through the program's connection, a new reading, a reading marked again.
+    db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Channel1 = 150 WHERE ReadingDate = '2024/01/03'"));
+    add(*db, 9, 300, QVariant(), QVariant());
+    run = pass(25);
+    EXPECT_FALSE(run.whole);
+    EXPECT_EQ(run.computed, 2);
+    expectWhole(25, "after an edit and an addition");
+
+    // The pass's memory outlives the connection.
+    db.reset();
+    db = dir.open();
+    run = pass(25);
+    EXPECT_FALSE(run.whole);
+    EXPECT_EQ(run.computed, 0);
+
+    // Another k factor, another zero reading, or another program's commit: all again.
+    EXPECT_TRUE(pass(20).whole);
+    db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Channel2 = 7 WHERE ReadingDate = '2024/01/01'"));
+    EXPECT_TRUE(pass(20).whole);
+    db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Plottemporal = 0 WHERE ReadingDate = '2024/01/01'"));
+    EXPECT_TRUE(pass(20).whole);
+    expectWhole(20, "after the zero moved");
+    {
+        auto other = dir.open();
+        other->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Channel4 = 999 WHERE ReadingDate = '2024/01/04'"));
+    }
+    EXPECT_TRUE(pass(20).whole);
+    expectWhole(20, "after another program's edit");
+}
+
+TEST_F(StoredPass, StoredResultsEqualAWholePassAfterRandomChanges)
+{
+    QRandomGenerator rng(19);
+    const auto pick = [&](int n) { return int(rng.bounded(quint32(n))); };
+    const auto value = [&]() -> QVariant {
+        switch (pick(5)) {
+        case 0: return QVariant();
+        case 1: return QStringLiteral("12.5 bar");
+        default: return pick(4000) / 8.0 - 100;
+        }
+    };
+    const double ks[] = {25, 25, 25, 0, 12.5};
+    double k = 25;
+    int day = 0;
+    for (; day < 40; ++day)
+        add(*db, day * 2, value(), value());
+    for (int step = 0; step < 200; ++step) {
+        const QString some = QStringLiteral(" WHERE rowid IN (SELECT rowid FROM ") + table()
+                             + QStringLiteral(" ORDER BY random() LIMIT ") + QString::number(1 + pick(3)) + QLatin1Char(')');
+        switch (pick(9)) {
+        case 0: add(*db, 2 * day++, value(), value(), pick(2) ? QVariant(1) : QVariant()); break;
+        case 1: add(*db, -1 - pick(30) * 2 - 1, value(), value()); break; // perhaps a new zero
+        case 2:
+            db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Channel1 = ?, ChannelT = ?") + some,
+                     {value(), value()});
+            break;
+        case 3: db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Channel4 = ?") + some, {value()}); break;
+        case 4:
+            db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Plottemporal = 1 - Plottemporal") + some);
+            break;
+        case 5: db->exec(QStringLiteral("DELETE FROM ") + table() + some); break;
+        case 6: k = ks[pick(5)]; break;
+        case 7: {
+            db.reset();
+            db = dir.open();
+            break;
+        }
+        default: {
+            auto other = dir.open();
+            other->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Channel2 = ?") + some, {value()});
+        }
+        }
+        if (pick(3) == 0) {
+            pass(k);
+            expectWhole(k, qPrintable(QStringLiteral("step %1").arg(step)));
+        }
+    }
+}
