@@ -1,10 +1,12 @@
 // A seeded random walk of user actions. Each seed plays segments of rockvista-script steps
 // (start ... close) against one data folder; after every close the database is checked:
 // integrity, register rows against reading tables and network rows, unique keys, keys that
-// agree with their date and time fields, and loads that agree with the stored zeroed strains.
+// agree with their date and time fields, loads that agree with the stored zeroed strains, and
+// chart columns a pass would leave as they are.
 //
 //   rockvista-walk SETUP_EXE SCRIPT_EXE [--seeds FIRST-LAST] [--steps N] [--keep DIR]
 // WALK_SEED=N replays one seed; WALK_LONG=1 walks more seeds and steps.
+#include "charts/domain/Preparation.h"
 #include "db/Database.h"
 #include "db/Errors.h"
 
@@ -228,6 +230,40 @@ private:
     bool m_first = true;
 };
 
+// While the zero reading and k factor a table's last chart pass used still hold, the next pass
+// computes only the readings flagged dirty: every other marked reading must already hold what a
+// pass over all of them gives.
+QStringList checkPassMemory(rv::Database& db, const QString& id, double k)
+{
+    QStringList faults;
+    try {
+        if (!db.tableExists(QStringLiteral("ChartPasses")))
+            return {};
+        const auto memory = db.query(QStringLiteral("SELECT ZeroRowid, ZeroChannels, KFactor FROM ChartPasses "
+                                                    "WHERE InstrumentID = ?"),
+                                     {id});
+        rv::ReadingStore store(db, id);
+        rv::ReadingColumns all = store.markedColumns();
+        if (memory.isEmpty() || all.size() == 0 || memory[0].value(0).toLongLong() != all.rowids[0]
+            || memory[0].value(2).toDouble() != k)
+            return {};
+        QStringList zero;
+        for (const auto& channel : all.channels)
+            zero << (std::isnan(channel[0]) ? QString() : QString::number(channel[0], 'g', 17));
+        if (zero.join(QLatin1Char(';')) != memory[0].value(1).toString())
+            return {};
+        std::set<qint64> dirty;
+        for (const QVariantList& r : db.query(QStringLiteral("SELECT rowid FROM \"%1\" WHERE IsDirty IS NOT 0").arg(id)))
+            dirty.insert(r.value(0).toLongLong());
+        for (const rv::ComputedValues& v : rv::preparePass(all, k).changed)
+            if (!dirty.count(v.rowid))
+                faults << QStringLiteral("%1: reading %2 is marked computed but differs from a whole pass").arg(id).arg(v.rowid);
+    } catch (const rv::RvError& e) {
+        faults << QStringLiteral("%1: the pass check failed: %2").arg(id, e.description);
+    }
+    return faults;
+}
+
 // Checks that need the list of reading tables; returns the faults found.
 QStringList checkDatabase(const QString& path)
 {
@@ -271,6 +307,7 @@ QStringList checkDatabase(const QString& path)
         const double k = t[1] == QLatin1String("<null>") ? 0 : t[1].toDouble();
         if (k != kFactor)
             continue; // the walk never changes a k factor from the one it set; other sensors keep their loads
+        faults << checkPassMemory(*db, t[0], k);
         for (const QStringList& r : rows(QStringLiteral("SELECT DateTimeKey, zero1, zero2, zero3, zero4, zero5, zero6, "
                                                         "Load1, Load2, Load3, Load5 FROM %1 WHERE Plottemporal <> 0 "
                                                         "AND Load1 IS NOT NULL").arg(table))) {
