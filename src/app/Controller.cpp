@@ -14,6 +14,8 @@
 #include "sensors/SensorBox.h"
 #include "sensors/SensorForm.h"
 #include "monitoring/BoltStatusLabel.h"
+#include "monitoring/SiteOverviewPanel.h"
+#include "sensors/SensorFilterPanel.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
 
@@ -77,6 +79,14 @@ bool Controller::Form_Load()
     m_panels.push_back(std::make_unique<HelpPanel>(m_state, *m_form));
     m_charts = std::make_unique<ChartsPanel>(m_state, *m_form);
     m_panels.push_back(std::make_unique<BoltStatusLabel>(m_state, *m_form, *m_sensorForm));
+    SensorFilterPanel* filter = nullptr;
+    for (const auto& p : m_panels)
+        if (auto* f = qobject_cast<SensorFilterPanel*>(p.get()))
+            filter = f;
+    m_panels.push_back(std::make_unique<SiteOverviewPanel>(m_state, *m_form, *m_sensorForm, [filter] {
+        if (filter)
+            filter->RemoveFilter();
+    }));
     m_form->SSTab1->setCurrentIndex(0);
     m_form->lblError->hide();
     connectTabs();

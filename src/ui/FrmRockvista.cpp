@@ -81,6 +81,8 @@ void FrmRockvista::buildIdentification()
     buttons->addWidget(imageCell(select, imgDelete, "imgDelete", Kind::Delete, Label55, "Label55", "Delete"));
     buttons->addWidget(imageCell(select, imgPrevious, "imgPrevious", Kind::Previous, Label56, "Label56", "Previous"));
     buttons->addWidget(imageCell(select, imgNext, "imgNext", Kind::Next, Label59, "Label59", "Next"));
+    buttons->addWidget(
+        imageCell(select, imgOverview, "imgOverview", Kind::Datasheet, lblOverview, "lblOverview", "Site Overview"));
     sv->addSpacing(6);
     sv->addLayout(buttons);
     sv->addSpacing(6);

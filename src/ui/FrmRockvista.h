@@ -36,6 +36,7 @@ public:
     ImageButton* imgDelete = nullptr;     ClickLabel* Label55 = nullptr;  // "Delete"
     ImageButton* imgPrevious = nullptr;   ClickLabel* Label56 = nullptr;  // "Previous"
     ImageButton* imgNext = nullptr;       ClickLabel* Label59 = nullptr;  // "Next"
+    ImageButton* imgOverview = nullptr;   ClickLabel* lblOverview = nullptr;  // "Site Overview"
     QLineEdit* txtSnav = nullptr;               // "Record Navigation:"
     QLineEdit* txtSensor = nullptr;             // "Instrument ID:"
     QLineEdit* txtMineID = nullptr;

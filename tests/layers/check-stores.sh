@@ -24,7 +24,9 @@ src/readings/domain/DatasheetGrid.cpp:"ReadingDate"
 src/readings/domain/DatasheetGrid.cpp:"ChannelT"
 src/readings/domain/DatasheetGrid.cpp:"Channel[1-6]"
 src/readings/domain/DatasheetGrid.cpp:"PlotSpatial"
-src/monitoring/domain/BoltStatus.cpp:"Destroyed"'
+src/monitoring/domain/BoltStatus.cpp:"Destroyed"
+src/monitoring/domain/SiteOverview.cpp:"Level"
+src/monitoring/domain/SiteOverview.cpp:"Location"'
 
 owners='^(src/db/|src/readings/domain/ReadingStore\.|src/sensors/domain/SensorStore\.)'
 files=$(find src tools -name '*.cpp' -o -name '*.h' | sort | grep -Ev "$owners")

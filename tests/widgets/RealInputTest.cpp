@@ -135,7 +135,7 @@ TEST_F(RealInput, ARefusedTabChangeTellsItOverTheTabTheUserStaysOn)
 TEST_F(RealInput, TabReachesEveryImageButtonOnceInReadingOrder)
 {
     EXPECT_EQ(imageButtonsByTab(form().cboSensors),
-              QStringList({"imgAddSensor", "imgDelete", "imgPrevious", "imgNext"}));
+              QStringList({"imgAddSensor", "imgDelete", "imgPrevious", "imgNext", "imgOverview"}));
     clickTab(2);
     EXPECT_EQ(imageButtonsByTab(form().chkTemporal),
               QStringList({"imgFirst", "imgPrevData", "imgNextData", "imgLast", "imgAddReading", "imgDeleteReading",

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QHeaderView>
+#include <QTableView>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCheckBox>
@@ -373,7 +375,9 @@ void setCurrentCell(QWidget* w, int row, int col)
     static_cast<QAbstractItemView*>(w)->setCurrentIndex(index);
 }
 
-void clickCell(QWidget* w, int row, int col)
+namespace {
+// The centre of a cell on the grid's viewport, scrolled into view.
+QPoint cellCentre(QWidget* w, int row, int col)
 {
     const QModelIndex index = cellIndex(w, row, col);
     requireUsable(w);
@@ -382,7 +386,36 @@ void clickCell(QWidget* w, int row, int col)
     const QRect rect = view->visualRect(index);
     if (!rect.isValid() || !view->viewport()->rect().contains(rect.center()))
         throw StepFailure(QStringLiteral("cell %1 %2 of %3 is not on screen").arg(row).arg(col).arg(describe(w)));
-    mouseClickAt(view->viewport(), rect.center());
+    return rect.center();
+}
+} // namespace
+
+void clickCell(QWidget* w, int row, int col)
+{
+    mouseClickAt(static_cast<QAbstractItemView*>(w)->viewport(), cellCentre(w, row, col));
+}
+
+void doubleClickCell(QWidget* w, int row, int col)
+{
+    const QPoint centre = cellCentre(w, row, col);
+    QWidget* viewport = static_cast<QAbstractItemView*>(w)->viewport();
+    // A double-click is a click, then a second press that Qt reports as the double-click.
+    mouseClickAt(viewport, centre);
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, centre);
+}
+
+void clickHeading(QWidget* w, int col)
+{
+    auto* view = qobject_cast<QTableView*>(w);
+    if (!view)
+        throw StepFailure(describe(w) + QStringLiteral(" is not a grid with headings"));
+    requireUsable(w);
+    QHeaderView* header = view->horizontalHeader();
+    if (col < 0 || col >= header->count())
+        throw StepFailure(QStringLiteral("%1 has no column %2").arg(describe(w)).arg(col));
+    view->scrollTo(view->model()->index(0, col));
+    const int x = header->sectionViewportPosition(col) + header->sectionSize(col) / 2;
+    mouseClickAt(header->viewport(), QPoint(x, header->height() / 2));
 }
 
 void closeWindow(QWidget* window)

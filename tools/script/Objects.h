@@ -46,6 +46,9 @@ void choose(QWidget* w, const QString& entry);
 void selectTab(QWidget* w, int index);
 void setCurrentCell(QWidget* w, int row, int col);
 void clickCell(QWidget* w, int row, int col);
+void doubleClickCell(QWidget* w, int row, int col);
+// A click on a column's heading (a sortable grid sorts by it, the other way at a second click).
+void clickHeading(QWidget* w, int col);
 void closeWindow(QWidget* window);
 
 // Makes the window active, as the window manager does when it appears or is clicked;

@@ -131,6 +131,8 @@ const QHash<QString, Runner::Handler>& Runner::handlers()
         {"expect-items", &Runner::expectItems},
         {"expect-cell", &Runner::expectCell},
         {"expect-colour", &Runner::expectColour},
+        {"double-click-cell", &Runner::doDoubleClickCell},
+        {"click-heading", &Runner::doClickHeading},
         {"expect-visible", &Runner::expectVisible},
         {"expect-enabled", &Runner::expectEnabled},
         {"expect-focus", &Runner::expectFocus},
@@ -301,6 +303,13 @@ void Runner::doClickCell(const Step& s)
 {
     clickCell(reachable(s.args[0]), toInt(s.args[1]), toInt(s.args[2]));
 }
+
+void Runner::doDoubleClickCell(const Step& s)
+{
+    doubleClickCell(reachable(s.args[0]), toInt(s.args[1]), toInt(s.args[2]));
+}
+
+void Runner::doClickHeading(const Step& s) { clickHeading(reachable(s.args[0]), toInt(s.args[1])); }
 
 // ---- Expectations on windows
 

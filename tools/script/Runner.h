@@ -61,6 +61,8 @@ private:
     void expectItems(const Step& s);
     void expectCell(const Step& s);
     void expectColour(const Step& s);
+    void doDoubleClickCell(const Step& s);
+    void doClickHeading(const Step& s);
     void expectVisible(const Step& s);
     void expectEnabled(const Step& s);
     void expectFocus(const Step& s);

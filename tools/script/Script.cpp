@@ -43,7 +43,8 @@ const QHash<QString, Arity>& commands()
         {"tab", {1, 1}},            {"cell", {3, 3}},
         {"click-cell", {3, 3}},     {"expect", {2, 2}},
         {"expect-items", {2, 2}},   {"expect-cell", {4, 4}},
-        {"expect-colour", {2, 4}},
+        {"expect-colour", {2, 4}},  {"double-click-cell", {3, 3}},
+        {"click-heading", {2, 2}},
         {"expect-visible", {2, 2}}, {"expect-enabled", {2, 2}},
         {"expect-focus", {1, 1}},   {"expect-message", {1, 5}},
         {"expect-message-match", {1, 5}}, {"expect-no-message", {0, 0}},
@@ -115,7 +116,10 @@ void checkStep(const Step& s)
         requireOneOf(s.args[1], keyNames(), "key NAME");
     } else if (c == QLatin1String("tab")) {
         requireInt(s.args[0], "tab INDEX", 0);
-    } else if (c == QLatin1String("cell") || c == QLatin1String("click-cell") || c == QLatin1String("expect-cell")) {
+    } else if (c == QLatin1String("click-heading")) {
+        requireInt(s.args[1], "COL", 0);
+    } else if (c == QLatin1String("cell") || c == QLatin1String("click-cell") || c == QLatin1String("expect-cell")
+               || c == QLatin1String("double-click-cell")) {
         requireInt(s.args[1], "ROW", 0);
         requireInt(s.args[2], "COL", 0);
     } else if (c == QLatin1String("expect-colour")) {

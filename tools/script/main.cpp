@@ -35,6 +35,7 @@ Steps (one a line; words with blanks in double quotes; $DATA is the data folder)
   answer Yes|No|OK|Cancel|"text"
   click OBJECT | set OBJECT "text" | type OBJECT "chars" | key OBJECT NAME | leave OBJECT
   choose OBJECT "entry" | tab INDEX | cell GRID ROW COL | click-cell GRID ROW COL
+  double-click-cell GRID ROW COL | click-heading GRID COL   (sorts a sortable grid)
   expect OBJECT "text" | expect-items OBJECT "a
 b" | expect-cell GRID ROW COL "text"
   expect-colour OBJECT "#rrggbb" | expect-colour GRID ROW COL "#rrggbb"

@@ -466,6 +466,12 @@ std::optional<Reading> ReadingStore::lastMarked() const
     return r.isEmpty() ? std::nullopt : std::optional<Reading>(r.first());
 }
 
+std::optional<Reading> ReadingStore::last() const
+{
+    const QVector<Reading> r = select(QString(), QStringLiteral("FullDate DESC, rowid DESC LIMIT 1"));
+    return r.isEmpty() ? std::nullopt : std::optional<Reading>(r.first());
+}
+
 int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
 {
     if (rows.isEmpty())

@@ -155,6 +155,8 @@ public:
     ReadingColumns markedColumns(const QVector<ComputedField>& fields) const;
     std::optional<Reading> firstMarked() const;
     std::optional<Reading> lastMarked() const;
+    // The latest reading, marked or not.
+    std::optional<Reading> last() const;
 
     // Writes the computed values of many readings in one transaction with one statement; a
     // reading whose stored values equal the computed ones is not rewritten. Returns how many

@@ -1,0 +1,102 @@
+#include "monitoring/domain/SiteOverview.h"
+
+#include "base/Formats.h"
+#include "readings/domain/ReadingStore.h"
+
+#include <algorithm>
+
+namespace rv {
+
+QVector<OverviewRow> siteOverview(Database& db, const QDate& today)
+{
+    QVector<OverviewRow> rows;
+    const SensorStore sensors(db);
+    for (const Sensor& s : sensors.sensors()) {
+        OverviewRow r;
+        r.instrumentId = s.instrumentId;
+        r.level = s.level;
+        r.location = s.location;
+        const ReadingStore store(db, s.instrumentId);
+        if (store.tableExists()) {
+            r.readings = store.count();
+            if (const std::optional<Reading> last = store.last()) {
+                r.lastReading = last->moment;
+                r.daysSince = int(last->moment.date().daysTo(today));
+            }
+        }
+        r.status = r.readings > 0 ? boltStatus(db, s) : classifyBolt(s, std::nullopt, std::nullopt);
+        rows.append(r);
+    }
+    return rows;
+}
+
+QStringList overviewHeadings()
+{
+    return {QStringLiteral("Instrument ID"), QStringLiteral("Level"), QStringLiteral("Location"),
+            QStringLiteral("Readings"), QStringLiteral("Last Reading"), QStringLiteral("Days Since"),
+            QStringLiteral("Long Strain (ustrain)"), QStringLiteral("Short Strain (ustrain)"),
+            QStringLiteral("Load (tons)"), QStringLiteral("Status")};
+}
+
+namespace {
+
+QString figure(const std::optional<double>& v)
+{
+    return v ? formatNumber(QString::number(*v, 'g', 15), QStringLiteral("##0.0")) : QString();
+}
+
+// A number a column sorts by; NaN when the row has none.
+double sortValue(const OverviewRow& r, int column)
+{
+    const auto opt = [](const std::optional<double>& v) { return v ? *v : qQNaN(); };
+    switch (column) {
+    case ColReadings: return r.readings;
+    case ColLast: return r.lastReading.isValid() ? double(r.lastReading.toSecsSinceEpoch()) : qQNaN();
+    case ColDays: return r.daysSince >= 0 ? r.daysSince : qQNaN();
+    case ColLong: return opt(r.status.longStrain);
+    case ColShort: return opt(r.status.shortStrain);
+    case ColLoad: return opt(r.status.load);
+    case ColStatus: return int(r.status.state);
+    default: return qQNaN();
+    }
+}
+
+bool numeric(int column) { return column >= ColReadings; }
+
+} // namespace
+
+QString overviewCell(const OverviewRow& r, int column)
+{
+    switch (column) {
+    case ColId: return r.instrumentId;
+    case ColLevel: return r.level;
+    case ColLocation: return r.location;
+    case ColReadings: return QString::number(r.readings);
+    case ColLast: return r.lastReading.isValid() ? r.lastReading.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")) : QString();
+    case ColDays: return r.daysSince >= 0 ? QString::number(r.daysSince) : QString();
+    case ColLong: return figure(r.status.longStrain);
+    case ColShort: return figure(r.status.shortStrain);
+    case ColLoad: return figure(r.status.load);
+    case ColStatus: return r.status.text();
+    }
+    return {};
+}
+
+void sortOverview(QVector<OverviewRow>& rows, int column, bool ascending)
+{
+    if (numeric(column)) {
+        std::stable_sort(rows.begin(), rows.end(), [&](const OverviewRow& a, const OverviewRow& b) {
+            const double x = sortValue(a, column), y = sortValue(b, column);
+            if (std::isnan(x) || std::isnan(y))
+                return !std::isnan(x) && std::isnan(y); // the unknown ones last either way
+            return ascending ? x < y : y < x;
+        });
+        return;
+    }
+    std::stable_sort(rows.begin(), rows.end(), [&](const OverviewRow& a, const OverviewRow& b) {
+        const int c = QString::compare(overviewCell(a, column), overviewCell(b, column), Qt::CaseInsensitive);
+        return ascending ? c < 0 : c > 0;
+    });
+}
+
+} // namespace rv
