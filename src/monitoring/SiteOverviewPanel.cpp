@@ -11,6 +11,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
 
 namespace rv {
 
@@ -86,6 +87,13 @@ void SiteOverviewPanel::imgOverview_Click()
     grid->setModel(model);
     grid->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // register order until asked
     grid->resizeColumnsToContents();
+    // Every column whole: the longest status sets its column, the window fits the columns.
+    const int statusWidth = grid->fontMetrics().horizontalAdvance(boltStateText(BoltState::Ultimate)) + 24;
+    grid->setColumnWidth(ColStatus, std::max(grid->columnWidth(ColStatus), statusWidth));
+    int width = 0;
+    for (int c = 0; c < OverviewColumns; ++c)
+        width += grid->columnWidth(c);
+    window.resize(std::max(window.width(), width + grid->verticalScrollBar()->sizeHint().width() + 40), window.height());
     const auto choose = [&](const QModelIndex& index) {
         const QString id = model->instrumentIdAt(index.row());
         if (!id.isEmpty() && moveTo(id))
