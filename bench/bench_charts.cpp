@@ -156,6 +156,28 @@ void BM_SecondOpening(benchmark::State& state)
 }
 BENCHMARK(BM_SecondOpening)->Args({100000, 25})->Args({100000, 0})->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The pass as a chart tab runs it: whole (a new k factor every time, the bare pass's twin), or
+// with every value already stored (only the zero reading and the flags are looked at).
+void BM_StoredPass(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    const bool whole = state.range(1) != 0;
+    auto db = rv::Database::open(QString::fromUtf8(dbFile(n)));
+    int i = 0;
+    rv::ReadingStore first(*db, kSensor);
+    rv::storedPass(first, 25);
+    for (auto _ : state) {
+        rv::ReadingStore store(*db, kSensor);
+        rv::PassRun run;
+        rv::storedPass(store, whole && ++i % 2 ? 20 : 25, &run);
+        benchmark::DoNotOptimize(run.computed);
+    }
+}
+BENCHMARK(BM_StoredPass)
+    ->ArgsProduct({{10000, 100000, 1000000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+
 // One chart's series: the query of its fields, the points and the axis rules.
 void BM_BuildChart(benchmark::State& state)
 {

@@ -378,7 +378,7 @@ ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
     return markedColumnsWhere(fields, {});
 }
 
-ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const QString& extra) const
+ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered) const
 {
     // Read column-wise straight from the statement: a chart of 100,000 readings cannot afford
     // a Reading value per row, nor the dates and times read apart from FullDate.
@@ -403,7 +403,7 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
         want(QString::fromLatin1(kLoadColumns[i]), c.loads[i]);
     const QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                         + table() + QStringLiteral(" WHERE (") + kMarked + QLatin1Char(')') + extra
-                        + QStringLiteral(" ORDER BY FullDate, rowid");
+                        + (ordered ? QStringLiteral(" ORDER BY FullDate, rowid") : QString());
     Statement st = m_db.prepare(sql);
     const auto num = [&](int col) {
         double v = 0;
@@ -646,7 +646,10 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
         return run;
     run.whole = !basisHolds(*basis);
     const bool flagged = columnNames().contains(readingField::isDirty, Qt::CaseInsensitive);
-    ReadingColumns rows = markedColumnsWhere({}, run.whole || !flagged ? QString() : QStringLiteral(" AND ") + kDirty);
+    // In table order: the offsets come with the basis, so no reading needs another, and the
+    // FullDate index would cost a lookup a row.
+    ReadingColumns rows =
+        markedColumnsWhere({}, run.whole || !flagged ? QString() : QStringLiteral(" AND ") + kDirty, false);
     run.computed = rows.size();
     run.written = writeComputed(compute(rows, *basis));
     if (flagged) {

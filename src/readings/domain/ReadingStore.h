@@ -193,7 +193,7 @@ private:
     void watchEdits() const;
     std::optional<PassBasis> currentBasis(double k) const;
     bool basisHolds(const PassBasis& basis) const;
-    ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra) const;
+    ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true) const;
     // The table's column names, as stored.
     QStringList columnNames() const;
     QString table() const { return Database::quoteId(m_id); }
