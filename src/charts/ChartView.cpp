@@ -48,14 +48,23 @@ QImage diamond(int size, const QColor& colour)
     return img;
 }
 
-QPixmap swatch(const QColor& colour)
+QPen limitPen(const QColor& colour)
+{
+    QPen pen(colour, 2, Qt::DashLine);
+    pen.setDashPattern({4, 3});
+    return pen;
+}
+
+QPixmap swatch(const QColor& colour, bool dashed = false)
 {
     QPixmap pm(18, 10);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(colour, 2));
+    p.setPen(dashed ? limitPen(colour) : QPen(colour, 2));
     p.drawLine(0, 5, 18, 5);
+    if (dashed)
+        return pm;
     p.setPen(Qt::NoPen);
     p.setBrush(colour);
     p.drawPolygon(QPolygonF{{9, 1}, {13, 5}, {9, 9}, {5, 5}});
@@ -189,6 +198,27 @@ void ChartView::setUp()
         lv->addWidget(check);
         m_checks.append(check);
     }
+    // Every line the chart can draw, in its order; those without a limit stay hidden.
+    const QVector<LimitLine> all = limitLines(m_def, {QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")});
+    for (int i = 0; i < all.size(); ++i) {
+        const QColor colour = QColor::fromRgb(i == 0 && !m_def.loads ? 0xE09000 : 0xC00000);
+        auto* series = new QLineSeries(chart);
+        series->setName(all[i].title);
+        series->setPen(limitPen(colour));
+        chart->addSeries(series);
+        series->attachAxis(m_timeAxis);
+        series->attachAxis(m_valueAxis);
+        series->hide();
+        m_limitSeries.append(series);
+        auto* check = new QCheckBox(all[i].title, m_legend);
+        check->setObjectName(QStringLiteral("%1_limit%2").arg(m_legend->objectName()).arg(i));
+        check->setFont(chartFont(12, true));
+        check->setIcon(swatch(colour, true));
+        check->hide();
+        connect(check, &QCheckBox::toggled, series, &QLineSeries::setVisible);
+        lv->addWidget(check);
+        m_limitChecks.append(check);
+    }
     placeLegend();
 
     m_view->setRubberBand(QChartView::NoRubberBand);
@@ -301,16 +331,18 @@ void ChartView::clear()
     QChart* chart = m_view->chart();
     chart->setTitle(QString());
     m_timeAxis->setTitleText(QString());
-    for (QLineSeries* s : m_series) {
+    for (QLineSeries* s : m_series + m_limitSeries) {
         s->clear();
         s->hide();
     }
+    for (QCheckBox* c : m_limitChecks)
+        c->hide();
     chart->zoomReset();
     m_zooms.clear();
     m_pointLine->clear();
 }
 
-void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data)
+void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data, const QVector<LimitLine>& lines)
 {
     clear();
     QChart* chart = m_view->chart();
@@ -318,7 +350,7 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
     m_valueAxis->setTitleText(QString::fromUtf8(m_def.valueTitle));
     m_data = std::move(data);
     const int width = plotPixels();
-    const BuiltChart built = buildChart(m_def, *m_data);
+    const BuiltChart built = buildChart(m_def, *m_data, lines);
 
     // The axes first: every change of a range lays out each series again, which on 100,000
     // points costs far more than the change itself.
@@ -354,6 +386,17 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
         s->setVisible(true);
         const QSignalBlocker block(m_checks[i]);
         m_checks[i]->setChecked(true);
+    }
+    for (int i = 0; i < m_limitSeries.size(); ++i) {
+        QLineSeries* s = m_limitSeries[i];
+        const auto line = std::find_if(lines.begin(), lines.end(), [&](const LimitLine& l) { return l.title == s->name(); });
+        if (line == lines.end())
+            continue;
+        s->replace(QList<QPointF>{{built.time.min, line->value}, {built.time.max, line->value}});
+        s->setVisible(true);
+        const QSignalBlocker block(m_limitChecks[i]);
+        m_limitChecks[i]->setChecked(true);
+        m_limitChecks[i]->show();
     }
     placeLegend();
 }

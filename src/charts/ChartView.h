@@ -29,8 +29,11 @@ public:
 
     // Clears the series (hidden) and the title, resets zoom and scroll.
     void clear();
-    // Draws the chart from the marked readings (kept for the clicked-point line).
-    void draw(const QString& title, std::shared_ptr<const ChartData> data);
+    // Draws the chart from the marked readings (kept for the clicked-point line), with the
+    // given limit lines.
+    void draw(const QString& title, std::shared_ptr<const ChartData> data, const QVector<LimitLine>& lines = {});
+    // The readings last drawn, null when none.
+    std::shared_ptr<const ChartData> data() const { return m_data; }
     // Width of the plot in pixels (an estimate before the chart was first laid out).
     int plotPixels() const;
 
@@ -71,6 +74,8 @@ private:
     QVector<QLineSeries*> m_series;
     QFrame* m_legend = nullptr;
     QVector<QCheckBox*> m_checks;
+    QVector<QLineSeries*> m_limitSeries; // every limit line the chart can draw, hidden when not drawn
+    QVector<QCheckBox*> m_limitChecks;
     QRubberBand* m_band = nullptr;
     Drag m_drag = Drag::None;
     double m_tableStep = 0; // the value step the data's scale gives, before fitting

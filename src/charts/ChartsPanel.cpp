@@ -43,6 +43,14 @@ ChartsPanel::ChartsPanel(AppState& state, FrmRockvista& form) : m_state(state), 
     connect(form.cmdTHelp, &QPushButton::clicked, this, &ChartsPanel::ShowGraphTips);
     connect(form.imgReport, &ImageButton::clicked, this, &ChartsPanel::imgReport_Click);
     connect(form.Label46, &ClickLabel::clicked, this, &ChartsPanel::imgReport_Click);
+    for (const ChartDef& def : chartDefs()) {
+        const int tab = def.tab;
+        // Drawn again from the readings already read: the lines change the axis, not the data.
+        connect(form.chkLimits[size_t(tab)], &QCheckBox::toggled, this, [this, tab] {
+            if (ChartView* cv = chart(tab); cv && cv->data() && m_form.SSTab1->currentIndex() == tab)
+                ignoreErrors([&] { drawChart(tab, cv->data()); });
+        });
+    }
     m_tabStrip = form.SSTab1->tabBar();
     m_tabStrip->installEventFilter(this);
 }
@@ -168,7 +176,13 @@ void ChartsPanel::drawChart(int tab, std::shared_ptr<const ChartData> data)
     ChartView* cv = chart(tab);
     if (!cv)
         return;
-    cv->draw(m_state.mineId + instrumentId(), std::move(data));
+    QVector<LimitLine> lines;
+    if (m_form.chkLimits[size_t(tab)]->isChecked()) {
+        const RecordSet& reg = *m_state.sensors;
+        lines = limitLines(cv->def(), {reg.text(sensorField::elasticLimit), reg.text(sensorField::perfectPlasticLimit),
+                                       reg.text(sensorField::ultimateStrength)});
+    }
+    cv->draw(m_state.mineId + instrumentId(), std::move(data), lines);
 }
 
 void ChartsPanel::ShowGraphTips()

@@ -397,6 +397,9 @@ void FrmRockvista::buildCharts()
         lblPoint[c.index] = named(new QLabel(page), indexed("lblPoint", c.index));
         lblPoint[c.index]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         buttons->addWidget(lblPoint[c.index], 1);
+        chkLimits[c.index] = named(new QCheckBox(QStringLiteral("Show limits"), page),
+                                   QStringLiteral("chkLimits") + QLatin1String(c.viewName + 5));
+        buttons->addWidget(chkLimits[c.index]);
         if (c.loads) {
             lblNotice[c.index] = named(new QLabel(page), indexed("lblNotice", c.index));
             lblNotice[c.index]->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));

@@ -111,6 +111,7 @@ public:
     // the notice that the loads could not be computed.
     std::array<QLabel*, 7> lblPoint{};
     std::array<QLabel*, 7> lblNotice{};
+    std::array<QCheckBox*, 7> chkLimits{};       // "Show limits": chkLimitsSLong ... chkLimitsLShort
 
     // Tab 7 "8. Utilities"
     QLineEdit* txtSCount = nullptr;             // "# of Instruments:"

@@ -1,5 +1,7 @@
 #include "charts/domain/ChartDef.h"
 
+#include "base/Formats.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -151,7 +153,24 @@ QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, doubl
     return out;
 }
 
-BuiltChart buildChart(const ChartDef& def, const ChartData& data)
+QVector<LimitLine> limitLines(const ChartDef& def, const SensorLimits& limits)
+{
+    QVector<LimitLine> lines;
+    const auto add = [&](const char* title, const QString& text) {
+        const double v = text.trimmed().isEmpty() ? 0.0 : leadingNumber(text);
+        if (v != 0 && std::isfinite(v))
+            lines.append({QString::fromLatin1(title), v});
+    };
+    if (def.loads) {
+        add("Ultimate strength", limits.ultimate);
+    } else {
+        add("Elastic limit", limits.elastic);
+        add("Plastic limit", limits.plastic);
+    }
+    return lines;
+}
+
+BuiltChart buildChart(const ChartDef& def, const ChartData& data, const QVector<LimitLine>& lines)
 {
     BuiltChart b;
     double vmin = std::numeric_limits<double>::infinity();
@@ -167,6 +186,10 @@ BuiltChart buildChart(const ChartDef& def, const ChartData& data)
     }
     if (b.empty)
         vmin = vmax = 0;
+    for (const LimitLine& l : lines) {
+        vmin = std::min(vmin, l.value);
+        vmax = std::max(vmax, l.value);
+    }
     b.scale = valueAxisScale(vmin, vmax);
     // A value beyond the axis's bounds is drawn at its end: a line to a point a billion
     // pixels away upsets the chart's whole layout.

@@ -64,6 +64,21 @@ QVector<QPointF> seriesPoints(const ChartData& data, Field field);
 // column (all of them real readings, in their order); otherwise the points unchanged.
 QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, double xMax, int pixels);
 
+// A dashed horizontal line at one of the sensor's limits.
+struct LimitLine {
+    QString title;
+    double value;
+};
+
+// The sensor's limits as stored (text, possibly empty).
+struct SensorLimits {
+    QString elastic, plastic, ultimate;
+};
+
+// The limit lines a chart draws: "Elastic limit" and "Plastic limit" on the strain charts,
+// "Ultimate strength" on the load charts; a limit that is empty or 0 draws none.
+QVector<LimitLine> limitLines(const ChartDef& def, const SensorLimits& limits);
+
 struct BuiltChart {
     QVector<QVector<QPointF>> series; // in the def's order
     ValueAxisScale scale;
@@ -71,7 +86,8 @@ struct BuiltChart {
     bool empty = true;                // no point at all
 };
 
-// Series and axis rules of one chart over the given columns.
-BuiltChart buildChart(const ChartDef& def, const ChartData& data);
+// Series and axis rules of one chart over the given columns; the value axis spans the limit
+// lines too.
+BuiltChart buildChart(const ChartDef& def, const ChartData& data, const QVector<LimitLine>& lines = {});
 
 } // namespace rv
