@@ -201,7 +201,7 @@ void ChartView::setUp()
     // Every line the chart can draw, in its order; those without a limit stay hidden.
     const QVector<LimitLine> all = limitLines(m_def, {QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")});
     for (int i = 0; i < all.size(); ++i) {
-        const QColor colour = QColor::fromRgb(i == 0 && !m_def.loads ? 0xE09000 : 0xC00000);
+        const QColor colour = QColor::fromRgb(i == 0 && !m_def.loads ? 0xA07000 : 0xC00000);
         auto* series = new QLineSeries(chart);
         series->setName(all[i].title);
         series->setPen(limitPen(colour));
