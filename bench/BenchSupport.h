@@ -45,19 +45,19 @@ struct RunningProgram {
     }
 };
 
-// Makes the supplied database in dir with one sensor (k factor 25) and that many marked
-// readings ten minutes apart from 2012, their channels varying a little from row to row.
-inline void makeSensorWithReadings(const QString& dir, const QString& sensor, int readings)
+// Registers a sensor of type 75 (k factor 25) in db with that many marked readings ten minutes
+// apart from 2012, their channels varying a little from row to row.
+inline void addSensorWithReadings(rv::Database& db, const QString& sensor, int readings)
 {
-    auto db = rv::Database::create(dir + QLatin1Char('/') + rv::kDatabaseFileName);
-    rv::createSuppliedDatabase(*db, QStringLiteral("KLD-"));
-    db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorType, SensorNo, Family, "
-                            "Model, numgauges, boltkfactor, InstallDate, Destroyed, HeadLocation, LengthofCable) "
-                            "VALUES (?, '2011', '75', '75', '001', 'g-STAY', 'g6STAY', 6, 25, '2011/03/27', 'No', 1, 0)"),
-             {sensor});
-    rv::createReadingTable(*db, sensor);
-    rv::Transaction tx(*db);
-    rv::Statement insert = db->prepare(
+    db.exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorType, SensorNo, Family, "
+                           "Model, numgauges, boltkfactor, InstallDate, Destroyed, HeadLocation, LengthofCable) "
+                           "VALUES (?, '2011', '75', '75', ?, 'g-STAY', 'g6STAY', 6, 25, '2011/03/27', 'No', 1, 0)"),
+            {sensor, sensor.right(3)});
+    rv::createReadingTable(db, sensor);
+    if (readings == 0)
+        return;
+    rv::Transaction tx(db);
+    rv::Statement insert = db.prepare(
         QStringLiteral("INSERT INTO ") + rv::Database::quoteId(sensor)
         + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
                          "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "
@@ -73,6 +73,14 @@ inline void makeSensorWithReadings(const QString& dir, const QString& sensor, in
         insert.step();
     }
     tx.commit();
+}
+
+// Makes the supplied database in dir with one such sensor.
+inline void makeSensorWithReadings(const QString& dir, const QString& sensor, int readings)
+{
+    auto db = rv::Database::create(dir + QLatin1Char('/') + rv::kDatabaseFileName);
+    rv::createSuppliedDatabase(*db, QStringLiteral("KLD-"));
+    addSensorWithReadings(*db, sensor, readings);
 }
 
 inline int run(int argc, char** argv)

@@ -39,33 +39,8 @@ void makeDatabase(const QString& path, int sensors, int readings)
 {
     auto db = rv::Database::create(path);
     rv::createSuppliedDatabase(*db, QStringLiteral("KLD-"));
-    for (int s = 0; s < sensors; ++s) {
-        const QString id = sensorId(s);
-        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorType, SensorNo, Family, "
-                                "Model, numgauges, boltkfactor, InstallDate, Destroyed, HeadLocation, LengthofCable) "
-                                "VALUES (?, '2011', '75', '75', ?, 'g-STAY', 'g6STAY', 6, 25, '2011/03/27', 'No', 1, 0)"),
-                 {id, id.right(3)});
-        rv::createReadingTable(*db, id);
-        if (readings == 0)
-            continue;
-        rv::Transaction tx(*db);
-        rv::Statement insert = db->prepare(
-            QStringLiteral("INSERT INTO ") + rv::Database::quoteId(id)
-            + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
-                             "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 0, ?, 1)"));
-        const QDateTime start(QDate(2012, 1, 1), QTime(0, 0), Qt::UTC);
-        for (int i = 0; i < readings; ++i) {
-            const QDateTime t = start.addSecs(qint64(i) * 600);
-            insert.reset();
-            insert.bindAll({id + t.toString(QStringLiteral(" yyyy/MM/dd HH:mm:ss")),
-                            t.toString(QStringLiteral("yyyy/MM/dd")), t.toString(QStringLiteral("HH:mm:ss")),
-                            20.5 + i % 5, 100.25 + i % 7, 200.5 + i % 11, 300.75, 400.0 + i % 3, 500.25,
-                            600.5 + i % 13, t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
-            insert.step();
-        }
-        tx.commit();
-    }
+    for (int s = 0; s < sensors; ++s)
+        bench::addSensorWithReadings(*db, sensorId(s), readings);
 }
 
 struct ImportFixture {
