@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFile>
+#include <QProcess>
 #include <benchmark/benchmark.h>
 
 namespace bench {
@@ -46,7 +48,8 @@ struct RunningProgram {
 };
 
 // Registers a sensor of type 75 (k factor 25) in db with that many marked readings ten minutes
-// apart from 2012, their channels varying a little from row to row.
+// apart from 2012, their channels varying a little from row to row; made by SQLite itself in one
+// statement, so that a million readings take seconds.
 inline void addSensorWithReadings(rv::Database& db, const QString& sensor, int readings)
 {
     db.exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorType, SensorNo, Family, "
@@ -57,22 +60,46 @@ inline void addSensorWithReadings(rv::Database& db, const QString& sensor, int r
     if (readings == 0)
         return;
     rv::Transaction tx(db);
-    rv::Statement insert = db.prepare(
-        QStringLiteral("INSERT INTO ") + rv::Database::quoteId(sensor)
-        + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
-                         "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "
-                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 1, 0, ?, 1)"));
-    const QDateTime start(QDate(2012, 1, 1), QTime(0, 0), Qt::UTC);
-    for (int i = 0; i < readings; ++i) {
-        const QDateTime t = start.addSecs(qint64(i) * 600);
-        insert.reset();
-        insert.bindAll({sensor + t.toString(QStringLiteral(" yyyy/MM/dd HH:mm:ss")),
-                        t.toString(QStringLiteral("yyyy/MM/dd")), t.toString(QStringLiteral("HH:mm:ss")),
-                        20.5 + i % 5, 100.25 + i % 7, 200.5 + i % 11, 300.75, 400.0 + i % 3, 500.25, 600.5 + i % 13,
-                        t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});
-        insert.step();
-    }
+    db.exec(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < ? - 1), "
+                           "m(i, t) AS (SELECT i, datetime('2012-01-01', '+' || (i * 600) || ' seconds') FROM n) "
+                           "INSERT INTO ")
+                + rv::Database::quoteId(sensor)
+                + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, ChannelT, Channel1, Channel2, Channel3, "
+                                 "Channel4, Channel5, Channel6, Plottemporal, PlotSpatial, FullDate, IsDirty) "
+                                 "SELECT ? || ' ' || replace(t, '-', '/'), replace(substr(t, 1, 10), '-', '/'), "
+                                 "substr(t, 12), 20.5 + i % 5, 100.25 + i % 7, 200.5 + i % 11, 300.75, 400.0 + i % 3, "
+                                 "500.25, 600.5 + i % 13, 1, 0, t, 1 FROM m"),
+            {readings, sensor});
     tx.commit();
+}
+
+// The high-water mark of this process's resident memory (VmHWM), in MB.
+inline double peakMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// Runs this benchmark program again as a child with the arguments (its main answers them, see
+// probeMain) and returns the numbers it printed on one line; empty when it failed. A fresh
+// process per measure, so that each peak is its own.
+inline QList<double> childNumbers(const QStringList& arguments)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    child.waitForFinished(-1);
+    QList<double> out;
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return out;
+    for (const QByteArray& n : child.readAllStandardOutput().trimmed().split(' '))
+        out << n.toDouble();
+    return out;
 }
 
 // Makes the supplied database in dir with one such sensor.

@@ -12,8 +12,6 @@
 #include "ui/FrmRockvista.h"
 
 #include <QApplication>
-#include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -47,19 +45,6 @@ QString dataDir(int readings)
 double seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-// The high-water mark of this process's resident memory, in MB.
-double peakMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
 }
 
 // Bare SQLite on the same file: the keys in date order, and rows read by rowid.
@@ -225,14 +210,14 @@ int probeMemory(const QString& dir)
     if (!running.loaded)
         return 1;
     QApplication::processEvents();
-    const double empty = peakMegabytes();
+    const double empty = bench::peakMegabytes();
     running.program.window()->SSTab1->setCurrentIndex(2);
     QApplication::processEvents();
-    const double tab = peakMegabytes();
+    const double tab = bench::peakMegabytes();
     double sheet = 0;
     insideDatasheet(running.program, [&](rv::FrmDatasheet& window) {
         window.MSFlexGrid1->viewport()->grab();
-        sheet = peakMegabytes();
+        sheet = bench::peakMegabytes();
     });
     printf("%.1f %.1f %.1f\n", empty, tab, sheet);
     running.program.window()->close();
@@ -245,17 +230,14 @@ void BM_PeakMemory(benchmark::State& state)
 {
     const QString dir = dataDir(int(state.range(0)));
     for (auto _ : state) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--probe-memory"), dir});
-        child.waitForFinished(-1);
-        const QList<QByteArray> peaks = child.readAllStandardOutput().trimmed().split(' ');
-        if (child.exitCode() != 0 || peaks.size() != 3) {
+        const QList<double> peaks = bench::childNumbers({QStringLiteral("--probe-memory"), dir});
+        if (peaks.size() != 3) {
             state.SkipWithError("the probe failed");
             break;
         }
-        state.counters["empty_MB"] = peaks[0].toDouble();
-        state.counters["tab_above_empty_MB"] = peaks[1].toDouble() - peaks[0].toDouble();
-        state.counters["datasheet_above_empty_MB"] = peaks[2].toDouble() - peaks[0].toDouble();
+        state.counters["empty_MB"] = peaks[0];
+        state.counters["tab_above_empty_MB"] = peaks[1] - peaks[0];
+        state.counters["datasheet_above_empty_MB"] = peaks[2] - peaks[0];
         state.counters["keys_MB"] = state.range(0) * 8.0 / (1024 * 1024); // the rowids alone
     }
 }
