@@ -655,6 +655,12 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
     if (flagged) {
         m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + kMarked
                   + QStringLiteral(") AND ") + kDirty);
+        // The marked readings still to compute, indexed by themselves: made once the table is
+        // clean, it stays as small as the work left, so that the next pass finds none without
+        // reading every flag. Whoever writes the table keeps it, this program or another.
+        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + Database::quoteId(m_id + QStringLiteral("_Pending"))
+                  + QStringLiteral(" ON ") + table() + QStringLiteral(" (IsDirty) WHERE (") + kMarked
+                  + QStringLiteral(") AND ") + kDirty);
         m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kPasses
                   + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, ZeroRowid INTEGER, ZeroKey TEXT, "
                                    "ZeroChannels TEXT, KFactor REAL)"));
