@@ -378,7 +378,7 @@ void ChartView::draw(const QString& title, std::shared_ptr<const ChartData> data
         const QVector<QPointF>& pts = built.series[i];
         // Markers on more points than the plot has pixels would merge into a thick line.
         const QColor colour = s->pen().color();
-        s->setLightMarker(pts.size() < width ? diamond(i == 0 ? kTempMarkerSize : kMarkerSize, colour) : QImage());
+        s->setLightMarker(built.pointCounts[i] < width ? diamond(i == 0 ? kTempMarkerSize : kMarkerSize, colour) : QImage());
         // More readings than pixels: the line is drawn from the ones that shape it.
         const QVector<QPointF> drawn =
             pointsToDraw(pts, built.time.min, built.time.max, width);

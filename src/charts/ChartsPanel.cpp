@@ -88,16 +88,16 @@ void ChartsPanel::enterChartTab(int tab, int previousTab)
     ignoreErrors([&] { view->setFocus(); });
     ignoreErrors([&] { view->hide(); });
 
-    // Only the columns this chart draws are read; the pass reads what it computes itself.
-    const QVector<Field> fields = chartFields(cv->def());
-    std::optional<ReadingColumns> columns;
-    ignoreErrors([&] { columns = OpenGraphData(fields); });
-    if (columns && columns->size() > 1) {
-        if (GetTemporalData(*columns))
-            ignoreErrors([&] { columns = OpenGraphData(fields); });
+    // Only the columns this chart draws are read, thinned to the plot's width as they stream;
+    // the pass reads what it computes itself.
+    std::optional<ChartData> data;
+    ignoreErrors([&] { data = OpenGraphData(cv->def(), cv->plotPixels()); });
+    if (data && data->readings > 1) {
+        if (GetTemporalData(data->columns))
+            ignoreErrors([&] { data = OpenGraphData(cv->def(), cv->plotPixels()); });
         ignoreErrors([&] { view->show(); });
-        if (columns)
-            ignoreErrors([&] { drawChart(tab, std::make_shared<const ChartData>(chartData(std::move(*columns)))); });
+        if (data)
+            ignoreErrors([&] { drawChart(tab, std::make_shared<const ChartData>(std::move(*data))); });
     } else {
         ignoreErrors([&] { m_form.SSTab1->setCurrentIndex(previousTab); });
         m_state.dialogs().message(
@@ -108,12 +108,12 @@ void ChartsPanel::enterChartTab(int tab, int previousTab)
     --m_entering;
 }
 
-std::optional<ReadingColumns> ChartsPanel::OpenGraphData(const QVector<Field>& fields)
+std::optional<ChartData> ChartsPanel::OpenGraphData(const ChartDef& def, int pixels)
 {
     const QString id = instrumentId();
     ReadingStore store(*m_state.db, id);
     try {
-        return fields.isEmpty() ? store.markedColumns() : store.markedColumns(fields);
+        return readChartData(store, def, pixels);
     } catch (const RvError& e) {
         // Only a table that is not there may be made anew: a locked or damaged one still holds
         // the readings, and the question that follows could drop them.

@@ -26,10 +26,10 @@ public:
     // marked readings switches back and says why.
     void enterChartTab(int tab, int previousTab);
 
-    // The marked readings of the current sensor (only the fields named, when named); a missing
-    // reading table is reported and created. Empty when there is no current sensor or the
-    // table could not be read.
-    std::optional<ReadingColumns> OpenGraphData(const QVector<Field>& fields = {});
+    // The marked readings of the current sensor as the chart draws them on a plot that many
+    // pixels wide; a missing reading table is reported and created. Empty when there is no
+    // current sensor or the table could not be read.
+    std::optional<ChartData> OpenGraphData(const ChartDef& def, int pixels);
     // Computes and stores zeroed values, temperature and loads of the marked readings that need
     // it (columns: what the chart read, for the k factor notice). True when the columns are
     // stale: the pass wrote new values, or failed (it was logged).

@@ -1,3 +1,4 @@
+#include "charts/domain/ChartDef.h"
 #include "charts/domain/Preparation.h"
 
 #include "Support.h"
@@ -141,6 +142,54 @@ TEST_F(StoredPass, StoredResultsEqualAWholePassAfterRandomChanges)
         if (pick(3) == 0) {
             pass(k);
             expectWhole(k, qPrintable(QStringLiteral("step %1").arg(step)));
+        }
+    }
+}
+
+// A chart read thinned as it streams draws what the whole read drawn through pointsToDraw
+// draws: the same points of every series, the same time axis, the same counts; and the
+// readings it keeps carry every column for the clicked-point line.
+TEST_F(StoredPass, AChartReadThinnedAsItStreamsDrawsWhatTheWholeReadDraws)
+{
+    QRandomGenerator random(7);
+    {
+        Transaction tx(*db);
+        for (int d = 0; d < 3000; ++d)
+            add(*db, d, random.bounded(1000) / 4.0, random.bounded(50) == 0 ? QVariant() : QVariant(random.bounded(300)));
+        tx.commit();
+    }
+    pass(25);
+    // Some values missing, and one series without any.
+    db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET zero3 = NULL WHERE rowid % 7 = 0"));
+    db->exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET Load3 = NULL"));
+    ReadingStore store(*db, kId);
+    const ReadingColumns every = store.markedColumns();
+    for (const ChartDef& def : chartDefs()) {
+        const ChartData whole = chartData(store.markedColumns(chartFields(def)));
+        const BuiltChart all = buildChart(def, whole);
+        for (const int pixels : {100, 700, 5000}) {
+            const ChartData thin = readChartData(store, def, pixels);
+            const BuiltChart built = buildChart(def, thin);
+            EXPECT_EQ(thin.readings, 3000);
+            EXPECT_EQ(built.time.min, all.time.min);
+            EXPECT_EQ(built.time.max, all.time.max);
+            EXPECT_EQ(built.scale.min, all.scale.min);
+            EXPECT_EQ(built.scale.max, all.scale.max);
+            for (int s = 0; s < def.series.size(); ++s) {
+                EXPECT_EQ(built.pointCounts[s], all.series[s].size());
+                EXPECT_EQ(pointsToDraw(built.series[s], built.time.min, built.time.max, pixels),
+                          pointsToDraw(all.series[s], all.time.min, all.time.max, pixels))
+                    << def.name << " series " << s << " at " << pixels << " pixels";
+            }
+            if (pixels == 100) {
+                EXPECT_LT(thin.size(), 1000);
+                const int i = thin.size() / 2;
+                const int w = int(every.rowids.indexOf(thin.columns.rowids[i]));
+                ASSERT_GE(w, 0);
+                EXPECT_EQ(thin.columns.channels[0][i], every.channels[0][w]);
+                EXPECT_EQ(thin.columns.loads[0][i], every.loads[0][w]);
+                EXPECT_EQ(thin.columns.moments[i], every.moments[w]);
+            }
         }
     }
 }

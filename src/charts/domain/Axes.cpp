@@ -153,6 +153,9 @@ QVector<double> tickXs(double min, double max, const TimeStep& step)
 
 double timeX(const QDateTime& wallClock)
 {
+    // A stored moment is read as UTC already: no new date-time for each of a million readings.
+    if (wallClock.isValid() && wallClock.timeSpec() == Qt::UTC)
+        return double(wallClock.toMSecsSinceEpoch());
     return double(QDateTime(wallClock.date(), wallClock.time(), Qt::UTC).toMSecsSinceEpoch());
 }
 

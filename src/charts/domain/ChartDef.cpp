@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 
+#include <QHash>
 #include <algorithm>
 #include <limits>
 
@@ -15,6 +16,7 @@ ChartData chartData(ReadingColumns columns)
 {
     ChartData d;
     d.columns = std::move(columns);
+    d.readings = d.columns.size();
     d.x.reserve(d.columns.size());
     for (const QDateTime& m : d.columns.moments)
         d.x.append(timeX(m));
@@ -111,6 +113,12 @@ QVector<int> sourceChannels(Field field)
 QVector<QPointF> seriesPoints(const ChartData& data, Field field)
 {
     const QVector<double>& ys = fieldColumn(data.columns, field);
+    if (data.thinned) {
+        QVector<QPointF> points;
+        for (const int i : data.drawn[size_t(field)])
+            points.append(QPointF(data.x[i], ys[i]));
+        return points;
+    }
     const int n = std::min(int(ys.size()), int(data.x.size()));
     QVector<QPointF> points;
     points.reserve(n);
@@ -122,35 +130,116 @@ QVector<QPointF> seriesPoints(const ChartData& data, Field field)
 
 QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, double xMax, int pixels)
 {
-    if (pixels <= 0 || points.size() <= 4 * pixels || !(xMax > xMin))
+    SeriesThinner thinner(xMin, xMax, pixels);
+    for (int i = 0; i < points.size(); ++i)
+        thinner.add(i, points[i].x(), points[i].y());
+    const QVector<qint64> keep = thinner.finish();
+    if (keep.size() == points.size())
         return points;
     QVector<QPointF> out;
-    out.reserve(4 * pixels + 4);
-    const double perPixel = (xMax - xMin) / pixels;
-    int i = 0;
-    const int n = int(points.size());
-    while (i < n) {
-        const double column = std::floor((points[i].x() - xMin) / perPixel);
-        int first = i, low = i, high = i;
-        int j = i + 1;
-        while (j < n && std::floor((points[j].x() - xMin) / perPixel) == column) {
-            if (points[j].y() < points[low].y())
-                low = j;
-            if (points[j].y() > points[high].y())
-                high = j;
-            ++j;
-        }
-        const int last = j - 1;
-        int picks[4] = {first, std::min(low, high), std::max(low, high), last};
-        int previous = -1;
-        for (int p : picks)
-            if (p != previous) {
-                out.append(points[p]);
-                previous = p;
-            }
-        i = j;
-    }
+    out.reserve(keep.size());
+    for (const qint64 i : keep)
+        out.append(points[int(i)]);
     return out;
+}
+
+SeriesThinner::SeriesThinner(double xMin, double xMax, int pixels)
+    : m_xMin(xMin), m_perPixel(pixels > 0 ? (xMax - xMin) / pixels : 0), m_limit(pixels > 0 && xMax > xMin ? 4 * pixels : -1)
+{
+}
+
+void SeriesThinner::add(qint64 id, double x, double y)
+{
+    ++m_count;
+    if (m_limit < 0 || m_count <= m_limit) {
+        m_all.append(id);
+        if (m_limit < 0)
+            return;
+    } else if (!m_all.isEmpty()) {
+        m_all = {};
+    }
+    const double column = std::floor((x - m_xMin) / m_perPixel);
+    const Point p{id, m_count, y};
+    if (m_open && column == m_column) {
+        if (y < m_low.y)
+            m_low = p;
+        if (y > m_high.y)
+            m_high = p;
+        m_last = p;
+        return;
+    }
+    closeColumn();
+    m_open = true;
+    m_column = column;
+    m_first = m_low = m_high = m_last = p;
+}
+
+void SeriesThinner::closeColumn()
+{
+    if (!m_open)
+        return;
+    // The lowest and highest in the order they came; a point is drawn once.
+    const bool lowFirst = m_low.order <= m_high.order;
+    const Point picks[4] = {m_first, lowFirst ? m_low : m_high, lowFirst ? m_high : m_low, m_last};
+    int previous = 0; // orders start at 1
+    for (const Point& p : picks)
+        if (p.order != previous) {
+            m_picked.append(p.id);
+            previous = p.order;
+        }
+    m_open = false;
+}
+
+QVector<qint64> SeriesThinner::finish()
+{
+    closeColumn();
+    return m_limit < 0 || m_count <= m_limit ? m_all : m_picked;
+}
+
+ChartData readChartData(const ReadingStore& store, const ChartDef& def, int pixels)
+{
+    ChartData d;
+    d.thinned = true;
+    const auto [first, last] = store.markedSpan();
+    const TimeAxisPlan plan = timeAxisPlan(first.date(), last.date(), timeX(first), timeX(last));
+    const QVector<Field> fields = chartFields(def);
+    std::vector<SeriesThinner> thinners(size_t(fields.size()), SeriesThinner(plan.min, plan.max, pixels));
+    // The first and last readings set the time axis, and count even without a value.
+    qint64 firstRowid = 0, lastRowid = 0;
+    store.forEachMarked(fields, [&](qint64 rowid, const QDateTime& moment, const double* values) {
+        if (d.readings++ == 0)
+            firstRowid = rowid;
+        lastRowid = rowid;
+        const double x = timeX(moment);
+        for (size_t s = 0; s < thinners.size(); ++s)
+            if (std::isfinite(values[s]))
+                thinners[s].add(rowid, x, values[s]);
+    });
+    if (d.readings == 0)
+        return d;
+    std::vector<QVector<qint64>> picked;
+    QVector<qint64> rows{firstRowid, lastRowid};
+    for (size_t s = 0; s < thinners.size(); ++s) {
+        d.pointCount[size_t(fields[int(s)])] = thinners[s].count();
+        picked.push_back(thinners[s].finish());
+        rows += picked.back();
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    d.columns = store.markedColumnsOf(rows);
+    d.x.reserve(d.columns.size());
+    QHash<qint64, int> at;
+    for (int i = 0; i < d.columns.size(); ++i) {
+        d.x.append(timeX(d.columns.moments[i]));
+        at.insert(d.columns.rowids[i], i);
+    }
+    for (size_t s = 0; s < picked.size(); ++s) {
+        QVector<int>& drawn = d.drawn[size_t(fields[int(s)])];
+        for (const qint64 rowid : picked[s])
+            if (const auto it = at.constFind(rowid); it != at.constEnd())
+                drawn.append(*it);
+    }
+    return d;
 }
 
 QVector<LimitLine> limitLines(const ChartDef& def, const SensorLimits& limits)
@@ -182,6 +271,7 @@ BuiltChart buildChart(const ChartDef& def, const ChartData& data, const QVector<
             vmax = std::max(vmax, p.y());
         }
         b.empty = b.empty && pts.isEmpty();
+        b.pointCounts.append(data.thinned ? data.pointCount[size_t(s.field)] : int(pts.size()));
         b.series.append(std::move(pts));
     }
     if (b.empty)

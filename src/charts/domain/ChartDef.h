@@ -13,15 +13,24 @@ namespace rv {
 
 // The marked readings as a chart reads them: the store's columns and, per reading, the x
 // value the time axis places it at (timeX of its moment).
+using Field = ComputedField;
+constexpr int kFieldCount = int(Field::Load5) + 1;
+
 struct ChartData {
     ReadingColumns columns;
     QVector<double> x;
+    // The marked readings in all: the columns may hold only those drawn.
+    int readings = 0;
+    // Read thinned for a plot of a given width: per field (by its number) the positions in the
+    // columns of the points to draw, and how many points the field has in all.
+    bool thinned = false;
+    std::array<QVector<int>, kFieldCount> drawn;
+    std::array<int, kFieldCount> pointCount{};
     int size() const { return columns.size(); }
 };
 
+// Every reading of the columns.
 ChartData chartData(ReadingColumns columns);
-
-using Field = ComputedField;
 
 struct SeriesSpec {
     const char* title;
@@ -64,6 +73,40 @@ QVector<QPointF> seriesPoints(const ChartData& data, Field field);
 // column (all of them real readings, in their order); otherwise the points unchanged.
 QVector<QPointF> pointsToDraw(const QVector<QPointF>& points, double xMin, double xMax, int pixels);
 
+// pointsToDraw over a series that streams in, holding at most four points per pixel column:
+// points come in drawing order, each with an id (its position, a rowid), and the ids of those
+// to draw come out, in that order.
+class SeriesThinner {
+public:
+    SeriesThinner(double xMin, double xMax, int pixels);
+    void add(qint64 id, double x, double y);
+    // The points added.
+    int count() const { return m_count; }
+    QVector<qint64> finish();
+
+private:
+    struct Point {
+        qint64 id;
+        int order;
+        double y;
+    };
+    void closeColumn();
+
+    double m_xMin, m_perPixel;
+    int m_limit; // more points than this are thinned; below 0: never
+    int m_count = 0;
+    QVector<qint64> m_all;    // every point while there are few
+    QVector<qint64> m_picked; // the thinned ones
+    bool m_open = false;
+    double m_column = 0;
+    Point m_first{}, m_low{}, m_high{}, m_last{};
+};
+
+// The chart's marked readings as a plot that many pixels wide draws them, thinned as they are
+// read so that no more than the drawn ones are ever held (with every column, for the clicked-point
+// line). Throws what the store throws.
+ChartData readChartData(const ReadingStore& store, const ChartDef& def, int pixels);
+
 // A dashed horizontal line at one of the sensor's limits.
 struct LimitLine {
     QString title;
@@ -81,6 +124,7 @@ QVector<LimitLine> limitLines(const ChartDef& def, const SensorLimits& limits);
 
 struct BuiltChart {
     QVector<QVector<QPointF>> series; // in the def's order
+    QVector<int> pointCounts;         // the points of each series before any thinning
     ValueAxisScale scale;
     TimeAxisPlan time;
     bool empty = true;                // no point at all

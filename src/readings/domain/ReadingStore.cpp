@@ -6,6 +6,7 @@
 #include "readings/domain/Validation.h"
 
 #include <QSet>
+#include <QVarLengthArray>
 #include <cmath>
 #include <limits>
 
@@ -14,6 +15,7 @@ namespace rv {
 namespace {
 
 const QString& kFullDate = readingField::fullDate;
+const QString kInDateOrder = QStringLiteral(" ORDER BY FullDate, rowid");
 // The common stored True (1) is decided before the text forms are looked at: on 100,000
 // readings the string functions cost more than the rest of the read.
 const QString kMarked = QStringLiteral(
@@ -34,6 +36,23 @@ QStringList computedColumns()
     for (const char* c : kLoadColumns)
         cols << QString::fromLatin1(c);
     return cols;
+}
+
+// The column of each computed field, in the order given.
+QStringList computedFieldColumns(const QVector<ComputedField>& fields)
+{
+    static const QStringList names = [] {
+        QStringList n{readingField::numTemp};
+        for (int i = 1; i <= 6; ++i)
+            n << readingField::zero(i);
+        for (int i = 0; i < Reading::kLoads; ++i)
+            n << readingField::load(i);
+        return n;
+    }();
+    QStringList columns;
+    for (const ComputedField f : fields)
+        columns << names[int(f)];
+    return columns;
 }
 
 // Every value column of a reading, in the order select() reads them after rowid.
@@ -383,13 +402,11 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
     // Read column-wise straight from the statement: a chart of 100,000 readings cannot afford
     // a Reading value per row, nor the dates and times read apart from FullDate.
     ReadingColumns c;
-    QStringList cols{kFullDate};
+    QStringList cols;
     QVector<QVector<double>*> targets;
-    // A table from an older program may lack a value column: it reads as Null, as an empty one.
-    const QStringList present = columnNames();
     const auto want = [&](const QString& column, QVector<double>& target) {
         if (fields.isEmpty() || fields.contains(column, Qt::CaseInsensitive)) {
-            cols << (present.contains(column, Qt::CaseInsensitive) ? column : QStringLiteral("NULL"));
+            cols << column;
             targets << &target;
         }
     };
@@ -401,9 +418,26 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
     want(QStringLiteral("NumTemp"), c.numTemps);
     for (int i = 0; i < Reading::kLoads; ++i)
         want(QString::fromLatin1(kLoadColumns[i]), c.loads[i]);
+    const int n = int(targets.size());
+    streamMarked(cols, extra, ordered ? kInDateOrder : QString(), [&](qint64 rowid, const QDateTime& moment, const double* values) {
+        c.rowids.append(rowid);
+        c.moments.append(moment);
+        for (int i = 0; i < n; ++i)
+            targets[i]->append(values[i]);
+    });
+    return c;
+}
+
+void ReadingStore::streamMarked(const QStringList& columns, const QString& extra, const QString& order,
+                                const MarkedVisit& visit) const
+{
+    // A table from an older program may lack a value column: it reads as Null, as an empty one.
+    const QStringList present = columnNames();
+    QStringList cols{kFullDate};
+    for (const QString& column : columns)
+        cols << (present.contains(column, Qt::CaseInsensitive) ? column : QStringLiteral("NULL"));
     const QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                        + table() + QStringLiteral(" WHERE (") + kMarked + QLatin1Char(')') + extra
-                        + (ordered ? QStringLiteral(" ORDER BY FullDate, rowid") : QString());
+                        + table() + QStringLiteral(" WHERE (") + kMarked + QLatin1Char(')') + extra + order;
     Statement st = m_db.prepare(sql);
     const auto num = [&](int col) {
         double v = 0;
@@ -414,13 +448,15 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
         }
         return nanIfNull(readingForms::number(st.column(col)));
     };
+    const int n = int(columns.size());
+    QVarLengthArray<double, 32> values(n);
     while (st.step()) {
-        int col = 0;
-        const qint64 rowid = st.column(col++).toLongLong();
-        QDateTime moment = fastFullDate(st, col);
+        double id = 0;
+        st.columnNumber(0, &id);
+        const qint64 rowid = qint64(id);
+        QDateTime moment = fastFullDate(st, 1);
         if (!moment.isValid())
-            moment = readingForms::parseFullDate(st.column(col));
-        ++col;
+            moment = readingForms::parseFullDate(st.column(1));
         if (!moment.isValid()) {
             const QVector<QVariantList> texts =
                 m_db.query(QStringLiteral("SELECT ReadingDate, ReadingTime FROM ") + table()
@@ -429,29 +465,42 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
             if (!texts.isEmpty())
                 moment = readingForms::momentOf(QVariant(), texts[0].value(0), texts[0].value(1));
         }
-        c.rowids.append(rowid);
-        c.moments.append(moment);
-        for (QVector<double>* target : targets)
-            target->append(num(col++));
+        for (int i = 0; i < n; ++i)
+            values[i] = num(2 + i);
+        visit(rowid, moment, values.data());
     }
     st.reset();
-    return c;
+}
+
+void ReadingStore::forEachMarked(const QVector<ComputedField>& fields, const MarkedVisit& visit) const
+{
+    streamMarked(computedFieldColumns(fields), {}, kInDateOrder, visit);
+}
+
+std::pair<QDateTime, QDateTime> ReadingStore::markedSpan() const
+{
+    std::pair<QDateTime, QDateTime> span;
+    streamMarked({}, {}, kInDateOrder + QStringLiteral(" LIMIT 1"),
+                 [&](qint64, const QDateTime& moment, const double*) { span.first = moment; });
+    streamMarked({}, {}, QStringLiteral(" ORDER BY FullDate DESC, rowid DESC LIMIT 1"),
+                 [&](qint64, const QDateTime& moment, const double*) { span.second = moment; });
+    return span;
+}
+
+ReadingColumns ReadingStore::markedColumnsOf(const QVector<qint64>& rowids) const
+{
+    if (rowids.isEmpty())
+        return {};
+    QStringList ids;
+    ids.reserve(rowids.size());
+    for (const qint64 id : rowids)
+        ids << QString::number(id);
+    return markedColumnsWhere({}, QStringLiteral(" AND rowid IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')'));
 }
 
 ReadingColumns ReadingStore::markedColumns(const QVector<ComputedField>& fields) const
 {
-    static const QStringList names = [] {
-        QStringList n{readingField::numTemp};
-        for (int i = 1; i <= 6; ++i)
-            n << readingField::zero(i);
-        for (int i = 0; i < Reading::kLoads; ++i)
-            n << readingField::load(i);
-        return n;
-    }();
-    QStringList columns;
-    for (const ComputedField f : fields)
-        columns << names[int(f)];
-    return markedColumns(columns);
+    return markedColumns(computedFieldColumns(fields));
 }
 
 std::optional<Reading> ReadingStore::firstMarked() const

@@ -153,6 +153,14 @@ public:
     // filled (with the moments and rowids); the others stay empty. A chart needs three to five.
     ReadingColumns markedColumns(const QStringList& fields = {}) const;
     ReadingColumns markedColumns(const QVector<ComputedField>& fields) const;
+    // The marked readings in FullDate order, one at a time and none held: the values of the
+    // fields (read as markedColumns reads them; NaN: Null) in the order asked for.
+    using MarkedVisit = std::function<void(qint64 rowid, const QDateTime& moment, const double* values)>;
+    void forEachMarked(const QVector<ComputedField>& fields, const MarkedVisit& visit) const;
+    // The moments of the first and last marked readings (invalid when there are none).
+    std::pair<QDateTime, QDateTime> markedSpan() const;
+    // The marked readings of those rowids with every value column, in FullDate order.
+    ReadingColumns markedColumnsOf(const QVector<qint64>& rowids) const;
     std::optional<Reading> firstMarked() const;
     std::optional<Reading> lastMarked() const;
     // The latest reading, marked or not.
@@ -194,6 +202,9 @@ private:
     std::optional<PassBasis> currentBasis(double k) const;
     bool basisHolds(const PassBasis& basis) const;
     ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true) const;
+    // columns: names of value columns (those the table lacks read as Null).
+    void streamMarked(const QStringList& columns, const QString& extra, const QString& order,
+                      const MarkedVisit& visit) const;
     // The table's column names, as stored.
     QStringList columnNames() const;
     QString table() const { return Database::quoteId(m_id); }
