@@ -92,8 +92,9 @@ void rolledBack(void* pool)
 } // namespace
 } // namespace detail
 
-Statement::Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key)
-    : m_pool(pool), m_db(db), m_stmt(stmt), m_key(std::move(key))
+Statement::Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key,
+                     bool keep)
+    : m_pool(pool), m_db(db), m_stmt(stmt), m_key(std::move(key)), m_keep(keep)
 {
 }
 
@@ -103,7 +104,8 @@ Statement::~Statement()
 }
 
 Statement::Statement(Statement&& other) noexcept
-    : m_pool(std::move(other.m_pool)), m_db(other.m_db), m_stmt(other.m_stmt), m_key(std::move(other.m_key))
+    : m_pool(std::move(other.m_pool)), m_db(other.m_db), m_stmt(other.m_stmt), m_key(std::move(other.m_key)),
+      m_keep(other.m_keep)
 {
     other.m_stmt = nullptr;
 }
@@ -116,6 +118,7 @@ Statement& Statement::operator=(Statement&& other) noexcept
         m_db = other.m_db;
         m_stmt = other.m_stmt;
         m_key = std::move(other.m_key);
+        m_keep = other.m_keep;
         other.m_stmt = nullptr;
     }
     return *this;
@@ -127,8 +130,12 @@ void Statement::release()
         return;
     if (auto pool = m_pool.lock()) {
         settleCommit(sqlite3_reset(m_stmt));
-        sqlite3_clear_bindings(m_stmt);
-        pool->idle.emplace(std::move(m_key), m_stmt);
+        if (m_keep) {
+            sqlite3_clear_bindings(m_stmt);
+            pool->idle.emplace(std::move(m_key), m_stmt);
+        } else {
+            sqlite3_finalize(m_stmt);
+        }
     } else {
         sqlite3_finalize(m_stmt); // the connection is closing or gone
     }
@@ -408,9 +415,19 @@ Statement Database::prepare(const QString& sql)
         m_pool->idle.erase(it);
         return Statement(m_pool, m_db, stmt, std::move(key));
     }
+    return Statement(m_pool, m_db, compile(sql, utf8, SQLITE_PREPARE_PERSISTENT), std::move(key));
+}
+
+Statement Database::prepareTransient(const QString& sql)
+{
+    return Statement(m_pool, m_db, compile(sql, sql.toUtf8(), 0), {}, false);
+}
+
+sqlite3_stmt* Database::compile(const QString& sql, const QByteArray& utf8, unsigned flags)
+{
     sqlite3_stmt* stmt = nullptr;
     const char* tail = nullptr;
-    const int rc = sqlite3_prepare_v3(m_db, utf8.constData(), utf8.size(), SQLITE_PREPARE_PERSISTENT, &stmt, &tail);
+    const int rc = sqlite3_prepare_v3(m_db, utf8.constData(), utf8.size(), flags, &stmt, &tail);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(stmt);
         fail(rc);
@@ -421,7 +438,7 @@ Statement Database::prepare(const QString& sql)
         sqlite3_finalize(stmt);
         throw RvError(SQLITE_MISUSE, QStringLiteral("only one SQL statement at a time: ") + sql);
     }
-    return Statement(m_pool, m_db, stmt, std::move(key));
+    return stmt;
 }
 
 void Database::exec(const QString& sql, const QVariantList& params)

@@ -52,7 +52,8 @@ public:
 
 private:
     friend class Database;
-    Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key);
+    Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key,
+              bool keep = true);
     void release();
     void settleCommit(int rc); // the pool's commit bookkeeping, where the statement halts
 
@@ -60,6 +61,7 @@ private:
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     std::string m_key;
+    bool m_keep = true; // handed back to the cache when released, else finalized
 };
 
 class Database {
@@ -92,6 +94,9 @@ public:
     // A prepared statement, ready for binding: taken from the connection's cache when one of
     // the same text is idle there, else prepared afresh.
     Statement prepare(const QString& sql);
+    // A statement for one use, finalized when the handle goes and never kept in the cache: for a
+    // text made once (thousands of tables read in one go would fill the cache for good).
+    Statement prepareTransient(const QString& sql);
     qint64 lastInsertRowid() const;
     int changes() const;
 
@@ -149,6 +154,7 @@ private:
     static std::unique_ptr<Database> connect(const QString& path, int flags);
     static std::vector<std::function<void(Database&)>>& connectionSetUps();
     void configure(); // read-write settings: refuses a read-only file, rollback journal
+    sqlite3_stmt* compile(const QString& sql, const QByteArray& utf8, unsigned flags);
     sqlite3* m_db;
     int m_depth = 0;
     QSet<QString> m_once;

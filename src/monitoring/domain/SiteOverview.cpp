@@ -9,22 +9,27 @@ namespace rv {
 
 QVector<OverviewRow> siteOverview(Database& db, const QDate& today)
 {
+    const QVector<Sensor> sensors = SensorStore(db).sensors();
+    QStringList ids;
+    ids.reserve(sensors.size());
+    for (const Sensor& s : sensors)
+        ids << s.instrumentId;
+    const QVector<ReadingSummary> summaries = ReadingStore::summaries(db, ids);
     QVector<OverviewRow> rows;
-    const SensorStore sensors(db);
-    for (const Sensor& s : sensors.sensors()) {
+    rows.reserve(sensors.size());
+    for (int i = 0; i < sensors.size(); ++i) {
+        const Sensor& s = sensors[i];
+        const ReadingSummary& sum = summaries[i];
         OverviewRow r;
         r.instrumentId = s.instrumentId;
         r.level = s.level;
         r.location = s.location;
-        const ReadingStore store(db, s.instrumentId);
-        if (store.tableExists()) {
-            r.readings = store.count();
-            if (const std::optional<Reading> last = store.last()) {
-                r.lastReading = last->moment;
-                r.daysSince = int(last->moment.date().daysTo(today));
-            }
+        r.readings = sum.count;
+        if (sum.latest) {
+            r.lastReading = sum.latest->moment;
+            r.daysSince = int(sum.latest->moment.date().daysTo(today));
         }
-        r.status = r.readings > 0 ? boltStatus(db, s) : classifyBolt(s, std::nullopt, std::nullopt);
+        r.status = classifyBolt(s, sum.lastMarked ? sum.firstMarked : std::nullopt, sum.lastMarked);
         rows.append(r);
     }
     return rows;

@@ -521,6 +521,119 @@ std::optional<Reading> ReadingStore::last() const
     return r.isEmpty() ? std::nullopt : std::optional<Reading>(r.first());
 }
 
+namespace {
+
+// Which reading of a table a summary row is.
+enum SummaryRow { FirstRow, LatestRow, FirstMarkedRow, LastMarkedRow };
+
+// Tables per statement: two rows of a compound each, within SQLite's 500 terms.
+constexpr int kSummaryTables = 100;
+
+// One term of a summary's compound: the table's position, the kind of row, the count (on the
+// latest row only), then the reading. rowid = (…) seeks the one row the date index finds.
+QString summaryTerm(int index, const QString& table, SummaryRow kind)
+{
+    static const QString columns = [] {
+        QStringList c{QStringLiteral("rowid"), kFullDate, readingField::readingDate, readingField::readingTime,
+                      readingField::plotTemporal};
+        for (int i = 0; i < 6; ++i)
+            c << channelColumn(i);
+        return c.join(QStringLiteral(", "));
+    }();
+    const bool marked = kind == FirstMarkedRow || kind == LastMarkedRow;
+    const bool first = kind == FirstRow || kind == FirstMarkedRow;
+    return QStringLiteral("SELECT ") + QString::number(index) + QStringLiteral(", ") + QString::number(int(kind))
+           + (kind == LatestRow ? QStringLiteral(", (SELECT count(*) FROM ") + table + QStringLiteral("), ")
+                                : QStringLiteral(", NULL, "))
+           + columns + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE rowid = (SELECT rowid FROM ") + table
+           + (marked ? QStringLiteral(" WHERE ") + kMarked : QString())
+           + (first ? QStringLiteral(" ORDER BY FullDate, rowid LIMIT 1)")
+                    : QStringLiteral(" ORDER BY FullDate DESC, rowid DESC LIMIT 1)"));
+}
+
+OptDouble storedNumber(const Statement& st, int col)
+{
+    double v = 0;
+    switch (st.columnNumber(col, &v)) {
+    case Statement::Kind::Number: return v;
+    case Statement::Kind::Null: return std::nullopt;
+    case Statement::Kind::Text: break;
+    }
+    return readingForms::number(st.column(col));
+}
+
+// A summary row's reading, from its fourth column on.
+Reading summaryReading(const Statement& st)
+{
+    Reading r;
+    r.rowid = st.column(3).toLongLong();
+    r.moment = fastFullDate(st, 4);
+    if (!r.moment.isValid())
+        r.moment = readingForms::momentOf(st.column(4), st.column(5), st.column(6));
+    r.plotTemporal = flag(st.column(7));
+    for (int i = 0; i < 6; ++i)
+        r.channels[i] = storedNumber(st, 8 + i);
+    return r;
+}
+
+} // namespace
+
+QVector<ReadingSummary> ReadingStore::summaries(Database& db, const QStringList& instrumentIds)
+{
+    QVector<ReadingSummary> out(instrumentIds.size());
+    // Table names match without regard to case, as SQLite does; one read of the schema
+    // instead of one per sensor.
+    QSet<QString> tables;
+    for (const QString& name : db.tableNames())
+        tables.insert(name.toLower());
+    const auto run = [&](const QVector<QPair<int, SummaryRow>>& wanted) {
+        for (int from = 0; from < wanted.size(); from += 2 * kSummaryTables) {
+            QStringList terms;
+            for (int i = from; i < std::min<int>(wanted.size(), from + 2 * kSummaryTables); ++i)
+                terms << summaryTerm(wanted[i].first, Database::quoteId(instrumentIds[wanted[i].first]), wanted[i].second);
+            Statement st = db.prepareTransient(terms.join(QStringLiteral(" UNION ALL ")));
+            while (st.step()) {
+                ReadingSummary& s = out[st.column(0).toInt()];
+                const Reading r = summaryReading(st);
+                switch (SummaryRow(st.column(1).toInt())) {
+                case FirstRow:
+                    if (r.plotTemporal)
+                        s.firstMarked = r;
+                    break;
+                case LatestRow:
+                    s.count = st.column(2).toInt();
+                    s.latest = r;
+                    if (r.plotTemporal)
+                        s.lastMarked = r;
+                    break;
+                case FirstMarkedRow: s.firstMarked = r; break;
+                case LastMarkedRow: s.lastMarked = r; break;
+                }
+            }
+        }
+    };
+    // The first and the latest reading of every table; in the common case both are marked, and
+    // so the first and the last marked ones too.
+    QVector<QPair<int, SummaryRow>> wanted;
+    for (int i = 0; i < instrumentIds.size(); ++i) {
+        if (tables.contains(instrumentIds[i].toLower()))
+            wanted << qMakePair(i, FirstRow) << qMakePair(i, LatestRow);
+    }
+    run(wanted);
+    // Else a second look for the marked ones of those tables alone.
+    wanted.clear();
+    for (int i = 0; i < out.size(); ++i) {
+        if (!out[i].latest)
+            continue;
+        if (!out[i].firstMarked)
+            wanted << qMakePair(i, FirstMarkedRow);
+        if (!out[i].lastMarked)
+            wanted << qMakePair(i, LastMarkedRow);
+    }
+    run(wanted);
+    return out;
+}
+
 int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
 {
     if (rows.isEmpty())

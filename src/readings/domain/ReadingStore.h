@@ -114,6 +114,14 @@ struct PassRun {
     int written = 0;
 };
 
+// What an overview needs of one reading table. The readings in it carry their rowid, moment,
+// marked flag and Channel1 … Channel6 only (all a bolt status is computed from).
+struct ReadingSummary {
+    int count = 0;
+    std::optional<Reading> firstMarked, lastMarked;
+    std::optional<Reading> latest; // marked or not
+};
+
 class ReadingStore {
 public:
     // instrumentId names the reading table (nine digits).
@@ -165,6 +173,9 @@ public:
     std::optional<Reading> lastMarked() const;
     // The latest reading, marked or not.
     std::optional<Reading> last() const;
+    // The summaries of many sensors' tables, in the order given; a sensor without a table has an
+    // empty one. Read a hundred tables per statement, none kept in the connection's cache.
+    static QVector<ReadingSummary> summaries(Database& db, const QStringList& instrumentIds);
 
     // Writes the computed values of many readings in one transaction with one statement; a
     // reading whose stored values equal the computed ones is not rewritten. Returns how many
