@@ -423,6 +423,11 @@ Statement Database::prepareTransient(const QString& sql)
     return Statement(m_pool, m_db, compile(sql, sql.toUtf8(), 0), {}, false);
 }
 
+int Database::cachedStatements() const
+{
+    return int(m_pool->idle.size());
+}
+
 sqlite3_stmt* Database::compile(const QString& sql, const QByteArray& utf8, unsigned flags)
 {
     sqlite3_stmt* stmt = nullptr;

@@ -97,6 +97,8 @@ public:
     // A statement for one use, finalized when the handle goes and never kept in the cache: for a
     // text made once (thousands of tables read in one go would fill the cache for good).
     Statement prepareTransient(const QString& sql);
+    // How many idle statements the cache holds.
+    int cachedStatements() const;
     qint64 lastInsertRowid() const;
     int changes() const;
 

@@ -190,6 +190,18 @@ TEST_F(DbTest, StatementsAreOwnedHandlesThatMayOutliveTheirConnection)
     ASSERT_TRUE(again.step());
     EXPECT_EQ(again.column(0).toDouble(), 10.0);
 
+    // A transient statement is finalized when released, never cached; a cached one waits idle.
+    const int cached = db->cachedStatements();
+    {
+        rv::Statement once = db->prepareTransient(QStringLiteral("SELECT max(Channel1) FROM \"123475001\""));
+        ASSERT_TRUE(once.step());
+        EXPECT_EQ(once.column(0).toDouble(), 20.0);
+        EXPECT_THROW(db->prepareTransient(QStringLiteral("SELECT 1; SELECT 2")), rv::RvError);
+    }
+    EXPECT_EQ(db->cachedStatements(), cached);
+    db->prepare(QStringLiteral("SELECT max(Channel1) FROM \"123475001\""));
+    EXPECT_EQ(db->cachedStatements(), cached + 1);
+
     rv::Statement kept = db->prepare(QStringLiteral("SELECT count(*) FROM Sensors"));
     db.reset(); // the connection goes first: the handle finalizes itself later
     again = rv::Statement();
