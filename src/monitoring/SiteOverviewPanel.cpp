@@ -12,12 +12,14 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <numeric>
 
 namespace rv {
 
 OverviewModel::OverviewModel(QVector<OverviewRow> rows, QObject* parent)
-    : QAbstractTableModel(parent), m_rows(std::move(rows))
+    : QAbstractTableModel(parent), m_rows(std::move(rows)), m_order(m_rows.size())
 {
+    std::iota(m_order.begin(), m_order.end(), 0);
 }
 
 int OverviewModel::rowCount(const QModelIndex& parent) const
@@ -27,13 +29,13 @@ int OverviewModel::rowCount(const QModelIndex& parent) const
 
 int OverviewModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : OverviewColumns; }
 
-QString OverviewModel::instrumentIdAt(int row) const { return row >= 0 && row < m_rows.size() ? m_rows[row].instrumentId : QString(); }
+QString OverviewModel::instrumentIdAt(int row) const { return row >= 0 && row < m_rows.size() ? rowAt(row).instrumentId : QString(); }
 
 QVariant OverviewModel::data(const QModelIndex& index, int role) const
 {
     if (m_rows.isEmpty())
         return role == Qt::DisplayRole && index.column() == 0 ? QVariant(QStringLiteral("No sensors")) : QVariant();
-    const OverviewRow& r = m_rows[index.row()];
+    const OverviewRow& r = rowAt(index.row());
     const int c = index.column();
     switch (role) {
     case Qt::DisplayRole: return overviewCell(r, c);
@@ -61,9 +63,22 @@ QVariant OverviewModel::headerData(int section, Qt::Orientation orientation, int
 
 void OverviewModel::sort(int column, Qt::SortOrder order)
 {
-    emit layoutAboutToBeChanged();
-    sortOverview(m_rows, column, order == Qt::AscendingOrder);
-    emit layoutChanged();
+    if (m_rows.isEmpty())
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QVector<int> before = m_order;
+    sortOverview(m_rows, m_order, column, order == Qt::AscendingOrder);
+    // The current and selected rows stay on their sensors.
+    QVector<int> shownAt(m_order.size());
+    for (int i = 0; i < m_order.size(); ++i)
+        shownAt[m_order[i]] = i;
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& i : from)
+        to << index(shownAt[before[i.row()]], i.column());
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 SiteOverviewPanel::SiteOverviewPanel(AppState& state, FrmRockvista& form, SensorForm& sensorForm,

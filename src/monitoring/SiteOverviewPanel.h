@@ -25,7 +25,10 @@ public:
     QString instrumentIdAt(int row) const;
 
 private:
-    QVector<OverviewRow> m_rows;
+    const OverviewRow& rowAt(int row) const { return m_rows[m_order[row]]; }
+
+    QVector<OverviewRow> m_rows; // in register order
+    QVector<int> m_order;        // the rows as shown: sorting moves positions, not rows
 };
 
 class SiteOverviewPanel : public QObject {

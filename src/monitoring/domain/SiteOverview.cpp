@@ -4,6 +4,7 @@
 #include "readings/domain/ReadingStore.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace rv {
 
@@ -87,21 +88,40 @@ QString overviewCell(const OverviewRow& r, int column)
     return {};
 }
 
-void sortOverview(QVector<OverviewRow>& rows, int column, bool ascending)
+void sortOverview(const QVector<OverviewRow>& rows, QVector<int>& order, int column, bool ascending)
 {
     if (numeric(column)) {
-        std::stable_sort(rows.begin(), rows.end(), [&](const OverviewRow& a, const OverviewRow& b) {
-            const double x = sortValue(a, column), y = sortValue(b, column);
+        QVector<double> key(rows.size());
+        for (int i = 0; i < rows.size(); ++i)
+            key[i] = sortValue(rows[i], column);
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            const double x = key[a], y = key[b];
             if (std::isnan(x) || std::isnan(y))
                 return !std::isnan(x) && std::isnan(y); // the unknown ones last either way
             return ascending ? x < y : y < x;
         });
         return;
     }
-    std::stable_sort(rows.begin(), rows.end(), [&](const OverviewRow& a, const OverviewRow& b) {
-        const int c = QString::compare(overviewCell(a, column), overviewCell(b, column), Qt::CaseInsensitive);
+    QStringList key;
+    key.reserve(rows.size());
+    for (const OverviewRow& r : rows)
+        key << overviewCell(r, column);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int c = QString::compare(key[a], key[b], Qt::CaseInsensitive);
         return ascending ? c < 0 : c > 0;
     });
+}
+
+void sortOverview(QVector<OverviewRow>& rows, int column, bool ascending)
+{
+    QVector<int> order(rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    sortOverview(rows, order, column, ascending);
+    QVector<OverviewRow> sorted;
+    sorted.reserve(rows.size());
+    for (const int i : order)
+        sorted.append(rows[i]);
+    rows = std::move(sorted);
 }
 
 } // namespace rv

@@ -25,7 +25,10 @@ QVector<OverviewRow> siteOverview(Database& db, const QDate& today);
 QStringList overviewHeadings();
 // A cell as shown: "yyyy/MM/dd HH:mm:ss", "##0.0", the status text; empty when not known.
 QString overviewCell(const OverviewRow& row, int column);
-// Sorts the rows by a column: numbers and moments by value (the unknown ones last), texts as texts.
+// Sorts positions into rows by a column: numbers and moments by value (the unknown ones last),
+// texts as texts; equal keys keep the order they had. Each key is made once, not per comparison.
+void sortOverview(const QVector<OverviewRow>& rows, QVector<int>& order, int column, bool ascending);
+// The rows themselves sorted so.
 void sortOverview(QVector<OverviewRow>& rows, int column, bool ascending);
 
 } // namespace rv
