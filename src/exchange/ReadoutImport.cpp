@@ -180,18 +180,33 @@ int ReadoutWindow::appendMarked(QString& failure, QString& remarks)
     }
     remarks = appendedRemarks(outcome.withNotNumbers, outcome.outsideLimits);
 
-    // Thousands of refusals of one kind (a file imported again) are told in one message.
-    QMap<Refusal, QStringList> items;
+    // Thousands of refusals of one kind (a file imported again) are told in one message; their
+    // items are read again from the file, so that only the refused lines' numbers are held.
+    QMap<Refusal, int> counts;
     for (const AppendRefusal& r : outcome.refusals)
-        items[r.kind] << r.item;
+        ++counts[r.kind];
+    const auto item = [&](const AppendRefusal& r) { return refusalItem(m_file, r, m_sensorId, layout()); };
     for (const AppendRefusal& r : outcome.refusals)
-        if (items[r.kind].size() <= kRefusalsTold)
-            m_state.dialogs().message(r.message);
-    for (auto it = items.cbegin(); it != items.cend(); ++it) {
-        if (it.value().size() <= kRefusalsTold)
+        if (counts[r.kind] <= kRefusalsTold)
+            m_state.dialogs().message(refusalMessage(r.kind, item(r)));
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() <= kRefusalsTold)
             continue;
-        m_state.writeToLog(refusalsLogText(it.key(), m_sensorId, it.value()));
-        m_state.dialogs().message(refusalsMessage(it.key(), it.value()));
+        QStringList first;
+        QString all;
+        int n = 0;
+        for (const AppendRefusal& r : outcome.refusals) {
+            if (r.kind != it.key())
+                continue;
+            const QString text = item(r);
+            if (n++ > 0)
+                all += QLatin1Char('\n');
+            all += text;
+            if (first.size() < kRefusalsTold)
+                first << text;
+        }
+        m_state.writeToLog(refusalsLogText(it.key(), m_sensorId, it.value(), all));
+        m_state.dialogs().message(refusalsMessage(it.key(), it.value(), first));
     }
     return outcome.inserted;
 }

@@ -97,14 +97,14 @@ public:
         // Every line is one of: appended, duplicate, bad date (marked or not), unmarked.
         const int lines = file.lineCount();
         int unmarked = 0, unmarkedBad = 0;
-        for (int line = 0; line < lines; ++line) {
+        file.forEachLine([&](int line, const ReadoutLine& split) {
             if (marks[line])
-                continue;
-            if (readReadoutDate(file.field(line, 0), m_layout).valid)
+                return;
+            if (readReadoutDate(split.field(0), m_layout).valid)
                 ++unmarked;
             else
                 ++unmarkedBad;
-        }
+        });
         const int duplicates = outcome.count(Refusal::Duplicate);
         const int badDates = unmarkedBad + outcome.count(Refusal::InvalidDate) + outcome.count(Refusal::UnclosedQuote);
         told = name + QStringLiteral(": sensor ") + id + QStringLiteral(", ")

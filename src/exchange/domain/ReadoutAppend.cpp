@@ -3,8 +3,6 @@
 #include "readings/domain/ReadingStore.h"
 #include "sensors/domain/SensorStore.h"
 
-#include <QSet>
-
 #include <algorithm>
 
 namespace rv {
@@ -28,68 +26,53 @@ int AppendOutcome::count(Refusal kind) const
                                           [kind](const AppendRefusal& r) { return r.kind == kind; }));
 }
 
-namespace {
-
-// What insert() would refuse, without writing: keys the table holds or the batch repeats.
-InsertOutcome dryInsert(const ReadingStore& store, const QVector<Reading>& batch)
-{
-    InsertOutcome outcome;
-    QSet<QString> seen;
-    for (int i = 0; i < batch.size(); ++i) {
-        const QString key = store.keyOf(batch[i].moment);
-        if (seen.contains(key) || store.keyExists(key)) {
-            outcome.refusedKeys << key;
-            outcome.refusedIndex << i;
-        } else {
-            seen.insert(key);
-            ++outcome.inserted;
-        }
-    }
-    return outcome;
-}
-
-} // namespace
-
 AppendOutcome appendMarkedLines(Database& db, const ReadoutFile& file, const QVector<char>& marks,
                                 const ReadoutSensor& sensor, DateLayout layout, bool dryRun)
 {
     AppendOutcome result;
-    QVector<Reading> batch;
-    QVector<int> lineOf;
-    QVector<char> notNumbers, outside;
-    for (int line = 0; line < file.lineCount() && line < marks.size(); ++line) {
-        if (!marks[line])
-            continue;
-        const QString date = file.text(line, 0);
-        if (file.unclosedQuote(line)) {
-            result.refusals.push_back({line, Refusal::UnclosedQuote, unclosedQuoteMessage(line + 1, date),
-                                       unclosedQuoteLine(line + 1, date)});
-            continue;
-        }
-        const ReadoutReading r = readoutReading(file, line, sensor, layout);
-        if (!r.when.valid) {
-            result.refusals.push_back({line, Refusal::InvalidDate, invalidDateMessage(date), date});
-            continue;
-        }
-        batch.push_back(r.reading);
-        lineOf.push_back(line);
-        notNumbers.push_back(!r.notNumbers.isEmpty());
-        outside.push_back(!outsideLimits(r.reading, sensor).isEmpty());
-    }
     ReadingStore store(db, sensor.instrumentId);
-    const InsertOutcome outcome = dryRun ? dryInsert(store, batch) : store.insert(batch);
-    for (int i = 0; i < outcome.refusedIndex.size(); ++i) {
-        const int index = outcome.refusedIndex[i];
-        result.refusals.push_back({lineOf[index], Refusal::Duplicate, duplicateMessage(outcome.refusedKeys[i]),
-                                   outcome.refusedKeys[i]});
-        notNumbers[index] = outside[index] = 0;
-    }
-    std::stable_sort(result.refusals.begin(), result.refusals.end(),
-                     [](const AppendRefusal& a, const AppendRefusal& b) { return a.line < b.line; });
-    result.inserted = outcome.inserted;
-    result.withNotNumbers = static_cast<int>(std::count(notNumbers.begin(), notNumbers.end(), 1));
-    result.outsideLimits = static_cast<int>(std::count(outside.begin(), outside.end(), 1));
+    // The store is asked only once there is a reading for it.
+    std::optional<ReadingStore::Insertion> insertion;
+    file.forEachLine([&](int line, const ReadoutLine& split) {
+        if (line >= marks.size() || !marks[line])
+            return;
+        if (split.unclosedQuote()) {
+            result.refusals.push_back({line, Refusal::UnclosedQuote});
+            return;
+        }
+        const ReadoutReading r = readoutReading(split, sensor, layout);
+        if (!r.when.valid) {
+            result.refusals.push_back({line, Refusal::InvalidDate});
+            return;
+        }
+        if (!insertion)
+            insertion.emplace(store, !dryRun);
+        if (!insertion->add(r.reading)) {
+            result.refusals.push_back({line, Refusal::Duplicate});
+            return;
+        }
+        ++result.inserted;
+        result.withNotNumbers += !r.notNumbers.isEmpty();
+        result.outsideLimits += !outsideLimits(r.reading, sensor).isEmpty();
+    });
+    if (insertion)
+        insertion->commit();
     return result;
+}
+
+QString refusalItem(const ReadoutFile& file, const AppendRefusal& refusal, const QString& instrumentId,
+                    DateLayout layout)
+{
+    const QString date = file.text(refusal.line, 0);
+    switch (refusal.kind) {
+    case Refusal::InvalidDate:
+        return date;
+    case Refusal::UnclosedQuote:
+        return unclosedQuoteLine(refusal.line + 1, date);
+    case Refusal::Duplicate:
+        break;
+    }
+    return readoutKey(instrumentId, readReadoutDate(date, layout));
 }
 
 } // namespace rv

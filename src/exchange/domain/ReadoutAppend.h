@@ -16,11 +16,10 @@ struct SensorType;
 ReadoutSensor readoutSensor(const QString& instrumentId, const QString& sensorType,
                             const std::optional<SensorType>& type);
 
-// A marked line that was not appended.
+// A marked line that was not appended; its text is read again from the file when told.
 struct AppendRefusal {
     int line; // 0-based
     Refusal kind;
-    QString message, item;
 };
 
 struct AppendOutcome {
@@ -31,11 +30,15 @@ struct AppendOutcome {
     int count(Refusal kind) const;
 };
 
-// Appends the marked lines (marks[line] != 0). A line with an unclosed quote or an unreadable
-// date is refused before the store is asked; a key already taken is refused by the store.
-// dryRun: nothing is written, duplicates are found by asking for each key. Throws RvError when
-// the write fails (nothing stored).
+// Appends the marked lines (marks[line] != 0), read from the file one after the other. A line
+// with an unclosed quote or an unreadable date is refused before the store is asked; a key
+// already taken is refused by the store. dryRun: nothing is written. Throws RvError when the
+// write fails (nothing stored).
 AppendOutcome appendMarkedLines(Database& db, const ReadoutFile& file, const QVector<char>& marks,
                                 const ReadoutSensor& sensor, DateLayout layout, bool dryRun = false);
+
+// The refused line as the messages name it: its date, "Line n (date)" or its key.
+QString refusalItem(const ReadoutFile& file, const AppendRefusal& refusal, const QString& instrumentId,
+                    DateLayout layout);
 
 } // namespace rv

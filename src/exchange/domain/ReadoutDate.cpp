@@ -135,27 +135,24 @@ qint64 hourBoundaries(const QDateTime& a, const QDateTime& b)
 
 QVector<char> defaultMarks(const ReadoutFile& file, int interval, DateLayout layout)
 {
-    const int n = file.lineCount();
-    QVector<char> marks(n, 0);
-    if (n == 0)
-        return marks;
+    QVector<char> marks(file.lineCount(), 0);
     QDateTime reference;
-    for (int line = 0; line < n; ++line) {
-        const QStringView text = file.field(line, 0);
+    file.forEachLine([&](int line, const ReadoutLine& split) {
+        const QStringView text = split.field(0);
         const bool placeholder = text == kPlaceholderDate;
         const ReadoutMoment m = readReadoutDate(text, layout);
         if (line == 0) {
             marks[0] = !placeholder;
             reference = m.moment; // invalid when unreadable: no later line is counted from it
-            continue;
+            return;
         }
         if (!m.valid)
-            continue;
+            return;
         if (reference.isValid() && hourBoundaries(reference, m.moment) < interval)
-            continue;
+            return;
         marks[line] = !placeholder;
         reference = m.moment;
-    }
+    });
     return marks;
 }
 

@@ -5,114 +5,96 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstring>
 
 namespace rv {
 
 namespace {
 
-// Text that is not valid UTF-8 is taken as Latin-1 (older readout software) unless so many of
-// its bytes lie above ASCII that it is no text at all.
-bool looksBinary(const QByteArray& bytes)
+qint64 blockBytes = 1 << 20;
+// A line asked for out of order (the grid scrolled) is read with this much around it.
+constexpr qint64 kNearBytes = 64 * 1024;
+constexpr int kNearLines = 64;
+
+const QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
+
+bool isAsciiBlank(uchar c)
 {
-    if (bytes.contains('\0'))
-        return true;
-    qsizetype high = 0, control = 0;
-    for (const char c : bytes) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x80)
-            ++high;
-        else if (u < 0x20 && u != '\n' && u != '\r' && u != '\t')
-            ++control;
-    }
-    return (high + control) * 10 > bytes.size();
+    return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
-QString decode(const QByteArray& bytes, bool& ok)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    ok = true;
-    if (!utf8.hasError())
-        return text;
-    if (looksBinary(bytes)) {
-        ok = false;
-        return {};
+// Where the lines lie. A CR or LF ends a line (so CRLF ends one and leaves an empty one, which
+// goes like every blank line: it holds no reading). Whether a line of blanks and bytes above
+// ASCII is blank is told once the file's encoding is known.
+struct LineIndex {
+    QVector<quint32> starts, ends;
+    QVector<int> undecided;
+    qint64 lineStart = 0;
+    enum Kind { Blank, Unsure, Text } kind = Blank;
+
+    void feed(const char* p, qint64 at, qint64 n)
+    {
+        qint64 i = 0;
+        while (i < n) {
+            const auto* lf = static_cast<const char*>(std::memchr(p + i, '\n', size_t(n - i)));
+            const qint64 stop = lf ? lf - p : n;
+            const auto* cr = static_cast<const char*>(std::memchr(p + i, '\r', size_t(stop - i)));
+            const qint64 end = cr ? cr - p : stop;
+            for (qint64 j = i; j < end && kind != Text; ++j) {
+                const auto c = static_cast<uchar>(p[j]);
+                if (c >= 0x80)
+                    kind = Unsure;
+                else if (!isAsciiBlank(c))
+                    kind = Text;
+            }
+            if (end == n)
+                return; // the line goes on in the next block
+            close(at + end);
+            lineStart = at + end + 1;
+            i = end + 1;
+        }
     }
-    return QString::fromLatin1(bytes);
-}
+    void close(qint64 end)
+    {
+        if (kind != Blank) {
+            if (kind == Unsure)
+                undecided.push_back(static_cast<int>(starts.size()));
+            starts.push_back(static_cast<quint32>(lineStart));
+            ends.push_back(static_cast<quint32>(end));
+        }
+        kind = Blank;
+    }
+};
+
+// Text that is not valid UTF-8 is taken as Latin-1 (older readout software) unless so many of
+// its bytes lie above ASCII that it is no text at all.
+struct ByteCounts {
+    qint64 high = 0, control = 0, all = 0;
+    void add(QByteArrayView bytes)
+    {
+        for (const char c : bytes) {
+            const auto u = static_cast<uchar>(c);
+            if (u >= 0x80)
+                ++high;
+            else if (u < 0x20 && u != '\n' && u != '\r' && u != '\t')
+                ++control;
+        }
+        all += bytes.size();
+    }
+    bool binary() const { return (high + control) * 10 > all; }
+};
 
 } // namespace
 
-ReadoutFile::Status ReadoutFile::load(const QString& path)
-{
-    m_store.clear();
-    m_fields.clear();
-    m_unclosed.clear();
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return Status::Missing;
-    if (info.size() > kMaxBytes)
-        return Status::TooLarge;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::Unreadable;
-    const QByteArray bytes = file.read(kMaxBytes + 1);
-    if (bytes.size() > kMaxBytes)
-        return Status::TooLarge;
-    return parse(bytes);
-}
+// --- a line ---
 
-ReadoutFile::Status ReadoutFile::parse(const QByteArray& raw)
+void ReadoutLine::split(QStringView line)
 {
-    m_store.clear();
-    m_fields.clear();
-    m_unclosed.clear();
-    QByteArray bytes = raw;
-    QString text;
-    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-        // Windows tools save "Unicode" text as UTF-16 with its byte-order mark.
-        QStringDecoder utf16(bytes.startsWith("\xFF\xFE") ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
-                             QStringDecoder::Flag::Stateless);
-        text = utf16(QByteArrayView(bytes).sliced(2));
-        if (utf16.hasError() || bytes.size() % 2 != 0 || text.contains(QChar(0)))
-            return Status::NotText;
-    } else {
-        if (bytes.startsWith("\xEF\xBB\xBF"))
-            bytes.remove(0, 3);
-        if (bytes.contains('\0'))
-            return Status::NotText;
-        bool ok = false;
-        text = decode(bytes, ok);
-        if (!ok)
-            return Status::NotText;
-    }
-
-    m_store.reserve(text.size());
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    const QChar* chars = text.constData();
-    while (start < n) {
-        // CRLF, LF or a lone CR (older readout software) ends a line.
-        qsizetype end = start;
-        while (end < n && chars[end] != QLatin1Char('\n') && chars[end] != QLatin1Char('\r'))
-            ++end;
-        const QStringView line = QStringView(text).mid(start, end - start);
-        // A blank line holds no reading (a trailing line end, an editor's extra line).
-        if (!line.trimmed().isEmpty())
-            addLine(line);
-        start = end + 1;
-        if (end + 1 < n && chars[end] == QLatin1Char('\r') && chars[end + 1] == QLatin1Char('\n'))
-            ++start;
-    }
-    return Status::Ok;
-}
-
-void ReadoutFile::addLine(QStringView line)
-{
+    m_store.resize(0);
+    m_unclosed = false;
     const qsizetype n = line.size();
     qsizetype i = 0;
     int column = 0;
-    bool unclosed = false;
     const auto isBlank = [&](qsizetype at) { return line[at] == QLatin1Char(' ') || line[at] == QLatin1Char('\t'); };
     while (column < kColumns) {
         const int from = static_cast<int>(m_store.size());
@@ -137,7 +119,7 @@ void ReadoutFile::addLine(QStringView line)
                 m_store.append(line[i]);
                 ++i;
             }
-            unclosed = unclosed || !closed;
+            m_unclosed = m_unclosed || !closed;
             qsizetype after = i;
             while (after < n && isBlank(after))
                 ++after;
@@ -152,29 +134,309 @@ void ReadoutFile::addLine(QStringView line)
             m_store.append(line.mid(i, stop - i));
             i = stop;
         }
-        m_fields.push_back({from, static_cast<int>(m_store.size()) - from});
+        m_fields[column] = {from, static_cast<int>(m_store.size()) - from};
         ++column;
         if (i >= n)
             break;
         ++i; // the comma
     }
     for (; column < kColumns; ++column)
-        m_fields.push_back({0, 0});
-    if (unclosed)
-        m_unclosed.push_back(lineCount() - 1);
+        m_fields[column] = {0, 0};
 }
 
-bool ReadoutFile::unclosedQuote(int line) const
+QStringView ReadoutLine::field(int column) const
 {
-    return std::binary_search(m_unclosed.begin(), m_unclosed.end(), line);
-}
-
-QStringView ReadoutFile::field(int line, int column) const
-{
-    if (line < 0 || line >= lineCount() || column < 0 || column >= kColumns)
+    if (column < 0 || column >= kColumns)
         return {};
-    const Span s = m_fields[line * kColumns + column];
+    const Span s = m_fields[column];
     return QStringView(m_store).mid(s.start, s.length);
+}
+
+// --- the file ---
+
+struct ReadoutFile::Data {
+    QByteArray memory; // the text itself: parse(), and a UTF-16 file made UTF-8
+    QFile file;        // or the file it is read from
+    bool fromFile = false;
+    bool latin1 = false;
+    QVector<quint32> starts, ends; // each line's bytes
+
+    QByteArray window; // bytes of the file read around the lines last asked for
+    qint64 windowAt = 0;
+    QString decoded;
+    QStringDecoder utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
+    struct Recent {
+        int line = -1;
+        ReadoutLine split;
+    };
+    std::array<Recent, 8> recent; // the grid asks for a line's cells one by one
+    int nextRecent = 0;
+    int lastRead = -1;
+
+    // Up to `length` bytes at `at`; empty at the end, or when the file cannot be read (bad).
+    QByteArrayView bytesAt(qint64 at, qint64 length, QByteArray& buffer, bool& bad)
+    {
+        if (!fromFile)
+            return QByteArrayView(memory).sliced(std::min<qint64>(at, memory.size()),
+                                                 std::clamp<qint64>(memory.size() - at, 0, length));
+        buffer.resize(length);
+        const qint64 got = file.seek(at) ? file.read(buffer.data(), length) : -1;
+        bad = got < 0;
+        return QByteArrayView(buffer).first(std::max<qint64>(got, 0));
+    }
+
+    QByteArrayView lineBytes(int line, bool inOrder)
+    {
+        const qint64 from = starts[line], to = ends[line];
+        if (!fromFile)
+            return QByteArrayView(memory).sliced(from, to - from);
+        if (from < windowAt || to > windowAt + window.size()) {
+            const qint64 at = inOrder ? from : starts[std::max(0, line - kNearLines)];
+            bool bad = false;
+            const QByteArrayView got = bytesAt(at, std::max(inOrder ? blockBytes : std::min(kNearBytes, blockBytes), to - at),
+                                               window, bad);
+            window.resize(got.size());
+            windowAt = at;
+            if (to > windowAt + window.size())
+                return {}; // the file was cut short meanwhile
+        }
+        return QByteArrayView(window).sliced(from - windowAt, to - from);
+    }
+
+    QStringView decode(QByteArrayView bytes)
+    {
+        decoded.resize(bytes.size());
+        if (latin1) {
+            std::transform(bytes.begin(), bytes.end(), decoded.begin(),
+                           [](char c) { return QChar(QLatin1Char(c)); });
+        } else {
+            const QChar* end = utf8.appendToBuffer(decoded.data(), bytes);
+            decoded.resize(end - decoded.constData());
+        }
+        return decoded;
+    }
+
+    Status fromUtf16(QByteArray& text);
+    Status index(qint64 base, bool rawUtf8);
+};
+
+namespace {
+bool isUtf16(QByteArrayView head)
+{
+    return head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF");
+}
+} // namespace
+
+// Windows tools save "Unicode" text as UTF-16 with its byte-order mark. It is held as UTF-8,
+// converted a block at a time.
+ReadoutFile::Status ReadoutFile::Data::fromUtf16(QByteArray& text)
+{
+    QByteArray buffer;
+    bool bad = false;
+    const QByteArrayView head = bytesAt(0, 2, buffer, bad);
+    const bool little = head.startsWith("\xFF\xFE");
+    const qint64 size = fromFile ? file.size() : memory.size();
+    if (size % 2 != 0)
+        return Status::NotText;
+    const auto flags = QStringDecoder::Flag::Stateless;
+    QStringDecoder first(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE, flags);
+    QStringDecoder later(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                         flags | QStringDecoder::Flag::ConvertInitialBom);
+    for (qint64 at = 2; at < size;) {
+        QByteArrayView block = bytesAt(at, std::max<qint64>(blockBytes & ~qint64(1), 4), buffer, bad);
+        if (bad)
+            return Status::Unreadable;
+        if (block.size() < 2)
+            break;
+        block = block.first(block.size() & ~qsizetype(1));
+        // A surrogate pair stays whole.
+        if (at + block.size() < size) {
+            const auto unit = little ? (uchar(block[block.size() - 1]) << 8 | uchar(block[block.size() - 2]))
+                                     : (uchar(block[block.size() - 2]) << 8 | uchar(block[block.size() - 1]));
+            if (unit >= 0xD800 && unit <= 0xDBFF)
+                block.chop(2);
+        }
+        QStringDecoder& decoder = at == 2 ? first : later;
+        const QString part = decoder(block);
+        if (decoder.hasError() || part.contains(QChar(0)))
+            return Status::NotText;
+        text += part.toUtf8();
+        at += block.size();
+    }
+    return Status::Ok;
+}
+
+ReadoutFile::Status ReadoutFile::Data::index(qint64 base, bool rawUtf8)
+{
+    QStringDecoder check(QStringDecoder::Utf8);
+    QString scratch;
+    bool valid = true;
+    LineIndex lines;
+    lines.lineStart = base;
+    QByteArray buffer;
+    qint64 at = base;
+    for (;;) {
+        bool bad = false;
+        const QByteArrayView block = bytesAt(at, blockBytes, buffer, bad);
+        if (bad)
+            return Status::Unreadable;
+        if (block.isEmpty())
+            break;
+        if (fromFile && at + block.size() > kMaxBytes)
+            return Status::TooLarge; // grown since it was measured
+        if (block.contains('\0'))
+            return Status::NotText;
+        if (valid) {
+            scratch.resize(check.requiredSpace(block.size()));
+            check.appendToBuffer(scratch.data(), block);
+            valid = !check.hasError();
+        }
+        lines.feed(block.data(), at, block.size());
+        at += block.size();
+    }
+    lines.close(at);
+    if (valid) {
+        // A sequence cut off by the end of the file shows as one when anything follows.
+        scratch.resize(check.requiredSpace(1));
+        check.appendToBuffer(scratch.data(), QByteArrayView("\n"));
+        valid = !check.hasError();
+    }
+    if (!valid) {
+        ByteCounts counts;
+        for (qint64 from = base; from < at;) {
+            bool bad = false;
+            const QByteArrayView block = bytesAt(from, blockBytes, buffer, bad);
+            if (bad || block.isEmpty())
+                return Status::Unreadable;
+            counts.add(block);
+            from += block.size();
+        }
+        if (counts.binary())
+            return Status::NotText;
+        latin1 = true;
+    }
+    starts = std::move(lines.starts);
+    ends = std::move(lines.ends);
+    // The decoder passes over a byte-order mark at the start of UTF-8 text (after the one
+    // the file starts with).
+    if (rawUtf8 && !latin1 && !starts.isEmpty() && starts[0] == base) {
+        bool bad = false;
+        if (bytesAt(base, 3, buffer, bad) == kUtf8Bom)
+            starts[0] = std::min<quint32>(starts[0] + 3, ends[0]);
+    }
+    if (!lines.undecided.isEmpty()) {
+        QVector<char> blank(starts.size(), 0);
+        for (const int line : lines.undecided)
+            blank[line] = decode(lineBytes(line, true)).trimmed().isEmpty();
+        qsizetype kept = 0;
+        for (qsizetype line = 0; line < starts.size(); ++line)
+            if (!blank[line]) {
+                starts[kept] = starts[line];
+                ends[kept++] = ends[line];
+            }
+        starts.resize(kept);
+        ends.resize(kept);
+    }
+    starts.squeeze();
+    ends.squeeze();
+    return Status::Ok;
+}
+
+ReadoutFile::ReadoutFile() : d(std::make_shared<Data>()) {}
+ReadoutFile::~ReadoutFile() = default;
+ReadoutFile::ReadoutFile(const ReadoutFile&) = default;
+ReadoutFile& ReadoutFile::operator=(const ReadoutFile&) = default;
+ReadoutFile::ReadoutFile(ReadoutFile&&) noexcept = default;
+ReadoutFile& ReadoutFile::operator=(ReadoutFile&&) noexcept = default;
+
+void ReadoutFile::setBlockBytes(qint64 bytes)
+{
+    blockBytes = std::max<qint64>(bytes, 4);
+}
+
+ReadoutFile::Status ReadoutFile::load(const QString& path)
+{
+    d = std::make_shared<Data>();
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return Status::Missing;
+    if (info.size() > kMaxBytes)
+        return Status::TooLarge;
+    auto data = std::make_shared<Data>();
+    data->file.setFileName(path);
+    if (!data->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Status::Unreadable;
+    data->fromFile = true;
+    QByteArray buffer;
+    bool bad = false;
+    const QByteArray head = data->bytesAt(0, 3, buffer, bad).toByteArray();
+    if (bad)
+        return Status::Unreadable;
+    Status status;
+    if (isUtf16(head)) {
+        QByteArray text;
+        status = data->fromUtf16(text);
+        data->file.close();
+        data->fromFile = false;
+        data->memory = text;
+        if (status == Status::Ok)
+            status = data->index(0, false);
+    } else {
+        status = data->index(head.startsWith(kUtf8Bom) ? 3 : 0, true);
+    }
+    if (status == Status::Ok)
+        d = std::move(data);
+    return status;
+}
+
+ReadoutFile::Status ReadoutFile::parse(const QByteArray& bytes)
+{
+    d = std::make_shared<Data>();
+    auto data = std::make_shared<Data>();
+    data->memory = bytes;
+    Status status;
+    if (isUtf16(bytes)) {
+        QByteArray text;
+        status = data->fromUtf16(text);
+        data->memory = text;
+        if (status == Status::Ok)
+            status = data->index(0, false);
+    } else {
+        status = data->index(bytes.startsWith(kUtf8Bom) ? 3 : 0, true);
+    }
+    if (status == Status::Ok)
+        d = std::move(data);
+    return status;
+}
+
+int ReadoutFile::lineCount() const
+{
+    return static_cast<int>(d->starts.size());
+}
+
+const ReadoutLine& ReadoutFile::line(int line) const
+{
+    static const ReadoutLine none;
+    if (line < 0 || line >= lineCount())
+        return none;
+    for (const Data::Recent& r : d->recent)
+        if (r.line == line)
+            return r.split;
+    Data::Recent& r = d->recent[d->nextRecent];
+    d->nextRecent = (d->nextRecent + 1) % int(d->recent.size());
+    r.line = line;
+    r.split.split(d->decode(d->lineBytes(line, line == d->lastRead + 1)));
+    d->lastRead = line;
+    return r.split;
+}
+
+void ReadoutFile::forEachLine(const std::function<void(int, const ReadoutLine&)>& each) const
+{
+    ReadoutLine split;
+    for (int line = 0; line < lineCount(); ++line) {
+        split.split(d->decode(d->lineBytes(line, true)));
+        each(line, split);
+    }
 }
 
 QString ReadoutFile::refusal(Status status, const QString& fileName)

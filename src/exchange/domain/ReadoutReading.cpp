@@ -57,12 +57,17 @@ int importedChannelCount(const QString& sensorType)
 
 ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSensor& sensor, DateLayout layout)
 {
+    return readoutReading(file.line(line), sensor, layout);
+}
+
+ReadoutReading readoutReading(const ReadoutLine& line, const ReadoutSensor& sensor, DateLayout layout)
+{
     ReadoutReading r;
-    r.when = readReadoutDate(file.field(line, 0), layout);
+    r.when = readReadoutDate(line.field(0), layout);
     if (r.when.valid)
         r.reading.moment = r.when.moment;
     const auto cell = [&](int column, int decimals, const QString& name) {
-        const QStringView text = file.field(line, column);
+        const QStringView text = line.field(column);
         const OptDouble value = channelValue(text, decimals);
         if (!value && !text.trimmed().isEmpty())
             r.notNumbers << name + QStringLiteral(" \"") + text.trimmed().toString() + QLatin1Char('"');
@@ -105,7 +110,7 @@ QString unclosedQuoteLine(int line, const QString& dateText)
 
 QString unclosedQuoteMessage(int line, const QString& dateText)
 {
-    return unclosedQuoteLine(line, dateText) + QStringLiteral(" has a quote that is not closed and cannot be appended.");
+    return refusalMessage(Refusal::UnclosedQuote, unclosedQuoteLine(line, dateText));
 }
 
 QString invalidDateMessage(const QString& dateText)
@@ -138,17 +143,40 @@ QString refusalHead(Refusal kind, int n)
 }
 } // namespace
 
+QString refusalsMessage(Refusal kind, int count, const QStringList& firstItems)
+{
+    return refusalHead(kind, count) + QStringLiteral(" The first ten:\n")
+           + firstItems.mid(0, kRefusalsTold).join(QLatin1Char('\n')) + QStringLiteral("\nAll ")
+           + QString::number(count) + QStringLiteral(" are listed in the log file gSTAY.txt.");
+}
+
 QString refusalsMessage(Refusal kind, const QStringList& items)
 {
-    const int n = static_cast<int>(items.size());
-    return refusalHead(kind, n) + QStringLiteral(" The first ten:\n") + items.mid(0, kRefusalsTold).join(QLatin1Char('\n'))
-           + QStringLiteral("\nAll ") + QString::number(n) + QStringLiteral(" are listed in the log file gSTAY.txt.");
+    return refusalsMessage(kind, static_cast<int>(items.size()), items);
+}
+
+QString refusalsLogText(Refusal kind, const QString& instrumentId, int count, const QString& joinedItems)
+{
+    return QStringLiteral("Import to ") + instrumentId + QStringLiteral(": ") + refusalHead(kind, count)
+           + QLatin1Char('\n') + joinedItems;
 }
 
 QString refusalsLogText(Refusal kind, const QString& instrumentId, const QStringList& items)
 {
-    return QStringLiteral("Import to ") + instrumentId + QStringLiteral(": ") + refusalHead(kind, static_cast<int>(items.size()))
-           + QLatin1Char('\n') + items.join(QLatin1Char('\n'));
+    return refusalsLogText(kind, instrumentId, static_cast<int>(items.size()), items.join(QLatin1Char('\n')));
+}
+
+QString refusalMessage(Refusal kind, const QString& item)
+{
+    switch (kind) {
+    case Refusal::InvalidDate:
+        return invalidDateMessage(item);
+    case Refusal::UnclosedQuote:
+        return item + QStringLiteral(" has a quote that is not closed and cannot be appended.");
+    case Refusal::Duplicate:
+        break;
+    }
+    return duplicateMessage(item);
 }
 
 QString appendedRemarks(int withNotNumbers, int outsideLimits)

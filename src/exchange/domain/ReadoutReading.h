@@ -9,6 +9,7 @@
 namespace rv {
 
 class ReadoutFile;
+class ReadoutLine;
 
 struct ReadoutReading {
     ReadoutMoment when;   // invalid: the line's date cannot be read in the layout
@@ -35,6 +36,7 @@ struct ReadoutSensor {
 // How many gauge channels a line fills: the first digit of the type code, at most 10.
 int importedChannelCount(const QString& sensorType);
 
+ReadoutReading readoutReading(const ReadoutLine& line, const ReadoutSensor& sensor, DateLayout layout);
 ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSensor& sensor, DateLayout layout);
 
 // Why the reading's values lie outside the type's limits ("ChannelT 1000.0 is outside -40 to
@@ -57,6 +59,12 @@ inline constexpr int kRefusalsTold = 10;
 // items: the dates, "Line n (date)" or the keys, in line order.
 QString refusalsMessage(Refusal kind, const QStringList& items);
 QString refusalsLogText(Refusal kind, const QString& instrumentId, const QStringList& items);
+// The same for count refusals, of which only the first ten items are at hand; the log text
+// from its items already joined by line breaks.
+QString refusalsMessage(Refusal kind, int count, const QStringList& firstItems);
+QString refusalsLogText(Refusal kind, const QString& instrumentId, int count, const QString& joinedItems);
+// The message for one refused line, from its item.
+QString refusalMessage(Refusal kind, const QString& item);
 
 // The lines after " records appended to ...": how many appended lines had cells that are not
 // numbers (stored empty) and how many hold values outside the type's limits; empty for none.

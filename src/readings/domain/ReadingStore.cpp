@@ -841,15 +841,24 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
     InsertOutcome out;
     if (batch.isEmpty())
         return out;
-    QSet<QString> present;
-    for (const QVariantList& row : m_db.query(QStringLiteral("SELECT DateTimeKey FROM ") + table()))
-        if (!row.value(0).isNull())
-            present.insert(row.value(0).toString());
+    Insertion insertion(*this);
+    for (int index = 0; index < batch.size(); ++index) {
+        if (insertion.add(batch[index])) {
+            ++out.inserted;
+        } else {
+            out.refusedKeys << keyOf(batch[index].moment);
+            out.refusedIndex << index;
+        }
+    }
+    insertion.commit();
+    return out;
+}
 
-    // Only the columns the table has: a value for a column it lacks is dropped.
-    QSet<QString> have;
-    for (const Database::Column& c : m_db.columns(m_id))
-        have.insert(c.name.toLower());
+namespace {
+
+// The columns an insertion writes, in the order insertedValue() numbers them.
+QStringList insertedColumns()
+{
     QStringList cols{QStringLiteral("DateTimeKey"), QStringLiteral("ReadingDate"), QStringLiteral("ReadingTime"),
                      kFullDate, QStringLiteral("ChannelT")};
     for (int i = 0; i < Reading::kChannels; ++i)
@@ -860,50 +869,159 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
     for (const char* c : kLoadColumns)
         cols << QString::fromLatin1(c);
     cols << QStringLiteral("IsDirty") << QStringLiteral("PlotSpatial") << QStringLiteral("Plottemporal");
-    QVector<int> used;
-    QStringList usedNames;
+    return cols;
+}
+
+QVariant insertedValue(int column, const Reading& r, const StoredMoment& forms)
+{
+    constexpr int channels = 5, zeroed = channels + Reading::kChannels, numTemp = zeroed + Reading::kChannels,
+                  loads = numTemp + 1, flags = loads + Reading::kLoads;
+    switch (column) {
+    case 0: return forms.key;
+    case 1: return forms.date;
+    case 2: return forms.time;
+    case 3: return forms.fullDate;
+    case 4: return bindable(r.temperature);
+    case flags: return r.isDirty;
+    case flags + 1: return r.plotSpatial;
+    case flags + 2: return r.plotTemporal;
+    default: break;
+    }
+    if (column < zeroed)
+        return bindable(r.channels[column - channels]);
+    if (column < numTemp)
+        return bindable(r.zeroed[column - zeroed]);
+    if (column == numTemp)
+        return bindable(r.numTemp);
+    return bindable(r.loads[column - loads]);
+}
+
+// A key of a valid moment as a number, the seconds from the start of the Julian calendar: a
+// set of them holds a million keys in 8 MB.
+std::optional<qint64> keyNumber(const QDate& date, const QTime& time)
+{
+    if (!date.isValid() || date.year() < 1 || date.year() > 9999 || !time.isValid())
+        return std::nullopt;
+    return date.toJulianDay() * 86400 + time.hour() * 3600 + time.minute() * 60 + time.second();
+}
+
+// A stored key in the form keyOf() writes ("<id> yyyy/MM/dd HH:mm:ss") as that number.
+std::optional<qint64> keyNumber(QByteArrayView stored, QByteArrayView prefix)
+{
+    if (stored.size() != prefix.size() + 19 || !stored.startsWith(prefix))
+        return std::nullopt;
+    const char* p = stored.data() + prefix.size();
+    const auto digits = [p](int at, int count) {
+        int value = 0;
+        for (int i = at; i < at + count; ++i) {
+            if (p[i] < '0' || p[i] > '9')
+                return -1;
+            value = value * 10 + (p[i] - '0');
+        }
+        return value;
+    };
+    if (p[4] != '/' || p[7] != '/' || p[10] != ' ' || p[13] != ':' || p[16] != ':')
+        return std::nullopt;
+    const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2), hour = digits(11, 2),
+              minute = digits(14, 2), second = digits(17, 2);
+    if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0)
+        return std::nullopt;
+    return keyNumber(QDate(year, month, day), QTime(hour, minute, second));
+}
+
+} // namespace
+
+// The keys taken: the table's and those inserted, mostly as numbers. Readings come mostly in
+// time order, so those inserted stay a sorted list with few exceptions beside it.
+struct ReadingStore::Insertion::Keys {
+    QVector<qint64> stored; // sorted
+    QVector<qint64> added;  // ascending
+    QSet<qint64> addedOutOfOrder;
+    QSet<QString> texts; // keys in no form keyOf() writes for a valid moment
+
+    bool take(qint64 key)
+    {
+        if (std::binary_search(stored.begin(), stored.end(), key))
+            return false;
+        if (added.isEmpty() || key > added.last()) {
+            added.push_back(key);
+            return true;
+        }
+        if (std::binary_search(added.begin(), added.end(), key) || addedOutOfOrder.contains(key))
+            return false;
+        addedOutOfOrder.insert(key);
+        return true;
+    }
+};
+
+ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
+    : m_store(store), m_keys(std::make_unique<Keys>())
+{
+    const QByteArray prefix = (store.m_id + QLatin1Char(' ')).toUtf8();
+    Statement keys = store.m_db.prepare(QStringLiteral("SELECT DateTimeKey FROM ") + store.table());
+    while (keys.step()) {
+        double ignored = 0;
+        if (keys.columnNumber(0, &ignored) == Statement::Kind::Null)
+            continue;
+        const QByteArrayView key = keys.columnUtf8(0);
+        if (const std::optional<qint64> n = keyNumber(key, prefix))
+            m_keys->stored.push_back(*n);
+        else
+            m_keys->texts.insert(QString::fromUtf8(key));
+    }
+    keys.reset();
+    std::sort(m_keys->stored.begin(), m_keys->stored.end());
+    if (!write)
+        return;
+
+    // Only the columns the table has: a value for a column it lacks is dropped.
+    QSet<QString> have;
+    for (const Database::Column& c : store.m_db.columns(store.m_id))
+        have.insert(c.name.toLower());
+    const QStringList cols = insertedColumns();
+    QStringList names, marks;
     for (int i = 0; i < cols.size(); ++i)
         if (have.contains(cols[i].toLower())) {
-            used.append(i);
-            usedNames << cols[i];
+            m_columns.append(i);
+            names << cols[i];
+            marks << QStringLiteral("?");
         }
-    QStringList marks;
-    for (int i = 0; i < used.size(); ++i)
-        marks << QStringLiteral("?");
-    const QString sql = QStringLiteral("INSERT INTO ") + table() + QStringLiteral(" (")
-                        + usedNames.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
-                        + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
+    m_tx.emplace(store.m_db);
+    m_insert = store.m_db.prepare(QStringLiteral("INSERT INTO ") + store.table() + QStringLiteral(" (")
+                                  + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES (")
+                                  + marks.join(QStringLiteral(", ")) + QLatin1Char(')'));
+}
 
-    Transaction tx(m_db);
-    Statement st = m_db.prepare(sql);
-    for (int index = 0; index < batch.size(); ++index) {
-        const Reading& r = batch[index];
-        const StoredMoment forms = formsOf(r.moment);
-        if (present.contains(forms.key)) {
-            out.refusedKeys << forms.key;
-            out.refusedIndex << index;
-            continue;
-        }
-        QVariantList values{forms.key, forms.date, forms.time, forms.fullDate, bindable(r.temperature)};
-        for (const OptDouble& v : r.channels)
-            values << bindable(v);
-        for (const OptDouble& v : r.zeroed)
-            values << bindable(v);
-        values << bindable(r.numTemp);
-        for (const OptDouble& v : r.loads)
-            values << bindable(v);
-        values << r.isDirty << r.plotSpatial << r.plotTemporal;
-        st.reset();
-        for (int i = 0; i < used.size(); ++i)
-            st.bind(i + 1, values[used[i]]);
-        while (st.step()) {
-        }
-        present.insert(forms.key);
-        ++out.inserted;
+ReadingStore::Insertion::~Insertion() = default;
+
+bool ReadingStore::Insertion::add(const Reading& reading)
+{
+    if (const std::optional<qint64> n = keyNumber(reading.moment.date(), reading.moment.time())) {
+        if (!m_keys->take(*n))
+            return false;
+    } else {
+        const QString key = m_store.keyOf(reading.moment);
+        if (m_keys->texts.contains(key))
+            return false;
+        m_keys->texts.insert(key);
     }
-    st.reset();
-    tx.commit();
-    return out;
+    if (!m_insert)
+        return true;
+    const StoredMoment forms = m_store.formsOf(reading.moment);
+    m_insert.reset();
+    for (int i = 0; i < m_columns.size(); ++i)
+        m_insert.bind(i + 1, insertedValue(m_columns[i], reading, forms));
+    while (m_insert.step()) {
+    }
+    return true;
+}
+
+void ReadingStore::Insertion::commit()
+{
+    if (!m_tx)
+        return;
+    m_insert.reset();
+    m_tx->commit();
 }
 
 Statement ReadingStore::prepareUpdate(const QStringList& columns) const

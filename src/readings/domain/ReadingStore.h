@@ -196,6 +196,12 @@ public:
     // date, time, key and moment fields are formed from the moment; rowid is ignored. An
     // error leaves the table as it was.
     InsertOutcome insert(const QVector<Reading>& batch);
+    // The same, a reading at a time, for batches too large to hold (a readout of years): the
+    // transaction is open from construction to commit(), and besides the readings only 8 bytes
+    // per key of the table and per inserted reading are held. write false: nothing is written,
+    // add() only tells what it would refuse.
+    class Insertion;
+
 
     // A statement that writes the named columns of one reading: their values are bound first,
     // in that order, then the rowid.
@@ -223,6 +229,24 @@ private:
 
     Database& m_db;
     QString m_id;
+};
+
+class ReadingStore::Insertion {
+public:
+    explicit Insertion(const ReadingStore& store, bool write = true);
+    ~Insertion();
+    // false: the reading's key is taken, by the table or by an earlier reading of this
+    // insertion; it is not inserted.
+    bool add(const Reading& reading);
+    void commit();
+
+private:
+    struct Keys;
+    const ReadingStore& m_store;
+    std::unique_ptr<Keys> m_keys;
+    std::optional<Transaction> m_tx;
+    Statement m_insert;
+    QVector<int> m_columns; // of the columns insert() writes, those the table has
 };
 
 } // namespace rv
