@@ -20,7 +20,8 @@ struct QuietDialogs : rv::Dialogs {
     QString nextInput;
     bool alwaysYes = false;
     QString input(const QString&, const QString&, const QString&) override { return nextInput; }
-    QString openFile(const QString&, const QString&) override { return {}; }
+    QString nextFile; // the answer of a file dialog
+    QString openFile(const QString&, const QString&) override { return nextFile; }
     void showMessage(const QString&, const QString&, rv::Icon) override {}
     rv::Answer askQuestion(const QString&, const QString&, rv::Icon, rv::Buttons, rv::Answer d) override
     {

@@ -4,6 +4,9 @@
 // - the import window opened with its grid over 100,000 lines, offscreen;
 // - appending every line as a reading vs reading the file, splitting the commas and inserting
 //   in one bare transaction (10,000 and 100,000 lines, to show the growth);
+// - a readout of years imported end to end through the window (10,000, 100,000 and 824,000
+//   lines, the last a 99 MB file) vs the same rows, already parsed, through one prepared INSERT in
+//   one transaction; and the peak memory of a child process that imports it;
 // - backup and compaction of a 200 MB database vs a plain copy of its file.
 #include "db/Maintenance.h"
 #include "db/Schema.h"
@@ -23,6 +26,9 @@
 #include "BenchSupport.h"
 
 #include <benchmark/benchmark.h>
+#include <cstring>
+#include <map>
+#include <memory>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -169,66 +175,196 @@ void BM_Append(benchmark::State& s)
     }
 }
 
-// The whole import through the program's own handlers: the click, the file read, the window
-// with its grid and marks, "append" answered Yes, the closing that re-reads the reading set.
-struct FileDialogs : bench::QuietDialogs {
-    QString file;
-    QString openFile(const QString&, const QString&) override { return file; }
+// --- a readout of years through the import, 10,000 to 824,000 lines ---
+
+// A line as a readout unit writes it: 16 fields, about 120 bytes (824,000 lines make a 99 MB
+// file), each line one clock hour after the last so that interval 1 marks them all.
+constexpr int kReadoutChannels = 7; // type 75
+
+struct ReadoutValues {
+    QByteArray key, date, time, fullDate;
+    std::array<double, 1 + kReadoutChannels> values; // ChannelT, Channel1 …
 };
+
+ReadoutValues readoutValues(int i)
+{
+    static const QDateTime first(QDate(2015, 1, 1), QTime(0, 0), Qt::UTC);
+    const QDateTime t = first.addSecs(i * 3600LL);
+    ReadoutValues v;
+    v.date = t.toString(QStringLiteral("yyyy/MM/dd")).toLatin1();
+    v.time = t.toString(QStringLiteral("HH:mm:ss")).toLatin1();
+    v.key = "201175001 " + v.date + ' ' + v.time;
+    v.fullDate = t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
+    v.values[0] = 20.0 + (i % 50) * 0.1;
+    for (int c = 1; c <= kReadoutChannels; ++c)
+        v.values[c] = 100.0 * c + (i % 97) * 0.37;
+    return v;
+}
+
+QByteArray readoutLine(const ReadoutValues& v, int i)
+{
+    QByteArray line = v.date + ' ' + v.time + ",NB-0412,75,201175001," + QByteArray::number(v.values[0], 'f', 1);
+    for (int c = 1; c <= kReadoutChannels; ++c)
+        line += ',' + QByteArray::number(v.values[c], 'f', 2);
+    return line + ",12.9,3.61," + QByteArray::number(i % 7) + ",OK\r\n";
+}
+
+// The readout file of that many lines, named for its sensor, made once per run.
+QString readoutFile(int lines)
+{
+    static std::map<int, std::unique_ptr<QTemporaryDir>> dirs;
+    auto& dir = dirs[lines];
+    if (!dir) {
+        dir = std::make_unique<QTemporaryDir>();
+        QFile out(dir->filePath(QStringLiteral("201175001.txt")));
+        out.open(QIODevice::WriteOnly);
+        QByteArray block;
+        for (int i = 0; i < lines; ++i) {
+            block += readoutLine(readoutValues(i), i);
+            if (block.size() > (1 << 20) || i + 1 == lines) {
+                out.write(block);
+                block.clear();
+            }
+        }
+    }
+    return dir->filePath(QStringLiteral("201175001.txt"));
+}
+
+// A data folder with the sensor and its empty reading table.
+std::unique_ptr<QTemporaryDir> importFolder()
+{
+    auto dir = std::make_unique<QTemporaryDir>();
+    bench::makeSensorWithReadings(dir->path(), kSensor, 0);
+    return dir;
+}
+
+// The import as the user makes it: the button, the file read, the window with its grid and
+// marks, "append" answered Yes, the readings tab shown again on the new readings.
+bool importThroughWindow(bench::RunningProgram& running, const QString& path, int lines)
+{
+    rv::FrmRockvista* form = running.program.window();
+    running.dialogs.nextFile = path;
+    running.dialogs.alwaysYes = true;
+    QTimer::singleShot(0, [] {
+        if (QWidget* window = QApplication::activeModalWidget())
+            if (auto* append = window->findChild<QPushButton*>(QStringLiteral("cmdAppend")))
+                append->click();
+    });
+    emit form->imgAddNuboData->clicked();
+    return form->txtRcount->text() == QStringLiteral("%1 of %1").arg(lines);
+}
+
+void prepareImport(rv::FrmRockvista* form)
+{
+    form->SSTab1->setCurrentIndex(2);
+    form->cboNuboInt->setCurrentText(QStringLiteral("1"));
+}
 
 void BM_ImportEndToEnd(benchmark::State& s)
 {
     const int lines = static_cast<int>(s.range(0));
-    QTemporaryDir dir;
-    {
-        auto db = rv::Database::create(dir.filePath(rv::kDatabaseFileName));
-        rv::createSuppliedDatabase(*db, QStringLiteral("BENCH"));
-        db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, DateID, TypeID, SensorType, SensorNo, Family, "
-                                "Model, numgauges, InstallDate, Destroyed, HeadLocation, LengthofCable) VALUES "
-                                "('201175001','2011','75','75','001','g-STAY','g6STAY',6,'2011/03/27','No',1,0)"));
-        rv::createReadingTable(*db, kSensor);
-    }
-    // Every line one clock hour after the last, so that interval 1 marks them all.
-    const QString path = dir.filePath(QStringLiteral("201175001.txt"));
-    {
-        QFile out(path);
-        out.open(QIODevice::WriteOnly);
-        QByteArray text;
-        const QDateTime first(QDate(2015, 1, 1), QTime(0, 0), Qt::UTC);
-        for (int i = 0; i < lines; ++i)
-            text += first.addSecs(i * 3600LL).toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toLatin1()
-                    + ",NB-0412,75,201175001,21.5,100.25,200.5,300.75,400,500.25,600.5,7\r\n";
-        out.write(text);
-    }
-    FileDialogs dialogs;
-    dialogs.file = path;
-    dialogs.alwaysYes = true;
-    bench::QuietDesktop desktop;
-    rv::SystemClock clock;
-    rv::Program program(dir.path(), rv::Seams{&dialogs, &desktop, &clock});
-    if (!program.load()) {
+    const QString path = readoutFile(lines);
+    const auto dir = importFolder();
+    bench::RunningProgram running(dir->path());
+    if (!running.loaded) {
         s.SkipWithError("the program did not start");
         return;
     }
-    rv::FrmRockvista* form = program.window();
-    form->SSTab1->setCurrentIndex(2);
-    form->cboNuboInt->setCurrentText(QStringLiteral("1"));
+    rv::FrmRockvista* form = running.program.window();
+    prepareImport(form);
     for (auto _ : s) {
         s.PauseTiming();
         form->SSTab1->setCurrentIndex(0);
-        program.state().db->exec(QStringLiteral("DELETE FROM \"201175001\""));
+        running.program.state().db->exec(QStringLiteral("DELETE FROM \"201175001\""));
         form->SSTab1->setCurrentIndex(2);
         s.ResumeTiming();
-        QTimer::singleShot(0, [] {
-            if (QWidget* window = QApplication::activeModalWidget())
-                if (auto* append = window->findChild<QPushButton*>(QStringLiteral("cmdAppend")))
-                    append->click();
-        });
-        emit form->imgAddNuboData->clicked();
-        if (form->txtRcount->text() != QStringLiteral("%1 of %1").arg(lines))
+        if (!importThroughWindow(running, path, lines))
             s.SkipWithError("not every line was appended");
     }
+    s.counters["file_MB"] = static_cast<double>(QFileInfo(path).size()) / 1e6;
     form->close();
+}
+
+// The same rows, their values already parsed and formed, through one prepared INSERT of the
+// columns the import writes, in one transaction, on a database of the same settings.
+void BM_ImportBaseline_Bare(benchmark::State& s)
+{
+    const int lines = static_cast<int>(s.range(0));
+    std::vector<ReadoutValues> rows;
+    rows.reserve(lines);
+    for (int i = 0; i < lines; ++i)
+        rows.push_back(readoutValues(i));
+    const auto dir = importFolder();
+    auto db = rv::Database::open(dir->filePath(rv::kDatabaseFileName));
+    sqlite3* h = db->handle();
+    QByteArray sql = "INSERT INTO \"201175001\" (DateTimeKey, ReadingDate, ReadingTime, FullDate, ChannelT";
+    for (int c = 1; c <= 10; ++c)
+        sql += ", Channel" + QByteArray::number(c);
+    for (int c = 1; c <= 10; ++c)
+        sql += ", zero" + QByteArray::number(c);
+    sql += ", NumTemp, Load1, Load2, Load3, Load5, IsDirty, PlotSpatial, Plottemporal) VALUES (?";
+    for (int i = 1; i < 33; ++i)
+        sql += ", ?";
+    sql += ')';
+    for (auto _ : s) {
+        s.PauseTiming();
+        sqlite3_exec(h, "DELETE FROM \"201175001\"", nullptr, nullptr, nullptr);
+        s.ResumeTiming();
+        sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
+        for (const ReadoutValues& v : rows) {
+            int at = 1;
+            for (const QByteArray* text : {&v.key, &v.date, &v.time, &v.fullDate})
+                sqlite3_bind_text(st, at++, text->constData(), int(text->size()), SQLITE_STATIC);
+            for (const double value : v.values)
+                sqlite3_bind_double(st, at++, value);
+            for (; at <= 30; ++at)
+                sqlite3_bind_null(st, at);
+            sqlite3_bind_int(st, 31, 1);
+            sqlite3_bind_int(st, 32, 0);
+            sqlite3_bind_int(st, 33, 1);
+            if (sqlite3_step(st) != SQLITE_DONE)
+                s.SkipWithError("insert failed");
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+        sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+    }
+}
+
+// The child's side of the memory measure: the started program, then the whole import.
+int probeImport(const QString& path, int lines)
+{
+    const auto dir = importFolder();
+    bench::RunningProgram running(dir->path());
+    if (!running.loaded)
+        return 1;
+    prepareImport(running.program.window());
+    QApplication::processEvents();
+    const double started = bench::peakMegabytes();
+    if (!importThroughWindow(running, path, lines))
+        return 1;
+    printf("%.1f %.1f\n", started, bench::peakMegabytes());
+    running.program.window()->close();
+    return 0;
+}
+
+// Peak memory (VmHWM) of a fresh process: started, then after the import. Counters in MB.
+void BM_ImportPeakMemory(benchmark::State& s)
+{
+    const int lines = static_cast<int>(s.range(0));
+    const QString path = readoutFile(lines);
+    for (auto _ : s) {
+        const QList<double> peaks = bench::childNumbers({QStringLiteral("--probe-import"), path, QString::number(lines)});
+        if (peaks.size() != 2) {
+            s.SkipWithError("the probe failed");
+            break;
+        }
+        s.counters["started_MB"] = peaks[0];
+        s.counters["import_peak_MB"] = peaks[1];
+        s.counters["above_started_MB"] = peaks[1] - peaks[0];
+    }
 }
 
 // --- whole-file maintenance on a 200 MB database ---
@@ -327,10 +463,20 @@ BENCHMARK(BM_ParseAndMarks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_OpenImportWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_AppendBaseline_Bare)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Append)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportEndToEnd)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_ImportBaseline_Bare)->Arg(10000)->Arg(100000)->Arg(824000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ImportEndToEnd)->Arg(10000)->Arg(100000)->Arg(824000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ImportPeakMemory)->Arg(10000)->Arg(100000)->Arg(824000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_MaintenanceBaseline_FileCopy)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_MaintenanceBaseline_FileCopySynced)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Backup)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_Compaction)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-ROCKVISTA_BENCHMARK_MAIN()
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "--probe-import") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return probeImport(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
+    return bench::run(argc, argv);
+}

@@ -198,6 +198,28 @@ void Statement::bindAll(const QVariantList& values)
         bind(i + 1, values[i]);
 }
 
+void Statement::bindNull(int index)
+{
+    check(m_db, sqlite3_bind_null(m_stmt, index));
+}
+
+void Statement::bindNumber(int index, double value)
+{
+    check(m_db, sqlite3_bind_double(m_stmt, index, value));
+}
+
+void Statement::bindInteger(int index, qint64 value)
+{
+    check(m_db, sqlite3_bind_int64(m_stmt, index, value));
+}
+
+void Statement::bindUtf8(int index, QByteArrayView text)
+{
+    // A null pointer would bind Null, not an empty text.
+    check(m_db, sqlite3_bind_text64(m_stmt, index, text.data() ? text.data() : "",
+                                    static_cast<sqlite3_uint64>(text.size()), SQLITE_STATIC, SQLITE_UTF8));
+}
+
 void Statement::settleCommit(int rc)
 {
     auto pool = m_pool.lock();

@@ -39,6 +39,12 @@ public:
     void reset();
     void bind(int index, const QVariant& value); // 1-based
     void bindAll(const QVariantList& values);
+    // For many-row writes, without a QVariant. The text is not copied: it must stay until the
+    // statement has been stepped.
+    void bindNull(int index);
+    void bindNumber(int index, double value);
+    void bindInteger(int index, qint64 value);
+    void bindUtf8(int index, QByteArrayView text);
     bool step(); // true while a row is available
     int columnCount() const;
     QString columnName(int col) const;

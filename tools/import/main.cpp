@@ -104,7 +104,7 @@ public:
                 ++unmarked;
             else
                 ++unmarkedBad;
-        });
+        }, 1);
         const int duplicates = outcome.count(Refusal::Duplicate);
         const int badDates = unmarkedBad + outcome.count(Refusal::InvalidDate) + outcome.count(Refusal::UnclosedQuote);
         told = name + QStringLiteral(": sensor ") + id + QStringLiteral(", ")

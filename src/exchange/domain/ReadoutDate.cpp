@@ -152,7 +152,7 @@ QVector<char> defaultMarks(const ReadoutFile& file, int interval, DateLayout lay
             return;
         marks[line] = !placeholder;
         reference = m.moment;
-    });
+    }, 1);
     return marks;
 }
 

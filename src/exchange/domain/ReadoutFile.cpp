@@ -88,21 +88,22 @@ struct ByteCounts {
 
 // --- a line ---
 
-void ReadoutLine::split(QStringView line)
+void ReadoutLine::split(int columns)
 {
     m_store.resize(0);
     m_unclosed = false;
+    const QStringView line(m_text);
     const qsizetype n = line.size();
     qsizetype i = 0;
     int column = 0;
     const auto isBlank = [&](qsizetype at) { return line[at] == QLatin1Char(' ') || line[at] == QLatin1Char('\t'); };
-    while (column < kColumns) {
-        const int from = static_cast<int>(m_store.size());
+    while (column < columns) {
         // Blanks around a quoted field are not part of it.
         qsizetype quote = i;
         while (quote < n && isBlank(quote))
             ++quote;
         if (quote < n && line[quote] == QLatin1Char('"')) {
+            const int from = static_cast<int>(m_store.size());
             i = quote + 1;
             bool closed = false;
             while (i < n) {
@@ -128,20 +129,20 @@ void ReadoutLine::split(QStringView line)
             // Other text between the closing quote and the comma belongs to the field.
             while (i < n && line[i] != QLatin1Char(','))
                 m_store.append(line[i++]);
+            m_fields[column] = {from, static_cast<int>(m_store.size()) - from, false};
         } else {
             const qsizetype comma = line.indexOf(QLatin1Char(','), i);
             const qsizetype stop = comma < 0 ? n : comma;
-            m_store.append(line.mid(i, stop - i));
+            m_fields[column] = {static_cast<int>(i), static_cast<int>(stop - i), true};
             i = stop;
         }
-        m_fields[column] = {from, static_cast<int>(m_store.size()) - from};
         ++column;
         if (i >= n)
             break;
         ++i; // the comma
     }
     for (; column < kColumns; ++column)
-        m_fields[column] = {0, 0};
+        m_fields[column] = {};
 }
 
 QStringView ReadoutLine::field(int column) const
@@ -149,7 +150,7 @@ QStringView ReadoutLine::field(int column) const
     if (column < 0 || column >= kColumns)
         return {};
     const Span s = m_fields[column];
-    return QStringView(m_store).mid(s.start, s.length);
+    return QStringView(s.unquoted ? m_text : m_store).mid(s.start, s.length);
 }
 
 // --- the file ---
@@ -163,7 +164,6 @@ struct ReadoutFile::Data {
 
     QByteArray window; // bytes of the file read around the lines last asked for
     qint64 windowAt = 0;
-    QString decoded;
     QStringDecoder utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom};
     struct Recent {
         int line = -1;
@@ -203,17 +203,22 @@ struct ReadoutFile::Data {
         return QByteArrayView(window).sliced(from - windowAt, to - from);
     }
 
-    QStringView decode(QByteArrayView bytes)
+    QStringView decode(QByteArrayView bytes, QString& into)
     {
-        decoded.resize(bytes.size());
+        into.resize(bytes.size());
         if (latin1) {
-            std::transform(bytes.begin(), bytes.end(), decoded.begin(),
-                           [](char c) { return QChar(QLatin1Char(c)); });
+            std::transform(bytes.begin(), bytes.end(), into.begin(), [](char c) { return QChar(QLatin1Char(c)); });
         } else {
-            const QChar* end = utf8.appendToBuffer(decoded.data(), bytes);
-            decoded.resize(end - decoded.constData());
+            const QChar* end = utf8.appendToBuffer(into.data(), bytes);
+            into.resize(end - into.constData());
         }
-        return decoded;
+        return into;
+    }
+
+    void read(int line, ReadoutLine& into, bool inOrder, int columns = ReadoutLine::kColumns)
+    {
+        decode(lineBytes(line, inOrder), into.m_text);
+        into.split(columns);
     }
 
     Status fromUtf16(QByteArray& text);
@@ -327,7 +332,7 @@ ReadoutFile::Status ReadoutFile::Data::index(qint64 base, bool rawUtf8)
     if (!lines.undecided.isEmpty()) {
         QVector<char> blank(starts.size(), 0);
         for (const int line : lines.undecided)
-            blank[line] = decode(lineBytes(line, true)).trimmed().isEmpty();
+            blank[line] = decode(lineBytes(line, true), scratch).trimmed().isEmpty();
         qsizetype kept = 0;
         for (qsizetype line = 0; line < starts.size(); ++line)
             if (!blank[line]) {
@@ -425,16 +430,16 @@ const ReadoutLine& ReadoutFile::line(int line) const
     Data::Recent& r = d->recent[d->nextRecent];
     d->nextRecent = (d->nextRecent + 1) % int(d->recent.size());
     r.line = line;
-    r.split.split(d->decode(d->lineBytes(line, line == d->lastRead + 1)));
+    d->read(line, r.split, line == d->lastRead + 1);
     d->lastRead = line;
     return r.split;
 }
 
-void ReadoutFile::forEachLine(const std::function<void(int, const ReadoutLine&)>& each) const
+void ReadoutFile::forEachLine(const std::function<void(int, const ReadoutLine&)>& each, int columns) const
 {
     ReadoutLine split;
     for (int line = 0; line < lineCount(); ++line) {
-        split.split(d->decode(d->lineBytes(line, true)));
+        d->read(line, split, true, columns);
         each(line, split);
     }
 }

@@ -27,11 +27,18 @@ public:
     QStringView field(int column) const;
     // A quote opened on the line and never closed: the line's fields cannot be told apart.
     bool unclosedQuote() const { return m_unclosed; }
-    void split(QStringView line);
 
 private:
-    struct Span { int start; int length; };
-    QString m_store; // every field's text, one after the other
+    friend class ReadoutFile;
+    // Splits m_text into its first `columns` fields. A field without quotes is a view into the
+    // text; a quoted one is unquoted into m_store.
+    void split(int columns = kColumns);
+    struct Span {
+        int start = 0, length = 0;
+        bool unquoted = false;
+    };
+    QString m_text;
+    QString m_store;
     std::array<Span, kColumns> m_fields{};
     bool m_unclosed = false;
 };
@@ -65,8 +72,10 @@ public:
     QStringView field(int line, int column) const { return this->line(line).field(column); }
     QString text(int line, int column) const { return field(line, column).toString(); }
     bool unclosedQuote(int line) const { return this->line(line).unclosedQuote(); }
-    // Every line in order, read a block at a time: the way through a whole file.
-    void forEachLine(const std::function<void(int line, const ReadoutLine&)>& each) const;
+    // Every line in order, read a block at a time: the way through a whole file. columns: the
+    // fields each line is split into (the date alone: 1); the others are empty.
+    void forEachLine(const std::function<void(int line, const ReadoutLine&)>& each,
+                     int columns = kColumns) const;
 
     // The message that refuses a file of the given status, naming the file.
     static QString refusal(Status status, const QString& fileName);

@@ -66,19 +66,21 @@ ReadoutReading readoutReading(const ReadoutLine& line, const ReadoutSensor& sens
     r.when = readReadoutDate(line.field(0), layout);
     if (r.when.valid)
         r.reading.moment = r.when.moment;
-    const auto cell = [&](int column, int decimals, const QString& name) {
+    // channel 0: ChannelT; the name is formed only for a cell that is no number.
+    const auto cell = [&](int column, int decimals, int channel) {
         const QStringView text = line.field(column);
         const OptDouble value = channelValue(text, decimals);
         if (!value && !text.trimmed().isEmpty())
-            r.notNumbers << name + QStringLiteral(" \"") + text.trimmed().toString() + QLatin1Char('"');
+            r.notNumbers << (channel ? readingField::channel(channel) : readingField::channelT) + QStringLiteral(" \"")
+                                + text.trimmed().toString() + QLatin1Char('"');
         return value;
     };
     int column = 4; // C4
     if (sensor.tempChannel)
-        r.reading.temperature = cell(column++, 1, readingField::channelT);
+        r.reading.temperature = cell(column++, 1, 0);
     const int n = importedChannelCount(sensor.sensorType);
     for (int i = 0; i < n && column < ReadoutFile::kColumns; ++i, ++column)
-        r.reading.channels[i] = cell(column, 2, readingField::channel(i + 1));
+        r.reading.channels[i] = cell(column, 2, i + 1);
     r.reading.plotTemporal = true;
     r.reading.plotSpatial = false;
     r.reading.isDirty = true;
@@ -91,15 +93,17 @@ QString outsideLimits(const Reading& reading, const ReadoutSensor& sensor)
         return {};
     const ReadoutLimits& l = *sensor.limits;
     QStringList problems;
-    const auto test = [&](const OptDouble& value, const QString& name, double low, double high) {
+    // channel 0: ChannelT; the name is formed only for a value outside.
+    const auto test = [&](const OptDouble& value, int channel, double low, double high) {
         if (value && !withinBounds(*value, low, high))
-            problems << name + QLatin1Char(' ') + plainNumber(*value) + QStringLiteral(" is outside ")
-                            + plainNumber(low) + QStringLiteral(" to ") + plainNumber(high);
+            problems << (channel ? readingField::channel(channel) : readingField::channelT) + QLatin1Char(' ')
+                            + plainNumber(*value) + QStringLiteral(" is outside ") + plainNumber(low)
+                            + QStringLiteral(" to ") + plainNumber(high);
     };
     if (sensor.tempChannel)
-        test(reading.temperature, readingField::channelT, l.tempLow, l.tempHigh);
+        test(reading.temperature, 0, l.tempLow, l.tempHigh);
     for (int i = 0; i < Reading::kChannels; ++i)
-        test(reading.channels[i], readingField::channel(i + 1), l.low, l.high);
+        test(reading.channels[i], i + 1, l.low, l.high);
     return problems.join(QLatin1Char('\n'));
 }
 

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QVarLengthArray>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace rv {
@@ -856,7 +857,7 @@ InsertOutcome ReadingStore::insert(const QVector<Reading>& batch)
 
 namespace {
 
-// The columns an insertion writes, in the order insertedValue() numbers them.
+// The columns an insertion writes, in the order Insertion::add() numbers them.
 QStringList insertedColumns()
 {
     QStringList cols{QStringLiteral("DateTimeKey"), QStringLiteral("ReadingDate"), QStringLiteral("ReadingTime"),
@@ -872,29 +873,49 @@ QStringList insertedColumns()
     return cols;
 }
 
-QVariant insertedValue(int column, const Reading& r, const StoredMoment& forms)
-{
-    constexpr int channels = 5, zeroed = channels + Reading::kChannels, numTemp = zeroed + Reading::kChannels,
-                  loads = numTemp + 1, flags = loads + Reading::kLoads;
-    switch (column) {
-    case 0: return forms.key;
-    case 1: return forms.date;
-    case 2: return forms.time;
-    case 3: return forms.fullDate;
-    case 4: return bindable(r.temperature);
-    case flags: return r.isDirty;
-    case flags + 1: return r.plotSpatial;
-    case flags + 2: return r.plotTemporal;
-    default: break;
+// The texts of a moment's stored forms, written as bytes: an import writes a million of them.
+struct MomentTexts {
+    char bytes[64];
+    QByteArrayView key, date, time, fullDate;
+
+    // Only for a moment of a year 1 to 9999 and an id of at most 32 bytes, else false.
+    bool form(QByteArrayView prefix, const QDate& day, const QTime& clock)
+    {
+        if (prefix.size() > 32 || !day.isValid() || day.year() < 1 || day.year() > 9999 || !clock.isValid())
+            return false;
+        int y = 0, m = 0, d = 0;
+        day.getDate(&y, &m, &d);
+        char* p = bytes;
+        std::memcpy(p, prefix.data(), size_t(prefix.size()));
+        p += prefix.size();
+        char* const dateAt = p;
+        const auto two = [&p](int v) {
+            *p++ = char('0' + v / 10);
+            *p++ = char('0' + v % 10);
+        };
+        two(y / 100);
+        two(y % 100);
+        *p++ = '/';
+        two(m);
+        *p++ = '/';
+        two(d);
+        *p++ = ' ';
+        char* const timeAt = p;
+        two(clock.hour());
+        *p++ = ':';
+        two(clock.minute());
+        *p++ = ':';
+        two(clock.second());
+        key = QByteArrayView(bytes, p - bytes);
+        date = QByteArrayView(dateAt, 10);
+        time = QByteArrayView(timeAt, 8);
+        char* const fullAt = p;
+        std::memcpy(p, dateAt, 19);
+        p[4] = p[7] = '-';
+        fullDate = QByteArrayView(fullAt, 19);
+        return true;
     }
-    if (column < zeroed)
-        return bindable(r.channels[column - channels]);
-    if (column < numTemp)
-        return bindable(r.zeroed[column - zeroed]);
-    if (column == numTemp)
-        return bindable(r.numTemp);
-    return bindable(r.loads[column - loads]);
-}
+};
 
 // A key of a valid moment as a number, the seconds from the start of the Julian calendar: a
 // set of them holds a million keys in 8 MB.
@@ -973,6 +994,7 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
     std::sort(m_keys->stored.begin(), m_keys->stored.end());
     if (!write)
         return;
+    m_prefix = prefix;
 
     // Only the columns the table has: a value for a column it lacks is dropped.
     QSet<QString> have;
@@ -996,7 +1018,9 @@ ReadingStore::Insertion::~Insertion() = default;
 
 bool ReadingStore::Insertion::add(const Reading& reading)
 {
-    if (const std::optional<qint64> n = keyNumber(reading.moment.date(), reading.moment.time())) {
+    const QDate day = reading.moment.date();
+    const QTime clock = reading.moment.time();
+    if (const std::optional<qint64> n = keyNumber(day, clock)) {
         if (!m_keys->take(*n))
             return false;
     } else {
@@ -1007,10 +1031,44 @@ bool ReadingStore::Insertion::add(const Reading& reading)
     }
     if (!m_insert)
         return true;
-    const StoredMoment forms = m_store.formsOf(reading.moment);
+    MomentTexts texts;
+    std::optional<StoredMoment> forms; // the moments the fast forms do not cover
+    if (!texts.form(m_prefix, day, clock))
+        forms = m_store.formsOf(reading.moment);
+    constexpr int channels = 5, zeroed = channels + Reading::kChannels, numTemp = zeroed + Reading::kChannels,
+                  loads = numTemp + 1, flags = loads + Reading::kLoads;
+    const auto number = [this](int at, const OptDouble& v) {
+        if (v)
+            m_insert.bindNumber(at, *v);
+        else
+            m_insert.bindNull(at);
+    };
     m_insert.reset();
-    for (int i = 0; i < m_columns.size(); ++i)
-        m_insert.bind(i + 1, insertedValue(m_columns[i], reading, forms));
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int at = i + 1, column = m_columns[i];
+        if (column < channels && column != 4) {
+            if (forms) {
+                const QString* text[] = {&forms->key, &forms->date, &forms->time, &forms->fullDate};
+                m_insert.bind(at, *text[column]);
+            } else {
+                const QByteArrayView text[] = {texts.key, texts.date, texts.time, texts.fullDate};
+                m_insert.bindUtf8(at, text[column]);
+            }
+        } else if (column == 4) {
+            number(at, reading.temperature);
+        } else if (column < zeroed) {
+            number(at, reading.channels[column - channels]);
+        } else if (column < numTemp) {
+            number(at, reading.zeroed[column - zeroed]);
+        } else if (column == numTemp) {
+            number(at, reading.numTemp);
+        } else if (column < flags) {
+            number(at, reading.loads[column - loads]);
+        } else {
+            const bool flag[] = {reading.isDirty, reading.plotSpatial, reading.plotTemporal};
+            m_insert.bindInteger(at, flag[column - flags]);
+        }
+    }
     while (m_insert.step()) {
     }
     return true;

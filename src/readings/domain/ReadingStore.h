@@ -247,6 +247,7 @@ private:
     std::optional<Transaction> m_tx;
     Statement m_insert;
     QVector<int> m_columns; // of the columns insert() writes, those the table has
+    QByteArray m_prefix;    // of the keys: the id and a blank
 };
 
 } // namespace rv
