@@ -3,7 +3,11 @@
 #include "DatasheetTestData.h"
 #include "db/RecordSet.h"
 
+#include <QRandomGenerator>
+#include <QSet>
+
 #include <cmath>
+#include <random>
 
 using namespace rv;
 using namespace rv::readingForms;
@@ -183,6 +187,64 @@ TEST_F(ReadingStoreTest, InsertRefusesKeysOfTheTableAndOfEarlierReadingsInTheBat
                                     QVariant(), qint64(1), qint64(0), qint64(1)}));
     EXPECT_TRUE(store().keyExists(QStringLiteral("201175001 2024/03/07 00:00:01")));
     EXPECT_EQ(store().lastMarked()->channels[0], 2.0);
+}
+
+// The keys are checked as numbers: every refusal must still be that of the key texts.
+TEST_F(ReadingStoreTest, InsertRefusesByKeyTextOverManyReadingsInAnyOrder)
+{
+    QSet<QString> taken;
+    const auto stored = [&](const QString& key) {
+        db->exec(QStringLiteral("INSERT INTO \"201175001\" (DateTimeKey) VALUES (?)"), {key});
+        taken.insert(key);
+    };
+    stored(QStringLiteral("201175001 2024/03/05 08:00:00"));
+    stored(QStringLiteral("201175001 2024/3/5 09:00:00"));   // no key this program writes
+    stored(QStringLiteral("201175002 2024/03/05 10:00:00")); // another sensor's
+    stored(store().keyOf(QDateTime()));                      // that of a reading without a moment
+    stored(QString());
+    db->exec(QStringLiteral("INSERT INTO \"201175001\" (DateTimeKey) VALUES (NULL)"));
+
+    // Two days of minutes in random order, many twice, some with milliseconds (the same key).
+    QVector<Reading> batch;
+    QRandomGenerator random(19);
+    const QDateTime start = at(2024, 3, 5, 7);
+    for (int i = 0; i < 20000; ++i) {
+        QDateTime moment = start.addSecs(60LL * (i < 10000 ? i : random.bounded(2 * 24 * 60)));
+        if (random.bounded(10) == 0)
+            moment = moment.addMSecs(250);
+        batch.push_back(reading(moment, i));
+    }
+    std::shuffle(batch.begin() + 5000, batch.end(), std::mt19937(7));
+    batch.insert(100, reading(at(2024, 3, 5, 9), 1.0));
+    batch.insert(200, reading(at(2024, 3, 5, 10), 1.0));
+    batch.insert(300, reading(QDateTime(), 1.0));
+
+    InsertOutcome expected;
+    for (int i = 0; i < batch.size(); ++i) {
+        const QString key = store().keyOf(batch[i].moment);
+        if (taken.contains(key)) {
+            expected.refusedKeys << key;
+            expected.refusedIndex << i;
+        } else {
+            taken.insert(key);
+            ++expected.inserted;
+        }
+    }
+    const int before = count();
+    const InsertOutcome out = store().insert(batch);
+    EXPECT_EQ(out.inserted, expected.inserted);
+    EXPECT_EQ(out.refusedIndex, expected.refusedIndex);
+    EXPECT_EQ(out.refusedKeys, expected.refusedKeys);
+    EXPECT_EQ(count(), before + expected.inserted);
+    EXPECT_GT(expected.inserted, 2000);
+    EXPECT_GT(expected.refusedIndex.size(), 2000);
+
+    // Again, without writing: everything is refused, and nothing is written.
+    const ReadingStore readings = store();
+    ReadingStore::Insertion dry(readings, false);
+    for (const Reading& r : batch)
+        EXPECT_FALSE(dry.add(r));
+    EXPECT_EQ(count(), before + expected.inserted);
 }
 
 TEST_F(ReadingStoreTest, AFailedInsertLeavesTheTableAsItWas)
