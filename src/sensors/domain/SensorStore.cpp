@@ -41,10 +41,13 @@ QVector<Sensor> SensorStore::selectSensors(const QString& where, const QVariantL
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY InstrumentID");
     QVector<Sensor> out;
-    for (const QVariantList& row : m_db.query(sql, params)) {
+    // Stepped row by row: a register of thousands is not held twice, as rows and as sensors.
+    Statement st = m_db.prepare(sql);
+    st.bindAll(params);
+    while (st.step()) {
         Sensor s;
         int c = 0;
-        const auto text = [&] { return row.value(c++).toString(); };
+        const auto text = [&] { return st.column(c++).toString(); };
         s.instrumentId = text();
         s.dateId = text();
         s.typeId = text();
@@ -52,8 +55,8 @@ QVector<Sensor> SensorStore::selectSensors(const QString& where, const QVariantL
         s.sensorNo = text();
         s.family = text();
         s.model = text();
-        s.numGauges = static_cast<int>(numberOf(row.value(c++)));
-        const QVariant k = row.value(c++);
+        s.numGauges = static_cast<int>(numberOf(st.column(c++)));
+        const QVariant k = st.column(c++);
         if (!k.isNull() && !k.toString().trimmed().isEmpty())
             s.boltkfactor = numberOf(k);
         s.lengthLong = text();
@@ -75,6 +78,7 @@ QVector<Sensor> SensorStore::selectSensors(const QString& where, const QVariantL
         s.destructionDate = text();
         out.append(s);
     }
+    st.reset();
     return out;
 }
 
