@@ -56,6 +56,17 @@ struct StatementPool {
     std::string lastTable;                        // spares a set lookup per row
     bool commitSeen = false;
     std::optional<RvError> functionError;         // thrown by a registered function
+    // Rows added or deleted per table, and rollbacks: a count or a key read stays true while
+    // these and the data_version stay as they were.
+    std::unordered_map<std::string, quint64> rowChanges;
+    std::string lastChangedTable;
+    quint64* lastChanges = nullptr;
+    quint64 rollbacks = 0;
+    struct Count {
+        qint64 rows;
+        quint64 changes;
+    };
+    std::unordered_map<std::string, Count> counts;
 
     void clearPending()
     {
@@ -72,9 +83,16 @@ struct StatementPool {
 };
 
 namespace {
-void rowChanged(void* pool, int, const char*, const char* table, sqlite3_int64)
+void rowChanged(void* pool, int op, const char*, const char* table, sqlite3_int64)
 {
     auto* p = static_cast<StatementPool*>(pool);
+    if (op != SQLITE_UPDATE) {
+        if (!p->lastChanges || p->lastChangedTable != table) {
+            p->lastChangedTable = table;
+            p->lastChanges = &p->rowChanges[table];
+        }
+        ++*p->lastChanges;
+    }
     if (!p->listener || p->lastTable == table)
         return;
     p->lastTable = table;
@@ -87,6 +105,7 @@ int committing(void* pool)
 }
 void rolledBack(void* pool)
 {
+    ++static_cast<StatementPool*>(pool)->rollbacks;
     static_cast<StatementPool*>(pool)->clearPending();
 }
 } // namespace
@@ -495,6 +514,7 @@ void Database::setCommitListener(std::function<void(const QStringList&)> listene
 
 void Database::touch(const QString& table)
 {
+    ++m_pool->rowChanges[table.toStdString()];
     if (!m_pool->listener)
         return;
     const QByteArray name = table.toUtf8();
@@ -504,6 +524,32 @@ void Database::touch(const QString& table)
         m_pool->committed.insert(name.toStdString());
         announceCommitted();
     }
+}
+
+quint64 Database::changesOf(const QString& table)
+{
+    Statement version = prepare(QStringLiteral("SELECT data_version FROM pragma_data_version"));
+    version.step();
+    const quint64 otherCommits = static_cast<quint64>(version.column(0).toLongLong());
+    version.reset();
+    const auto it = m_pool->rowChanges.find(table.toStdString());
+    return otherCommits + m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
+}
+
+qint64 Database::rowCount(const QString& table)
+{
+    const quint64 changes = changesOf(table);
+    const std::string key = table.toStdString();
+    if (const auto it = m_pool->counts.find(key); it != m_pool->counts.end() && it->second.changes == changes)
+        return it->second.rows;
+    Statement count = prepare(QStringLiteral("SELECT count(*) FROM ") + quoteId(table));
+    count.step();
+    const qint64 rows = count.column(0).toLongLong();
+    count.reset();
+    // An open transaction may still take back what it counted.
+    if (sqlite3_get_autocommit(m_db) != 0)
+        m_pool->counts[key] = {rows, changes};
+    return rows;
 }
 
 void Database::announceCommitted()

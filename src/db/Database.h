@@ -136,6 +136,13 @@ public:
     // Hands the tables of finished commits to the listener (when no transaction is open).
     void announceCommitted();
 
+    // Grows with every row this connection adds to or deletes from the table, every touch and
+    // rollback, and every commit of another connection: while it stays, so do the table's rows.
+    quint64 changesOf(const QString& table);
+    // The number of rows of a table. Counting reads the table's smallest index whole: the count
+    // is remembered while changesOf(table) stays.
+    qint64 rowCount(const QString& table);
+
     // Column names and declared types of a table, in table order.
     struct Column { QString name; QString declaredType; bool numeric; };
     QVector<Column> columns(const QString& table);

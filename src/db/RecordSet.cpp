@@ -1,5 +1,6 @@
 #include "db/RecordSet.h"
 
+#include "db/KeyPages.h"
 #include "db/StoredForms.h"
 
 #include <QDate>
@@ -149,11 +150,24 @@ RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& param
                       + sql.mid(m.capturedStart(1) + m.capturedLength(1));
         m_keysSql = QStringLiteral("SELECT rowid") + sql.mid(m.capturedStart(1) + m.capturedLength(1));
         m_keyset = true;
+        // A whole table in the order of one column can be paged through an index on it.
+        static const QRegularExpression wholeTable(
+            QStringLiteral("^\\s*FROM\\s+(?:`[^`]+`|\"[^\"]+\"|\\[[^\\]]+\\]|\\w+)\\s+ORDER\\s+BY\\s+"
+                           "(`[^`]+`|\"[^\"]+\"|\\[[^\\]]+\\]|\\w+)(?:\\s+ASC)?\\s*;?\\s*$"),
+            QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch order = wholeTable.match(sql.mid(m.capturedEnd(1)));
+        if (order.hasMatch() && params.isEmpty()) {
+            m_orderColumn = order.captured(1);
+            if (!m_orderColumn.front().isLetterOrNumber() && m_orderColumn.front() != QLatin1Char('_'))
+                m_orderColumn = m_orderColumn.mid(1, m_orderColumn.size() - 2);
+        }
     }
     load();
     rebuildView();
     m_pos = 0;
 }
+
+RecordSet::~RecordSet() = default;
 
 void RecordSet::load()
 {
@@ -208,17 +222,23 @@ void RecordSet::load()
         Statement rowRead = m_db.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", "))
                                          + QStringLiteral(" FROM ") + Database::quoteId(table)
                                          + QStringLiteral(" WHERE rowid = ?"));
-        Statement keys = m_db.prepare(m_keysSql);
-        keys.bindAll(m_params);
+        m_pages.reset();
+        if (!m_orderColumn.isEmpty() && !m_filter)
+            m_pages = KeyPages::open(m_db, table, m_orderColumn);
         QVector<qint64> rowids;
-        try {
-            while (keys.step())
-                rowids.append(sqlite3_column_int64(keys.handle(), 0));
-        } catch (...) {
+        if (!m_pages) {
+            Statement keys = m_db.prepare(m_keysSql);
+            keys.bindAll(m_params);
+            try {
+                while (keys.step())
+                    rowids.append(sqlite3_column_int64(keys.handle(), 0));
+            } catch (...) {
+                keys.reset();
+                throw;
+            }
             keys.reset();
-            throw;
         }
-        keys.reset();
+        m_nullRow = QVector<QVariant>(n);
         m_values.clear();
         m_values.squeeze();
         m_rowids = std::move(rowids);
@@ -275,6 +295,12 @@ void RecordSet::load()
 void RecordSet::requery()
 {
     discardEdit();
+    m_hintRowid = 0;
+    m_hintPosition = -1;
+    if (m_pages && currentRow() >= 0) {
+        m_hintRowid = rowidOf(currentRow());
+        m_hintPosition = m_pos;
+    }
     load();
     rebuildView();
     m_pos = 0;
@@ -284,6 +310,8 @@ void RecordSet::requery()
 void RecordSet::rebuildView()
 {
     m_view.clear();
+    if (m_pages)
+        return;
     m_view.reserve(m_rowids.size());
     for (int row = 0; row < m_rowids.size(); ++row) {
         if (!m_deleted[row] && (!m_filter || m_filter(*this, row)))
@@ -293,35 +321,45 @@ void RecordSet::rebuildView()
 
 int RecordSet::recordCount() const
 {
-    return m_view.size();
+    return m_pages ? m_pages->count() : m_view.size();
+}
+
+int RecordSet::viewRow(int position) const
+{
+    return m_pages ? position : m_view[position];
+}
+
+qint64 RecordSet::rowidOf(int row) const
+{
+    return m_pages ? m_pages->rowidAt(row) : m_rowids[row];
 }
 
 bool RecordSet::bof() const
 {
     if (m_adding || m_onDeleted)
         return false;
-    return m_view.isEmpty() || m_pos < 0;
+    return isEmpty() || m_pos < 0;
 }
 
 bool RecordSet::eof() const
 {
     if (m_adding || m_onDeleted)
         return false;
-    return m_view.isEmpty() || m_pos >= m_view.size();
+    return isEmpty() || m_pos >= recordCount();
 }
 
 int RecordSet::absolutePosition() const
 {
     if (m_pos < 0)
         return kPosBOF;
-    if (m_pos >= m_view.size())
+    if (m_pos >= recordCount())
         return kPosEOF;
     return m_pos + 1;
 }
 
 void RecordSet::setAbsolutePosition(int position)
 {
-    if (position < 1 || position > m_view.size())
+    if (position < 1 || position > recordCount())
         throw noCurrentRecord();
     discardEdit();
     m_onDeleted = false;
@@ -339,7 +377,7 @@ void RecordSet::moveLast()
 {
     discardEdit();
     m_onDeleted = false;
-    m_pos = m_view.isEmpty() ? 0 : m_view.size() - 1;
+    m_pos = isEmpty() ? 0 : recordCount() - 1;
 }
 
 void RecordSet::moveNext()
@@ -390,8 +428,8 @@ bool RecordSet::find(const QString& field, const QVariant& value)
     const bool textIsNumber = !valueIsNumber && parseNumber(text, textNumber);
 
     if (!value.isNull()) {
-        for (int i = start; i < m_view.size(); ++i) {
-            const QVariant cell = this->cell(m_view[i], col);
+        for (int i = start, n = recordCount(); i < n; ++i) {
+            const QVariant cell = this->cell(viewRow(i), col);
             bool match = false;
             double cellNumber;
             if (const QString* s = stringIn(cell)) {
@@ -410,7 +448,7 @@ bool RecordSet::find(const QString& field, const QVariant& value)
             }
         }
     }
-    m_pos = m_view.size();
+    m_pos = recordCount();
     return false;
 }
 
@@ -437,9 +475,9 @@ int RecordSet::requireField(const QString& name) const
 
 int RecordSet::currentRow() const
 {
-    if (m_onDeleted || m_pos < 0 || m_pos >= m_view.size())
+    if (m_onDeleted || m_pos < 0 || m_pos >= recordCount())
         return -1;
-    return m_view[m_pos];
+    return viewRow(m_pos);
 }
 
 void RecordSet::requireRow() const
@@ -476,7 +514,7 @@ QString RecordSet::text(int index) const
 
 QVariant RecordSet::valueAt(int row, int index) const
 {
-    return cell(m_view[row], index);
+    return cell(viewRow(row), index);
 }
 
 QVariant RecordSet::cell(int row, int index) const
@@ -488,13 +526,16 @@ QVariant RecordSet::cell(int row, int index) const
 
 const QVector<QVariant>& RecordSet::keysetRow(int row) const
 {
-    const auto cached = m_cache.constFind(row);
+    const qint64 rowid = rowidOf(row);
+    if (rowid == 0)
+        return m_nullRow;
+    const auto cached = m_cache.constFind(rowid);
     if (cached != m_cache.constEnd())
         return cached.value();
     // A row gone from the table since the keys were read shows Null throughout.
     QVector<QVariant> values(m_fields.size());
     try {
-        m_rowRead.bind(1, m_rowids[row]);
+        m_rowRead.bind(1, rowid);
         if (m_rowRead.step()) {
             for (int i = 0; i < values.size(); ++i)
                 values[i] = m_rowRead.column(i);
@@ -504,20 +545,20 @@ const QVector<QVariant>& RecordSet::keysetRow(int row) const
         throw;
     }
     m_rowRead.reset();
-    keepInCache(row, std::move(values));
-    return m_cache.constFind(row).value();
+    keepInCache(rowid, std::move(values));
+    return m_cache.constFind(rowid).value();
 }
 
-void RecordSet::keepInCache(int row, QVector<QVariant> values) const
+void RecordSet::keepInCache(qint64 rowid, QVector<QVariant> values) const
 {
-    if (!m_cache.contains(row)) {
+    if (!m_cache.contains(rowid)) {
         while (m_cacheOrder.size() >= static_cast<size_t>(kCachedRows)) {
             m_cache.remove(m_cacheOrder.front());
             m_cacheOrder.pop_front();
         }
-        m_cacheOrder.push_back(row);
+        m_cacheOrder.push_back(rowid);
     }
-    m_cache.insert(row, std::move(values));
+    m_cache.insert(rowid, std::move(values));
 }
 
 QVariant RecordSet::convertForField(int index, const QVariant& value) const
@@ -648,13 +689,19 @@ void RecordSet::insertRow()
     const auto rows = m_db.query(QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                                      + table + QStringLiteral(" WHERE rowid = ?"),
                                  {rowid});
-    const int row = m_rowids.size();
     QVector<QVariant> values(n);
     for (int i = 0; i < n; ++i)
         values[i] = rows.isEmpty() ? m_edit[i] : rows.first()[i];
     if (m_keyset)
-        keepInCache(row, std::move(values));
-    else
+        keepInCache(rowid, std::move(values));
+    m_onDeleted = false;
+    if (m_pages) {
+        m_pages->append(rowid);
+        m_pos = m_pages->count() - 1;
+        return;
+    }
+    const int row = m_rowids.size();
+    if (!m_keyset)
         m_values.append(values);
     m_rowids.append(rowid);
     m_deleted.append(false);
@@ -701,7 +748,7 @@ void RecordSet::updateRow()
             if (m_dirty[i])
                 st->bind(++k, m_edit[i]);
         }
-        st->bind(++k, m_rowids[row]);
+        st->bind(++k, rowidOf(row));
         while (st->step()) {
         }
     } catch (...) {
@@ -717,7 +764,7 @@ void RecordSet::updateRow()
             if (m_dirty[i])
                 values[i] = m_edit[i];
         }
-        keepInCache(row, std::move(values));
+        keepInCache(rowidOf(row), std::move(values));
         return;
     }
     for (int i = 0; i < n; ++i) {
@@ -762,10 +809,14 @@ void RecordSet::deleteCurrent()
     discardEdit();
     const int row = currentRow();
     m_db.exec(QStringLiteral("DELETE FROM ") + Database::quoteId(m_table) + QStringLiteral(" WHERE rowid = ?"),
-              {m_rowids[row]});
+              {rowidOf(row)});
+    m_onDeleted = true;
+    if (m_pages) {
+        m_pages->remove(m_pos);
+        return;
+    }
     m_deleted[row] = true;
     m_view.remove(m_pos);
-    m_onDeleted = true;
 }
 
 qint64 RecordSet::bookmark() const
@@ -773,7 +824,7 @@ qint64 RecordSet::bookmark() const
     if (m_adding)
         throw noCurrentRecord();
     requireRow();
-    return m_rowids[currentRow()];
+    return rowidOf(currentRow());
 }
 
 int RecordSet::viewIndexOfRow(int row) const
@@ -785,25 +836,25 @@ int RecordSet::viewIndexOfRow(int row) const
 
 void RecordSet::setBookmark(qint64 bookmark)
 {
-    if (m_keyset) {
+    int index = -1;
+    if (m_pages) {
+        index = m_pages->positionOf(bookmark, bookmark == m_hintRowid ? m_hintPosition : -1);
+    } else if (m_keyset) {
         // A scan of the keys costs less than a hash of a million of them, in time and memory.
         // From the end: a rowid the table gave again to an added row names that row.
         const auto it = std::find(m_rowids.crbegin(), m_rowids.crend(), bookmark);
-        const int index = it == m_rowids.crend() ? -1 : viewIndexOfRow(static_cast<int>(m_rowids.crend() - it) - 1);
-        if (index < 0)
-            throw noCurrentRecord();
-        discardEdit();
-        m_onDeleted = false;
-        m_pos = index;
-        return;
+        if (it != m_rowids.crend())
+            index = viewIndexOfRow(static_cast<int>(m_rowids.crend() - it) - 1);
+    } else {
+        if (m_byRowid.isEmpty()) {
+            m_byRowid.reserve(m_rowids.size());
+            for (int row = 0; row < m_rowids.size(); ++row)
+                m_byRowid.insert(m_rowids[row], row);
+        }
+        const auto it = m_byRowid.constFind(bookmark);
+        if (it != m_byRowid.constEnd())
+            index = viewIndexOfRow(it.value());
     }
-    if (m_byRowid.isEmpty()) {
-        m_byRowid.reserve(m_rowids.size());
-        for (int row = 0; row < m_rowids.size(); ++row)
-            m_byRowid.insert(m_rowids[row], row);
-    }
-    const auto it = m_byRowid.constFind(bookmark);
-    const int index = it == m_byRowid.constEnd() ? -1 : viewIndexOfRow(it.value());
     if (index < 0)
         throw noCurrentRecord();
     discardEdit();
@@ -814,6 +865,12 @@ void RecordSet::setBookmark(qint64 bookmark)
 void RecordSet::setFilter(Predicate predicate)
 {
     discardEdit();
+    if (m_pages && predicate) {
+        // A filter asks about every row: the rowids are read whole.
+        m_rowids = m_pages->all();
+        m_deleted = QVector<bool>(m_rowids.size(), false);
+        m_pages.reset();
+    }
     m_filter = std::move(predicate);
     rebuildView();
     m_pos = 0;

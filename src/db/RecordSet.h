@@ -8,8 +8,11 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 
 namespace rv {
+
+class KeyPages;
 
 class RecordSet {
 public:
@@ -20,8 +23,12 @@ public:
     // A keyset: the same behaviour, but only the rowids are held (in order) and rows are read by
     // rowid when asked for, through a small cache. For tables too large to hold; the rows read
     // are those of the table at that moment. A query that cannot be written back opens as above.
+    // A whole table in the order of an indexed column ("SELECT * FROM t ORDER BY c") holds only
+    // its count at first and reads the rowids a page at a time where they are asked for; a
+    // filter reads them all.
     struct Keyset {};
     RecordSet(Database& db, const QString& sql, const QVariantList& params, Keyset);
+    ~RecordSet();
     bool isKeyset() const { return m_keyset; }
 
     Database& database() const { return m_db; }
@@ -98,7 +105,9 @@ private:
     void load();
     QVariant cell(int row, int index) const; // by index into all rows
     const QVector<QVariant>& keysetRow(int row) const;
-    void keepInCache(int row, QVector<QVariant> values) const;
+    void keepInCache(qint64 rowid, QVector<QVariant> values) const;
+    qint64 rowidOf(int row) const;  // by index into all rows
+    int viewRow(int position) const; // 0-based visible position -> index into all rows
     void rebuildView();
     int currentRow() const; // index into all rows, -1 when none
     void requireRow() const;
@@ -136,9 +145,15 @@ private:
     // Keyset: rows read on demand, the oldest read dropped first.
     bool m_keyset = false;
     QString m_keysSql;              // the query's rowids, in its order
+    QString m_orderColumn;          // the one column a whole table is ordered by; else empty
+    // Paged: the rows are the positions themselves (no view, no filter).
+    std::unique_ptr<KeyPages> m_pages;
+    qint64 m_hintRowid = 0;         // the row current before a requery, and where it stood
+    int m_hintPosition = -1;
     mutable Statement m_rowRead;    // one row by rowid
-    mutable QHash<int, QVector<QVariant>> m_cache; // row -> values
-    mutable std::deque<int> m_cacheOrder;
+    mutable QHash<qint64, QVector<QVariant>> m_cache; // rowid -> values
+    mutable std::deque<qint64> m_cacheOrder;
+    QVector<QVariant> m_nullRow;    // a row gone from the table
 
     bool m_editing = false;
     bool m_adding = false;

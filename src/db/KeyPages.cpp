@@ -1,0 +1,265 @@
+#include "db/KeyPages.h"
+
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace rv {
+
+namespace {
+
+// Keys read at a time: several screenfuls of a grid, a fraction of a millisecond.
+constexpr int kPage = 1024;
+
+} // namespace
+
+KeyPages::KeyPages(Database& db, const QString& table, const QString& column)
+    : m_db(db), m_name(table), m_table(Database::quoteId(table)), m_column(Database::quoteId(column))
+{
+}
+
+std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, const QString& column)
+{
+    const bool indexed = !db.query(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l, pragma_index_info(l.name) "
+                                                  "AS i WHERE i.seqno = 0 AND i.name = ? COLLATE NOCASE "
+                                                  "AND l.partial = 0 LIMIT 1"),
+                                   {table, column})
+                              .isEmpty();
+    if (!indexed)
+        return nullptr;
+    std::unique_ptr<KeyPages> pages(new KeyPages(db, table, column));
+    if (!db.query(QStringLiteral("SELECT 1 FROM ") + pages->m_table + QStringLiteral(" WHERE ") + pages->m_column
+                  + QStringLiteral(" IS NULL LIMIT 1"))
+             .isEmpty())
+        return nullptr;
+    pages->m_base = static_cast<int>(db.rowCount(table));
+    pages->m_changes = db.changesOf(table);
+    return pages;
+}
+
+bool KeyPages::changedSince() const
+{
+    return m_db.changesOf(m_name) != m_changes;
+}
+
+QString KeyPages::excluded() const
+{
+    if (m_appended.isEmpty())
+        return QString();
+    QStringList ids;
+    for (const qint64 rowid : m_appended)
+        ids << QString::number(rowid);
+    return QStringLiteral(" AND rowid NOT IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+qint64 KeyPages::rowidAt(int position) const
+{
+    if (position < 0 || position >= count())
+        return 0;
+    if (position >= m_base)
+        return m_appended[position - m_base];
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto it = m_runs.upper_bound(position);
+        if (it != m_runs.begin()) {
+            --it;
+            if (position < it->second.end(it->first))
+                return it->second.rowids[position - it->first];
+        }
+        if (attempt == 0)
+            load(position);
+    }
+    return 0; // fewer rows than counted: the table changed since
+}
+
+void KeyPages::load(int position) const
+{
+    // The gap of unread positions around it, and the runs on either side as anchors.
+    const auto next = m_runs.upper_bound(position);
+    const Run* before = nullptr;
+    int gapStart = 0;
+    if (next != m_runs.begin()) {
+        const auto prev = std::prev(next);
+        before = &prev->second;
+        gapStart = prev->second.end(prev->first);
+    }
+    const Run* after = next == m_runs.end() ? nullptr : &next->second;
+    const int gapEnd = after ? next->first : m_base;
+    if (position < gapStart || position >= gapEnd)
+        return;
+    // From the nearer side: next to a run a page continues it, further away a page is skipped to.
+    const int ahead = position - gapStart;
+    const int behind = gapEnd - 1 - position;
+    const Way way = ahead <= behind || changedSince() ? Way::Forward : Way::Backward;
+    const int distance = way == Way::Forward ? ahead : behind;
+    const int skip = distance < kPage ? 0 : distance - kPage / 2;
+    const int limit = std::min(gapEnd - gapStart - skip, skip == 0 ? distance + kPage : kPage);
+    if (way == Way::Forward) {
+        file(gapStart + skip, fetch(way, before ? &before->last : nullptr, limit, skip));
+    } else {
+        Page page = fetch(way, after ? &after->first : nullptr, limit, skip);
+        std::reverse(page.rowids.begin(), page.rowids.end());
+        std::swap(page.first, page.last);
+        const int start = gapEnd - skip - static_cast<int>(page.rowids.size());
+        file(start, std::move(page));
+    }
+}
+
+KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip) const
+{
+    const bool forward = way == Way::Forward;
+    const QString beyondOp = forward ? QStringLiteral(" > ") : QStringLiteral(" < ");
+    QString where = QStringLiteral("1");
+    QVariantList params;
+    if (beyond) {
+        // A long skip compares the key alone, which the index answers without looking at each
+        // row; the rows tied with the bound are skipped by count.
+        const qint64 tied = skip > 0 ? countTied(way, *beyond) : 0;
+        if (skip > 0 && skip >= tied) {
+            where = m_column + beyondOp + QStringLiteral("?");
+            params << beyond->key;
+            skip -= static_cast<int>(tied);
+        } else {
+            where = QStringLiteral("(") + m_column + QStringLiteral(", rowid)") + beyondOp + QStringLiteral("(?, ?)");
+            params << beyond->key << beyond->rowid;
+        }
+    }
+    const QString order = forward ? QStringLiteral(", rowid") : QStringLiteral(" DESC, rowid DESC");
+    Statement st = m_db.prepare(QStringLiteral("SELECT rowid, ") + m_column + QStringLiteral(" FROM ") + m_table
+                                + QStringLiteral(" WHERE ") + where + excluded() + QStringLiteral(" ORDER BY ")
+                                + m_column + order + QStringLiteral(" LIMIT ? OFFSET ?"));
+    params << limit << skip;
+    st.bindAll(params);
+    Page page;
+    page.rowids.reserve(limit);
+    while (st.step()) {
+        const qint64 rowid = sqlite3_column_int64(st.handle(), 0);
+        page.rowids.append(rowid);
+        page.last = Bound{st.column(1), rowid};
+        if (page.rowids.size() == 1)
+            page.first = page.last;
+    }
+    return page;
+}
+
+void KeyPages::file(int start, Page page) const
+{
+    if (page.rowids.isEmpty())
+        return;
+    auto it = m_runs.emplace(start, Run{std::move(page.rowids), page.first, page.last}).first;
+    if (it != m_runs.begin()) {
+        const auto prev = std::prev(it);
+        if (prev->second.end(prev->first) == start) {
+            prev->second.rowids += it->second.rowids;
+            prev->second.last = it->second.last;
+            m_runs.erase(it);
+            it = prev;
+        }
+    }
+    const auto next = std::next(it);
+    if (next != m_runs.end() && it->second.end(it->first) == next->first) {
+        it->second.rowids += next->second.rowids;
+        it->second.last = next->second.last;
+        m_runs.erase(next);
+    }
+}
+
+qint64 KeyPages::countTied(Way way, const Bound& bound) const
+{
+    return m_db
+        .query(QStringLiteral("SELECT count(*) FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
+                   + QStringLiteral(" = ? AND rowid ") + (way == Way::Forward ? QStringLiteral(">") : QStringLiteral("<"))
+                   + QStringLiteral(" ?") + excluded(),
+               {bound.key, bound.rowid})
+        .value(0)
+        .value(0)
+        .toLongLong();
+}
+
+qint64 KeyPages::countBeyond(Way way, const Bound& bound, qint64 limit) const
+{
+    const QString where = QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
+                          + (way == Way::Forward ? QStringLiteral(" > ?") : QStringLiteral(" < ?")) + excluded();
+    const QString sql = limit < 0 ? QStringLiteral("SELECT count(*)") + where
+                                  : QStringLiteral("SELECT count(*) FROM (SELECT 1") + where + QStringLiteral(" LIMIT ")
+                                        + QString::number(limit) + QLatin1Char(')');
+    return m_db.query(sql, {bound.key}).value(0).value(0).toLongLong() + countTied(way, bound);
+}
+
+int KeyPages::positionOf(qint64 rowid, int hint) const
+{
+    if (const int i = static_cast<int>(m_appended.indexOf(rowid)); i >= 0)
+        return m_base + i;
+    for (const auto& [start, run] : m_runs) {
+        if (const int i = static_cast<int>(run.rowids.indexOf(rowid)); i >= 0)
+            return start + i;
+    }
+    const auto rows = m_db.query(QStringLiteral("SELECT ") + m_column + QStringLiteral(" FROM ") + m_table
+                                     + QStringLiteral(" WHERE rowid = ?"),
+                                 {rowid});
+    if (rows.isEmpty() || rows.first().value(0).isNull())
+        return -1;
+    const Bound bound{rows.first().value(0), rowid};
+    // Counted from the nearer end, as far as it can be told: a count reads every key it counts.
+    qint64 position = -1;
+    const qint64 half = m_base - m_base / 2;
+    if ((hint < 0 || hint >= m_base / 2) && !changedSince()) {
+        const qint64 after = countBeyond(Way::Forward, bound, half);
+        if (after < half)
+            position = m_base - 1 - after;
+    }
+    if (position < 0)
+        position = countBeyond(Way::Backward, bound, -1);
+    if (position < 0 || position >= m_base)
+        return -1; // the table changed since it was counted
+    const int at = static_cast<int>(position);
+    const auto it = m_runs.upper_bound(at);
+    if (it != m_runs.begin() && at < std::prev(it)->second.end(std::prev(it)->first))
+        return -1; // another row was read at that place: the table changed since
+    file(at, Page{{rowid}, bound, bound});
+    return at;
+}
+
+void KeyPages::remove(int position)
+{
+    if (position < 0 || position >= count())
+        return;
+    m_changes = m_db.changesOf(m_name); // the set's own deletion
+    if (position >= m_base) {
+        m_appended.remove(position - m_base);
+        return;
+    }
+    --m_base;
+    // The bounds of a run stay those of the rows read: the deleted row's key still divides the
+    // rows before it from those after it.
+    std::map<int, Run> shifted;
+    for (auto& [start, run] : m_runs) {
+        if (start > position) {
+            shifted.emplace(start - 1, std::move(run));
+        } else if (position < run.end(start)) {
+            run.rowids.remove(position - start);
+            if (!run.rowids.isEmpty())
+                shifted.emplace(start, std::move(run));
+        } else {
+            shifted.emplace(start, std::move(run));
+        }
+    }
+    m_runs = std::move(shifted);
+}
+
+void KeyPages::append(qint64 rowid)
+{
+    m_changes = m_db.changesOf(m_name);
+    m_appended.append(rowid);
+}
+
+QVector<qint64> KeyPages::all() const
+{
+    QVector<qint64> rowids;
+    rowids.reserve(count());
+    Statement st = m_db.prepare(QStringLiteral("SELECT rowid FROM ") + m_table + QStringLiteral(" WHERE 1") + excluded()
+                                + QStringLiteral(" ORDER BY ") + m_column + QStringLiteral(", rowid"));
+    while (st.step())
+        rowids.append(sqlite3_column_int64(st.handle(), 0));
+    return rowids + m_appended;
+}
+
+} // namespace rv

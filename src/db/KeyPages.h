@@ -1,0 +1,72 @@
+#pragma once
+// The rowids of a whole table in the order of one indexed column (ties by rowid), read through
+// the index a page at a time when a position is asked for: from the front, from the back, or
+// from the nearest page already read. Opening costs a count, whatever the size of the table.
+#include "db/Database.h"
+
+#include <map>
+#include <memory>
+
+namespace rv {
+
+class KeyPages {
+public:
+    // Null when the table cannot be paged so: no index leads with the column, or a row has no
+    // key (Null sorts apart from every key).
+    static std::unique_ptr<KeyPages> open(Database& db, const QString& table, const QString& column);
+
+    int count() const { return m_base + m_appended.size(); }
+    // 0 when the table no longer holds a row at that position.
+    qint64 rowidAt(int position) const;
+    // -1 when no position holds it. hint: where the row was last seen (-1: unknown); it only
+    // chooses the end to count from.
+    int positionOf(qint64 rowid, int hint = -1) const;
+    // A row deleted from the table: the positions after it move up by one.
+    void remove(int position);
+    // A row added to the table is shown after all others, wherever its key would put it.
+    void append(qint64 rowid);
+    // Every rowid in order: the table's, then the added ones.
+    QVector<qint64> all() const;
+
+private:
+    KeyPages(Database& db, const QString& table, const QString& column);
+
+    // A key of the order, and what lies next to it.
+    struct Bound {
+        QVariant key;
+        qint64 rowid = 0;
+    };
+    // Consecutive positions read, from the position it is filed under.
+    struct Run {
+        QVector<qint64> rowids;
+        Bound first, last;
+        int end(int start) const { return start + rowids.size(); }
+    };
+    enum class Way { Forward, Backward };
+    struct Page {
+        QVector<qint64> rowids; // in the way's order
+        Bound first, last;
+    };
+
+    void load(int position) const;
+    // Up to limit rows beyond a bound (or from that end of the table), the first skip of them left out.
+    Page fetch(Way way, const Bound* beyond, int limit, int skip) const;
+    void file(int start, Page page) const; // filed as a run, joined to the runs it touches
+    qint64 countBeyond(Way way, const Bound& bound, qint64 limit) const;
+    qint64 countTied(Way way, const Bound& bound) const;
+    QString excluded() const; // the added rows, left out of the table's order
+    // Rows added or deleted since the count by others than this set: the positions at the end
+    // no longer hold, so pages are read forward only (a row gone shows at the end as none).
+    bool changedSince() const;
+
+    Database& m_db;
+    QString m_name;
+    quint64 m_changes = 0; // the table's changes when the rows were counted
+    QString m_table;  // quoted
+    QString m_column; // quoted
+    int m_base = 0;   // rows of the table's order still shown
+    QVector<qint64> m_appended;
+    mutable std::map<int, Run> m_runs; // by start position; never overlapping
+};
+
+} // namespace rv
