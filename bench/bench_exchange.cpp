@@ -206,7 +206,7 @@ QByteArray readoutLine(const ReadoutValues& v, int i)
     QByteArray line = v.date + ' ' + v.time + ",NB-0412,75,201175001," + QByteArray::number(v.values[0], 'f', 1);
     for (int c = 1; c <= kReadoutChannels; ++c)
         line += ',' + QByteArray::number(v.values[c], 'f', 2);
-    return line + ",12.9,3.61," + QByteArray::number(i % 7) + ",OK\r\n";
+    return line + ",12.94,3.612,000" + QByteArray::number(i % 7) + ",OK-041\r\n";
 }
 
 // The readout file of that many lines, named for its sensor, made once per run.
@@ -314,19 +314,19 @@ void BM_ImportBaseline_Bare(benchmark::State& s)
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
         for (const ReadoutValues& v : rows) {
+            // The other columns stay Null, as cleared.
             int at = 1;
             for (const QByteArray* text : {&v.key, &v.date, &v.time, &v.fullDate})
                 sqlite3_bind_text(st, at++, text->constData(), int(text->size()), SQLITE_STATIC);
             for (const double value : v.values)
                 sqlite3_bind_double(st, at++, value);
-            for (; at <= 30; ++at)
-                sqlite3_bind_null(st, at);
             sqlite3_bind_int(st, 31, 1);
             sqlite3_bind_int(st, 32, 0);
             sqlite3_bind_int(st, 33, 1);
             if (sqlite3_step(st) != SQLITE_DONE)
                 s.SkipWithError("insert failed");
             sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
         }
         sqlite3_finalize(st);
         sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);

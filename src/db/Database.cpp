@@ -217,11 +217,6 @@ void Statement::bindAll(const QVariantList& values)
         bind(i + 1, values[i]);
 }
 
-void Statement::bindNull(int index)
-{
-    check(m_db, sqlite3_bind_null(m_stmt, index));
-}
-
 void Statement::bindNumber(int index, double value)
 {
     check(m_db, sqlite3_bind_double(m_stmt, index, value));

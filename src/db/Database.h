@@ -41,7 +41,6 @@ public:
     void bindAll(const QVariantList& values);
     // For many-row writes, without a QVariant. The text is not copied: it must stay until the
     // statement has been stepped.
-    void bindNull(int index);
     void bindNumber(int index, double value);
     void bindInteger(int index, qint64 value);
     void bindUtf8(int index, QByteArrayView text);

@@ -205,10 +205,15 @@ struct ReadoutFile::Data {
 
     QStringView decode(QByteArrayView bytes, QString& into)
     {
-        into.resize(bytes.size());
-        if (latin1) {
-            std::transform(bytes.begin(), bytes.end(), into.begin(), [](char c) { return QChar(QLatin1Char(c)); });
+        // Most lines are ASCII, which both encodings read alike.
+        uchar high = 0;
+        for (const char c : bytes)
+            high |= static_cast<uchar>(c);
+        if (latin1 || high < 0x80) {
+            into.resize(0);
+            into.append(QLatin1StringView(bytes.data(), bytes.size()));
         } else {
+            into.resize(bytes.size());
             const QChar* end = utf8.appendToBuffer(into.data(), bytes);
             into.resize(end - into.constData());
         }

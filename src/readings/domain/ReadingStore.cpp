@@ -1037,11 +1037,10 @@ bool ReadingStore::Insertion::add(const Reading& reading)
         forms = m_store.formsOf(reading.moment);
     constexpr int channels = 5, zeroed = channels + Reading::kChannels, numTemp = zeroed + Reading::kChannels,
                   loads = numTemp + 1, flags = loads + Reading::kLoads;
+    // reset() leaves every value Null: most of the columns stay so.
     const auto number = [this](int at, const OptDouble& v) {
         if (v)
             m_insert.bindNumber(at, *v);
-        else
-            m_insert.bindNull(at);
     };
     m_insert.reset();
     for (int i = 0; i < m_columns.size(); ++i) {
