@@ -36,6 +36,19 @@ std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, con
     return pages;
 }
 
+Statement KeyPages::prepare(const QString& sql) const
+{
+    // A text naming added rows is made for them alone: it is not kept.
+    return m_appended.isEmpty() ? m_db.prepare(sql) : m_db.prepareTransient(sql);
+}
+
+qint64 KeyPages::number(const QString& sql, const QVariantList& params) const
+{
+    Statement st = prepare(sql);
+    st.bindAll(params);
+    return st.step() ? sqlite3_column_int64(st.handle(), 0) : 0;
+}
+
 bool KeyPages::changedSince() const
 {
     return m_db.changesOf(m_name) != m_changes;
@@ -123,7 +136,7 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
         }
     }
     const QString order = forward ? QStringLiteral(", rowid") : QStringLiteral(" DESC, rowid DESC");
-    Statement st = m_db.prepare(QStringLiteral("SELECT rowid, ") + m_column + QStringLiteral(" FROM ") + m_table
+    Statement st = prepare(QStringLiteral("SELECT rowid, ") + m_column + QStringLiteral(" FROM ") + m_table
                                 + QStringLiteral(" WHERE ") + where + excluded() + QStringLiteral(" ORDER BY ")
                                 + m_column + order + QStringLiteral(" LIMIT ? OFFSET ?"));
     params << limit << skip;
@@ -164,14 +177,10 @@ void KeyPages::file(int start, Page page) const
 
 qint64 KeyPages::countTied(Way way, const Bound& bound) const
 {
-    return m_db
-        .query(QStringLiteral("SELECT count(*) FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
-                   + QStringLiteral(" = ? AND rowid ") + (way == Way::Forward ? QStringLiteral(">") : QStringLiteral("<"))
-                   + QStringLiteral(" ?") + excluded(),
-               {bound.key, bound.rowid})
-        .value(0)
-        .value(0)
-        .toLongLong();
+    return number(QStringLiteral("SELECT count(*) FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
+                      + QStringLiteral(" = ? AND rowid ") + (way == Way::Forward ? QStringLiteral(">") : QStringLiteral("<"))
+                      + QStringLiteral(" ?") + excluded(),
+                  {bound.key, bound.rowid});
 }
 
 qint64 KeyPages::countBeyond(Way way, const Bound& bound, qint64 limit) const
@@ -181,7 +190,7 @@ qint64 KeyPages::countBeyond(Way way, const Bound& bound, qint64 limit) const
     const QString sql = limit < 0 ? QStringLiteral("SELECT count(*)") + where
                                   : QStringLiteral("SELECT count(*) FROM (SELECT 1") + where + QStringLiteral(" LIMIT ")
                                         + QString::number(limit) + QLatin1Char(')');
-    return m_db.query(sql, {bound.key}).value(0).value(0).toLongLong() + countTied(way, bound);
+    return number(sql, {bound.key}) + countTied(way, bound);
 }
 
 int KeyPages::positionOf(qint64 rowid, int hint) const
@@ -255,7 +264,7 @@ QVector<qint64> KeyPages::all() const
 {
     QVector<qint64> rowids;
     rowids.reserve(count());
-    Statement st = m_db.prepare(QStringLiteral("SELECT rowid FROM ") + m_table + QStringLiteral(" WHERE 1") + excluded()
+    Statement st = prepare(QStringLiteral("SELECT rowid FROM ") + m_table + QStringLiteral(" WHERE 1") + excluded()
                                 + QStringLiteral(" ORDER BY ") + m_column + QStringLiteral(", rowid"));
     while (st.step())
         rowids.append(sqlite3_column_int64(st.handle(), 0));

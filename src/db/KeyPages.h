@@ -55,6 +55,8 @@ private:
     qint64 countBeyond(Way way, const Bound& bound, qint64 limit) const;
     qint64 countTied(Way way, const Bound& bound) const;
     QString excluded() const; // the added rows, left out of the table's order
+    Statement prepare(const QString& sql) const;
+    qint64 number(const QString& sql, const QVariantList& params) const; // the first column of the first row
     // Rows added or deleted since the count by others than this set: the positions at the end
     // no longer hold, so pages are read forward only (a row gone shows at the end as none).
     bool changedSince() const;

@@ -208,4 +208,16 @@ TEST_F(PagedKeysetTest, DeletesAndAddsAtTheEdgeOfAPageKeepThePositions)
     rs->requery();
     EXPECT_EQ(rs->text("DateTimeKey"), "again");
     expectOrder(*rs, order);
+    // Rows not yet read are found and counted without the added one, dated before them all.
+    auto fresh = readings();
+    fresh->addNew();
+    fresh->setValue("DateTimeKey", "early");
+    fresh->setValue("FullDate", "2018-01-01 00:00:00");
+    fresh->update();
+    fresh->setBookmark(order[2500]);
+    EXPECT_EQ(fresh->absolutePosition(), 2501);
+    fresh->setAbsolutePosition(1);
+    EXPECT_EQ(fresh->bookmark(), order.first());
+    fresh->moveLast();
+    EXPECT_EQ(fresh->text("DateTimeKey"), "early");
 }
