@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace rv {
@@ -340,7 +341,9 @@ void FrmRockvista::buildReadings()
     tv->addLayout(nav);
     auto* countForm = form();
     txtRcount = display(named(new QLineEdit(records), "txtRcount"));
-    txtRcount->setMaximumWidth(120);
+    // Wide enough for the position among ten million readings.
+    txtRcount->setFixedWidth(txtRcount->fontMetrics().horizontalAdvance(QStringLiteral("10000000 of 10000000"))
+                             + 2 * txtRcount->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 8);
     countForm->addRow(QStringLiteral("Reading:"), txtRcount);
     tv->addLayout(countForm);
     tv->addSpacing(8);

@@ -177,4 +177,16 @@ TEST_F(MainWindow, FitsA1280By800ScreenWithoutClipping)
     }
 }
 
+TEST_F(MainWindow, ThePositionAmongTenMillionReadingsShowsWhole)
+{
+    w->resize(1280, 800);
+    w->show();
+    w->SSTab1->setCurrentIndex(2);
+    QApplication::processEvents();
+    QLineEdit* count = w->txtRcount;
+    count->setText(QStringLiteral("9999999 of 10000000"));
+    const QRect room = count->contentsRect().marginsRemoved(count->textMargins());
+    EXPECT_GE(room.width() - 4, count->fontMetrics().horizontalAdvance(count->text()));
+}
+
 } // namespace
