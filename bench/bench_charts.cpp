@@ -1,11 +1,15 @@
-// The chart tabs of a sensor with 10,000 and 100,000 marked readings: the preparation pass
-// beside a bare SQLite pass doing the same reads and writes, the second opening with unchanged
-// data beside a bare read of the same rows, building one chart's series, and the whole tab
-// switch with the drawing.
+// The chart tabs of one sensor with 10,000, 100,000 and 1,000,000 marked readings, each beside a
+// bare SQLite baseline of the same run:
+// - the first chart tab of a run with every value already stored (the pass finding nothing to
+//   compute, the chart's series read and thinned, the chart painted) vs a bare read of the
+//   chart's columns in date order;
+// - the second chart tab of the same run;
+// - the first chart tab with every value to compute (a new k factor), and the pass alone, vs a
+//   bare update loop of the same rows;
+// - the peak memory (VmHWM) of a child process: started, then each of those tabs.
 #include "BenchSupport.h"
 #include "app/Program.h"
 #include "charts/domain/ChartDef.h"
-#include "charts/domain/Loads.h"
 #include "charts/domain/Preparation.h"
 #include "core/State.h"
 #include "db/Schema.h"
@@ -14,7 +18,7 @@
 #include <QChartView>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <cmath>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <sqlite3.h>
@@ -22,6 +26,8 @@
 namespace {
 
 const QString kSensor = QStringLiteral("201175001");
+constexpr int kFirstTab = 3;  // "4. Strain v t (Long)", five series
+constexpr int kSecondTab = 4; // the loads of the long gauges
 
 // One data folder per size for the whole run.
 QString dataDir(int readings)
@@ -37,10 +43,20 @@ QString dataDir(int readings)
 
 QByteArray dbFile(int readings) { return (dataDir(readings) + QLatin1Char('/') + rv::kDatabaseFileName).toUtf8(); }
 
-// ---- Baselines: the least any pass can do, in plain SQLite.
+// Every value stored for the sensor's own k factor, as a run finds them after an earlier one.
+void storeValues(int readings)
+{
+    auto db = rv::Database::open(QString::fromUtf8(dbFile(readings)));
+    // A tab that computed with another k factor may have saved it with the sensor.
+    db->exec(QStringLiteral("UPDATE Sensors SET boltkfactor = 25"));
+    rv::ReadingStore store(*db, kSensor);
+    rv::storedPass(store, 25);
+}
 
-// Reads the marked rows in date order, zeroes channels 1..10 against the first, takes the
-// temperature, computes the four loads and writes the 15 fields back, one transaction.
+// ---- Baselines: the least each action can do, in plain SQLite.
+
+// Reads the marked rows' channels, zeroes channels 1..10 against the first, takes the
+// temperature, computes the four loads and writes the 15 fields back by rowid, one transaction.
 void bareComputePass(sqlite3* db, double k)
 {
     const QByteArray table = "\"" + kSensor.toUtf8() + "\"";
@@ -83,7 +99,7 @@ void bareComputePass(sqlite3* db, double k)
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
 }
 
-void BM_BarePass(benchmark::State& state)
+void BM_BareUpdateLoop(benchmark::State& state)
 {
     const int n = int(state.range(0));
     sqlite3* db = nullptr;
@@ -91,141 +107,199 @@ void BM_BarePass(benchmark::State& state)
     sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     int i = 0;
     for (auto _ : state)
-        bareComputePass(db, ++i % 2 ? 25 : 20); // a new k every time: every row is written
+        bareComputePass(db, ++i % 2 ? 20 : 25); // a new k every time: every row is written
     sqlite3_close(db);
 }
-BENCHMARK(BM_BarePass)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// The preparation pass: the marked readings through the store, computed, written back.
-void preparationPass(rv::Database& db, double k)
-{
-    rv::ReadingStore store(db, kSensor);
-    rv::ReadingColumns columns = store.markedColumns();
-    const rv::PassOutcome out = rv::preparePass(columns, k);
-    store.writeComputed(out.changed);
-    benchmark::DoNotOptimize(out.changed.size());
-}
-
-void BM_PreparationPass(benchmark::State& state)
-{
-    const int n = int(state.range(0));
-    auto db = rv::Database::open(QString::fromUtf8(dbFile(n)));
-    int i = 0;
-    for (auto _ : state)
-        preparationPass(*db, ++i % 2 ? 25 : 20);
-}
-BENCHMARK(BM_PreparationPass)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
-// Baseline of the second opening: the marked rows with the fields the pass reads and compares,
-// read into doubles.
-void BM_BareReadMarked(benchmark::State& state)
+// The chart's columns (the first tab's five) of the marked rows in date order, read into
+// doubles and dropped: what the stored tab cannot do with less.
+void BM_BareChartRead(benchmark::State& state)
 {
     const int n = int(state.range(0));
     sqlite3* db = nullptr;
     sqlite3_open_v2(dbFile(n).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    const QByteArray sql = "SELECT rowid, FullDate, ChannelT, Channel1, Channel2, Channel3, Channel4, Channel5, "
-                           "Channel6, Channel7, Channel8, Channel9, Channel10, zero1, zero2, zero3, zero4, zero5, "
-                           "zero6, zero7, zero8, zero9, zero10, NumTemp, Load1, Load2, Load3, Load5 FROM \""
-                           + kSensor.toUtf8() + "\" WHERE Plottemporal = 1 ORDER BY FullDate";
+    if (qEnvironmentVariableIsSet("BENCH_MMAP"))
+        sqlite3_exec(db, "PRAGMA mmap_size=1000000000", nullptr, nullptr, nullptr);
+    const QByteArray sql = "SELECT rowid, FullDate, NumTemp, zero1, zero3, zero4, zero6 FROM \"" + kSensor.toUtf8()
+                           + "\" WHERE Plottemporal = 1 ORDER BY FullDate";
     for (auto _ : state) {
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
-        QVector<double> values;
-        QVector<QByteArray> dates;
+        double sum = 0;
         while (sqlite3_step(st) == SQLITE_ROW) {
-            dates.append(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, 1))));
-            for (int c = 2; c < 28; ++c)
-                values.append(sqlite3_column_type(st, c) == SQLITE_NULL ? qQNaN() : sqlite3_column_double(st, c));
+            sum += double(sqlite3_column_bytes(st, 1));
+            for (int c = 2; c < 7; ++c)
+                sum += sqlite3_column_double(st, c);
         }
         sqlite3_finalize(st);
-        benchmark::DoNotOptimize(values.size());
+        benchmark::DoNotOptimize(sum);
     }
     sqlite3_close(db);
 }
-BENCHMARK(BM_BareReadMarked)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// The second argument is the k factor: 0, a new sensor's, leaves every load uncomputed.
-void BM_SecondOpening(benchmark::State& state)
+// ---- The program.
+
+// The first tab's series alone, read and thinned for a plot 800 pixels wide, with the drawn
+// readings read whole: the bare chart read's twin.
+void BM_ChartRead(benchmark::State& state)
 {
     const int n = int(state.range(0));
-    const double k = double(state.range(1));
+    storeValues(n);
     auto db = rv::Database::open(QString::fromUtf8(dbFile(n)));
-    preparationPass(*db, k);
-    for (auto _ : state)
-        preparationPass(*db, k);
+    for (auto _ : state) {
+        rv::ReadingStore store(*db, kSensor);
+        const rv::ChartData data = rv::readChartData(store, *rv::chartForTab(kFirstTab), 800);
+        benchmark::DoNotOptimize(data.size());
+    }
 }
-BENCHMARK(BM_SecondOpening)->Args({100000, 25})->Args({100000, 0})->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// The pass as a chart tab runs it: whole (a new k factor every time, the bare pass's twin), or
-// with every value already stored (only the zero reading and the flags are looked at).
-void BM_StoredPass(benchmark::State& state)
+// The pass as a chart tab runs it, alone: with every value to compute (a new k factor each
+// time, the bare loop's twin), or with every value already stored.
+void BM_Pass(benchmark::State& state)
 {
     const int n = int(state.range(0));
-    const bool whole = state.range(1) != 0;
+    const bool compute = state.range(1) != 0;
+    storeValues(n);
     auto db = rv::Database::open(QString::fromUtf8(dbFile(n)));
     int i = 0;
-    rv::ReadingStore first(*db, kSensor);
-    rv::storedPass(first, 25);
     for (auto _ : state) {
         rv::ReadingStore store(*db, kSensor);
         rv::PassRun run;
-        rv::storedPass(store, whole && ++i % 2 ? 20 : 25, &run);
+        rv::storedPass(store, compute ? (++i % 2 ? 20 : 25) : 25, &run);
+        if (compute && run.written != n) {
+            state.SkipWithError("not every reading was computed");
+            break;
+        }
         benchmark::DoNotOptimize(run.computed);
     }
+    if (compute)
+        storeValues(n); // the sensor's own k factor again, for the next benchmark
 }
-BENCHMARK(BM_StoredPass)
-    ->ArgsProduct({{10000, 100000, 1000000}, {0, 1}})
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(1.0);
 
-// One chart's series: the query of its fields, the points and the axis rules.
-void BM_BuildChart(benchmark::State& state)
+// A program started on the data folder, shown; timed from the tab selected until its chart is
+// painted.
+bool enterTab(rv::FrmRockvista* w, int tab)
+{
+    w->SSTab1->setCurrentIndex(tab);
+    QChartView* view = tab == kFirstTab ? w->ChartSLong : w->ChartLLong;
+    benchmark::DoNotOptimize(view->grab().width());
+    return w->SSTab1->currentIndex() == tab;
+}
+
+// The second argument: 0 the first chart tab with every value stored, 1 the second chart tab of
+// that run, 2 the first chart tab with every value to compute (another k factor typed in).
+void BM_ChartTab(benchmark::State& state)
 {
     const int n = int(state.range(0));
-    auto db = rv::Database::open(QString::fromUtf8(dbFile(n)));
-    preparationPass(*db, 25);
+    const int which = int(state.range(1));
+    storeValues(n);
+    int i = 0;
     for (auto _ : state) {
-        rv::ReadingStore store(*db, kSensor);
-        const rv::ChartData data = rv::chartData(store.markedColumns(rv::chartFields(*rv::chartForTab(3))));
-        const rv::BuiltChart built = rv::buildChart(*rv::chartForTab(3), data);
-        benchmark::DoNotOptimize(built.scale.max);
-    }
-}
-BENCHMARK(BM_BuildChart)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-
-// Selecting "4. Strain v t (Long)" from the identification tab, until the chart is painted,
-// with the k factor of the second argument (0 logs the loads it could not compute).
-void BM_ChartTabSwitch(benchmark::State& state)
-{
-    const int n = int(state.range(0));
-    bench::RunningProgram running(dataDir(n));
-    rv::Program& program = running.program;
-    if (!running.loaded) {
-        state.SkipWithError("start-up failed");
-        return;
-    }
-    rv::FrmRockvista* w = program.window();
-    w->show();
-    w->txtBoltkfactor->setText(QString::number(state.range(1)));
-    // Once untimed: the stored values are then those of this k factor, as on every opening
-    // after the first.
-    w->SSTab1->setCurrentIndex(3);
-    w->SSTab1->setCurrentIndex(0);
-    for (auto _ : state) {
-        w->SSTab1->setCurrentIndex(3);
-        benchmark::DoNotOptimize(w->ChartSLong->grab().width());
         state.PauseTiming();
-        if (w->SSTab1->currentIndex() != 3) {
+        auto running = std::make_unique<bench::RunningProgram>(dataDir(n));
+        if (!running->loaded) {
+            state.SkipWithError("start-up failed");
+            break;
+        }
+        rv::FrmRockvista* w = running->program.window();
+        w->show();
+        if (which == 1 && !enterTab(w, kFirstTab)) {
             state.SkipWithError("the chart tab was refused");
             break;
         }
-        w->SSTab1->setCurrentIndex(0);
+        if (which == 2)
+            w->txtBoltkfactor->setText(++i % 2 ? QStringLiteral("20") : QStringLiteral("25"));
         state.ResumeTiming();
+        const bool entered = enterTab(w, which == 1 ? kSecondTab : kFirstTab);
+        state.PauseTiming();
+        w->close();
+        running.reset();
+        state.ResumeTiming();
+        if (!entered) {
+            state.SkipWithError("the chart tab was refused");
+            break;
+        }
     }
-    w->close();
+    if (which == 2)
+        storeValues(n);
 }
-BENCHMARK(BM_ChartTabSwitch)->Args({100000, 25})->Args({100000, 0})->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The child's side of the memory measure: started, the first chart tab (values stored), the
+// second, then the third with every value to compute; one peak per stage, in MB.
+int probeMemory(const QString& dir)
+{
+    bench::RunningProgram running(dir);
+    if (!running.loaded)
+        return 1;
+    rv::FrmRockvista* w = running.program.window();
+    w->show();
+    QApplication::processEvents();
+    const double started = bench::peakMegabytes();
+    w->SSTab1->setCurrentIndex(kFirstTab);
+    w->ChartSLong->grab();
+    const double first = bench::peakMegabytes();
+    w->SSTab1->setCurrentIndex(kSecondTab);
+    w->ChartLLong->grab();
+    const double second = bench::peakMegabytes();
+    w->SSTab1->setCurrentIndex(0);
+    w->txtBoltkfactor->setText(QStringLiteral("20"));
+    w->SSTab1->setCurrentIndex(kFirstTab);
+    w->ChartSLong->grab();
+    const double computed = bench::peakMegabytes();
+    std::printf("%.1f %.1f %.1f %.1f\n", started, first, second, computed);
+    w->close();
+    return 0;
+}
+
+void BM_PeakMemory(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    storeValues(n);
+    for (auto _ : state) {
+        const QList<double> peaks = bench::childNumbers({QStringLiteral("--probe-memory"), dataDir(n)});
+        if (peaks.size() != 4) {
+            state.SkipWithError("the probe failed");
+            break;
+        }
+        state.counters["started_MB"] = peaks[0];
+        state.counters["first_tab_stored_above_MB"] = peaks[1] - peaks[0];
+        state.counters["second_tab_above_MB"] = peaks[2] - peaks[0];
+        state.counters["tab_computed_above_MB"] = peaks[3] - peaks[0];
+    }
+    storeValues(n);
+}
+
+// Largest last, so that a run stopped early still has the small figures. The million-reading
+// actions that compute take seconds each: fewer iterations.
+void sizes(benchmark::internal::Benchmark* b, std::initializer_list<int64_t> extra = {})
+{
+    for (const int64_t n : {10000, 100000, 1000000}) {
+        if (extra.size() == 0)
+            b->Arg(n);
+        else
+            for (const int64_t e : extra)
+                b->Args({n, e});
+    }
+    b->Unit(benchmark::kMillisecond)->MinTime(0.5);
+}
+
+BENCHMARK(BM_BareChartRead)->Apply([](auto* b) { sizes(b); });
+BENCHMARK(BM_ChartRead)->Apply([](auto* b) { sizes(b); });
+BENCHMARK(BM_ChartTab)->Apply([](auto* b) { sizes(b, {0, 1}); });
+BENCHMARK(BM_Pass)->Apply([](auto* b) { sizes(b, {0}); });
+BENCHMARK(BM_BareUpdateLoop)->Apply([](auto* b) { sizes(b); });
+BENCHMARK(BM_Pass)->Apply([](auto* b) { sizes(b, {1}); });
+BENCHMARK(BM_ChartTab)->Apply([](auto* b) { sizes(b, {2}); });
+BENCHMARK(BM_PeakMemory)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
-ROCKVISTA_BENCHMARK_MAIN()
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--probe-memory") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return probeMemory(QString::fromLocal8Bit(argv[2]));
+    }
+    return bench::run(argc, argv);
+}

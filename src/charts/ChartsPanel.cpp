@@ -51,6 +51,9 @@ ChartsPanel::ChartsPanel(AppState& state, FrmRockvista& form) : m_state(state), 
                 ignoreErrors([&] { drawChart(tab, cv->data()); });
         });
     }
+    // The series read serve every chart tab until the readings change.
+    connect(&state.events, &DataEvents::readingsChanged, this, [this] { m_read.reset(); });
+    connect(&state.events, &DataEvents::sessionClosing, this, [this] { m_read.reset(); });
     m_tabStrip = form.SSTab1->tabBar();
     m_tabStrip->installEventFilter(this);
 }
@@ -88,16 +91,18 @@ void ChartsPanel::enterChartTab(int tab, int previousTab)
     ignoreErrors([&] { view->setFocus(); });
     ignoreErrors([&] { view->hide(); });
 
-    // Only the columns this chart draws are read, thinned to the plot's width as they stream;
-    // the pass reads what it computes itself.
-    std::optional<ChartData> data;
-    ignoreErrors([&] { data = OpenGraphData(cv->def(), cv->plotPixels()); });
-    if (data && data->readings > 1) {
-        if (GetTemporalData(data->columns))
-            ignoreErrors([&] { data = OpenGraphData(cv->def(), cv->plotPixels()); });
+    // Whether there is anything to chart comes first, from two readings; then the pass
+    // computes what it must, and only then are the series read, once for every chart tab.
+    std::optional<MarkedSpan> span;
+    ignoreErrors([&] { span = readGraph<MarkedSpan>([](ReadingStore& store) { return store.markedSpan(); }); });
+    if (span && span->several()) {
+        const bool kFailed = GetTemporalData();
+        std::shared_ptr<const ChartData> data;
+        ignoreErrors([&] { data = OpenGraphData(cv->plotPixels()); });
+        showKFactorNotice(kFailed, data ? data->columns : ReadingColumns());
         ignoreErrors([&] { view->show(); });
         if (data)
-            ignoreErrors([&] { drawChart(tab, std::make_shared<const ChartData>(std::move(*data))); });
+            ignoreErrors([&] { drawChart(tab, data); });
     } else {
         ignoreErrors([&] { m_form.SSTab1->setCurrentIndex(previousTab); });
         m_state.dialogs().message(
@@ -108,12 +113,30 @@ void ChartsPanel::enterChartTab(int tab, int previousTab)
     --m_entering;
 }
 
-std::optional<ChartData> ChartsPanel::OpenGraphData(const ChartDef& def, int pixels)
+std::shared_ptr<const ChartData> ChartsPanel::OpenGraphData(int pixels)
+{
+    const QString id = instrumentId();
+    // Another program's commit may have changed the readings without an event here.
+    const qint64 version = m_state.db->dataVersion();
+    if (m_read && m_readId == id && m_readPixels == pixels && m_readVersion == version)
+        return m_read;
+    const auto data = readGraph<std::shared_ptr<const ChartData>>([&](ReadingStore& store) {
+        return std::make_shared<const ChartData>(readChartData(store, allChartFields(), pixels, store.markedSpan()));
+    });
+    m_read = data.value_or(nullptr);
+    m_readId = id;
+    m_readPixels = pixels;
+    m_readVersion = version;
+    return m_read;
+}
+
+template <class T>
+std::optional<T> ChartsPanel::readGraph(const std::function<T(ReadingStore&)>& read)
 {
     const QString id = instrumentId();
     ReadingStore store(*m_state.db, id);
     try {
-        return readChartData(store, def, pixels);
+        return read(store);
     } catch (const RvError& e) {
         // Only a table that is not there may be made anew: a locked or damaged one still holds
         // the readings, and the question that follows could drop them.
@@ -134,12 +157,12 @@ std::optional<ChartData> ChartsPanel::OpenGraphData(const ChartDef& def, int pix
     return std::nullopt;
 }
 
-bool ChartsPanel::GetTemporalData(const ReadingColumns& columns)
+bool ChartsPanel::GetTemporalData()
 {
     const double k = kFactorNumber(m_form.txtBoltkfactor->text());
     PassOutcome outcome;
     PassRun run;
-    const bool ok = trap(m_state, " G_GetTemporalData", [&] {
+    trap(m_state, " G_GetTemporalData", [&] {
         ReadingStore store(*m_state.db, instrumentId());
         outcome = storedPass(store, k, &run);
     });
@@ -150,8 +173,7 @@ bool ChartsPanel::GetTemporalData(const ReadingColumns& columns)
                                  + QByteArrayLiteral(" marked readings left without new loads");
         m_state.report(*outcome.loadError, label.constData());
     }
-    showKFactorNotice(outcome.loadError.has_value(), columns);
-    return !ok || run.written > 0;
+    return outcome.loadError.has_value();
 }
 
 void ChartsPanel::showKFactorNotice(bool kFailed, const ReadingColumns& columns)

@@ -26,14 +26,14 @@ public:
     // marked readings switches back and says why.
     void enterChartTab(int tab, int previousTab);
 
-    // The marked readings of the current sensor as the chart draws them on a plot that many
-    // pixels wide; a missing reading table is reported and created. Empty when there is no
-    // current sensor or the table could not be read.
-    std::optional<ChartData> OpenGraphData(const ChartDef& def, int pixels);
+    // The marked readings of the current sensor as the charts draw them on a plot that many
+    // pixels wide (the same read for every chart tab until the readings change); a missing
+    // reading table is reported and created. Null when there is no current sensor or the table
+    // could not be read.
+    std::shared_ptr<const ChartData> OpenGraphData(int pixels);
     // Computes and stores zeroed values, temperature and loads of the marked readings that need
-    // it (columns: what the chart read, for the k factor notice). True when the columns are
-    // stale: the pass wrote new values, or failed (it was logged).
-    bool GetTemporalData(const ReadingColumns& columns);
+    // it. True when the k factor gives no loads (it was logged).
+    bool GetTemporalData();
     void drawChart(int tab, std::shared_ptr<const ChartData> data);
 
     void ShowGraphTips();
@@ -51,9 +51,17 @@ protected:
 private:
     QString instrumentId() const;
     void showKFactorNotice(bool kFailed, const ReadingColumns& columns);
+    // Reads through the current sensor's store; a failure is told and logged, and a missing
+    // table made anew.
+    template <class T>
+    std::optional<T> readGraph(const std::function<T(ReadingStore&)>& read);
 
     AppState& m_state;
     FrmRockvista& m_form;
+    std::shared_ptr<const ChartData> m_read; // the last series read, for that sensor, width and file version
+    QString m_readId;
+    int m_readPixels = 0;
+    qint64 m_readVersion = 0;
     QObject* m_tabStrip; // compared only: the form is gone when its last events arrive
     std::array<std::unique_ptr<ChartView>, 7> m_charts; // by tab, 3..6
     QPointer<FrmReport> m_report; // owned by the main window: hidden, not destroyed, between uses

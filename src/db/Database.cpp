@@ -619,6 +619,11 @@ int Database::changes() const
     return sqlite3_changes(m_db);
 }
 
+qint64 Database::dataVersion()
+{
+    return query(QStringLiteral("PRAGMA data_version")).value(0).value(0).toLongLong();
+}
+
 QStringList Database::tableNames()
 {
     QStringList names;

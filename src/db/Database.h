@@ -106,6 +106,9 @@ public:
     int cachedStatements() const;
     qint64 lastInsertRowid() const;
     int changes() const;
+    // Changes whenever another connection (another program) commits to the file: what was read
+    // before may be stale.
+    qint64 dataVersion();
 
     QStringList tableNames();
     bool tableExists(const QString& name);

@@ -198,30 +198,40 @@ QVector<qint64> SeriesThinner::finish()
 
 ChartData readChartData(const ReadingStore& store, const ChartDef& def, int pixels)
 {
+    return readChartData(store, chartFields(def), pixels, store.markedSpan());
+}
+
+QVector<Field> allChartFields()
+{
+    QVector<Field> fields;
+    for (int f = 0; f < kFieldCount; ++f)
+        fields << Field(f);
+    return fields;
+}
+
+ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields, int pixels, const MarkedSpan& span)
+{
     ChartData d;
     d.thinned = true;
-    const auto [first, last] = store.markedSpan();
-    const TimeAxisPlan plan = timeAxisPlan(first.date(), last.date(), timeX(first), timeX(last));
-    const QVector<Field> fields = chartFields(def);
+    if (span.firstRowid == 0)
+        return d;
+    const TimeAxisPlan plan = timeAxisPlan(span.first.date(), span.last.date(), timeX(span.first), timeX(span.last));
     std::vector<SeriesThinner> thinners(size_t(fields.size()), SeriesThinner(plan.min, plan.max, pixels));
-    // The first and last readings set the time axis, and count even without a value.
-    qint64 firstRowid = 0, lastRowid = 0;
     store.forEachMarked(fields, [&](qint64 rowid, const QDateTime& moment, const double* values) {
-        if (d.readings++ == 0)
-            firstRowid = rowid;
-        lastRowid = rowid;
+        ++d.readings;
         const double x = timeX(moment);
-        for (size_t s = 0; s < thinners.size(); ++s)
-            if (std::isfinite(values[s]))
-                thinners[s].add(rowid, x, values[s]);
+        for (size_t f = 0; f < thinners.size(); ++f)
+            if (std::isfinite(values[f]))
+                thinners[f].add(rowid, x, values[f]);
     });
     if (d.readings == 0)
         return d;
+    // The first and last readings set the time axis, drawn or not.
     std::vector<QVector<qint64>> picked;
-    QVector<qint64> rows{firstRowid, lastRowid};
-    for (size_t s = 0; s < thinners.size(); ++s) {
-        d.pointCount[size_t(fields[int(s)])] = thinners[s].count();
-        picked.push_back(thinners[s].finish());
+    QVector<qint64> rows{span.firstRowid, span.lastRowid};
+    for (size_t f = 0; f < thinners.size(); ++f) {
+        d.pointCount[size_t(fields[int(f)])] = thinners[f].count();
+        picked.push_back(thinners[f].finish());
         rows += picked.back();
     }
     std::sort(rows.begin(), rows.end());
@@ -233,9 +243,9 @@ ChartData readChartData(const ReadingStore& store, const ChartDef& def, int pixe
         d.x.append(timeX(d.columns.moments[i]));
         at.insert(d.columns.rowids[i], i);
     }
-    for (size_t s = 0; s < picked.size(); ++s) {
-        QVector<int>& drawn = d.drawn[size_t(fields[int(s)])];
-        for (const qint64 rowid : picked[s])
+    for (size_t f = 0; f < picked.size(); ++f) {
+        QVector<int>& drawn = d.drawn[size_t(fields[int(f)])];
+        for (const qint64 rowid : picked[f])
             if (const auto it = at.constFind(rowid); it != at.constEnd())
                 drawn.append(*it);
     }

@@ -102,10 +102,14 @@ private:
     Point m_first{}, m_low{}, m_high{}, m_last{};
 };
 
-// The chart's marked readings as a plot that many pixels wide draws them, thinned as they are
-// read so that no more than the drawn ones are ever held (with every column, for the clicked-point
-// line). Throws what the store throws.
+// The marked readings (from span, the store's markedSpan) as a plot that many pixels wide
+// draws the fields, thinned as they are read so that no more than the drawn ones are ever held
+// (with every column, for the clicked-point line). Throws what the store throws.
+ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields, int pixels, const MarkedSpan& span);
+// The same for the fields of one chart.
 ChartData readChartData(const ReadingStore& store, const ChartDef& def, int pixels);
+// Every field any chart draws.
+QVector<Field> allChartFields();
 
 // A dashed horizontal line at one of the sensor's limits.
 struct LimitLine {

@@ -478,13 +478,18 @@ void ReadingStore::forEachMarked(const QVector<ComputedField>& fields, const Mar
     streamMarked(computedFieldColumns(fields), {}, kInDateOrder, visit);
 }
 
-std::pair<QDateTime, QDateTime> ReadingStore::markedSpan() const
+MarkedSpan ReadingStore::markedSpan() const
 {
-    std::pair<QDateTime, QDateTime> span;
-    streamMarked({}, {}, kInDateOrder + QStringLiteral(" LIMIT 1"),
-                 [&](qint64, const QDateTime& moment, const double*) { span.first = moment; });
+    MarkedSpan span;
+    streamMarked({}, {}, kInDateOrder + QStringLiteral(" LIMIT 1"), [&](qint64 rowid, const QDateTime& moment, const double*) {
+        span.firstRowid = rowid;
+        span.first = moment;
+    });
     streamMarked({}, {}, QStringLiteral(" ORDER BY FullDate DESC, rowid DESC LIMIT 1"),
-                 [&](qint64, const QDateTime& moment, const double*) { span.second = moment; });
+                 [&](qint64 rowid, const QDateTime& moment, const double*) {
+                     span.lastRowid = rowid;
+                     span.last = moment;
+                 });
     return span;
 }
 

@@ -97,6 +97,13 @@ struct ShownReading {
     bool plotTemporal = true;
 };
 
+// The first and last marked readings of a table, by rowid (0: none) and moment.
+struct MarkedSpan {
+    qint64 firstRowid = 0, lastRowid = 0;
+    QDateTime first, last;
+    bool several() const { return firstRowid != lastRowid; }
+};
+
 // What a chart pass computes from besides each reading: the zero reading (the first marked one)
 // and the k factor.
 struct PassBasis {
@@ -165,8 +172,8 @@ public:
     // fields (read as markedColumns reads them; NaN: Null) in the order asked for.
     using MarkedVisit = std::function<void(qint64 rowid, const QDateTime& moment, const double* values)>;
     void forEachMarked(const QVector<ComputedField>& fields, const MarkedVisit& visit) const;
-    // The moments of the first and last marked readings (invalid when there are none).
-    std::pair<QDateTime, QDateTime> markedSpan() const;
+    // The first and last marked readings.
+    MarkedSpan markedSpan() const;
     // The marked readings of those rowids with every value column, in FullDate order.
     ReadingColumns markedColumnsOf(const QVector<qint64>& rowids) const;
     std::optional<Reading> firstMarked() const;
