@@ -103,7 +103,7 @@ void BM_BareUpdateLoop(benchmark::State& state)
 {
     const int n = int(state.range(0));
     sqlite3* db = nullptr;
-    sqlite3_open(dbFile(n).constData(), &db);
+    sqlite3_open_v2(dbFile(n).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     int i = 0;
     for (auto _ : state)
@@ -117,9 +117,7 @@ void BM_BareChartRead(benchmark::State& state)
 {
     const int n = int(state.range(0));
     sqlite3* db = nullptr;
-    sqlite3_open_v2(dbFile(n).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    if (qEnvironmentVariableIsSet("BENCH_MMAP"))
-        sqlite3_exec(db, "PRAGMA mmap_size=1000000000", nullptr, nullptr, nullptr);
+    sqlite3_open_v2(dbFile(n).constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
     const QByteArray sql = "SELECT rowid, FullDate, NumTemp, zero1, zero3, zero4, zero6 FROM \"" + kSensor.toUtf8()
                            + "\" WHERE Plottemporal = 1 ORDER BY FullDate";
     for (auto _ : state) {

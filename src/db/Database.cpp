@@ -342,7 +342,10 @@ Database::~Database()
 std::unique_ptr<Database> Database::connect(const QString& path, int flags)
 {
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags, nullptr);
+    // A connection is used by the one thread that opened it: no lock around each call, which
+    // a read of a million rows would take ten million times.
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &handle, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const QString message = handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QString::fromUtf8(sqlite3_errstr(rc));
         const int code = handle ? sqlite3_extended_errcode(handle) : rc;

@@ -39,7 +39,7 @@ public:
     void reset();
     void bind(int index, const QVariant& value); // 1-based
     void bindAll(const QVariantList& values);
-    // For many-row writes, without a QVariant. The text is not copied: it must stay until the
+    // For many-row writes, without a QVariant (a NaN binds Null). The text is not copied: it must stay until the
     // statement has been stepped.
     void bindNumber(int index, double value);
     void bindInteger(int index, qint64 value);

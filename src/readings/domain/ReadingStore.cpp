@@ -136,7 +136,9 @@ QDateTime fastFullDate(const Statement& st, int col)
     };
     const int y = field(0, 4), mo = field(5, 2), d = field(8, 2), h = field(11, 2), mi = field(14, 2),
               s = field(17, 2);
-    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > QDate(y, mo, 1).daysInMonth() || h < 0 || h > 23 || mi < 0
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = y % 4 == 0 && (y % 100 != 0 || y % 400 == 0);
+    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] + (mo == 2 && leap) || h < 0 || h > 23 || mi < 0
         || mi > 59 || s < 0 || s > 59)
         return {};
     const qint64 secs = daysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
@@ -430,11 +432,11 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
 }
 
 void ReadingStore::streamMarked(const QStringList& columns, const QString& extra, const QString& order,
-                                const MarkedVisit& visit) const
+                                const MarkedVisit& visit, bool moments) const
 {
     // A table from an older program may lack a value column: it reads as Null, as an empty one.
     const QStringList present = columnNames();
-    QStringList cols{kFullDate};
+    QStringList cols{moments ? kFullDate : QStringLiteral("NULL")};
     for (const QString& column : columns)
         cols << (present.contains(column, Qt::CaseInsensitive) ? column : QStringLiteral("NULL"));
     const QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
@@ -455,10 +457,10 @@ void ReadingStore::streamMarked(const QStringList& columns, const QString& extra
         double id = 0;
         st.columnNumber(0, &id);
         const qint64 rowid = qint64(id);
-        QDateTime moment = fastFullDate(st, 1);
-        if (!moment.isValid())
+        QDateTime moment = moments ? fastFullDate(st, 1) : QDateTime();
+        if (moments && !moment.isValid())
             moment = readingForms::parseFullDate(st.column(1));
-        if (!moment.isValid()) {
+        if (moments && !moment.isValid()) {
             const QVector<QVariantList> texts =
                 m_db.query(QStringLiteral("SELECT ReadingDate, ReadingTime FROM ") + table()
                                + QStringLiteral(" WHERE rowid = ?"),
@@ -813,13 +815,62 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
     if (!basis)
         return run;
     run.whole = !basisHolds(*basis);
-    const bool flagged = columnNames().contains(readingField::isDirty, Qt::CaseInsensitive);
-    // In table order: the offsets come with the basis, so no reading needs another, and the
-    // FullDate index would cost a lookup a row.
-    ReadingColumns rows =
-        markedColumnsWhere({}, run.whole || !flagged ? QString() : QStringLiteral(" AND ") + kDirty, false);
-    run.computed = rows.size();
-    run.written = writeComputed(compute(rows, *basis));
+    const QStringList present = columnNames();
+    const bool flagged = present.contains(readingField::isDirty, Qt::CaseInsensitive);
+    // The computed columns a table lacks are added, empty, with the values that fill them.
+    const QStringList computed = computedColumns();
+    for (const QString& col : computed)
+        if (!present.contains(col, Qt::CaseInsensitive))
+            m_db.exec(QStringLiteral("ALTER TABLE ") + table() + QStringLiteral(" ADD COLUMN ") + col
+                      + QStringLiteral(" REAL"));
+    QStringList read{QStringLiteral("ChannelT")};
+    for (int i = 0; i < Reading::kChannels; ++i)
+        read << channelColumn(i);
+    read += computed;
+    const auto update = [&](int columns) {
+        QStringList sets;
+        for (int i = 0; i < columns; ++i)
+            sets << computed[i] + QStringLiteral(" = ?");
+        return m_db.prepare(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ")
+                            + sets.join(QStringLiteral(", ")) + QStringLiteral(" WHERE rowid = ?"));
+    };
+    Statement withLoads = update(int(computed.size()));
+    Statement withoutLoads = update(Reading::kChannels + 1);
+    // Each reading is written as soon as it is computed, none held: in table order, as the
+    // offsets come with the basis and the FullDate index would cost a lookup a reading. Only
+    // computed columns change, none that the scan goes by.
+    PassRow row;
+    streamMarked(read, run.whole || !flagged ? QString() : QStringLiteral(" AND ") + kDirty, QString(),
+                 [&](qint64 rowid, const QDateTime&, const double* v) {
+                     ++run.computed;
+                     row.rowid = rowid;
+                     int c = 0;
+                     row.temperature = v[c++];
+                     for (double& x : row.channels)
+                         x = v[c++];
+                     for (double& x : row.zeroed)
+                         x = v[c++];
+                     row.numTemp = v[c++];
+                     for (double& x : row.loads)
+                         x = v[c++];
+                     row.writeLoads = true;
+                     if (!compute(row, *basis))
+                         return;
+                     Statement& st = row.writeLoads ? withLoads : withoutLoads;
+                     int p = 1;
+                     for (const double x : row.zeroed)
+                         st.bindNumber(p++, x);
+                     st.bindNumber(p++, row.numTemp);
+                     if (row.writeLoads)
+                         for (const double x : row.loads)
+                             st.bindNumber(p++, x);
+                     st.bindInteger(p, rowid);
+                     while (st.step()) {
+                     }
+                     st.reset();
+                     ++run.written;
+                 },
+                 false);
     if (flagged) {
         m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + kMarked
                   + QStringLiteral(") AND ") + kDirty);

@@ -113,6 +113,18 @@ struct PassBasis {
     double k = 0;
 };
 
+// One marked reading as the chart pass reads it and computes it (NaN: Null).
+struct PassRow {
+    qint64 rowid = 0;
+    double temperature = 0;                            // ChannelT
+    std::array<double, Reading::kChannels> channels{}; // Channel1 … Channel10
+    // Read as stored; the computation sets them.
+    std::array<double, Reading::kChannels> zeroed{};
+    double numTemp = 0;
+    std::array<double, Reading::kLoads> loads{};
+    bool writeLoads = true; // false: the loads stay as stored
+};
+
 // How a chart pass went: over every marked reading or only over those added or edited since the
 // last one.
 struct PassRun {
@@ -189,13 +201,14 @@ public:
     // were rewritten. An error leaves the table as it was.
     int writeComputed(const QVector<ComputedValues>& rows);
 
-    // The chart pass, in one transaction: compute gets the marked readings that need computing
+    // The chart pass, in one transaction: compute gets each marked reading that needs computing
     // (all of them; or, while the zero reading and the k factor are those of the last pass and no
-    // other program wrote the file meanwhile, only those added or edited since) and the basis,
-    // and hands back the values to write. The basis is stored with them, and the computed
-    // readings are marked clean (IsDirty 0), so that the next pass, in this run or a later one,
-    // knows what it may skip. A table without IsDirty is computed whole every time.
-    using PassCompute = std::function<QVector<ComputedValues>(ReadingColumns& rows, const PassBasis& basis)>;
+    // other program wrote the file meanwhile, only those added or edited since) with the basis,
+    // one at a time as they are read, sets its computed values and says whether to write them.
+    // The basis is stored with them, and the computed readings are marked clean (IsDirty 0), so
+    // that the next pass, in this run or a later one, knows what it may skip. A table without
+    // IsDirty is computed whole every time.
+    using PassCompute = std::function<bool(PassRow& row, const PassBasis& basis)>;
     PassRun refreshComputed(double k, const PassCompute& compute);
 
     // Inserts new readings in one transaction. A reading whose key the table already holds,
@@ -227,8 +240,9 @@ private:
     bool basisHolds(const PassBasis& basis) const;
     ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true) const;
     // columns: names of value columns (those the table lacks read as Null).
+    // Without moments the visit gets an invalid one, and FullDate is not read.
     void streamMarked(const QStringList& columns, const QString& extra, const QString& order,
-                      const MarkedVisit& visit) const;
+                      const MarkedVisit& visit, bool moments = true) const;
     // The table's column names, as stored.
     QStringList columnNames() const;
     QString table() const { return Database::quoteId(m_id); }
