@@ -4,6 +4,8 @@
 #include "charts/domain/Zeroing.h"
 
 #include <gtest/gtest.h>
+#include <cmath>
+#include <random>
 
 using namespace rv;
 
@@ -381,4 +383,25 @@ TEST(ChartPoints, ASeriesWiderThanThePlotKeepsWhatShapesItsLine)
         EXPECT_LT(drawn[i - 1].x(), drawn[i].x());
     // Few points: all of them.
     EXPECT_EQ(pointsToDraw(pts.mid(0, 300), 0, 300, 100).size(), 300);
+}
+
+TEST(Zeroing, TheExponentFoundWithoutALogarithmRoundsAsTheLogarithmDid)
+{
+    // The rounding to 15 significant digits as first written, with the exponent from log10.
+    const auto reference = [](double v) {
+        const int e = int(std::floor(std::log10(std::fabs(v))));
+        const double p = std::pow(10.0, std::abs(14 - e));
+        return 14 - e >= 0 ? std::round(v * p) / p : std::round(v / p) * p;
+    };
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> mantissa(1, 10);
+    for (int i = 0; i < 200000; ++i) {
+        const int exponent = int(random() % 36) - 8;
+        double v = mantissa(random) * std::pow(10.0, exponent) * (random() % 2 ? 1 : -1);
+        if (i % 5 == 0)
+            v = std::nextafter(std::pow(10.0, exponent), i % 10 == 0 ? 0.0 : 1e300); // beside a power
+        if (i % 7 == 0)
+            v = (100.25 + double(random() % 1000 + 1) / 100) - 100.25; // a channel less its offset
+        ASSERT_EQ(decimalValue(v), reference(v)) << QString::number(v, 'g', 17).toStdString();
+    }
 }

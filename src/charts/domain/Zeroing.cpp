@@ -35,7 +35,17 @@ double decimalValue(double value)
             p[i] = p[i - 1] * 10;
         return p;
     }();
-    const int e = int(std::floor(std::log10(std::fabs(value))));
+    // The decimal exponent by comparison with exact powers of ten where they exist: a
+    // logarithm per value costs as much as the rest of the pass's arithmetic.
+    const double a = std::fabs(value);
+    int e;
+    if (a >= 1 && a < 1e22) {
+        e = 0;
+        while (powers[size_t(e) + 1] <= a)
+            ++e;
+    } else {
+        e = int(std::floor(std::log10(a)));
+    }
     const int shift = 14 - e;
     if (shift >= 0 && shift <= 22)
         return std::round(value * powers[size_t(shift)]) / powers[size_t(shift)];
