@@ -140,18 +140,18 @@ int main(int argc, char** argv)
     const Times ten = measure(large.path());
     const double chartOne = measureChart(small.path());
     const double chartTen = measureChart(large.path());
-    std::printf("chart tab:    %.3f s at 1,000,000, %.3f s at 10,000,000\n", chartOne, chartTen);
     std::printf("readings tab: %.3f s at 1,000,000, %.3f s at 10,000,000\n", one.tab, ten.tab);
     std::printf("datasheet:    %.3f s at 1,000,000, %.3f s at 10,000,000\n", one.datasheet, ten.datasheet);
+    std::printf("chart tab:    %.3f s at 1,000,000, %.3f s at 10,000,000\n", chartOne, chartTen);
     if (one.tab < 0 || ten.tab < 0) {
         std::printf("the program did not open the readings\n");
         return 1;
     }
-    // A floor of 10 ms keeps a very fast small case from failing on noise alone.
     if (chartOne < 0 || chartTen < 0) {
         std::printf("the program did not open the chart tab\n");
         return 1;
     }
+    // A floor of 10 ms keeps a very fast small case from failing on noise alone.
     const bool ok = ten.tab <= 3 * std::max(one.tab, 0.01) && ten.datasheet <= 3 * std::max(one.datasheet, 0.01)
                     && chartTen <= 3 * std::max(chartOne, 0.01);
     std::printf("%s\n", ok ? "within three times" : "more than three times");
