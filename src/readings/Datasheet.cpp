@@ -83,7 +83,7 @@ void DatasheetWindow::Form_Load()
 
 bool DatasheetWindow::PopulateFlexGrid()
 {
-    QTableView* view = m_window.MSFlexGrid1;
+    RowWindowView* view = m_window.MSFlexGrid1;
     try {
         if (!m_set)
             return false;
@@ -101,7 +101,7 @@ bool DatasheetWindow::PopulateFlexGrid()
         // 2600 twips held the key in the classic font; ours may need more.
         const int keyWidth = view->fontMetrics().horizontalAdvance(m_grid->text(1, 0)) + 16;
         view->setColumnWidth(0, std::max(twipsToPixels(view, 2600), keyWidth));
-        view->setCurrentIndex(m_grid->index(1, 0));
+        view->setCurrentIndex(view->showCell(1, 0));
         return true;
     } catch (const std::exception&) {
         return false; // the grid shows what was filled
@@ -111,13 +111,12 @@ bool DatasheetWindow::PopulateFlexGrid()
 bool DatasheetWindow::MSFlexGrid1_KeyPress(int key)
 {
     trap(m_state, " frmDatasheet.MSFlexGri1_KeyPress", [&] {
-        QTableView* view = m_window.MSFlexGrid1;
-        const QModelIndex current = view->currentIndex();
-        int row = current.isValid() ? current.row() : 1;
-        int column = current.isValid() ? current.column() : 0;
+        RowWindowView* view = m_window.MSFlexGrid1;
+        int row = view->currentRow() >= 0 ? view->currentRow() : 1;
+        int column = view->currentColumn();
         switch (m_grid->keyPress(row, column, key)) {
         case DatasheetGrid::KeyResult::Move:
-            view->setCurrentIndex(m_grid->index(row, column));
+            view->setCurrentIndex(view->showCell(row, column));
             break;
         case DatasheetGrid::KeyResult::DatesNotEditable:
             m_state.dialogs().message(DatasheetGrid::kMessageA, kCaption, Icon::Information);
@@ -136,7 +135,7 @@ bool DatasheetWindow::MSFlexGrid1_KeyPress(int key)
 void DatasheetWindow::MSFlexGrid1_Click(const QModelIndex& cell)
 {
     if (cell.isValid())
-        m_grid->toggleFlag(cell.row(), cell.column());
+        m_grid->toggleFlag(m_window.MSFlexGrid1->allRow(cell), cell.column());
 }
 
 void DatasheetWindow::Image1_Click()
@@ -157,7 +156,7 @@ bool DatasheetWindow::Read_Values_From_Grid()
         m_state.dialogs().message(QStringLiteral("The datasheet was not saved: ") + m_grid->describeCell(bad)
                                       + QStringLiteral(" is not a number.\nCorrect it, then close the datasheet again."),
                                   kCaption, Icon::Exclamation);
-        m_window.MSFlexGrid1->setCurrentIndex(m_grid->index(bad.row, bad.column));
+        m_window.MSFlexGrid1->setCurrentIndex(m_window.MSFlexGrid1->showCell(bad.row, bad.column));
         return false;
     }
     QString failure;

@@ -24,8 +24,13 @@ FrmDatasheet::FrmDatasheet(QWidget* parent) : QDialog(parent)
     Image1->setToolTip(QStringLiteral("Export to spreadsheet"));
     top->addWidget(Image1);
     v->addLayout(top);
-    MSFlexGrid1 = gridView(this);
-    v->addWidget(MSFlexGrid1, 1);
+    MSFlexGrid1 = new RowWindowView(this);
+    gridView(MSFlexGrid1);
+    auto* grid = new QHBoxLayout;
+    grid->setSpacing(0);
+    grid->addWidget(MSFlexGrid1, 1);
+    grid->addWidget(MSFlexGrid1->rowBar());
+    v->addLayout(grid, 1);
     markHolders(this, img_x_on, img_x_off);
     resize(1180, 620);
 }

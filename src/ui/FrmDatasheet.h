@@ -1,5 +1,6 @@
 #pragma once
 // The datasheet window: every reading of the current sensor in an editable grid.
+#include "ui/RowWindowView.h"
 #include "ui/Widgets.h"
 
 #include <QDialog>
@@ -18,7 +19,7 @@ public:
     void reject() override;
 
     QLabel* lblHeader = nullptr;
-    QTableView* MSFlexGrid1 = nullptr;   // the model is set by the datasheet's handlers
+    RowWindowView* MSFlexGrid1 = nullptr; // the model is set by the datasheet's handlers
     ImageButton* Image1 = nullptr;       // export to a spreadsheet
     QLabel* img_x_on = nullptr;          // hidden holders of the flag pictures
     QLabel* img_x_off = nullptr;

@@ -51,6 +51,7 @@ QWidget* imageCell(QWidget* parent, ImageButton*& button, const char* buttonName
 QLabel* headerLabel(QWidget* parent);
 // The grid of a grid window: a plain table without row numbers.
 QTableView* gridView(QWidget* parent);
+QTableView* gridView(QTableView* view); // a view made elsewhere, set up alike
 // A picture that sits hidden in a window so that handlers can copy its pixmap.
 QLabel* pictureHolder(QWidget* parent, const char* name, pictures::Kind kind, int size = 32);
 // The two hidden pictures a grid shows in its flag cells.

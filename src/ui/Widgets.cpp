@@ -392,7 +392,12 @@ QLabel* headerLabel(QWidget* parent)
 
 QTableView* gridView(QWidget* parent)
 {
-    auto* view = named(new QTableView(parent), "MSFlexGrid1");
+    return gridView(new QTableView(parent));
+}
+
+QTableView* gridView(QTableView* view)
+{
+    named(view, "MSFlexGrid1");
     view->verticalHeader()->hide();
     view->verticalHeader()->setDefaultSectionSize(24);
     view->setAlternatingRowColors(true);

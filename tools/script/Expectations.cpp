@@ -103,18 +103,6 @@ QString itemsOf(QWidget* w)
     throw StepFailure(QStringLiteral("%1 has no list (a %2)").arg(describe(w), QLatin1String(w->metaObject()->className())));
 }
 
-static QModelIndex cellIndex(QWidget* grid, int row, int col)
-{
-    auto* view = qobject_cast<QAbstractItemView*>(grid);
-    if (!view || !view->model())
-        throw StepFailure(describe(grid) + QStringLiteral(" is not a grid"));
-    const QAbstractItemModel* model = view->model();
-    const QModelIndex index = model->index(row, col);
-    if (!index.isValid())
-        throw StepFailure(QStringLiteral("%1 has no cell %2 %3 (%4 rows, %5 columns)")
-                              .arg(describe(grid)).arg(row).arg(col).arg(model->rowCount()).arg(model->columnCount()));
-    return index;
-}
 QString cellText(QWidget* grid, int row, int col)
 {
     const QModelIndex index = cellIndex(grid, row, col);

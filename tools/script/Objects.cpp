@@ -113,20 +113,24 @@ QDate parseDate(const QString& text)
     return d;
 }
 
+} // namespace
+
 QModelIndex cellIndex(QWidget* w, int row, int col)
 {
     auto* view = qobject_cast<QAbstractItemView*>(w);
     if (!view || !view->model())
         throw StepFailure(describe(w) + QStringLiteral(" is not a grid"));
-    const QModelIndex index = view->model()->index(row, col);
+    // A grid that shows a window of its rows brings the row into view and tells its model row.
+    int shown = row;
+    if (view->metaObject()->indexOfMethod("showRow(int)") >= 0)
+        QMetaObject::invokeMethod(view, "showRow", Q_RETURN_ARG(int, shown), Q_ARG(int, row));
+    const QModelIndex index = view->model()->index(shown, col);
     if (!index.isValid())
         throw StepFailure(QStringLiteral("%1 has no cell %2 %3 (%4 rows, %5 columns)")
                               .arg(describe(w)).arg(row).arg(col)
                               .arg(view->model()->rowCount()).arg(view->model()->columnCount()));
     return index;
 }
-
-} // namespace
 
 QString describe(const QWidget* w)
 {

@@ -2,6 +2,7 @@
 // Finding the program's windows and controls by objectName, and acting on them as a user would.
 #include "Failure.h"
 
+#include <QModelIndex>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -44,6 +45,8 @@ void pressKey(QWidget* w, const QString& keyName);
 void leave(QWidget* w);
 void choose(QWidget* w, const QString& entry);
 void selectTab(QWidget* w, int index);
+// The cell of a grid by row and column; throws when there is none.
+QModelIndex cellIndex(QWidget* w, int row, int col);
 void setCurrentCell(QWidget* w, int row, int col);
 void clickCell(QWidget* w, int row, int col);
 void doubleClickCell(QWidget* w, int row, int col);

@@ -170,8 +170,7 @@ void DatasheetGrid::touch(int row)
 void DatasheetGrid::setText(int row, int column, const QString& text)
 {
     m_edits.insert(key(row, column), text);
-    const QModelIndex i = index(row, column);
-    emit dataChanged(i, i, {Qt::DisplayRole});
+    cellChanged(row, column);
 }
 
 DatasheetGrid::KeyResult DatasheetGrid::keyPress(int& row, int& column, int ascii)
@@ -219,8 +218,7 @@ bool DatasheetGrid::toggleFlag(int row, int column)
     const bool now = !flag(row, column);
     (column == m_plotColumn ? m_temporal : m_spatial).insert(row, now);
     touch(row);
-    const QModelIndex i = index(row, column);
-    emit dataChanged(i, i);
+    cellChanged(row, column);
     return true;
 }
 
@@ -263,7 +261,7 @@ DatasheetGrid::BadCell DatasheetGrid::firstBadCell() const
 void DatasheetGrid::dropEdit(int row, int column)
 {
     if (m_edits.remove(key(row, column)) > 0)
-        emit dataChanged(index(row, column), index(row, column));
+        cellChanged(row, column);
 }
 
 QString DatasheetGrid::describeCell(const BadCell& cell) const
@@ -330,6 +328,12 @@ int DatasheetGrid::writeBack(Database& db, RecordSet& readings) const
     }
     tx.commit();
     return written;
+}
+
+void DatasheetGrid::cellChanged(int row, int column)
+{
+    const QModelIndex i = index(row, column);
+    emit dataChanged(i, i);
 }
 
 int DatasheetGrid::rowCount(const QModelIndex& parent) const

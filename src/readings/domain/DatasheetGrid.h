@@ -78,6 +78,10 @@ public:
     static const QString kMessageA;
     static const QString kMessageB;
 
+protected:
+    // A cell of the given grid row shows something else.
+    virtual void cellChanged(int row, int column);
+
 private:
     static quint64 key(int row, int column) { return (quint64(quint32(row)) << 32) | quint32(column); }
     void setText(int row, int column, const QString& text);
