@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 using namespace rv;
 
@@ -69,6 +70,16 @@ TEST_F(DatasheetScroll, KeysClicksAndEditsFarDownReachTheReadingShownAndAreWritt
         expectCurrent(view, grid, afterPage);
         QTest::keyClick(&view, Qt::Key_Home, Qt::ControlModifier);
         expectCurrent(view, grid, 1);
+
+        // The wheel moves the rows shown, not the current cell.
+        const QPoint centre = view.viewport()->rect().center();
+        QWheelEvent wheel(centre, view.viewport()->mapToGlobal(centre), {}, QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view.viewport(), &wheel);
+        const int top = view.rowBar()->value();
+        EXPECT_GT(top, 0);
+        EXPECT_EQ(view.model()->index(1, 0).data().toString(), grid.text(top + 1, 0));
+        EXPECT_EQ(view.currentRow(), 1);
 
         // The scroll bar to the middle, a click and an edit in the second row shown.
         view.rowBar()->setValue(n / 2);
