@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QProcess>
 #include <benchmark/benchmark.h>
+#include <cstring>
 
 namespace bench {
 
@@ -121,7 +122,21 @@ inline int run(int argc, char** argv)
     return 0;
 }
 
+// As run(), but started as `--probe-memory DIR` (by childNumbers) it only calls probe(DIR), whose
+// output the parent reads.
+inline int runOrProbe(int argc, char** argv, int (*probe)(const QString& dir))
+{
+    if (argc == 3 && std::strcmp(argv[1], "--probe-memory") == 0) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return probe(QString::fromLocal8Bit(argv[2]));
+    }
+    return run(argc, argv);
+}
+
 } // namespace bench
 
 #define ROCKVISTA_BENCHMARK_MAIN() \
     int main(int argc, char** argv) { return bench::run(argc, argv); }
+#define ROCKVISTA_BENCHMARK_MAIN_WITH_PROBE(probe) \
+    int main(int argc, char** argv) { return bench::runOrProbe(argc, argv, probe); }

@@ -273,12 +273,4 @@ BENCHMARK(BM_PeakMemory)->Arg(10000)->Arg(100000)->Arg(1000000)->Arg(10000000)->
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc == 3 && std::strcmp(argv[1], "--probe-memory") == 0) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        return probeMemory(QString::fromLocal8Bit(argv[2]));
-    }
-    return bench::run(argc, argv);
-}
+ROCKVISTA_BENCHMARK_MAIN_WITH_PROBE(probeMemory)

@@ -324,12 +324,4 @@ BENCHMARK(BM_PeakMemory_Overview_10k)->Unit(benchmark::kMillisecond)->Iterations
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc == 3 && std::strcmp(argv[1], "--probe-memory") == 0) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
-        return probeMemory(QString::fromLocal8Bit(argv[2]));
-    }
-    return bench::run(argc, argv);
-}
+ROCKVISTA_BENCHMARK_MAIN_WITH_PROBE(probeMemory)
