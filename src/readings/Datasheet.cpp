@@ -102,6 +102,8 @@ bool DatasheetWindow::PopulateFlexGrid()
         const int keyWidth = view->fontMetrics().horizontalAdvance(m_grid->text(1, 0)) + 16;
         view->setColumnWidth(0, std::max(twipsToPixels(view, 2600), keyWidth));
         view->setCurrentIndex(view->showCell(1, 0));
+        // The keys move through the grid at once, not after a click (the export button came first).
+        view->setFocus();
         return true;
     } catch (const std::exception&) {
         return false; // the grid shows what was filled
