@@ -10,8 +10,11 @@
 #include <QDateTime>
 #include <QFile>
 #include <QProcess>
+#include <QTimer>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cstring>
+#include <functional>
 
 namespace bench {
 
@@ -120,6 +123,26 @@ inline int run(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+// Seconds since a moment, for manually timed benchmarks.
+inline double seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Runs work inside the modal window a click on button opens, as the user opens it, then closes
+// the window.
+template <class Window, class Button>
+void insideModal(Button* button, const std::function<void(Window&)>& work)
+{
+    QTimer::singleShot(0, [&] {
+        if (auto* window = qobject_cast<Window*>(QApplication::activeModalWidget())) {
+            work(*window);
+            window->close();
+        }
+    });
+    emit button->clicked();
 }
 
 // As run(), but started as `--probe-memory DIR` (by childNumbers) it only calls probe(DIR), whose

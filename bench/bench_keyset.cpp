@@ -43,10 +43,7 @@ QString dataDir(int readings)
     return dir->path();
 }
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+using bench::seconds;
 
 // Bare SQLite on the same file: the keys in date order, and rows read by rowid.
 struct BareReader {
@@ -175,14 +172,7 @@ BENCHMARK(BM_ScreenfulBaseline_BareRows)->Arg(10000)->Arg(100000)->Arg(1000000)-
 void insideDatasheet(rv::Program& program, const std::function<void(rv::FrmDatasheet&)>& work)
 {
     program.window()->SSTab1->setCurrentIndex(2);
-    QTimer::singleShot(0, [&] {
-        auto* sheet = qobject_cast<rv::FrmDatasheet*>(QApplication::activeModalWidget());
-        if (sheet) {
-            work(*sheet);
-            sheet->close();
-        }
-    });
-    emit program.window()->imgDatasheet->clicked();
+    bench::insideModal(program.window()->imgDatasheet, work);
 }
 
 // The datasheet opened from the readings tab until its first screenful is painted.

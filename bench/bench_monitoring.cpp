@@ -221,22 +221,13 @@ void BM_SiteOverview_SortAColumn_10k(benchmark::State& state)
 }
 BENCHMARK(BM_SiteOverview_SortAColumn_10k)->Unit(benchmark::kMillisecond);
 
-double seconds(std::chrono::steady_clock::time_point since)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
+using bench::seconds;
 
 // Runs inside the overview window opened as the user opens it (its image button clicked, the
 // window modal), then closes it.
 void insideOverview(rv::Program& program, const std::function<void(rv::FrmOverview&)>& work)
 {
-    QTimer::singleShot(0, [&] {
-        if (auto* window = qobject_cast<rv::FrmOverview*>(QApplication::activeModalWidget())) {
-            work(*window);
-            window->close();
-        }
-    });
-    emit program.window()->imgOverview->clicked();
+    bench::insideModal(program.window()->imgOverview, work);
 }
 
 // The overview opened until its first screenful is painted.
