@@ -228,6 +228,7 @@ struct ReadoutFile::Data {
 
     Status fromUtf16(QByteArray& text);
     Status index(qint64 base, bool rawUtf8);
+    Status indexText(const QByteArray& head);
 };
 
 namespace {
@@ -364,6 +365,22 @@ void ReadoutFile::setBlockBytes(qint64 bytes)
     blockBytes = std::max<qint64>(bytes, 4);
 }
 
+// Indexes the lines of the text whose first bytes are head: UTF-16 converted and held as UTF-8
+// first, a UTF-8 byte-order mark passed over.
+ReadoutFile::Status ReadoutFile::Data::indexText(const QByteArray& head)
+{
+    if (!isUtf16(head))
+        return index(head.startsWith(kUtf8Bom) ? 3 : 0, true);
+    QByteArray text;
+    const Status status = fromUtf16(text);
+    if (fromFile) {
+        file.close();
+        fromFile = false;
+    }
+    memory = text;
+    return status == Status::Ok ? index(0, false) : status;
+}
+
 ReadoutFile::Status ReadoutFile::load(const QString& path)
 {
     d = std::make_shared<Data>();
@@ -382,18 +399,7 @@ ReadoutFile::Status ReadoutFile::load(const QString& path)
     const QByteArray head = data->bytesAt(0, 3, buffer, bad).toByteArray();
     if (bad)
         return Status::Unreadable;
-    Status status;
-    if (isUtf16(head)) {
-        QByteArray text;
-        status = data->fromUtf16(text);
-        data->file.close();
-        data->fromFile = false;
-        data->memory = text;
-        if (status == Status::Ok)
-            status = data->index(0, false);
-    } else {
-        status = data->index(head.startsWith(kUtf8Bom) ? 3 : 0, true);
-    }
+    const Status status = data->indexText(head);
     if (status == Status::Ok)
         d = std::move(data);
     return status;
@@ -404,16 +410,7 @@ ReadoutFile::Status ReadoutFile::parse(const QByteArray& bytes)
     d = std::make_shared<Data>();
     auto data = std::make_shared<Data>();
     data->memory = bytes;
-    Status status;
-    if (isUtf16(bytes)) {
-        QByteArray text;
-        status = data->fromUtf16(text);
-        data->memory = text;
-        if (status == Status::Ok)
-            status = data->index(0, false);
-    } else {
-        status = data->index(bytes.startsWith(kUtf8Bom) ? 3 : 0, true);
-    }
+    const Status status = data->indexText(bytes.first(std::min<qsizetype>(bytes.size(), 3)));
     if (status == Status::Ok)
         d = std::move(data);
     return status;
