@@ -743,12 +743,17 @@ void ReadingStore::watchEdits() const
         QStringList watched{readingField::channelT, readingField::plotTemporal};
         for (int i = 0; i < Reading::kChannels; ++i)
             watched << channelColumn(i);
-        QStringList differs;
+        QStringList of, differs;
         for (const QString& c : watched)
-            if (present.contains(c, Qt::CaseInsensitive))
+            if (present.contains(c, Qt::CaseInsensitive)) {
+                of << c;
                 differs << QStringLiteral("NEW.") + c + QStringLiteral(" IS NOT OLD.") + c;
+            }
+        // Only on updates of the watched columns: an update of computed values alone (the pass
+        // writes every reading) then runs no trigger and needs no statement journal.
         m_db.exec(QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS ") + Database::quoteId(QStringLiteral("rv_dirty_") + m_id)
-                  + QStringLiteral(" AFTER UPDATE ON main.") + table() + QStringLiteral(" WHEN NEW.IsDirty IS 0 AND (")
+                  + QStringLiteral(" AFTER UPDATE OF ") + of.join(QStringLiteral(", ")) + QStringLiteral(" ON main.")
+                  + table() + QStringLiteral(" WHEN NEW.IsDirty IS 0 AND (")
                   + differs.join(QStringLiteral(" OR ")) + QStringLiteral(") BEGIN UPDATE ") + table()
                   + QStringLiteral(" SET IsDirty = 1 WHERE rowid = NEW.rowid; END"));
     } catch (const RvError&) {
