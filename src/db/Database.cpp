@@ -317,6 +317,12 @@ QByteArrayView Statement::columnUtf8(int col) const
     return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, col)) : QByteArrayView();
 }
 
+QByteArrayView Statement::columnBlob(int col) const
+{
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, col));
+    return data ? QByteArrayView(data, sqlite3_column_bytes(m_stmt, col)) : QByteArrayView();
+}
+
 // --- Database ---
 
 Database::Database(sqlite3* db, const QString& path)

@@ -53,6 +53,8 @@ public:
     Kind columnNumber(int col, double* number) const;
     // A text value's UTF-8 bytes, valid until the next step (empty for Null).
     QByteArrayView columnUtf8(int col) const;
+    // A blob's bytes, valid until the next step (empty for Null).
+    QByteArrayView columnBlob(int col) const;
     sqlite3_stmt* handle() const { return m_stmt; } // for db/ only
 
 private:

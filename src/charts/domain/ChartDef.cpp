@@ -1,6 +1,8 @@
 #include "charts/domain/ChartDef.h"
 
 #include "base/Formats.h"
+#include "db/Errors.h"
+#include "readings/domain/SeriesStore.h"
 
 #include <QHash>
 #include <algorithm>
@@ -209,24 +211,15 @@ QVector<Field> allChartFields()
     return fields;
 }
 
-ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields, int pixels, const MarkedSpan& span)
+namespace {
+
+using Thinners = std::vector<SeriesThinner>;
+
+// The readings the thinners picked, read whole, with the first and last (they set the time
+// axis, drawn or not).
+void readDrawn(ChartData& d, const ReadingStore& store, const QVector<Field>& fields, const MarkedSpan& span,
+               Thinners& thinners)
 {
-    ChartData d;
-    d.thinned = true;
-    if (span.firstRowid == 0)
-        return d;
-    const TimeAxisPlan plan = timeAxisPlan(span.first.date(), span.last.date(), timeX(span.first), timeX(span.last));
-    std::vector<SeriesThinner> thinners(size_t(fields.size()), SeriesThinner(plan.min, plan.max, pixels));
-    store.forEachMarked(fields, [&](qint64 rowid, const QDateTime& moment, const double* values) {
-        ++d.readings;
-        const double x = timeX(moment);
-        for (size_t f = 0; f < thinners.size(); ++f)
-            if (std::isfinite(values[f]))
-                thinners[f].add(rowid, x, values[f]);
-    });
-    if (d.readings == 0)
-        return d;
-    // The first and last readings set the time axis, drawn or not.
     std::vector<QVector<qint64>> picked;
     QVector<qint64> rows{span.firstRowid, span.lastRowid};
     for (size_t f = 0; f < thinners.size(); ++f) {
@@ -249,6 +242,127 @@ ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields,
             if (const auto it = at.constFind(rowid); it != at.constEnd())
                 drawn.append(*it);
     }
+}
+
+// The series from the kept blocks: false when they cannot serve it (a field of so few values
+// that all of them are drawn, a block that cannot be read, readings the blocks cannot hold).
+bool readBlocks(ChartData& d, SeriesStore& series, const ReadingStore& store, const QVector<Field>& fields, int pixels,
+                Thinners& thinners)
+{
+    if (!series.refresh(store))
+        return false;
+    std::vector<int> total(size_t(fields.size())), fed(size_t(fields.size()));
+    const bool whole = series.forEachBlock([&](const SeriesBlock& b) {
+        d.readings += b.readings;
+        for (size_t f = 0; f < thinners.size(); ++f) {
+            const SeriesBlockField& v = b.fields[size_t(fields[int(f)])];
+            if (v.count == 0)
+                continue;
+            total[f] += v.count;
+            // In the readings' order, each once.
+            const bool lowFirst = v.low.order <= v.high.order;
+            const SeriesPoint* points[4] = {&v.first, lowFirst ? &v.low : &v.high, lowFirst ? &v.high : &v.low, &v.last};
+            int previous = -1;
+            for (const SeriesPoint* p : points)
+                if (p->order != previous) {
+                    thinners[f].add(p->rowid, double(p->secs) * 1000.0, p->y);
+                    ++fed[f];
+                    previous = p->order;
+                }
+        }
+    });
+    if (!whole)
+        return false;
+    for (size_t f = 0; f < thinners.size(); ++f) {
+        if (total[f] <= 4 * pixels && fed[f] != total[f])
+            return false;
+        thinners[f].countAs(total[f]);
+    }
+    return true;
+}
+
+} // namespace
+
+ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields, int pixels, const MarkedSpan& span)
+{
+    ChartData d;
+    d.thinned = true;
+    if (span.firstRowid == 0)
+        return d;
+    const TimeAxisPlan plan = timeAxisPlan(span.first.date(), span.last.date(), timeX(span.first), timeX(span.last));
+    const auto thinners = [&] { return Thinners(size_t(fields.size()), SeriesThinner(plan.min, plan.max, pixels)); };
+    SeriesStore series(store.database(), store.instrumentId());
+    const SeriesSizing sizing = SeriesStore::sizing();
+    const qint64 first = qint64(std::floor(timeX(span.first) / 1000)), last = qint64(std::floor(timeX(span.last) / 1000));
+    std::optional<SeriesGeometry> kept, build;
+    // Only a table that may hold enough marked readings (counted once while it stays) keeps blocks.
+    if (series.keepable(store) && store.database().rowCount(store.instrumentId()) >= sizing.minReadings) {
+        kept = series.geometry();
+        if (!kept || !kept->suits(first, last, sizing.blocks)) {
+            kept.reset();
+            build = SeriesGeometry::forSpan(first, last, sizing.blocks);
+        }
+    }
+    if (kept && pixels > 0 && (plan.max - plan.min) / pixels >= kBlocksPerColumn * 1000.0 * double(kept->width)) {
+        Thinners fromBlocks = thinners();
+        if (readBlocks(d, series, store, fields, pixels, fromBlocks)) {
+            readDrawn(d, store, fields, span, fromBlocks);
+            d.fromBlocks = true;
+            return d;
+        }
+        d = ChartData();
+        d.thinned = true;
+        build = series.geometry() ? std::nullopt : std::optional(SeriesGeometry::forSpan(first, last, sizing.blocks));
+    }
+
+    Thinners rows = thinners();
+    const auto take = [&](qint64 rowid, const QDateTime& moment, const double* values, bool allFields) {
+        ++d.readings;
+        const double x = timeX(moment);
+        for (size_t f = 0; f < rows.size(); ++f) {
+            const double y = values[allFields ? int(fields[int(f)]) : int(f)];
+            if (std::isfinite(y))
+                rows[f].add(rowid, x, y);
+        }
+    };
+    std::optional<SeriesStore::Rebuild> rebuild;
+    if (build) {
+        try {
+            rebuild.emplace(series, *build);
+        } catch (const RvError&) {
+            // A file locked or full: the chart is read all the same.
+        }
+    }
+    if (rebuild) {
+        // The blocks are built as the rows stream, with every field the charts draw.
+        bool kept = true;
+        SeriesBuilder builder(*build, [&](const SeriesBlock& b) {
+            try {
+                if (kept)
+                    rebuild->add(b);
+            } catch (const RvError&) {
+                kept = false;
+            }
+        });
+        store.forEachMarkedWritten([&](qint64 rowid, const QDateTime& moment, bool written, const double* values) {
+            take(rowid, moment, values, true);
+            builder.add(rowid, moment, written, values);
+        });
+        builder.finish();
+        try {
+            if (kept && !builder.refused())
+                rebuild->commit(builder.readings());
+        } catch (const RvError&) {
+        }
+        rebuild.reset();
+    } else {
+        store.forEachMarked(fields, [&](qint64 rowid, const QDateTime& moment, const double* values) {
+            take(rowid, moment, values, false);
+        });
+    }
+    if (d.readings == 0)
+        return d;
+    readDrawn(d, store, fields, span, rows);
     return d;
 }
 

@@ -24,6 +24,7 @@ struct ChartData {
     // Read thinned for a plot of a given width: per field (by its number) the positions in the
     // columns of the points to draw, and how many points the field has in all.
     bool thinned = false;
+    bool fromBlocks = false; // read from the kept blocks, not the rows
     std::array<QVector<int>, kFieldCount> drawn;
     std::array<int, kFieldCount> pointCount{};
     int size() const { return columns.size(); }
@@ -82,6 +83,9 @@ public:
     void add(qint64 id, double x, double y);
     // The points added.
     int count() const { return m_count; }
+    // The points added stand for that many (a kept block's first, lowest, highest and last for
+    // all of its values): thinned as that many would be. Call before finish().
+    void countAs(int points) { m_count = points; }
     QVector<qint64> finish();
 
 private:
@@ -105,6 +109,15 @@ private:
 // The marked readings (from span, the store's markedSpan) as a plot that many pixels wide
 // draws the fields, thinned as they are read so that no more than the drawn ones are ever held
 // (with every column, for the clicked-point line). Throws what the store throws.
+// A large series is read from its kept blocks (SeriesStore) when there are at least
+// kBlocksPerColumn of them to a pixel column: each block gives its first, lowest, highest and
+// last value of a field to the thinning, in place of all of them. Where a block straddles the
+// edge of a pixel column its points still fall in the columns of their own moments, but a
+// column may then miss a value of that block that is neither of these four (its lowest or
+// highest within the column, or its first or last): the one-block edge effect. The first read
+// of such a series (and after any change the blocks cannot follow) builds the blocks as the
+// rows stream.
+constexpr int kBlocksPerColumn = 4;
 ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields, int pixels, const MarkedSpan& span);
 // The same for the fields of one chart.
 ChartData readChartData(const ReadingStore& store, const ChartDef& def, int pixels);

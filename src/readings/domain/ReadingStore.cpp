@@ -2,6 +2,7 @@
 
 #include "base/Formats.h"
 #include "readings/domain/RangeDelete.h"
+#include "readings/domain/SeriesStore.h"
 #include "readings/domain/ReadingKey.h"
 #include "readings/domain/Validation.h"
 
@@ -432,7 +433,7 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
 }
 
 void ReadingStore::streamMarked(const QStringList& columns, const QString& extra, const QString& order,
-                                const MarkedVisit& visit, bool moments) const
+                                const MarkedVisit& visit, bool moments, const QVariantList& params, bool* written) const
 {
     // A table from an older program may lack a value column: it reads as Null, as an empty one.
     const QStringList present = columnNames();
@@ -442,6 +443,7 @@ void ReadingStore::streamMarked(const QStringList& columns, const QString& extra
     const QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
                         + table() + QStringLiteral(" WHERE (") + kMarked + QLatin1Char(')') + extra + order;
     Statement st = m_db.prepare(sql);
+    st.bindAll(params);
     const auto num = [&](int col) {
         double v = 0;
         switch (st.columnNumber(col, &v)) {
@@ -458,6 +460,8 @@ void ReadingStore::streamMarked(const QStringList& columns, const QString& extra
         st.columnNumber(0, &id);
         const qint64 rowid = qint64(id);
         QDateTime moment = moments ? fastFullDate(st, 1) : QDateTime();
+        if (written)
+            *written = moment.isValid();
         if (moments && !moment.isValid())
             moment = readingForms::parseFullDate(st.column(1));
         if (moments && !moment.isValid()) {
@@ -478,6 +482,28 @@ void ReadingStore::streamMarked(const QStringList& columns, const QString& extra
 void ReadingStore::forEachMarked(const QVector<ComputedField>& fields, const MarkedVisit& visit) const
 {
     streamMarked(computedFieldColumns(fields), {}, kInDateOrder, visit);
+}
+
+void ReadingStore::forEachMarkedWritten(const WrittenVisit& visit, const QString& from, const QString& to) const
+{
+    QVector<ComputedField> fields;
+    for (int f = 0; f <= int(ComputedField::Load5); ++f)
+        fields << ComputedField(f);
+    QString range;
+    QVariantList params;
+    if (!from.isEmpty()) {
+        range += QStringLiteral(" AND FullDate >= ?");
+        params << from;
+    }
+    if (!to.isEmpty()) {
+        range += QStringLiteral(" AND FullDate < ?");
+        params << to;
+    }
+    bool written = false;
+    streamMarked(
+        computedFieldColumns(fields), range, kInDateOrder,
+        [&](qint64 rowid, const QDateTime& moment, const double* values) { visit(rowid, moment, written, values); },
+        true, params, &written);
 }
 
 MarkedSpan ReadingStore::markedSpan() const
@@ -687,6 +713,9 @@ int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
         written += m_db.changes();
         st.reset();
     }
+    // Values written past the pass: the kept series no longer follows from them.
+    if (written > 0)
+        SeriesStore::computed(m_db, m_id, QString());
     tx.commit();
     return written;
 }
@@ -877,6 +906,7 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
                  },
                  false);
     if (flagged) {
+        SeriesStore::computed(m_db, m_id, run.whole ? QString() : QStringLiteral("(") + kMarked + QStringLiteral(") AND ") + kDirty);
         m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + kMarked
                   + QStringLiteral(") AND ") + kDirty);
         // The marked readings still to compute, indexed by themselves: made once the table is

@@ -147,6 +147,7 @@ public:
     ReadingStore(Database& db, const QString& instrumentId);
 
     const QString& instrumentId() const { return m_id; }
+    Database& database() const { return m_db; }
     // The key of a reading: InstrumentID, a blank, "yyyy/MM/dd HH:mm:ss".
     QString keyOf(const QDateTime& moment) const;
     // The key, date, time and FullDate of a reading taken at that moment.
@@ -184,6 +185,11 @@ public:
     // fields (read as markedColumns reads them; NaN: Null) in the order asked for.
     using MarkedVisit = std::function<void(qint64 rowid, const QDateTime& moment, const double* values)>;
     void forEachMarked(const QVector<ComputedField>& fields, const MarkedVisit& visit) const;
+    // As forEachMarked over every chart field, besides whether each reading's FullDate is stored in
+    // the written form (only those sort as time does); only those whose FullDate lies in
+    // [from, to) when these are given.
+    using WrittenVisit = std::function<void(qint64 rowid, const QDateTime& moment, bool written, const double* values)>;
+    void forEachMarkedWritten(const WrittenVisit& visit, const QString& from = {}, const QString& to = {}) const;
     // The first and last marked readings.
     MarkedSpan markedSpan() const;
     // The marked readings of those rowids with every value column, in FullDate order.
@@ -241,8 +247,10 @@ private:
     ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true) const;
     // columns: names of value columns (those the table lacks read as Null).
     // Without moments the visit gets an invalid one, and FullDate is not read.
+    // written (when given) tells the visit whether the reading's FullDate is in the written form.
     void streamMarked(const QStringList& columns, const QString& extra, const QString& order,
-                      const MarkedVisit& visit, bool moments = true) const;
+                      const MarkedVisit& visit, bool moments = true, const QVariantList& params = {},
+                      bool* written = nullptr) const;
     // The table's column names, as stored.
     QStringList columnNames() const;
     QString table() const { return Database::quoteId(m_id); }

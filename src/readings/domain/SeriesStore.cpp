@@ -1,0 +1,491 @@
+#include "readings/domain/SeriesStore.h"
+
+#include "db/Errors.h"
+#include "db/StoredForms.h"
+
+#include <QtEndian>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+namespace rv {
+
+namespace {
+
+// One table for every sensor's blocks, beside the supplied ones; a row without a summary is a
+// stale block, a block without a row holds no marked reading.
+const QString kBlocks = QStringLiteral("ChartBlocks");
+constexpr char kFormat = 1; // of the summaries
+
+qint64 floorDiv(qint64 a, qint64 b)
+{
+    const qint64 q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+QString quoted(const QString& text)
+{
+    QString t = text;
+    return QLatin1Char('\'') + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+}
+
+// The seconds of a FullDate in the written form (as the program reads it: a real date and
+// time), else Null; value is an SQL expression.
+QString secondsOf(const QString& value)
+{
+    return QStringLiteral("(CASE WHEN %1 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]' "
+                          "AND %1 >= '0001' AND strftime('%Y-%m-%d %H:%M:%S', %1) = %1 "
+                          "THEN CAST(strftime('%s', %1) AS INTEGER) END)")
+        .arg(value);
+}
+
+template <class T>
+void put(QByteArray& out, T value)
+{
+    char bytes[sizeof(T)];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof(T));
+}
+
+void putPoint(QByteArray& out, const SeriesPoint& p)
+{
+    put<qint32>(out, p.order);
+    put<qint64>(out, p.rowid);
+    put<qint64>(out, p.secs);
+    quint64 bits = 0;
+    std::memcpy(&bits, &p.y, sizeof bits);
+    put<quint64>(out, bits);
+}
+
+QByteArray encode(const SeriesBlock& b)
+{
+    QByteArray out;
+    out.reserve(1 + kSeriesFields * (4 + 4 * 28));
+    out.append(kFormat);
+    for (const SeriesBlockField& f : b.fields) {
+        put<qint32>(out, f.count);
+        if (f.count > 0)
+            for (const SeriesPoint* p : {&f.first, &f.low, &f.high, &f.last})
+                putPoint(out, *p);
+    }
+    return out;
+}
+
+// Reads a summary; false when it is not one this program writes.
+bool decode(QByteArrayView in, SeriesBlock& b)
+{
+    qsizetype at = 1;
+    const auto get = [&](auto& value) {
+        using T = std::remove_reference_t<decltype(value)>;
+        if (at + qsizetype(sizeof(T)) > in.size())
+            return false;
+        value = qFromLittleEndian<T>(in.data() + at);
+        at += sizeof(T);
+        return true;
+    };
+    const auto getPoint = [&](SeriesPoint& p) {
+        quint64 bits = 0;
+        if (!get(p.order) || !get(p.rowid) || !get(p.secs) || !get(bits))
+            return false;
+        std::memcpy(&p.y, &bits, sizeof bits);
+        return true;
+    };
+    if (in.isEmpty() || in[0] != kFormat)
+        return false;
+    for (SeriesBlockField& f : b.fields) {
+        if (!get(f.count))
+            return false;
+        if (f.count > 0 && !(getPoint(f.first) && getPoint(f.low) && getPoint(f.high) && getPoint(f.last)))
+            return false;
+    }
+    return at == in.size();
+}
+
+std::optional<SeriesSizing>& sizingOverride()
+{
+    static std::optional<SeriesSizing> s;
+    return s;
+}
+
+// A table with kept blocks needs its changes marked from the connection's first write on.
+[[maybe_unused]] const bool kWatching = Database::addConnectionSetUp([](Database& db) {
+    try {
+        if (!db.tableExists(kBlocks))
+            return;
+        for (const QVariantList& row : db.query(QStringLiteral("SELECT DISTINCT InstrumentID FROM ") + kBlocks))
+            if (db.tableExists(row.value(0).toString()))
+                SeriesStore(db, row.value(0).toString()).watch();
+    } catch (const RvError&) {
+        // Without its triggers a connection cannot keep the blocks exact; the next pass over
+        // everything drops them (another connection's commit makes it whole).
+    }
+});
+
+} // namespace
+
+// --- geometry and building ---
+
+SeriesGeometry SeriesGeometry::forSpan(qint64 firstSecs, qint64 lastSecs, int blocks)
+{
+    SeriesGeometry g;
+    const qint64 span = std::max<qint64>(1, lastSecs - firstSecs + 1);
+    g.width = std::max<qint64>(1, (span + blocks - 1) / std::max(1, blocks));
+    g.origin = floorDiv(firstSecs, g.width) * g.width;
+    return g;
+}
+
+qint64 SeriesGeometry::blockOf(qint64 secs) const
+{
+    return floorDiv(secs - origin, width);
+}
+
+QString SeriesGeometry::start(qint64 block) const
+{
+    return fullDateText(QDateTime::fromSecsSinceEpoch(origin + block * width, Qt::UTC));
+}
+
+bool SeriesGeometry::suits(qint64 firstSecs, qint64 lastSecs, int blocks) const
+{
+    if (firstSecs < origin)
+        return false;
+    const qint64 count = blockOf(lastSecs) + 1;
+    return count <= 4 * qint64(blocks) && (width == 1 || 4 * count >= blocks);
+}
+
+SeriesBuilder::SeriesBuilder(const SeriesGeometry& geometry, Sink sink) : m_geometry(geometry), m_sink(std::move(sink)) {}
+
+bool SeriesBuilder::add(qint64 rowid, const QDateTime& moment, bool written, const double* values)
+{
+    if (m_refused)
+        return false;
+    const qint64 secs = moment.toSecsSinceEpoch();
+    const qint64 block = m_geometry.blockOf(secs);
+    // Only the written form sorts as time does, so that a block's readings are found by its
+    // FullDate range.
+    if (!written || (m_open && block < m_block.index)) {
+        m_refused = true;
+        return false;
+    }
+    if (m_open && block != m_block.index) {
+        m_sink(m_block);
+        m_open = false;
+    }
+    if (!m_open) {
+        m_block = SeriesBlock();
+        m_block.index = block;
+        m_open = true;
+    }
+    ++m_readings;
+    const SeriesPoint p{m_block.readings++, rowid, secs, 0};
+    for (int f = 0; f < kSeriesFields; ++f) {
+        const double y = values[f];
+        if (!std::isfinite(y))
+            continue;
+        SeriesBlockField& field = m_block.fields[size_t(f)];
+        SeriesPoint here = p;
+        here.y = y;
+        if (field.count++ == 0) {
+            field.first = field.low = field.high = field.last = here;
+            continue;
+        }
+        if (y < field.low.y)
+            field.low = here;
+        if (y > field.high.y)
+            field.high = here;
+        field.last = here;
+    }
+    return true;
+}
+
+void SeriesBuilder::finish()
+{
+    if (m_open && !m_refused)
+        m_sink(m_block);
+    m_open = false;
+}
+
+// --- store ---
+
+SeriesStore::SeriesStore(Database& db, const QString& instrumentId) : m_db(db), m_id(instrumentId) {}
+
+SeriesSizing SeriesStore::sizing()
+{
+    if (sizingOverride())
+        return *sizingOverride();
+    // The random walk keeps the blocks of its small sensors too.
+    static const SeriesSizing fromEnvironment = [] {
+        SeriesSizing s;
+        bool ok = false;
+        const int blocks = qEnvironmentVariableIntValue("ROCKVISTA_CHART_BLOCKS", &ok);
+        if (ok && blocks > 0)
+            s = {blocks, blocks};
+        return s;
+    }();
+    return fromEnvironment;
+}
+
+void SeriesStore::setSizing(const SeriesSizing& sizing)
+{
+    sizingOverride() = sizing;
+}
+
+bool SeriesStore::tableExists() const
+{
+    return m_db.tableExists(kBlocks);
+}
+
+bool SeriesStore::keepable(const ReadingStore&) const
+{
+    for (const Database::Column& c : m_db.columns(m_id))
+        if (c.name.compare(readingField::isDirty, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool SeriesStore::watch() const
+{
+    const QString key = QStringLiteral("series ") + m_id;
+    if (!m_db.once(key))
+        return true;
+    if (m_db.inTransaction()) {
+        m_db.forget(key);
+        return false;
+    }
+    try {
+        const QString name = Database::quoteId(m_id);
+        const QString id = quoted(m_id);
+        // The block of the reading as it was or is becomes stale; a reading the blocks cannot
+        // place (before the first block, a FullDate in another form) drops them all.
+        const auto stale = [&](const QString& row) {
+            const QString secs = secondsOf(row + QStringLiteral(".FullDate"));
+            return QStringLiteral("DELETE FROM main.") + kBlocks + QStringLiteral(" WHERE InstrumentID = ") + id
+                   + QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM main.") + kBlocks
+                   + QStringLiteral(" WHERE InstrumentID = ") + id + QStringLiteral(" AND ") + secs
+                   + QStringLiteral(" >= Origin); INSERT OR REPLACE INTO main.") + kBlocks
+                   + QStringLiteral(" (InstrumentID, Block, Origin, Width) SELECT ") + id + QStringLiteral(", (")
+                   + secs + QStringLiteral(" - Origin) / Width, Origin, Width FROM main.") + kBlocks
+                   + QStringLiteral(" WHERE InstrumentID = ") + id + QStringLiteral(" AND ") + secs
+                   + QStringLiteral(" >= Origin LIMIT 1;");
+        };
+        const auto trigger = [&](const QString& kind, const QString& event, const QString& body) {
+            m_db.exec(QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS ")
+                      + Database::quoteId(QStringLiteral("rv_series_") + kind + QLatin1Char('_') + m_id) + event
+                      + QStringLiteral(" ON main.") + name + QLatin1Char(' ') + body);
+        };
+        trigger(QStringLiteral("delete"), QStringLiteral(" AFTER DELETE"), QStringLiteral("BEGIN ") + stale(QStringLiteral("OLD")) + QStringLiteral(" END"));
+        trigger(QStringLiteral("update"), QStringLiteral(" AFTER UPDATE OF FullDate, Plottemporal"),
+                QStringLiteral("WHEN NEW.FullDate IS NOT OLD.FullDate OR NEW.Plottemporal IS NOT OLD.Plottemporal BEGIN ")
+                    + stale(QStringLiteral("OLD")) + stale(QStringLiteral("NEW")) + QStringLiteral(" END"));
+        // A reading added dirty is the pass's to compute, and so its block's to mark.
+        trigger(QStringLiteral("insert"), QStringLiteral(" AFTER INSERT"),
+                QStringLiteral("WHEN NEW.IsDirty IS 0 BEGIN ") + stale(QStringLiteral("NEW")) + QStringLiteral(" END"));
+        return true;
+    } catch (const RvError&) {
+        m_db.forget(key);
+        return false;
+    }
+}
+
+std::optional<SeriesGeometry> SeriesStore::geometry() const
+{
+    if (!tableExists())
+        return std::nullopt;
+    const auto rows = m_db.query(QStringLiteral("SELECT Origin, Width FROM ") + kBlocks
+                                     + QStringLiteral(" WHERE InstrumentID = ? LIMIT 1"),
+                                 {m_id});
+    if (rows.isEmpty() || rows[0].value(1).toLongLong() < 1)
+        return std::nullopt;
+    return SeriesGeometry{rows[0].value(0).toLongLong(), rows[0].value(1).toLongLong()};
+}
+
+Statement SeriesStore::prepareInsert() const
+{
+    return m_db.prepare(QStringLiteral("INSERT OR REPLACE INTO ") + kBlocks
+                        + QStringLiteral(" (InstrumentID, Block, Origin, Width, Readings, Summary) VALUES (?, ?, ?, ?, ?, ?)"));
+}
+
+void SeriesStore::insert(Statement& st, const SeriesGeometry& g, const SeriesBlock& block) const
+{
+    st.bind(1, m_id);
+    st.bindInteger(2, block.index);
+    st.bindInteger(3, g.origin);
+    st.bindInteger(4, g.width);
+    st.bindInteger(5, block.readings);
+    st.bind(6, encode(block));
+    while (st.step()) {
+    }
+    st.reset();
+}
+
+bool SeriesStore::refresh(const ReadingStore& readings)
+{
+    const std::optional<SeriesGeometry> g = geometry();
+    if (!g)
+        return true;
+    QVector<qint64> stale;
+    for (const QVariantList& r : m_db.query(QStringLiteral("SELECT Block FROM ") + kBlocks
+                                                + QStringLiteral(" WHERE InstrumentID = ? AND Summary IS NULL ORDER BY Block"),
+                                            {m_id}))
+        stale << r.value(0).toLongLong();
+    if (stale.isEmpty())
+        return true;
+    watch();
+    Transaction tx(m_db);
+    Statement st = prepareInsert();
+    // Runs of neighbouring stale blocks, one read each.
+    for (int i = 0; i < stale.size();) {
+        int j = i;
+        while (j + 1 < stale.size() && stale[j + 1] == stale[j] + 1)
+            ++j;
+        SeriesBuilder builder(*g, [&](const SeriesBlock& b) { insert(st, *g, b); });
+        readings.forEachMarkedWritten(
+            [&](qint64 rowid, const QDateTime& moment, bool written, const double* values) {
+                builder.add(rowid, moment, written, values);
+            },
+            g->start(stale[i]), g->start(stale[j] + 1));
+        builder.finish();
+        if (builder.refused()) {
+            drop();
+            tx.commit();
+            return false;
+        }
+        // Those left without readings hold none.
+        m_db.exec(QStringLiteral("DELETE FROM ") + kBlocks
+                      + QStringLiteral(" WHERE InstrumentID = ? AND Block BETWEEN ? AND ? AND Summary IS NULL"),
+                  {m_id, stale[i], stale[j]});
+        i = j + 1;
+    }
+    tx.commit();
+    return true;
+}
+
+bool SeriesStore::forEachBlock(const std::function<void(const SeriesBlock&)>& visit) const
+{
+    Statement st = m_db.prepare(QStringLiteral("SELECT Block, Readings, Summary FROM ") + kBlocks
+                                + QStringLiteral(" WHERE InstrumentID = ? AND Summary IS NOT NULL ORDER BY Block"));
+    st.bind(1, m_id);
+    SeriesBlock b;
+    bool whole = true;
+    while (st.step()) {
+        b.index = st.column(0).toLongLong();
+        b.readings = st.column(1).toInt();
+        if (!decode(st.columnBlob(2), b)) {
+            whole = false;
+            break;
+        }
+        visit(b);
+    }
+    st.reset();
+    return whole;
+}
+
+void SeriesStore::drop()
+{
+    if (tableExists())
+        m_db.exec(QStringLiteral("DELETE FROM ") + kBlocks + QStringLiteral(" WHERE InstrumentID = ?"), {m_id});
+}
+
+SeriesStore::Rebuild::Rebuild(SeriesStore& store, const SeriesGeometry& geometry) : m_store(store), m_geometry(geometry)
+{
+    // Without the triggers the blocks could not be kept exact.
+    if (!store.watch())
+        return;
+    m_tx.emplace(store.m_db);
+    store.m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kBlocks
+                    + QStringLiteral(" (InstrumentID TEXT NOT NULL, Block INTEGER NOT NULL, Origin INTEGER, Width INTEGER, "
+                                     "Readings INTEGER, Summary BLOB, PRIMARY KEY (InstrumentID, Block))"));
+    store.drop();
+    m_insert = store.prepareInsert();
+}
+
+SeriesStore::Rebuild::~Rebuild() = default;
+
+void SeriesStore::Rebuild::add(const SeriesBlock& block)
+{
+    if (m_insert)
+        m_store.insert(m_insert, m_geometry, block);
+}
+
+void SeriesStore::Rebuild::commit(qint64 readings)
+{
+    if (!m_tx || readings < sizing().minReadings)
+        return;
+    m_insert = Statement();
+    m_tx->commit();
+    m_tx.reset();
+}
+
+void SeriesStore::computed(Database& db, const QString& instrumentId, const QString& computedWhere)
+{
+    if (!db.tableExists(kBlocks))
+        return;
+    if (computedWhere.isEmpty()) {
+        SeriesStore(db, instrumentId).drop();
+        return;
+    }
+    if (db.query(QStringLiteral("SELECT 1 FROM ") + kBlocks + QStringLiteral(" WHERE InstrumentID = ? LIMIT 1"), {instrumentId})
+            .isEmpty())
+        return;
+    const QString table = Database::quoteId(instrumentId);
+    const QString secs = secondsOf(QStringLiteral("FullDate"));
+    // A computed reading the blocks cannot place drops them all; else its block is stale.
+    db.exec(QStringLiteral("DELETE FROM ") + kBlocks + QStringLiteral(" WHERE InstrumentID = ?1 AND EXISTS (SELECT 1 FROM ")
+                + table + QStringLiteral(" WHERE ") + computedWhere + QStringLiteral(" AND (") + secs
+                + QStringLiteral(" IS NULL OR ") + secs + QStringLiteral(" < (SELECT Origin FROM ") + kBlocks
+                + QStringLiteral(" WHERE InstrumentID = ?1 LIMIT 1)))"),
+            {instrumentId});
+    db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kBlocks
+                + QStringLiteral(" (InstrumentID, Block, Origin, Width) SELECT DISTINCT ?1, (t.s - g.Origin) / g.Width, "
+                                 "g.Origin, g.Width FROM (SELECT ")
+                + secs + QStringLiteral(" AS s FROM ") + table + QStringLiteral(" WHERE ") + computedWhere
+                + QStringLiteral(") AS t, (SELECT Origin, Width FROM ") + kBlocks
+                + QStringLiteral(" WHERE InstrumentID = ?1 LIMIT 1) AS g"),
+            {instrumentId});
+}
+
+QStringList SeriesStore::differences(const ReadingStore& readings) const
+{
+    const std::optional<SeriesGeometry> g = geometry();
+    if (!g)
+        return {};
+    std::map<qint64, SeriesBlock> fresh;
+    SeriesBuilder builder(*g, [&](const SeriesBlock& b) { fresh[b.index] = b; });
+    readings.forEachMarkedWritten([&](qint64 rowid, const QDateTime& moment, bool written, const double* values) {
+        builder.add(rowid, moment, written, values);
+    });
+    builder.finish();
+    const QString who = m_id + QStringLiteral(": chart block ");
+    if (builder.refused())
+        return {m_id + QStringLiteral(": chart blocks kept for readings they cannot hold")};
+    QStringList faults;
+    Statement st = m_db.prepare(QStringLiteral("SELECT Block, Readings, Summary FROM ") + kBlocks
+                                + QStringLiteral(" WHERE InstrumentID = ? ORDER BY Block"));
+    st.bind(1, m_id);
+    while (st.step()) {
+        const qint64 index = st.column(0).toLongLong();
+        const auto it = fresh.find(index);
+        if (st.column(2).isNull()) { // stale: computed again before it is read
+            if (it != fresh.end())
+                fresh.erase(it);
+            continue;
+        }
+        SeriesBlock b;
+        b.index = index;
+        b.readings = st.column(1).toInt();
+        if (!decode(st.columnBlob(2), b))
+            faults << who + QString::number(index) + QStringLiteral(" cannot be read");
+        else if (it == fresh.end())
+            faults << who + QString::number(index) + QStringLiteral(" holds readings that are gone");
+        else if (!(b == it->second))
+            faults << who + QString::number(index) + QStringLiteral(" differs from its readings");
+        if (it != fresh.end())
+            fresh.erase(it);
+    }
+    st.reset();
+    for (const auto& [index, block] : fresh)
+        faults << who + QString::number(index) + QStringLiteral(" is missing (") + QString::number(block.readings)
+                      + QStringLiteral(" readings)");
+    return faults;
+}
+
+} // namespace rv
