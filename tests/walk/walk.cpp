@@ -2,11 +2,12 @@
 // (start ... close) against one data folder; after every close the database is checked:
 // integrity, register rows against reading tables and network rows, unique keys, keys that
 // agree with their date and time fields, loads that agree with the stored zeroed strains, and
-// chart columns a pass would leave as they are.
+// chart columns a pass would leave as they are, and kept chart blocks equal to those built afresh.
 //
 //   rockvista-walk SETUP_EXE SCRIPT_EXE [--seeds FIRST-LAST] [--steps N] [--keep DIR]
 // WALK_SEED=N replays one seed; WALK_LONG=1 walks more seeds and steps.
 #include "charts/domain/Preparation.h"
+#include "readings/domain/SeriesStore.h"
 #include "db/Database.h"
 #include "db/Errors.h"
 
@@ -243,6 +244,12 @@ QStringList checkPassMemory(rv::Database& db, const QString& id, double k)
                                                     "WHERE InstrumentID = ?"),
                                      {id});
         rv::ReadingStore store(db, id);
+        std::set<qint64> dirty;
+        for (const QVariantList& r : db.query(QStringLiteral("SELECT rowid FROM \"%1\" WHERE IsDirty IS NOT 0").arg(id)))
+            dirty.insert(r.value(0).toLongLong());
+        // The kept chart blocks are those the readings give, but for the blocks of readings the
+        // next pass computes (it marks them stale).
+        faults << rv::SeriesStore(db, id).differences(store, [&](qint64 rowid) { return dirty.count(rowid) > 0; });
         rv::ReadingColumns all = store.markedColumns();
         if (memory.isEmpty() || all.size() == 0 || memory[0].value(0).toLongLong() != all.rowids[0]
             || memory[0].value(2).toDouble() != k)
@@ -252,9 +259,6 @@ QStringList checkPassMemory(rv::Database& db, const QString& id, double k)
             zero << (std::isnan(channel[0]) ? QString() : QString::number(channel[0], 'g', 17));
         if (zero.join(QLatin1Char(';')) != memory[0].value(1).toString())
             return {};
-        std::set<qint64> dirty;
-        for (const QVariantList& r : db.query(QStringLiteral("SELECT rowid FROM \"%1\" WHERE IsDirty IS NOT 0").arg(id)))
-            dirty.insert(r.value(0).toLongLong());
         for (const rv::ComputedValues& v : rv::preparePass(all, k).changed)
             if (!dirty.count(v.rowid))
                 faults << QStringLiteral("%1: reading %2 is marked computed but differs from a whole pass").arg(id).arg(v.rowid);
@@ -356,6 +360,10 @@ QString walk(const QString& setup, const QString& runner, quint32 seed, int step
             const rlimit limit{rlim_t(4) << 30, rlim_t(4) << 30};
             setrlimit(RLIMIT_AS, &limit);
         });
+        // Every sensor of a few readings keeps chart blocks, so that the check below has some.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ROCKVISTA_CHART_BLOCKS"), QStringLiteral("2"));
+        p.setProcessEnvironment(env);
         p.start(runner, {QStringLiteral("--data-dir"), dir, script});
         if (!p.waitForFinished(180000)) {
             p.kill();

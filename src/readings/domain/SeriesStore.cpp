@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace rv {
 
@@ -258,10 +259,10 @@ bool SeriesStore::watch() const
         // place (before the first block, a FullDate in another form) drops them all.
         const auto stale = [&](const QString& row) {
             const QString secs = secondsOf(row + QStringLiteral(".FullDate"));
-            return QStringLiteral("DELETE FROM main.") + kBlocks + QStringLiteral(" WHERE InstrumentID = ") + id
+            return QStringLiteral("DELETE FROM ") + kBlocks + QStringLiteral(" WHERE InstrumentID = ") + id
                    + QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM main.") + kBlocks
                    + QStringLiteral(" WHERE InstrumentID = ") + id + QStringLiteral(" AND ") + secs
-                   + QStringLiteral(" >= Origin); INSERT OR REPLACE INTO main.") + kBlocks
+                   + QStringLiteral(" >= Origin); INSERT OR REPLACE INTO ") + kBlocks
                    + QStringLiteral(" (InstrumentID, Block, Origin, Width) SELECT ") + id + QStringLiteral(", (")
                    + secs + QStringLiteral(" - Origin) / Width, Origin, Width FROM main.") + kBlocks
                    + QStringLiteral(" WHERE InstrumentID = ") + id + QStringLiteral(" AND ") + secs
@@ -387,13 +388,15 @@ void SeriesStore::drop()
 
 SeriesStore::Rebuild::Rebuild(SeriesStore& store, const SeriesGeometry& geometry) : m_store(store), m_geometry(geometry)
 {
-    // Without the triggers the blocks could not be kept exact.
-    if (!store.watch())
+    if (store.m_db.inTransaction())
         return;
-    m_tx.emplace(store.m_db);
+    // The triggers name the table; without them the blocks could not be kept exact.
     store.m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kBlocks
                     + QStringLiteral(" (InstrumentID TEXT NOT NULL, Block INTEGER NOT NULL, Origin INTEGER, Width INTEGER, "
                                      "Readings INTEGER, Summary BLOB, PRIMARY KEY (InstrumentID, Block))"));
+    if (!store.watch())
+        return;
+    m_tx.emplace(store.m_db);
     store.drop();
     m_insert = store.prepareInsert();
 }
@@ -443,17 +446,21 @@ void SeriesStore::computed(Database& db, const QString& instrumentId, const QStr
             {instrumentId});
 }
 
-QStringList SeriesStore::differences(const ReadingStore& readings) const
+QStringList SeriesStore::differences(const ReadingStore& readings, const std::function<bool(qint64 rowid)>& pending) const
 {
     const std::optional<SeriesGeometry> g = geometry();
     if (!g)
         return {};
     std::map<qint64, SeriesBlock> fresh;
+    std::set<qint64> excused;
     SeriesBuilder builder(*g, [&](const SeriesBlock& b) { fresh[b.index] = b; });
     readings.forEachMarkedWritten([&](qint64 rowid, const QDateTime& moment, bool written, const double* values) {
-        builder.add(rowid, moment, written, values);
+        if (builder.add(rowid, moment, written, values) && pending && pending(rowid))
+            excused.insert(g->blockOf(moment.toSecsSinceEpoch()));
     });
     builder.finish();
+    for (const qint64 b : excused)
+        fresh.erase(b);
     const QString who = m_id + QStringLiteral(": chart block ");
     if (builder.refused())
         return {m_id + QStringLiteral(": chart blocks kept for readings they cannot hold")};
@@ -463,6 +470,8 @@ QStringList SeriesStore::differences(const ReadingStore& readings) const
     st.bind(1, m_id);
     while (st.step()) {
         const qint64 index = st.column(0).toLongLong();
+        if (excused.count(index))
+            continue;
         const auto it = fresh.find(index);
         if (st.column(2).isNull()) { // stale: computed again before it is read
             if (it != fresh.end())

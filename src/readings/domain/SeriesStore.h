@@ -128,8 +128,9 @@ public:
     static void computed(Database& db, const QString& instrumentId, const QString& computedWhere);
 
     // The stored blocks that differ from blocks built afresh from the readings, and blocks
-    // missing: none when the series is exact. Writes nothing.
-    QStringList differences(const ReadingStore& readings) const;
+    // missing: none when the series is exact. Writes nothing. The blocks of readings pending
+    // (added or edited since the last pass, which will mark them) are not compared.
+    QStringList differences(const ReadingStore& readings, const std::function<bool(qint64 rowid)>& pending = {}) const;
 
     // Installs this connection's triggers that mark the blocks stale (once; not inside a
     // transaction); false when they are not there.
