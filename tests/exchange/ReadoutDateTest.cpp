@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+
 using namespace rv;
 
 namespace {
@@ -138,6 +142,51 @@ TEST(ReadoutReading, ChannelsFollowTheType)
     EXPECT_FALSE(r.when.valid);
     EXPECT_EQ(invalidDateMessage("2011/03/27 10:00:00"),
               "2011/03/27 10:00:00 is not a valid date and cannot be appended.");
+}
+
+// Plain decimals are read by a short way of their own: every form, long or short, signed or
+// not, reads as the general reading of the number (std::from_chars, then rounded to the
+// channel's decimals) reads it.
+TEST(ReadoutReading, PlainDecimalsReadAsTheGeneralReadingReadsThem)
+{
+    const auto general = [](const std::string& cell, int decimals) -> std::optional<double> {
+        std::string t = cell;
+        if (t.size() > 1 && t[0] == '+' && t[1] != '-')
+            t.erase(0, 1);
+        double v = 0;
+        const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), v);
+        if (t.empty() || error != std::errc() || end != t.data() + t.size())
+            return std::nullopt;
+        if (std::fabs(v) >= 1e15)
+            return v;
+        const double scale = decimals == 1 ? 10.0 : 100.0;
+        const double m = std::floor(std::fabs(v) * scale + 0.5 + 1e-9) / scale;
+        return v < 0 ? -m : m;
+    };
+    std::mt19937 random(19);
+    const char* signs[] = {"", "", "-", "+"};
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray line = "2011/03/27 10:00:00,N1,95,201195001";
+        std::vector<std::string> cells;
+        for (int c = 0; c < 10; ++c) {
+            std::string cell = signs[random() % 4];
+            const int whole = int(random() % 17), fraction = int(random() % 18) - 1; // -1: no point
+            for (int i = 0; i < whole; ++i)
+                cell += char('0' + random() % 10);
+            if (fraction >= 0)
+                cell += '.';
+            for (int i = 0; i < fraction; ++i)
+                cell += char('0' + random() % 10);
+            cells.push_back(cell);
+            line += ',' + QByteArray::fromStdString(cell);
+        }
+        ReadoutFile f;
+        ASSERT_EQ(f.parse(line), ReadoutFile::Status::Ok);
+        const Reading r = readoutReading(f, 0, {"201195001", "95", true}, DateLayout::YearFirst).reading;
+        EXPECT_EQ(r.temperature, general(cells[0], 1)) << cells[0];
+        for (int c = 1; c < 10; ++c)
+            EXPECT_EQ(r.channels[c - 1], general(cells[c], 2)) << cells[c];
+    }
 }
 
 TEST(ReadoutGrid, CellsMarksAndToggling)

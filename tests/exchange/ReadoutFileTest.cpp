@@ -253,6 +253,18 @@ TEST(ReadoutFile, ReadInBlocksAndOnDemandGivesTheLinesOfTheWholeText)
     }
 }
 
+// A sequence left open at the end of a block is broken by the ASCII block after it, though
+// bytes further on would complete it: the text is Latin-1.
+TEST(ReadoutFile, AnOpenSequenceBeforeAnAsciiBlockIsNoUtf8)
+{
+    const QByteArray bytes("abc\xE9" "defg" "\xA0\xA0hi" "jklmnopqrstuvwxyz0123456789");
+    const BlockBytes blocks(4);
+    QTemporaryDir dir;
+    ReadoutFile f;
+    ASSERT_EQ(f.load(written(dir, bytes)), ReadoutFile::Status::Ok);
+    EXPECT_EQ(f.text(0, 0), QString::fromLatin1(bytes));
+}
+
 TEST(ReadoutFile, TheGridShowsTheRightLineWhereverItIsScrolledAndACutFileReadsEmpty)
 {
     const BlockBytes blocks(64);

@@ -53,7 +53,7 @@ AppendOutcome appendMarkedLines(Database& db, const ReadoutFile& file, const QVe
         }
         ++result.inserted;
         result.withNotNumbers += !r.notNumbers.isEmpty();
-        result.outsideLimits += !outsideLimits(r.reading, sensor).isEmpty();
+        result.outsideLimits += isOutsideLimits(r.reading, sensor);
     });
     if (insertion)
         insertion->commit();

@@ -7,15 +7,22 @@ namespace rv {
 
 namespace {
 
+// The value of a decimal digit of any script, -1 for any other character. ASCII is decided
+// here: a readout of years has a million dates to read, twice.
+int digitValue(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= '0' && u <= '9' ? u - '0' : -1;
+    return c.isDigit() ? c.digitValue() : -1;
+}
+
 // Reads 1 to maxDigits digits at i; -1 when there is none.
 int number(QStringView t, qsizetype& i, int maxDigits)
 {
     int value = 0, digits = 0;
-    while (i < t.size() && digits < maxDigits && t[i].isDigit()) {
-        value = value * 10 + t[i].digitValue();
-        ++i;
-        ++digits;
-    }
+    for (int d = 0; i < t.size() && digits < maxDigits && (d = digitValue(t[i])) >= 0; ++i, ++digits)
+        value = value * 10 + d;
     return digits ? value : -1;
 }
 
@@ -25,9 +32,10 @@ bool fixedDigits(QStringView t, int from, int count, int& value)
         return false;
     value = 0;
     for (int i = from; i < from + count; ++i) {
-        if (!t[i].isDigit())
+        const int d = digitValue(t[i]);
+        if (d < 0)
             return false;
-        value = value * 10 + t[i].digitValue();
+        value = value * 10 + d;
     }
     return true;
 }
@@ -44,7 +52,8 @@ ReadoutMoment make(const QDate& date, const QTime& time)
 
 ReadoutMoment readGeneral(QStringView t)
 {
-    t = t.trimmed();
+    if (!t.isEmpty() && (t.front().isSpace() || t.back().isSpace()))
+        t = t.trimmed();
     qsizetype i = 0;
     const int year = number(t, i, 4);
     if (year < 0 || i != 4 || i >= t.size() || (t[i] != QLatin1Char('/') && t[i] != QLatin1Char('-')))

@@ -18,6 +18,14 @@ constexpr int kNearLines = 64;
 
 const QByteArrayView kUtf8Bom("\xEF\xBB\xBF");
 
+bool isAscii(QByteArrayView bytes)
+{
+    uchar all = 0;
+    for (const char c : bytes)
+        all |= static_cast<uchar>(c);
+    return all < 0x80;
+}
+
 bool isAsciiBlank(uchar c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -131,8 +139,10 @@ void ReadoutLine::split(int columns)
                 m_store.append(line[i++]);
             m_fields[column] = {from, static_cast<int>(m_store.size()) - from, false};
         } else {
-            const qsizetype comma = line.indexOf(QLatin1Char(','), i);
-            const qsizetype stop = comma < 0 ? n : comma;
+            // A plain loop: a field is a few characters, too short for a search to pay its set-up.
+            qsizetype stop = i;
+            while (stop < n && line[stop] != QLatin1Char(','))
+                ++stop;
             m_fields[column] = {static_cast<int>(i), static_cast<int>(stop - i), true};
             i = stop;
         }
@@ -206,10 +216,7 @@ struct ReadoutFile::Data {
     QStringView decode(QByteArrayView bytes, QString& into)
     {
         // Most lines are ASCII, which both encodings read alike.
-        uchar high = 0;
-        for (const char c : bytes)
-            high |= static_cast<uchar>(c);
-        if (latin1 || high < 0x80) {
+        if (latin1 || isAscii(bytes)) {
             into.resize(0);
             into.append(QLatin1StringView(bytes.data(), bytes.size()));
         } else {
@@ -222,7 +229,15 @@ struct ReadoutFile::Data {
 
     void read(int line, ReadoutLine& into, bool inOrder, int columns = ReadoutLine::kColumns)
     {
-        decode(lineBytes(line, inOrder), into.m_text);
+        QByteArrayView bytes = lineBytes(line, inOrder);
+        // The first field alone is the text before the first comma when no quote comes before
+        // it: the rest of the line need not be decoded.
+        if (columns == 1) {
+            const qsizetype comma = bytes.indexOf(',');
+            if (comma >= 0 && !bytes.first(comma).contains('"'))
+                bytes = bytes.first(comma);
+        }
+        decode(bytes, into.m_text);
         into.split(columns);
     }
 
@@ -282,6 +297,7 @@ ReadoutFile::Status ReadoutFile::Data::index(qint64 base, bool rawUtf8)
     QStringDecoder check(QStringDecoder::Utf8);
     QString scratch;
     bool valid = true;
+    bool open = false; // the decoder may hold part of a sequence
     LineIndex lines;
     lines.lineStart = base;
     QByteArray buffer;
@@ -298,9 +314,15 @@ ReadoutFile::Status ReadoutFile::Data::index(qint64 base, bool rawUtf8)
         if (block.contains('\0'))
             return Status::NotText;
         if (valid) {
-            scratch.resize(check.requiredSpace(block.size()));
-            check.appendToBuffer(scratch.data(), block);
-            valid = !check.hasError();
+            // ASCII is valid UTF-8 and needs no decoding, but its first byte still ends (or
+            // breaks) a sequence the block before left open.
+            const QByteArrayView checked = !isAscii(block) ? block : open ? block.first(1) : QByteArrayView();
+            if (!checked.isEmpty()) {
+                scratch.resize(check.requiredSpace(checked.size()));
+                check.appendToBuffer(scratch.data(), checked);
+                valid = !check.hasError();
+                open = checked.size() == block.size();
+            }
         }
         lines.feed(block.data(), at, block.size());
         at += block.size();

@@ -42,6 +42,8 @@ ReadoutReading readoutReading(const ReadoutFile& file, int line, const ReadoutSe
 // Why the reading's values lie outside the type's limits ("ChannelT 1000.0 is outside -40 to
 // 85"; several joined by line breaks); empty when they all lie within.
 QString outsideLimits(const Reading& reading, const ReadoutSensor& sensor);
+// Whether any lies outside: outsideLimits() not empty, without forming the text.
+bool isOutsideLimits(const Reading& reading, const ReadoutSensor& sensor);
 
 // The message for a line that is not appended because its date cannot be read.
 QString invalidDateMessage(const QString& dateText);

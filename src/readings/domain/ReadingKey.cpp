@@ -14,7 +14,10 @@ QString readingKey(const QString& instrumentId, const QDate& date, const QTime& 
 
 QDateTime readingMoment(const QDate& date, const QTime& time)
 {
-    const QTime whole(time.hour(), time.minute(), time.second());
+    // Cut to the second without taking the time apart: an import makes a million moments.
+    const int msecs = time.msecsSinceStartOfDay();
+    const QTime whole = time.isValid() ? QTime::fromMSecsSinceStartOfDay(msecs - msecs % 1000)
+                                       : QTime(time.hour(), time.minute(), time.second());
     return QDateTime(date, whole, Qt::UTC);
 }
 

@@ -964,18 +964,29 @@ QStringList insertedColumns()
     return cols;
 }
 
+// A moment's day and time with its year, month and day told once: each costs a conversion of
+// the day number.
+struct MomentParts {
+    QDate day;
+    QTime clock;
+    int y = 0, m = 0, d = 0;
+
+    MomentParts(const QDate& date, const QTime& time) : day(date), clock(time) { day.getDate(&y, &m, &d); }
+    bool inRange() const { return day.isValid() && y >= 1 && y <= 9999 && clock.isValid(); }
+};
+
 // The texts of a moment's stored forms, written as bytes: an import writes a million of them.
 struct MomentTexts {
     char bytes[64];
     QByteArrayView key, date, time, fullDate;
 
     // Only for a moment of a year 1 to 9999 and an id of at most 32 bytes, else false.
-    bool form(QByteArrayView prefix, const QDate& day, const QTime& clock)
+    bool form(QByteArrayView prefix, const MomentParts& at)
     {
-        if (prefix.size() > 32 || !day.isValid() || day.year() < 1 || day.year() > 9999 || !clock.isValid())
+        if (prefix.size() > 32 || !at.inRange())
             return false;
-        int y = 0, m = 0, d = 0;
-        day.getDate(&y, &m, &d);
+        const int y = at.y, m = at.m, d = at.d;
+        const QTime& clock = at.clock;
         char* p = bytes;
         std::memcpy(p, prefix.data(), size_t(prefix.size()));
         p += prefix.size();
@@ -1010,11 +1021,11 @@ struct MomentTexts {
 
 // A key of a valid moment as a number, the seconds from the start of the Julian calendar: a
 // set of them holds a million keys in 8 MB.
-std::optional<qint64> keyNumber(const QDate& date, const QTime& time)
+std::optional<qint64> keyNumber(const MomentParts& at)
 {
-    if (!date.isValid() || date.year() < 1 || date.year() > 9999 || !time.isValid())
+    if (!at.inRange())
         return std::nullopt;
-    return date.toJulianDay() * 86400 + time.hour() * 3600 + time.minute() * 60 + time.second();
+    return at.day.toJulianDay() * 86400 + at.clock.hour() * 3600 + at.clock.minute() * 60 + at.clock.second();
 }
 
 // A stored key in the form keyOf() writes ("<id> yyyy/MM/dd HH:mm:ss") as that number.
@@ -1038,7 +1049,7 @@ std::optional<qint64> keyNumber(QByteArrayView stored, QByteArrayView prefix)
               minute = digits(14, 2), second = digits(17, 2);
     if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0)
         return std::nullopt;
-    return keyNumber(QDate(year, month, day), QTime(hour, minute, second));
+    return keyNumber(MomentParts(QDate(year, month, day), QTime(hour, minute, second)));
 }
 
 } // namespace
@@ -1053,13 +1064,13 @@ struct ReadingStore::Insertion::Keys {
 
     bool take(qint64 key)
     {
-        if (std::binary_search(stored.begin(), stored.end(), key))
+        if (std::binary_search(stored.cbegin(), stored.cend(), key))
             return false;
-        if (added.isEmpty() || key > added.last()) {
+        if (added.isEmpty() || key > added.constLast()) {
             added.push_back(key);
             return true;
         }
-        if (std::binary_search(added.begin(), added.end(), key) || addedOutOfOrder.contains(key))
+        if (std::binary_search(added.cbegin(), added.cend(), key) || addedOutOfOrder.contains(key))
             return false;
         addedOutOfOrder.insert(key);
         return true;
@@ -1109,9 +1120,8 @@ ReadingStore::Insertion::~Insertion() = default;
 
 bool ReadingStore::Insertion::add(const Reading& reading)
 {
-    const QDate day = reading.moment.date();
-    const QTime clock = reading.moment.time();
-    if (const std::optional<qint64> n = keyNumber(day, clock)) {
+    const MomentParts at(reading.moment.date(), reading.moment.time());
+    if (const std::optional<qint64> n = keyNumber(at)) {
         if (!m_keys->take(*n))
             return false;
     } else {
@@ -1124,39 +1134,36 @@ bool ReadingStore::Insertion::add(const Reading& reading)
         return true;
     MomentTexts texts;
     std::optional<StoredMoment> forms; // the moments the fast forms do not cover
-    if (!texts.form(m_prefix, day, clock))
+    if (!texts.form(m_prefix, at))
         forms = m_store.formsOf(reading.moment);
-    constexpr int channels = 5, zeroed = channels + Reading::kChannels, numTemp = zeroed + Reading::kChannels,
-                  loads = numTemp + 1, flags = loads + Reading::kLoads;
+    // The values in the order insertedColumns() names them, after the four texts.
+    constexpr int kTexts = 4, kValues = 1 + 2 * Reading::kChannels + 1 + Reading::kLoads;
+    const OptDouble* value[kValues];
+    const OptDouble** next = value;
+    *next++ = &reading.temperature;
+    for (const OptDouble& v : reading.channels)
+        *next++ = &v;
+    for (const OptDouble& v : reading.zeroed)
+        *next++ = &v;
+    *next++ = &reading.numTemp;
+    for (const OptDouble& v : reading.loads)
+        *next++ = &v;
+    const bool flag[] = {reading.isDirty, reading.plotSpatial, reading.plotTemporal};
+    const QByteArrayView text[] = {texts.key, texts.date, texts.time, texts.fullDate};
     // reset() leaves every value Null: most of the columns stay so.
-    const auto number = [this](int at, const OptDouble& v) {
-        if (v)
-            m_insert.bindNumber(at, *v);
-    };
     m_insert.reset();
     for (int i = 0; i < m_columns.size(); ++i) {
-        const int at = i + 1, column = m_columns[i];
-        if (column < channels && column != 4) {
-            if (forms) {
-                const QString* text[] = {&forms->key, &forms->date, &forms->time, &forms->fullDate};
-                m_insert.bind(at, *text[column]);
-            } else {
-                const QByteArrayView text[] = {texts.key, texts.date, texts.time, texts.fullDate};
-                m_insert.bindUtf8(at, text[column]);
-            }
-        } else if (column == 4) {
-            number(at, reading.temperature);
-        } else if (column < zeroed) {
-            number(at, reading.channels[column - channels]);
-        } else if (column < numTemp) {
-            number(at, reading.zeroed[column - zeroed]);
-        } else if (column == numTemp) {
-            number(at, reading.numTemp);
-        } else if (column < flags) {
-            number(at, reading.loads[column - loads]);
+        const int param = i + 1, column = m_columns[i];
+        if (column >= kTexts + kValues) {
+            m_insert.bindInteger(param, flag[column - kTexts - kValues]);
+        } else if (column >= kTexts) {
+            if (const OptDouble& v = *value[column - kTexts])
+                m_insert.bindNumber(param, *v);
+        } else if (forms) {
+            const QString* formed[] = {&forms->key, &forms->date, &forms->time, &forms->fullDate};
+            m_insert.bind(param, *formed[column]);
         } else {
-            const bool flag[] = {reading.isDirty, reading.plotSpatial, reading.plotTemporal};
-            m_insert.bindInteger(at, flag[column - flags]);
+            m_insert.bindUtf8(param, text[column]);
         }
     }
     while (m_insert.step()) {

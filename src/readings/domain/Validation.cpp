@@ -36,11 +36,6 @@ bool channelKeyAllowed(int ascii)
            || ascii == 127;
 }
 
-bool withinBounds(double value, double low, double high)
-{
-    return low <= value && value <= high;
-}
-
 QString boxError(int index, const QString& text, const ReadingBounds& bounds, bool testRange)
 {
     const QString name = QStringLiteral("Error: Channel ") + (index == 0 ? QStringLiteral("T") : QString::number(index));

@@ -26,7 +26,10 @@ bool yesNoText(const QString& text);
 bool channelKeyAllowed(int ascii);
 
 // Both bounds belong to the range.
-bool withinBounds(double value, double low, double high);
+inline bool withinBounds(double value, double low, double high)
+{
+    return low <= value && value <= high;
+}
 
 // The error text for one box, empty when it passes. index 0 is the temperature box. A text
 // that is not a number is refused before its range is looked at; an empty box counts as 0.
