@@ -1,5 +1,8 @@
 #include "db/Database.h"
 
+#include "db/DatabaseTarget.h"
+#include "db/Postgres.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
@@ -67,6 +70,7 @@ struct StatementPool {
         quint64 changes;
     };
     std::unordered_map<std::string, Count> counts;
+    std::unique_ptr<PgConnection> pg; // the server connection, on PostgreSQL
 
     void clearPending()
     {
@@ -108,6 +112,21 @@ void rolledBack(void* pool)
     ++static_cast<StatementPool*>(pool)->rollbacks;
     static_cast<StatementPool*>(pool)->clearPending();
 }
+// The server's commands reported as SQLite's hooks report rows and commits.
+void pgRowsChanged(void* pool, const std::string& table, bool addedOrDeleted, qint64 rows)
+{
+    auto* p = static_cast<StatementPool*>(pool);
+    if (addedOrDeleted)
+        p->rowChanges[table] += quint64(rows);
+    if (p->listener)
+        p->pending.insert(table);
+}
+void pgCommitted(void* pool)
+{
+    auto* p = static_cast<StatementPool*>(pool);
+    p->committed.insert(p->pending.begin(), p->pending.end());
+    p->clearPending();
+}
 } // namespace
 } // namespace detail
 
@@ -117,6 +136,13 @@ Statement::Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, s
 {
 }
 
+Statement::Statement(std::shared_ptr<detail::StatementPool> pool, std::unique_ptr<detail::PgStatement> pg)
+    : m_pool(pool), m_pg(std::move(pg))
+{
+}
+
+Statement::Statement() = default;
+
 Statement::~Statement()
 {
     release();
@@ -124,9 +150,16 @@ Statement::~Statement()
 
 Statement::Statement(Statement&& other) noexcept
     : m_pool(std::move(other.m_pool)), m_db(other.m_db), m_stmt(other.m_stmt), m_key(std::move(other.m_key)),
-      m_keep(other.m_keep)
+      m_keep(other.m_keep), m_pg(std::move(other.m_pg))
 {
     other.m_stmt = nullptr;
+}
+
+detail::PgStatement* Statement::pg() const
+{
+    if (m_pool.expired())
+        m_pg->detach();
+    return m_pg.get();
 }
 
 Statement& Statement::operator=(Statement&& other) noexcept
@@ -138,6 +171,7 @@ Statement& Statement::operator=(Statement&& other) noexcept
         m_stmt = other.m_stmt;
         m_key = std::move(other.m_key);
         m_keep = other.m_keep;
+        m_pg = std::move(other.m_pg);
         other.m_stmt = nullptr;
     }
     return *this;
@@ -145,6 +179,15 @@ Statement& Statement::operator=(Statement&& other) noexcept
 
 void Statement::release()
 {
+    if (m_pg) {
+        if (auto pool = m_pool.lock(); pool && pool->pg) {
+            pool->pg->release(std::move(m_pg));
+        } else {
+            m_pg->detach(); // the connection is gone: only the memory is left to free
+            m_pg.reset();
+        }
+        return;
+    }
     if (!m_stmt)
         return;
     if (auto pool = m_pool.lock()) {
@@ -163,6 +206,8 @@ void Statement::release()
 
 void Statement::reset()
 {
+    if (m_pg)
+        return pg()->reset();
     // Its return code repeats the last step's error, already reported; or is a commit's.
     settleCommit(sqlite3_reset(m_stmt));
     sqlite3_clear_bindings(m_stmt);
@@ -170,6 +215,8 @@ void Statement::reset()
 
 void Statement::bind(int index, const QVariant& value)
 {
+    if (m_pg)
+        return bindServer(index, value);
     int rc;
     if (value.isNull()) {
         rc = sqlite3_bind_null(m_stmt, index);
@@ -219,16 +266,22 @@ void Statement::bindAll(const QVariantList& values)
 
 void Statement::bindNumber(int index, double value)
 {
+    if (m_pg)
+        return m_pg->bindNumber(index, value);
     check(m_db, sqlite3_bind_double(m_stmt, index, value));
 }
 
 void Statement::bindInteger(int index, qint64 value)
 {
+    if (m_pg)
+        return m_pg->bindInteger(index, value);
     check(m_db, sqlite3_bind_int64(m_stmt, index, value));
 }
 
 void Statement::bindUtf8(int index, QByteArrayView text)
 {
+    if (m_pg)
+        return m_pg->bindText(index, text.toByteArray());
     // A null pointer would bind Null, not an empty text.
     check(m_db, sqlite3_bind_text64(m_stmt, index, text.data() ? text.data() : "",
                                     static_cast<sqlite3_uint64>(text.size()), SQLITE_STATIC, SQLITE_UTF8));
@@ -249,6 +302,8 @@ void Statement::settleCommit(int rc)
 
 bool Statement::step()
 {
+    if (m_pg)
+        return pg()->step();
     const int rc = sqlite3_step(m_stmt);
     // A transaction commits only where a statement halts (its last step, or a reset before
     // it), never on a step that yields a row: rows go by without touching the pool.
@@ -267,16 +322,22 @@ bool Statement::step()
 
 int Statement::columnCount() const
 {
+    if (m_pg)
+        return m_pg->columnCount();
     return sqlite3_column_count(m_stmt);
 }
 
 QString Statement::columnName(int col) const
 {
+    if (m_pg)
+        return m_pg->columnName(col);
     return QString::fromUtf8(sqlite3_column_name(m_stmt, col));
 }
 
 QVariant Statement::column(int col) const
 {
+    if (m_pg)
+        return m_pg->column(col);
     switch (sqlite3_column_type(m_stmt, col)) {
     case SQLITE_INTEGER:
         return QVariant(static_cast<qint64>(sqlite3_column_int64(m_stmt, col)));
@@ -297,6 +358,8 @@ QVariant Statement::column(int col) const
 
 Statement::Kind Statement::columnNumber(int col, double* number) const
 {
+    if (m_pg)
+        return m_pg->columnNumber(col, number);
     // One call into the statement (the column calls each take the connection's mutex).
     sqlite3_value* v = sqlite3_column_value(m_stmt, col);
     switch (sqlite3_value_type(v)) {
@@ -313,14 +376,62 @@ Statement::Kind Statement::columnNumber(int col, double* number) const
 
 QByteArrayView Statement::columnUtf8(int col) const
 {
+    if (m_pg)
+        return m_pg->columnUtf8(col);
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
     return text ? QByteArrayView(text, sqlite3_column_bytes(m_stmt, col)) : QByteArrayView();
 }
 
 QByteArrayView Statement::columnBlob(int col) const
 {
+    if (m_pg)
+        return m_pg->columnBlob(col);
     const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, col));
     return data ? QByteArrayView(data, sqlite3_column_bytes(m_stmt, col)) : QByteArrayView();
+}
+
+qint64 Statement::columnInteger(int col) const
+{
+    if (m_pg)
+        return m_pg->columnInteger(col);
+    return sqlite3_column_int64(m_stmt, col);
+}
+
+Statement::Source Statement::source(int col) const
+{
+    if (m_pg)
+        return pg()->columnSource(col);
+    const char* decl = sqlite3_column_decltype(m_stmt, col);
+    const char* origin = sqlite3_column_origin_name(m_stmt, col);
+    const char* table = sqlite3_column_table_name(m_stmt, col);
+    return Source{decl ? QString::fromUtf8(decl) : QString(), origin ? QString::fromUtf8(origin) : QString(),
+                  table ? QString::fromUtf8(table) : QString()};
+}
+
+bool Statement::readOnly() const
+{
+    return m_pg ? m_pg->readOnly() : sqlite3_stmt_readonly(m_stmt) != 0;
+}
+
+void Statement::bindServer(int index, const QVariant& value)
+{
+    // As text, which the server reads as the type the statement gives the parameter.
+    if (value.isNull())
+        return m_pg->bindNull(index);
+    const int type = value.typeId();
+    if (type == QMetaType::Bool)
+        return m_pg->bindInteger(index, value.toBool() ? 1 : 0);
+    if (type == QMetaType::Double || type == QMetaType::Float)
+        return m_pg->bindNumber(index, value.toDouble());
+    if (type == QMetaType::QByteArray)
+        return m_pg->bindBytes(index, value.toByteArray());
+    if (Database::isNumberType(type))
+        return m_pg->bindInteger(index, value.toLongLong());
+    if (type == QMetaType::QDateTime)
+        return m_pg->bindText(index, value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8());
+    if (type == QMetaType::QDate)
+        return m_pg->bindText(index, value.toDate().toString(QStringLiteral("yyyy/MM/dd")).toUtf8());
+    m_pg->bindText(index, value.toString().toUtf8());
 }
 
 // --- Database ---
@@ -333,8 +444,20 @@ Database::Database(sqlite3* db, const QString& path)
     sqlite3_rollback_hook(m_db, detail::rolledBack, m_pool.get());
 }
 
+Database::Database(std::unique_ptr<detail::PgConnection> pg, const QString& display)
+    : m_db(nullptr), m_path(display), m_pool(std::make_shared<detail::StatementPool>()), m_pg(pg.get())
+{
+    pg->setHooks({m_pool.get(), detail::pgRowsChanged, detail::pgCommitted, detail::rolledBack});
+    m_pool->pg = std::move(pg);
+}
+
 Database::~Database()
 {
+    if (m_pg) {
+        // The server rolls back what is left open when the connection goes.
+        m_pool.reset();
+        return;
+    }
     sqlite3_update_hook(m_db, nullptr, nullptr);
     sqlite3_commit_hook(m_db, nullptr, nullptr);
     sqlite3_rollback_hook(m_db, nullptr, nullptr);
@@ -369,10 +492,12 @@ std::unique_ptr<Database> Database::connect(const QString& path, int flags)
 
 void Database::configure()
 {
-    if (sqlite3_db_readonly(m_db, "main") == 1)
-        throw RvError(SQLITE_READONLY, QStringLiteral("attempt to write a readonly database"));
-    query(QStringLiteral("PRAGMA journal_mode=DELETE"));
-    exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    if (m_db) {
+        if (sqlite3_db_readonly(m_db, "main") == 1)
+            throw RvError(SQLITE_READONLY, QStringLiteral("attempt to write a readonly database"));
+        query(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    }
     for (const auto& setUp : connectionSetUps())
         setUp(*this);
 }
@@ -429,6 +554,26 @@ std::unique_ptr<Database> Database::openSupplied(const QString& path)
     return db;
 }
 
+std::unique_ptr<Database> Database::open(const DatabaseTarget& target)
+{
+    if (!target.isServer())
+        return open(target.sqlitePath());
+    std::unique_ptr<Database> db(new Database(detail::PgConnection::connect(target), target.display()));
+    db->configure();
+    return db;
+}
+
+std::unique_ptr<Database> Database::openSupplied(const DatabaseTarget& target)
+{
+    if (!target.isServer())
+        return openSupplied(target.sqlitePath());
+    std::unique_ptr<Database> db(new Database(detail::PgConnection::connect(target), target.display()));
+    if (!db->hasSuppliedTables())
+        throw RvError(3078, QStringLiteral("The database lacks the tables of a Rockvista database."));
+    db->configure();
+    return db;
+}
+
 std::unique_ptr<Database> Database::openReadOnly(const QString& path)
 {
     requireSqliteFile(path);
@@ -452,6 +597,8 @@ void Database::fail(int rc) const
 
 Statement Database::prepare(const QString& sql)
 {
+    if (m_pg)
+        return Statement(m_pool, m_pg->prepare(sql, true));
     const QByteArray utf8 = sql.toUtf8();
     std::string key(utf8.constData(), static_cast<size_t>(utf8.size()));
     auto it = m_pool->idle.find(key);
@@ -465,11 +612,15 @@ Statement Database::prepare(const QString& sql)
 
 Statement Database::prepareTransient(const QString& sql)
 {
+    if (m_pg)
+        return Statement(m_pool, m_pg->prepare(sql, false));
     return Statement(m_pool, m_db, compile(sql, sql.toUtf8(), 0), {}, false);
 }
 
 int Database::cachedStatements() const
 {
+    if (m_pg)
+        return m_pg->idleCount();
     return int(m_pool->idle.size());
 }
 
@@ -504,10 +655,10 @@ void Database::exec(const QString& sql, const QVariantList& params)
     }
     st.reset();
     // A changed schema makes the column lists stale.
-    if (sqlite3_stmt_readonly(st.handle()) == 0 && !sql.trimmed().startsWith(QLatin1String("INSERT"), Qt::CaseInsensitive)
+    if (!st.readOnly() && !sql.trimmed().startsWith(QLatin1String("INSERT"), Qt::CaseInsensitive)
         && !sql.trimmed().startsWith(QLatin1String("UPDATE"), Qt::CaseInsensitive)
         && !sql.trimmed().startsWith(QLatin1String("DELETE"), Qt::CaseInsensitive))
-        m_columnCache.clear();
+        schemaChanged();
     announceCommitted();
 }
 
@@ -530,8 +681,24 @@ void Database::touch(const QString& table)
     }
 }
 
+void Database::schemaChanged()
+{
+    m_columnCache.clear();
+    if (m_pg)
+        m_pg->schemaChanged();
+}
+
+bool Database::autocommit()
+{
+    return m_pg ? !m_pg->inTransaction() : sqlite3_get_autocommit(m_db) != 0;
+}
+
 quint64 Database::changesOf(const QString& table)
 {
+    if (m_pg) {
+        const auto it = m_pool->rowChanges.find(table.toStdString());
+        return quint64(m_pg->writeVersion()) + m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
+    }
     Statement version = prepare(QStringLiteral("SELECT data_version FROM pragma_data_version"));
     version.step();
     const quint64 otherCommits = static_cast<quint64>(version.column(0).toLongLong());
@@ -551,7 +718,7 @@ qint64 Database::rowCount(const QString& table)
     const qint64 rows = count.column(0).toLongLong();
     count.reset();
     // An open transaction may still take back what it counted.
-    if (sqlite3_get_autocommit(m_db) != 0)
+    if (autocommit())
         m_pool->counts[key] = {rows, changes};
     return rows;
 }
@@ -592,6 +759,16 @@ QVector<QVariantList> Database::query(const QString& sql, const QVariantList& pa
 
 QVector<QVariantList> Database::queryEach(const QString& sql)
 {
+    if (m_pg) {
+        QVector<QVariantList> rows;
+        for (const QString& statement : detail::PgConnection::splitStatements(sql)) {
+            rows += query(statement);
+            if (!statement.trimmed().startsWith(QLatin1String("SELECT"), Qt::CaseInsensitive))
+                schemaChanged();
+            announceCommitted();
+        }
+        return rows;
+    }
     const QByteArray utf8 = sql.toUtf8();
     const char* tail = utf8.constData();
     const char* const end = tail + utf8.size();
@@ -620,24 +797,38 @@ QVector<QVariantList> Database::queryEach(const QString& sql)
 
 qint64 Database::lastInsertRowid() const
 {
+    if (m_pg)
+        return m_pg->lastInsertRowid();
     return sqlite3_last_insert_rowid(m_db);
 }
 
 int Database::changes() const
 {
+    if (m_pg)
+        return m_pg->changes();
     return sqlite3_changes(m_db);
 }
 
 qint64 Database::dataVersion()
 {
+    if (m_pg)
+        return m_pg->writeVersion();
     return query(QStringLiteral("PRAGMA data_version")).value(0).value(0).toLongLong();
 }
+
+namespace {
+// The tables of the schema a server connection works in (its search path's first).
+const QString kServerTables = QStringLiteral("SELECT c.oid, c.relname FROM pg_class c WHERE c.relkind IN ('r', 'p') "
+                                             "AND c.relnamespace = current_schema()::regnamespace");
+} // namespace
 
 QStringList Database::tableNames()
 {
     QStringList names;
-    const auto rows = query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
-                                           "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name COLLATE NOCASE"));
+    const auto rows = m_pg ? query(QStringLiteral("SELECT relname FROM (") + kServerTables
+                                   + QStringLiteral(") t ORDER BY lower(relname), relname"))
+                           : query(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                                  "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY name COLLATE NOCASE"));
     for (const QVariantList& row : rows)
         names.append(row[0].toString());
     return names;
@@ -646,6 +837,10 @@ QStringList Database::tableNames()
 bool Database::tableExists(const QString& name)
 {
     // Table names are matched without regard to case, as SQLite itself does.
+    if (m_pg)
+        return !query(QStringLiteral("SELECT 1 FROM (") + kServerTables + QStringLiteral(") t WHERE lower(relname) = lower(?)"),
+                      {name})
+                    .isEmpty();
     return !query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"), {name})
                 .isEmpty();
 }
@@ -662,7 +857,7 @@ bool Database::hasSuppliedTables()
 void Database::begin()
 {
     if (m_depth == 0) {
-        exec(QStringLiteral("BEGIN IMMEDIATE"));
+        exec(m_pg ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"));
     } else {
         exec(QStringLiteral("SAVEPOINT rv_%1").arg(m_depth));
         m_pool->savepoints.push_back(m_pool->pending);
@@ -690,8 +885,9 @@ void Database::rollback()
     if (m_depth == 0)
         throw RvError(SQLITE_ERROR, QStringLiteral("cannot rollback - no transaction is active"));
     --m_depth;
-    if (sqlite3_get_autocommit(m_db)) {
-        // SQLite rolled the whole transaction back itself after a severe error.
+    if (autocommit()) {
+        // SQLite rolled the whole transaction back itself after a severe error (or a failed
+        // commit ended it).
         m_depth = 0;
         return;
     }
@@ -745,7 +941,15 @@ QVector<Database::Column> Database::columns(const QString& table)
     if (it != m_columnCache.end())
         return it->second;
     QVector<Column> cols;
-    for (const QVariantList& row : query(QStringLiteral("PRAGMA table_info(") + quoteId(table) + QLatin1Char(')'))) {
+    const auto rows = m_pg ? query(QStringLiteral("SELECT a.attnum, a.attname, format_type(a.atttypid, a.atttypmod) "
+                                                  "FROM pg_attribute a WHERE a.attrelid = (SELECT oid FROM (")
+                                   + kServerTables
+                                   + QStringLiteral(") t WHERE lower(relname) = lower(?) ORDER BY relname = ? DESC LIMIT 1) "
+                                                    "AND a.attnum > 0 AND NOT a.attisdropped AND a.attname <> 'rowid' "
+                                                    "ORDER BY a.attnum"),
+                                   {table, table})
+                           : query(QStringLiteral("PRAGMA table_info(") + quoteId(table) + QLatin1Char(')'));
+    for (const QVariantList& row : rows) {
         const QString type = row[2].toString();
         cols.append(Column{row[1].toString(), type, isNumericType(type)});
     }
@@ -843,6 +1047,9 @@ void destroyFunction(void* p)
 
 Database::FunctionRegistration Database::registerFunction(const QString& name, int argCount, SqlFunction body)
 {
+    if (m_pg)
+        throw RvError(SQLITE_MISUSE, QStringLiteral("The function %1 of the program cannot run inside a PostgreSQL server.")
+                                         .arg(name));
     QByteArray utf8 = name.toUtf8();
     auto* context = new FunctionContext{std::move(body), m_pool};
     const int rc = sqlite3_create_function_v2(m_db, utf8.constData(), argCount, SQLITE_UTF8 | SQLITE_DETERMINISTIC,

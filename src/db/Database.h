@@ -1,6 +1,9 @@
 #pragma once
-// The one SQLite connection of the program. Every result code is checked; a failure
-// throws rv::RvError carrying SQLite's extended code and message.
+// The one connection of the program: to the SQLite file of the data folder, or to a PostgreSQL
+// server (see DatabaseTarget). Every result is checked; a failure throws rv::RvError carrying
+// SQLite's extended code and message, or the server's message, its SQLSTATE and SQLite's code for
+// the same fault. What differs between the engines is said where it does; above db/ the engine
+// is not asked for by name.
 #include "db/Errors.h"
 
 #include <QByteArrayView>
@@ -19,23 +22,30 @@ struct sqlite3_stmt;
 
 namespace rv {
 
+class DatabaseTarget;
+
 namespace detail {
 struct StatementPool;
+class PgConnection;
+class PgStatement;
 }
 
 // A prepared statement, owned by whoever holds it. When the handle goes it is reset and handed
 // back to its connection's cache for the next prepare() of the same text; a handle that outlives
-// its connection finalizes itself.
+// its connection finalizes itself (on PostgreSQL it can no longer be stepped then).
+// "?" marks a parameter on both engines. On PostgreSQL a statement is read a row at a time; while
+// it is being read, another statement on the connection first takes the rest of its rows into
+// memory.
 class Statement {
 public:
-    Statement() = default;
+    Statement();
     ~Statement();
     Statement(Statement&& other) noexcept;
     Statement& operator=(Statement&& other) noexcept;
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    explicit operator bool() const { return m_stmt != nullptr; }
+    explicit operator bool() const { return m_stmt != nullptr || m_pg != nullptr; }
     void reset();
     void bind(int index, const QVariant& value); // 1-based
     void bindAll(const QVariantList& values);
@@ -55,20 +65,32 @@ public:
     QByteArrayView columnUtf8(int col) const;
     // A blob's bytes, valid until the next step (empty for Null).
     QByteArrayView columnBlob(int col) const;
-    sqlite3_stmt* handle() const { return m_stmt; } // for db/ only
+    qint64 columnInteger(int col) const; // a row id or a count, without a QVariant
+    // Where a result column comes from: its table, its name there and declared type (empty for
+    // an expression).
+    struct Source {
+        QString declaredType, column, table;
+    };
+    Source source(int col) const;
+    bool readOnly() const; // the statement writes nothing (a read)
+    sqlite3_stmt* handle() const { return m_stmt; } // for db/ only; null on PostgreSQL
 
 private:
     friend class Database;
     Statement(std::shared_ptr<detail::StatementPool> pool, sqlite3* db, sqlite3_stmt* stmt, std::string key,
               bool keep = true);
+    Statement(std::shared_ptr<detail::StatementPool> pool, std::unique_ptr<detail::PgStatement> pg);
+    detail::PgStatement* pg() const; // the server statement, let go of its connection once that is gone
     void release();
     void settleCommit(int rc); // the pool's commit bookkeeping, where the statement halts
+    void bindServer(int index, const QVariant& value);
 
     std::weak_ptr<detail::StatementPool> m_pool;
     sqlite3* m_db = nullptr;
     sqlite3_stmt* m_stmt = nullptr;
     std::string m_key;
     bool m_keep = true; // handed back to the cache when released, else finalized
+    std::unique_ptr<detail::PgStatement> m_pg; // instead of m_stmt on PostgreSQL
 };
 
 class Database {
@@ -87,11 +109,16 @@ public:
     // Opens an existing database file for reading only (checking a chosen file before a
     // restore): nothing is written to it, not even a setting.
     static std::unique_ptr<Database> openReadOnly(const QString& path);
+    // The database a target names: its SQLite file as open(path), or a connection to a PostgreSQL
+    // server. A server that cannot be reached throws 14 (SQLSTATE 08001) without the password.
+    static std::unique_ptr<Database> open(const DatabaseTarget& target);
+    // As openSupplied(path); on a server, a database without the five tables throws 3078.
+    static std::unique_ptr<Database> openSupplied(const DatabaseTarget& target);
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    QString path() const { return m_path; }
+    QString path() const { return m_path; } // a server's: its address, without the password
     void exec(const QString& sql, const QVariantList& params = {});
     QVector<QVariantList> query(const QString& sql, const QVariantList& params = {});
     // Runs the statements of a text of several one after the other (a later one may use what an
@@ -106,10 +133,13 @@ public:
     Statement prepareTransient(const QString& sql);
     // How many idle statements the cache holds.
     int cachedStatements() const;
+    // PostgreSQL has no rowid: a table's column "rowid" (an identity) stands in for it, and an
+    // INSERT into such a table returns it; 0 after an INSERT into a table without one.
     qint64 lastInsertRowid() const;
     int changes() const;
     // Changes whenever another connection (another program) commits to the file: what was read
-    // before may be stale.
+    // before may be stale. On PostgreSQL it changes with every transaction that wrote anywhere on
+    // the server, this connection's own included (more often than needed, never too seldom).
     qint64 dataVersion();
 
     QStringList tableNames();
@@ -118,7 +148,9 @@ public:
     bool hasSuppliedTables();
 
     // Transactions nest: an inner begin() opens a savepoint, so that a procedure running in
-    // one transaction may call another that opens its own.
+    // one transaction may call another that opens its own. On PostgreSQL a failed statement
+    // spoils its whole transaction (every later statement fails, the commit throws 4 and rolls
+    // back), where SQLite undoes that statement alone; rolling back to an inner begin() mends it.
     void begin();
     void commit();
     void rollback();
@@ -133,7 +165,9 @@ public:
 
     // Called once a commit went through — the outermost transaction's, or a statement's outside
     // any — with the tables its statements changed. Nothing is called on a rollback, and a
-    // savepoint rolled back takes its tables out again.
+    // savepoint rolled back takes its tables out again. On PostgreSQL a table changed is the one
+    // an INSERT, UPDATE or DELETE names (as the text names it) when it changed rows: what
+    // triggers change is not seen.
     void setCommitListener(std::function<void(const QStringList& tables)> listener);
     // A change the row hook does not see: a table created, dropped or emptied whole.
     void touch(const QString& table);
@@ -147,7 +181,8 @@ public:
     // is remembered while changesOf(table) stays.
     qint64 rowCount(const QString& table);
 
-    // Column names and declared types of a table, in table order.
+    // Column names and declared types of a table, in table order (on PostgreSQL without the
+    // surrogate rowid).
     struct Column { QString name; QString declaredType; bool numeric; };
     QVector<Column> columns(const QString& table);
     // Whether a declared column type holds numbers (INT, REAL, FLOA, DOUB, NUM, DEC, BOOL).
@@ -158,18 +193,22 @@ public:
     // A deterministic SQL function of argCount arguments, known to this connection until the
     // returned registration goes. The body gets the arguments as column() gives them (Null,
     // qint64, double or QString) and returns the result; an RvError it throws fails the
-    // statement, and the statement then throws that very error.
+    // statement, and the statement then throws that very error. A PostgreSQL server cannot call
+    // into the program: there it throws 21 ("misuse") and registers nothing.
     class FunctionRegistration;
     using SqlFunction = std::function<QVariant(const QVariantList& args)>;
     [[nodiscard]] FunctionRegistration registerFunction(const QString& name, int argCount, SqlFunction body);
 
-    sqlite3* handle() const { return m_db; }
+    sqlite3* handle() const { return m_db; } // null on PostgreSQL
     [[noreturn]] void fail(int rc) const;
 
     static QString quoteId(const QString& name); // "name" with inner quotes doubled
 
 private:
     Database(sqlite3* db, const QString& path);
+    Database(std::unique_ptr<detail::PgConnection> pg, const QString& display);
+    bool autocommit(); // no transaction open on the connection
+    void schemaChanged(); // what was learnt of the tables' columns is asked anew
     static std::unique_ptr<Database> connect(const QString& path, int flags);
     static std::vector<std::function<void(Database&)>>& connectionSetUps();
     void configure(); // read-write settings: refuses a read-only file, rollback journal
@@ -180,6 +219,7 @@ private:
     QString m_path;
     std::shared_ptr<detail::StatementPool> m_pool;
     std::unordered_map<std::string, QVector<Column>> m_columnCache;
+    detail::PgConnection* m_pg = nullptr; // owned by the pool, as the statements' cache is
 };
 
 class Database::FunctionRegistration {

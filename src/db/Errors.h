@@ -7,10 +7,13 @@
 namespace rv {
 
 struct RvError : std::runtime_error {
-    RvError(int number, const QString& description)
-        : std::runtime_error(description.toStdString()), number(number), description(description) {}
+    RvError(int number, const QString& description, const QString& state = QString())
+        : std::runtime_error(description.toStdString()), number(number), description(description), state(state) {}
     int number;
     QString description;
+    // The SQLSTATE of an error a PostgreSQL server reported (number then holds SQLite's code for
+    // the same fault, so that what handles an error need not know the engine).
+    QString state;
 };
 
 // The classic numbers the program's own failures use.

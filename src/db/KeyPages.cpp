@@ -1,7 +1,6 @@
 #include "db/KeyPages.h"
 
 #include <algorithm>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -46,7 +45,7 @@ qint64 KeyPages::number(const QString& sql, const QVariantList& params) const
 {
     Statement st = prepare(sql);
     st.bindAll(params);
-    return st.step() ? sqlite3_column_int64(st.handle(), 0) : 0;
+    return st.step() ? st.columnInteger(0) : 0;
 }
 
 bool KeyPages::changedSince() const
@@ -144,7 +143,7 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
     Page page;
     page.rowids.reserve(limit);
     while (st.step()) {
-        const qint64 rowid = sqlite3_column_int64(st.handle(), 0);
+        const qint64 rowid = st.columnInteger(0);
         page.rowids.append(rowid);
         page.last = Bound{st.column(1), rowid};
         if (page.rowids.size() == 1)
@@ -267,7 +266,7 @@ QVector<qint64> KeyPages::all() const
     Statement st = prepare(QStringLiteral("SELECT rowid FROM ") + m_table + QStringLiteral(" WHERE 1") + excluded()
                                 + QStringLiteral(" ORDER BY ") + m_column + QStringLiteral(", rowid"));
     while (st.step())
-        rowids.append(sqlite3_column_int64(st.handle(), 0));
+        rowids.append(st.columnInteger(0));
     return rowids + m_appended;
 }
 

@@ -8,7 +8,6 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
-#include <sqlite3.h>
 
 namespace rv {
 
@@ -185,22 +184,18 @@ void RecordSet::load()
     Statement* st = &select;
     st->bindAll(m_params);
 
-    sqlite3_stmt* h = st->handle();
     const int offset = readOnly ? 0 : 1;
     const int n = st->columnCount() - offset;
     QVector<Database::Column> fields;
     QVector<QString> origins;
     QString table;
     for (int c = 0; c < n; ++c) {
-        const char* decl = sqlite3_column_decltype(h, c + offset);
-        const QString type = decl ? QString::fromUtf8(decl) : QString();
-        fields.append(Database::Column{st->columnName(c + offset), type, Database::isNumericType(type)});
-        const char* origin = sqlite3_column_origin_name(h, c + offset);
-        origins.append(origin ? QString::fromUtf8(origin) : QString());
-        if (table.isEmpty()) {
-            if (const char* t = sqlite3_column_table_name(h, c + offset))
-                table = QString::fromUtf8(t);
-        }
+        const Statement::Source source = st->source(c + offset);
+        fields.append(Database::Column{st->columnName(c + offset), source.declaredType,
+                                       Database::isNumericType(source.declaredType)});
+        origins.append(source.column);
+        if (table.isEmpty())
+            table = source.table;
     }
     if (table.isEmpty()) {
         static const QRegularExpression from(QStringLiteral("\\bFROM\\s+(`[^`]+`|\"[^\"]+\"|\\[[^\\]]+\\]|\\w+)"),
@@ -231,7 +226,7 @@ void RecordSet::load()
             keys.bindAll(m_params);
             try {
                 while (keys.step())
-                    rowids.append(sqlite3_column_int64(keys.handle(), 0));
+                    rowids.append(keys.columnInteger(0));
             } catch (...) {
                 keys.reset();
                 throw;
@@ -251,7 +246,7 @@ void RecordSet::load()
         QVector<qint64> rowids;
         try {
             while (st->step()) {
-                rowids.append(readOnly ? rowids.size() + 1 : sqlite3_column_int64(h, 0));
+                rowids.append(readOnly ? rowids.size() + 1 : st->columnInteger(0));
                 for (int c = 0; c < n; ++c)
                     values.append(st->column(c + offset));
             }

@@ -1,0 +1,669 @@
+#include "db/Postgres.h"
+
+#include "db/DatabaseTarget.h"
+
+#include <QRegularExpression>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <libpq-fe.h>
+#include <limits>
+
+namespace rv::detail {
+
+namespace {
+
+// Type oids of pg_type that hold numbers (bool as 0/1, as SQLite stores yes/no).
+constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700, kFloat8 = 701,
+              kNumeric = 1700;
+
+bool isIntegerType(Oid t)
+{
+    return t == kInt8 || t == kInt2 || t == kInt4 || t == kOid;
+}
+
+bool isNumberType(Oid t)
+{
+    return isIntegerType(t) || t == kFloat4 || t == kFloat8 || t == kNumeric || t == kBool;
+}
+
+qint64 toInteger(const char* text, int length)
+{
+    qint64 v = 0;
+    std::from_chars(text, text + length, v);
+    return v;
+}
+
+double toDouble(const char* text, int length)
+{
+    double v = 0;
+    if (std::from_chars(text, text + length, v).ec == std::errc())
+        return v;
+    if (std::strcmp(text, "Infinity") == 0)
+        return std::numeric_limits<double>::infinity();
+    if (std::strcmp(text, "-Infinity") == 0)
+        return -std::numeric_limits<double>::infinity();
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+// SQLite's code for the same fault, so that what handles an error need not know the engine.
+int sqliteNumber(const QByteArray& state)
+{
+    if (state == "23505")
+        return 2067; // SQLITE_CONSTRAINT_UNIQUE
+    if (state == "23502")
+        return 1299; // SQLITE_CONSTRAINT_NOTNULL
+    if (state == "23503")
+        return 787; // SQLITE_CONSTRAINT_FOREIGNKEY
+    if (state == "23514")
+        return 275; // SQLITE_CONSTRAINT_CHECK
+    if (state.startsWith("23"))
+        return 19; // SQLITE_CONSTRAINT
+    if (state == "40001" || state == "40P01" || state == "55P03")
+        return 5; // SQLITE_BUSY
+    if (state == "57014")
+        return 9; // SQLITE_INTERRUPT
+    if (state == "53100")
+        return 13; // SQLITE_FULL
+    if (state == "53200")
+        return 7; // SQLITE_NOMEM
+    if (state == "25006")
+        return 8; // SQLITE_READONLY
+    if (state == "42501" || state.startsWith("28"))
+        return 3; // SQLITE_PERM
+    if (state.startsWith("08"))
+        return 10; // SQLITE_IOERR
+    if (state.startsWith("22"))
+        return 20; // SQLITE_MISMATCH
+    return 1; // SQLITE_ERROR
+}
+
+struct ResultDeleter {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultDeleter>;
+
+bool completes(PGresult* r)
+{
+    const ExecStatusType s = PQresultStatus(r);
+    return s == PGRES_TUPLES_OK || s == PGRES_COMMAND_OK;
+}
+
+// Walks a text of SQL, copying quoted texts and identifiers, dollar-quoted bodies and comments
+// as they are (a `name` as "name"); every other character goes through plain(c, out).
+template <class Plain>
+QString walk(const QString& sql, Plain plain)
+{
+    QString out;
+    out.reserve(sql.size() + 16);
+    const int n = int(sql.size());
+    auto copyUntil = [&](int from, const QString& end) {
+        const int at = int(sql.indexOf(end, from));
+        const int stop = at < 0 ? n : at + int(end.size());
+        out += QStringView(sql).mid(from, stop - from);
+        return stop;
+    };
+    for (int i = 0; i < n;) {
+        const QChar c = sql[i];
+        const QChar next = i + 1 < n ? sql[i + 1] : QChar();
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            // A doubled quote inside is two quoted texts back to back: copied alike.
+            out += c;
+            i = copyUntil(i + 1, QString(c));
+            continue;
+        }
+        if (c == QLatin1Char('`')) {
+            const int at = int(sql.indexOf(QLatin1Char('`'), i + 1));
+            const int stop = at < 0 ? n : at;
+            out += QLatin1Char('"') + sql.mid(i + 1, stop - i - 1).replace(QLatin1Char('"'), QLatin1String("\"\""))
+                   + QLatin1Char('"');
+            i = stop + 1;
+            continue;
+        }
+        if (c == QLatin1Char('-') && next == QLatin1Char('-')) {
+            i = copyUntil(i, QStringLiteral("\n"));
+            continue;
+        }
+        if (c == QLatin1Char('/') && next == QLatin1Char('*')) {
+            out += QLatin1String("/*");
+            i = copyUntil(i + 2, QStringLiteral("*/"));
+            continue;
+        }
+        if (c == QLatin1Char('$') && !(i > 0 && (sql[i - 1].isLetterOrNumber() || sql[i - 1] == QLatin1Char('_')))) {
+            static const QRegularExpression tag(QStringLiteral("\\G\\$([A-Za-z_][A-Za-z_0-9]*)?\\$"));
+            const QRegularExpressionMatch m = tag.match(sql, i);
+            if (m.hasMatch()) {
+                out += m.captured(0);
+                i = copyUntil(m.capturedEnd(0), m.captured(0));
+                continue;
+            }
+        }
+        plain(c, out);
+        ++i;
+    }
+    return out;
+}
+
+const QString kIdent = QStringLiteral("((?:\"(?:[^\"]|\"\")+\"|[A-Za-z_][A-Za-z0-9_$]*)\\.)?(\"(?:[^\"]|\"\")+\"|[A-Za-z_][A-Za-z0-9_$]*)");
+
+QString unquoted(const QString& ident)
+{
+    if (ident.startsWith(QLatin1Char('"')))
+        return ident.mid(1, ident.size() - 2).replace(QLatin1String("\"\""), QLatin1String("\""));
+    return ident;
+}
+
+} // namespace
+
+// --- PgStatement ---
+
+PgStatement::PgStatement(PgConnection* conn, std::string name, std::string key, bool keep)
+    : m_conn(conn), m_name(std::move(name)), m_key(std::move(key)), m_keep(keep)
+{
+}
+
+PgStatement::~PgStatement()
+{
+    forgetConnection();
+    PQclear(m_desc);
+}
+
+void PgStatement::forgetConnection()
+{
+    if (m_conn && m_conn->m_active == this)
+        m_conn->m_active = nullptr;
+    m_conn = nullptr;
+    m_state = State::Idle;
+    clearRow();
+    for (PGresult* r : m_buffer)
+        PQclear(r);
+    m_buffer.clear();
+}
+
+void PgStatement::clearRow()
+{
+    PQclear(m_row);
+    m_row = nullptr;
+}
+
+void PgStatement::reset()
+{
+    if (m_conn && m_state == State::Streaming) {
+        while (PGresult* r = nextResult())
+            PQclear(r);
+    }
+    clearRow();
+    for (PGresult* r : m_buffer)
+        PQclear(r);
+    m_buffer.clear();
+    m_state = State::Idle;
+    m_commitRefused = false;
+    std::fill(m_null.begin(), m_null.end(), char(1));
+    std::fill(m_binary.begin(), m_binary.end(), char(0));
+}
+
+void PgStatement::checkIndex(int index) const
+{
+    if (index < 1 || index > m_params)
+        throw RvError(25, QStringLiteral("column index out of range")); // SQLITE_RANGE
+}
+
+void PgStatement::bindNull(int index)
+{
+    checkIndex(index);
+    m_null[index - 1] = 1;
+}
+
+void PgStatement::bindText(int index, QByteArray text)
+{
+    checkIndex(index);
+    m_values[index - 1] = std::move(text);
+    m_null[index - 1] = 0;
+    m_binary[index - 1] = 0;
+}
+
+void PgStatement::bindBytes(int index, QByteArray bytes)
+{
+    bindText(index, std::move(bytes));
+    m_binary[index - 1] = 1;
+}
+
+void PgStatement::bindNumber(int index, double value)
+{
+    if (std::isnan(value))
+        return bindNull(index);
+    if (std::isinf(value))
+        return bindText(index, value > 0 ? QByteArrayLiteral("Infinity") : QByteArrayLiteral("-Infinity"));
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    bindText(index, QByteArray(buf, int(end - buf)));
+}
+
+void PgStatement::bindInteger(int index, qint64 value)
+{
+    char buf[24];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    bindText(index, QByteArray(buf, int(end - buf)));
+}
+
+void PgStatement::send()
+{
+    if (!m_conn)
+        throw RvError(21, QStringLiteral("the statement's connection is closed")); // SQLITE_MISUSE
+    m_conn->takeOver();
+    std::vector<const char*> values(static_cast<size_t>(m_params));
+    std::vector<int> lengths(static_cast<size_t>(m_params)), formats(static_cast<size_t>(m_params));
+    for (int i = 0; i < m_params; ++i) {
+        values[i] = m_null[i] ? nullptr : m_values[i].constData();
+        lengths[i] = int(m_values[i].size());
+        formats[i] = m_binary[i];
+    }
+    if (!PQsendQueryPrepared(m_conn->m_conn, m_name.c_str(), m_params, values.data(), lengths.data(), formats.data(), 0))
+        m_conn->failConnection("08006");
+    PQsetSingleRowMode(m_conn->m_conn);
+    m_state = State::Streaming;
+    m_conn->m_active = this;
+    m_rows = -1;
+    m_status.clear();
+}
+
+PGresult* PgStatement::nextResult()
+{
+    for (;;) {
+        if (!m_buffer.empty()) {
+            PGresult* r = m_buffer.front();
+            m_buffer.pop_front();
+            return r;
+        }
+        if (m_state != State::Streaming || !m_conn)
+            return nullptr;
+        PGresult* r = PQgetResult(m_conn->m_conn);
+        if (!r) {
+            m_state = State::Done;
+            if (m_conn->m_active == this)
+                m_conn->m_active = nullptr;
+            settle();
+            return nullptr;
+        }
+        if (!completes(r))
+            return r;
+        m_status = PQcmdStatus(r);
+        const char* rows = PQcmdTuples(r);
+        m_rows = rows && *rows ? toInteger(rows, int(std::strlen(rows))) : -1;
+        PQclear(r);
+    }
+}
+
+void PgStatement::takeAll()
+{
+    std::deque<PGresult*> taken;
+    std::swap(taken, m_buffer);
+    while (PGresult* r = nextResult())
+        taken.push_back(r);
+    m_buffer = std::move(taken);
+}
+
+void PgStatement::settle()
+{
+    // Only now, with the server ready for the next command, is the transaction's state known.
+    const PGTransactionStatusType status = PQtransactionStatus(m_conn->m_conn);
+    const PgHooks& hooks = m_conn->m_hooks;
+    const bool writes = m_kind == Kind::Insert || m_kind == Kind::Update || m_kind == Kind::Delete;
+    if (writes && m_rows >= 0) {
+        m_conn->m_changes = int(m_rows);
+        if (m_rows > 0 && hooks.rowsChanged)
+            hooks.rowsChanged(hooks.context, m_table, m_kind != Kind::Update, m_rows);
+    }
+    if (m_kind == Kind::Commit || m_kind == Kind::Rollback) {
+        // A transaction that failed earlier ends in a rollback, whatever its last word.
+        const bool rolledBack = m_kind == Kind::Rollback || m_status != "COMMIT";
+        m_commitRefused = m_kind == Kind::Commit && rolledBack && status == PQTRANS_IDLE;
+        if (status == PQTRANS_IDLE) {
+            if (rolledBack && hooks.rolledBack)
+                hooks.rolledBack(hooks.context);
+            else if (!rolledBack && hooks.committed)
+                hooks.committed(hooks.context);
+        }
+    } else if (status == PQTRANS_IDLE && m_kind != Kind::Select && hooks.committed) {
+        hooks.committed(hooks.context); // a statement outside a transaction commits itself
+    }
+}
+
+bool PgStatement::step()
+{
+    if (m_state == State::Idle)
+        send();
+    clearRow();
+    while (PGresult* r = nextResult()) {
+        if (PQresultStatus(r) != PGRES_SINGLE_TUPLE) {
+            while (PGresult* rest = nextResult())
+                PQclear(rest);
+            failWith(r);
+        }
+        if (m_returnsRowid) {
+            m_conn->m_lastRowid = toInteger(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
+            PQclear(r);
+            continue;
+        }
+        m_row = r;
+        return true;
+    }
+    if (m_commitRefused) {
+        m_commitRefused = false;
+        throw RvError(4, QStringLiteral("The transaction was rolled back: a statement in it had failed."),
+                      QStringLiteral("25P02")); // SQLITE_ABORT
+    }
+    return false;
+}
+
+void PgStatement::failWith(PGresult* error)
+{
+    if (m_conn && m_kind == Kind::Commit && PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE
+        && m_conn->m_hooks.rolledBack)
+        m_conn->m_hooks.rolledBack(m_conn->m_hooks.context);
+    if (!m_conn) {
+        PQclear(error);
+        throw RvError(21, QStringLiteral("the statement's connection is closed"));
+    }
+    m_conn->fail(error);
+}
+
+int PgStatement::columnCount() const
+{
+    return PQnfields(m_desc);
+}
+
+QString PgStatement::columnName(int col) const
+{
+    const char* name = PQfname(m_desc, col);
+    return name ? QString::fromUtf8(name) : QString();
+}
+
+bool PgStatement::isNumeric(int col) const
+{
+    return isNumberType(PQftype(m_desc, col));
+}
+
+QVariant PgStatement::column(int col) const
+{
+    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, 0, col))
+        return QVariant();
+    const char* v = PQgetvalue(m_row, 0, col);
+    const int length = PQgetlength(m_row, 0, col);
+    const Oid type = PQftype(m_row, col);
+    if (isIntegerType(type))
+        return QVariant(toInteger(v, length));
+    if (type == kBool)
+        return QVariant(qint64(v[0] == 't' ? 1 : 0));
+    if (isNumberType(type))
+        return QVariant(toDouble(v, length));
+    if (type == kBytea)
+        return QVariant(columnBlob(col).toByteArray());
+    return QVariant(QString::fromUtf8(v, length));
+}
+
+QByteArrayView PgStatement::columnBlob(int col) const
+{
+    const QByteArrayView value = columnUtf8(col);
+    if (value.isNull() || PQftype(m_row, col) != kBytea)
+        return value;
+    size_t size = 0;
+    unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(value.data()), &size);
+    m_blob = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
+    PQfreemem(bytes);
+    return m_blob;
+}
+
+Statement::Kind PgStatement::columnNumber(int col, double* number) const
+{
+    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, 0, col))
+        return Statement::Kind::Null;
+    if (!isNumeric(col))
+        return Statement::Kind::Text;
+    const char* v = PQgetvalue(m_row, 0, col);
+    *number = PQftype(m_row, col) == kBool ? (v[0] == 't' ? 1 : 0) : toDouble(v, PQgetlength(m_row, 0, col));
+    return Statement::Kind::Number;
+}
+
+QByteArrayView PgStatement::columnUtf8(int col) const
+{
+    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, 0, col))
+        return QByteArrayView();
+    return QByteArrayView(PQgetvalue(m_row, 0, col), PQgetlength(m_row, 0, col));
+}
+
+qint64 PgStatement::columnInteger(int col) const
+{
+    const QVariant v = column(col);
+    return v.typeId() == QMetaType::QString ? v.toString().toLongLong() : v.toLongLong();
+}
+
+Statement::Source PgStatement::columnSource(int col) const
+{
+    Statement::Source source;
+    const Oid table = PQftable(m_desc, col);
+    const int attnum = PQftablecol(m_desc, col);
+    if (!m_conn || table == InvalidOid || attnum <= 0)
+        return source;
+    const Result r(m_conn->run("SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
+                               "JOIN pg_class c ON c.oid = a.attrelid WHERE a.attrelid = $1 AND a.attnum = $2",
+                               {QByteArray::number(table), QByteArray::number(attnum)}));
+    if (PQntuples(r.get()) == 1) {
+        source.table = QString::fromUtf8(PQgetvalue(r.get(), 0, 0));
+        source.column = QString::fromUtf8(PQgetvalue(r.get(), 0, 1));
+        source.declaredType = QString::fromUtf8(PQgetvalue(r.get(), 0, 2));
+    }
+    return source;
+}
+
+// --- PgConnection ---
+
+PgConnection::PgConnection(PGconn* conn, QString password) : m_conn(conn), m_password(std::move(password))
+{
+    // The server's notices ("... does not exist, skipping") are not errors: nothing to print.
+    PQsetNoticeProcessor(m_conn, [](void*, const char*) {}, nullptr);
+}
+
+PgConnection::~PgConnection()
+{
+    if (m_active)
+        m_active->forgetConnection();
+    m_idle.clear();
+    PQfinish(m_conn);
+}
+
+std::unique_ptr<PgConnection> PgConnection::connect(const DatabaseTarget& target)
+{
+    PGconn* conn = PQconnectdb(target.conninfo().toUtf8().constData());
+    if (!conn || PQstatus(conn) != CONNECTION_OK) {
+        const QString why = conn ? QString::fromUtf8(PQerrorMessage(conn)).trimmed() : QStringLiteral("out of memory");
+        PQfinish(conn);
+        throw RvError(14, withoutPassword(QStringLiteral("Cannot connect to %1: %2").arg(target.display(), why),
+                                          target.password()),
+                      QStringLiteral("08001"));
+    }
+    std::unique_ptr<PgConnection> c(new PgConnection(conn, target.password()));
+    if (PQsetClientEncoding(conn, "UTF8") != 0)
+        c->failConnection("22021");
+    return c;
+}
+
+void PgConnection::fail(PGresult* error) const
+{
+    const char* state = error ? PQresultErrorField(error, PG_DIAG_SQLSTATE) : nullptr;
+    const char* primary = error ? PQresultErrorField(error, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const QByteArray code = state ? QByteArray(state) : QByteArrayLiteral("08006");
+    QString message = QString::fromUtf8(primary ? primary : PQerrorMessage(m_conn)).trimmed();
+    PQclear(error);
+    throw RvError(sqliteNumber(code), withoutPassword(message, m_password), QString::fromLatin1(code));
+}
+
+void PgConnection::failConnection(const char* state) const
+{
+    throw RvError(sqliteNumber(state), withoutPassword(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed(), m_password),
+                  QString::fromLatin1(state));
+}
+
+void PgConnection::takeOver()
+{
+    if (m_active)
+        m_active->takeAll();
+}
+
+PGresult* PgConnection::run(const char* sql, const std::vector<QByteArray>& params)
+{
+    takeOver();
+    std::vector<const char*> values;
+    for (const QByteArray& p : params)
+        values.push_back(p.constData());
+    PGresult* r = PQexecParams(m_conn, sql, int(values.size()), nullptr, values.data(), nullptr, nullptr, 0);
+    if (!r || !completes(r))
+        fail(r);
+    return r;
+}
+
+bool PgConnection::hasRowidColumn(const std::string& tableAsWritten)
+{
+    if (const auto it = m_rowidTables.find(tableAsWritten); it != m_rowidTables.end())
+        return it->second;
+    const Result r(run("SELECT to_regclass($1) IS NOT NULL, EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = "
+                       "to_regclass($1) AND attname = 'rowid' AND NOT attisdropped)",
+                       {QByteArray::fromStdString(tableAsWritten)}));
+    const bool has = PQgetvalue(r.get(), 0, 1)[0] == 't';
+    if (PQgetvalue(r.get(), 0, 0)[0] == 't') // a table made later is asked about again
+        m_rowidTables[tableAsWritten] = has;
+    return has;
+}
+
+QString PgConnection::translate(const QString& sql, int* params)
+{
+    int n = 0;
+    const QString out = walk(sql, [&n](QChar c, QString& o) {
+        if (c == QLatin1Char('?'))
+            o += QLatin1Char('$') + QString::number(++n);
+        else
+            o += c;
+    });
+    if (params)
+        *params = n;
+    return out;
+}
+
+QStringList PgConnection::splitStatements(const QString& sql)
+{
+    QStringList statements;
+    QString text = walk(sql, [](QChar c, QString& o) { o += c == QLatin1Char(';') ? QChar(0) : c; });
+    for (const QString& part : text.split(QChar(0))) {
+        QString words; // outside quotes and comments: a part of comments alone is no statement
+        walk(part, [&words](QChar c, QString&) { words += c; });
+        if (!words.trimmed().isEmpty())
+            statements << part;
+    }
+    return statements;
+}
+
+std::unique_ptr<PgStatement> PgConnection::prepare(const QString& sql, bool keep)
+{
+    const QByteArray key = sql.toUtf8();
+    std::string keyText(key.constData(), size_t(key.size()));
+    if (keep) {
+        if (auto it = m_idle.find(keyText); it != m_idle.end()) {
+            std::unique_ptr<PgStatement> st = std::move(it->second);
+            m_idle.erase(it);
+            return st;
+        }
+    }
+    QString text = translate(sql, nullptr).trimmed();
+    while (text.endsWith(QLatin1Char(';')))
+        text.chop(1);
+    static const QRegularExpression insert(QStringLiteral("^INSERT\\s+INTO\\s+") + kIdent,
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression update(QStringLiteral("^UPDATE\\s+(?:ONLY\\s+)?") + kIdent,
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression remove(QStringLiteral("^DELETE\\s+FROM\\s+(?:ONLY\\s+)?") + kIdent,
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression select(QStringLiteral("^(SELECT|VALUES|SHOW|EXPLAIN|TABLE)\\b"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression commit(QStringLiteral("^(COMMIT|END)(\\s+(WORK|TRANSACTION))?$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression rollback(QStringLiteral("^(ROLLBACK|ABORT)(\\s+(WORK|TRANSACTION))?$"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression returning(QStringLiteral("\\bRETURNING\\b"), QRegularExpression::CaseInsensitiveOption);
+    PgStatement::Kind kind = PgStatement::Kind::Other;
+    QString table, written;
+    QRegularExpressionMatch m;
+    if ((m = insert.match(text)).hasMatch())
+        kind = PgStatement::Kind::Insert;
+    else if ((m = update.match(text)).hasMatch())
+        kind = PgStatement::Kind::Update;
+    else if ((m = remove.match(text)).hasMatch())
+        kind = PgStatement::Kind::Delete;
+    else if (select.match(text).hasMatch())
+        kind = PgStatement::Kind::Select;
+    else if (commit.match(text).hasMatch())
+        kind = PgStatement::Kind::Commit;
+    else if (rollback.match(text).hasMatch())
+        kind = PgStatement::Kind::Rollback;
+    if (m.hasMatch()) {
+        written = m.captured(0).mid(m.capturedStart(1) >= 0 ? m.capturedStart(1) : m.capturedStart(2));
+        table = unquoted(m.captured(2));
+    }
+    bool returnsRowid = false;
+    if (kind == PgStatement::Kind::Insert && !returning.match(text).hasMatch()
+        && hasRowidColumn(written.toStdString())) {
+        text += QLatin1String(" RETURNING rowid");
+        returnsRowid = true;
+    }
+
+    std::string name = "rv_" + std::to_string(++m_names);
+    takeOver();
+    Result prepared(PQprepare(m_conn, name.c_str(), text.toUtf8().constData(), 0, nullptr));
+    if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+        fail(prepared.release());
+    Result desc(PQdescribePrepared(m_conn, name.c_str()));
+    if (!desc || PQresultStatus(desc.get()) != PGRES_COMMAND_OK)
+        fail(desc.release());
+    auto st = std::make_unique<PgStatement>(this, std::move(name), std::move(keyText), keep);
+    st->m_kind = kind;
+    st->m_table = table.toStdString();
+    st->m_returnsRowid = returnsRowid;
+    st->m_params = PQnparams(desc.get());
+    st->m_values.resize(size_t(st->m_params));
+    st->m_null.assign(size_t(st->m_params), 1);
+    st->m_binary.assign(size_t(st->m_params), 0);
+    st->m_desc = desc.release();
+    return st;
+}
+
+void PgConnection::release(std::unique_ptr<PgStatement> st)
+{
+    st->reset();
+    if (st->keep()) {
+        const std::string key = st->key();
+        m_idle.emplace(key, std::move(st));
+        return;
+    }
+    // Not kept: dropped on the server too (a failure there only leaves it until the connection goes).
+    takeOver();
+    const std::string sql = "DEALLOCATE " + st->name();
+    PQclear(PQexec(m_conn, sql.c_str()));
+}
+
+bool PgConnection::inTransaction()
+{
+    takeOver();
+    return PQtransactionStatus(m_conn) != PQTRANS_IDLE;
+}
+
+qint64 PgConnection::writeVersion()
+{
+    const Result r(run("SELECT pg_snapshot_xmax(pg_current_snapshot())"));
+    return toInteger(PQgetvalue(r.get(), 0, 0), PQgetlength(r.get(), 0, 0));
+}
+
+void PgConnection::schemaChanged()
+{
+    m_rowidTables.clear();
+}
+
+} // namespace rv::detail

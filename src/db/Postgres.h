@@ -1,0 +1,147 @@
+#pragma once
+// The PostgreSQL side of Database and Statement (libpq), for db/ only. A statement is prepared on
+// the server under a name of its own and read in single-row mode, so a long read holds one row at a
+// time; when another statement needs the connection before a read is finished, the rest of that
+// read is taken into its statement's memory first (the wire carries one result at a time).
+#include "db/Database.h"
+
+#include <QByteArray>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
+
+namespace rv {
+
+class DatabaseTarget;
+
+namespace detail {
+
+class PgConnection;
+
+// What a command did, reported as SQLite's hooks report it.
+struct PgHooks {
+    void* context = nullptr;
+    void (*rowsChanged)(void* context, const std::string& table, bool addedOrDeleted, qint64 rows) = nullptr;
+    void (*committed)(void* context) = nullptr;
+    void (*rolledBack)(void* context) = nullptr;
+};
+
+class PgStatement {
+public:
+    PgStatement(PgConnection* conn, std::string name, std::string key, bool keep);
+    ~PgStatement();
+    PgStatement(const PgStatement&) = delete;
+    PgStatement& operator=(const PgStatement&) = delete;
+
+    const std::string& key() const { return m_key; }
+    bool keep() const { return m_keep; }
+    const std::string& name() const { return m_name; }
+
+    void reset(); // what is left of a read is dropped; the bindings go
+    void forgetConnection(); // the connection closes: only the memory is freed from here on
+    void detach() { m_conn = nullptr; } // the connection is gone already
+    void bindNull(int index);
+    void bindText(int index, QByteArray text);
+    void bindBytes(int index, QByteArray bytes);
+    void bindNumber(int index, double value);
+    void bindInteger(int index, qint64 value);
+    bool step();
+    int columnCount() const;
+    QString columnName(int col) const;
+    QVariant column(int col) const;
+    Statement::Kind columnNumber(int col, double* number) const;
+    QByteArrayView columnUtf8(int col) const;
+    QByteArrayView columnBlob(int col) const;
+    qint64 columnInteger(int col) const;
+    Statement::Source columnSource(int col) const;
+    bool readOnly() const { return m_kind == Kind::Select; }
+
+private:
+    friend class PgConnection;
+    enum class Kind { Select, Insert, Update, Delete, Commit, Rollback, Other };
+    enum class State { Idle, Streaming, Done };
+    void checkIndex(int index) const;
+    void send();
+    void takeAll();            // the rest of the read into m_buffer, before another command
+    PGresult* nextResult();    // from the buffer, else from the wire; null at the end
+    void settle(); // the command's end: its changes, the hooks
+    [[noreturn]] void failWith(PGresult* error);
+    void clearRow();
+    bool isNumeric(int col) const;
+
+    PgConnection* m_conn;
+    std::string m_name, m_key;
+    bool m_keep;
+    Kind m_kind = Kind::Other;
+    std::string m_table;          // written by an INSERT, UPDATE or DELETE, as the text names it
+    bool m_returnsRowid = false;  // RETURNING rowid added for lastInsertRowid()
+    PGresult* m_desc = nullptr;   // parameters and result columns
+    int m_params = 0;
+    std::vector<QByteArray> m_values;
+    std::vector<char> m_null, m_binary;
+    State m_state = State::Idle;
+    std::deque<PGresult*> m_buffer;
+    PGresult* m_row = nullptr;
+    qint64 m_rows = -1;         // rows the command changed, as the server reported
+    QByteArray m_status;        // the command's tag ("COMMIT", "INSERT 0 1" ...)
+    bool m_commitRefused = false;
+    mutable QByteArray m_blob; // a bytea value unescaped, until the next step
+};
+
+class PgConnection {
+public:
+    static std::unique_ptr<PgConnection> connect(const DatabaseTarget& target);
+    ~PgConnection();
+
+    void setHooks(PgHooks hooks) { m_hooks = hooks; }
+    const PgHooks& hooks() const { return m_hooks; }
+    PGconn* handle() const { return m_conn; }
+
+    std::unique_ptr<PgStatement> prepare(const QString& sql, bool keep);
+    // Hands a statement back: kept for the next prepare of its text, or dropped on the server.
+    void release(std::unique_ptr<PgStatement> st);
+    int idleCount() const { return int(m_idle.size()); }
+
+    bool inTransaction();
+    void schemaChanged(); // what was learnt of the tables is asked anew
+    qint64 lastInsertRowid() const { return m_lastRowid; }
+    int changes() const { return m_changes; }
+    // Grows whenever a transaction that wrote ends anywhere on the server (this connection's own
+    // included): the server's next transaction id.
+    qint64 writeVersion();
+    // The statements of a text, split where a ";" ends one (not inside quotes or comments).
+    static QStringList splitStatements(const QString& sql);
+    // "?" placeholders as $1, $2 ... and `names` as "names", outside quotes and comments.
+    static QString translate(const QString& sql, int* params);
+
+    // The one statement reading from the wire, if any: it takes the rest of its read before
+    // anything else is sent.
+    void takeOver();
+    // Runs a text with text parameters outside the statement cache (catalog look-ups); throws.
+    PGresult* run(const char* sql, const std::vector<QByteArray>& params = {});
+    [[noreturn]] void fail(PGresult* error) const;
+    [[noreturn]] void failConnection(const char* state) const;
+
+private:
+    friend class PgStatement;
+    explicit PgConnection(PGconn* conn, QString password);
+    bool hasRowidColumn(const std::string& tableAsWritten);
+
+    PGconn* m_conn;
+    QString m_password; // taken out of every message
+    PgHooks m_hooks;
+    PgStatement* m_active = nullptr;
+    quint64 m_names = 0;
+    std::unordered_multimap<std::string, std::unique_ptr<PgStatement>> m_idle;
+    std::unordered_map<std::string, bool> m_rowidTables;
+    qint64 m_lastRowid = 0;
+    int m_changes = 0;
+};
+
+} // namespace detail
+} // namespace rv
