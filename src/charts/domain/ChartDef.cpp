@@ -305,7 +305,13 @@ ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields,
     }
     if (kept && pixels > 0 && (plan.max - plan.min) / pixels >= kBlocksPerColumn * 1000.0 * double(kept->width)) {
         Thinners fromBlocks = thinners();
-        if (readBlocks(d, series, store, fields, pixels, fromBlocks)) {
+        bool read = false;
+        try {
+            read = readBlocks(d, series, store, fields, pixels, fromBlocks);
+        } catch (const RvError&) {
+            // Stale blocks not written (a file locked by another program): the rows then.
+        }
+        if (read) {
             readDrawn(d, store, fields, span, fromBlocks);
             d.fromBlocks = true;
             return d;
