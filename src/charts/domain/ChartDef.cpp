@@ -296,7 +296,7 @@ ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields,
     const qint64 first = qint64(std::floor(timeX(span.first) / 1000)), last = qint64(std::floor(timeX(span.last) / 1000));
     std::optional<SeriesGeometry> kept, build;
     // Only a table that may hold enough marked readings (counted once while it stays) keeps blocks.
-    if (series.keepable(store) && store.database().rowCount(store.instrumentId()) >= sizing.minReadings) {
+    if (series.keepable() && store.database().rowCount(store.instrumentId()) >= sizing.minReadings) {
         kept = series.geometry();
         if (!kept || !kept->suits(first, last, sizing.blocks)) {
             kept.reset();

@@ -235,7 +235,7 @@ bool SeriesStore::tableExists() const
     return m_db.tableExists(kBlocks);
 }
 
-bool SeriesStore::keepable(const ReadingStore&) const
+bool SeriesStore::keepable() const
 {
     for (const Database::Column& c : m_db.columns(m_id))
         if (c.name.compare(readingField::isDirty, Qt::CaseInsensitive) == 0)

@@ -96,7 +96,7 @@ public:
     static void setSizing(const SeriesSizing& sizing);
 
     // Whether the table can have blocks kept (it has IsDirty, which the pass keeps).
-    bool keepable(const ReadingStore& readings) const;
+    bool keepable() const;
     // The geometry of the stored blocks; none when none are stored.
     std::optional<SeriesGeometry> geometry() const;
     // Computes the stale blocks again from the readings. false: a reading could not be placed;
