@@ -845,6 +845,22 @@ bool Database::tableExists(const QString& name)
                 .isEmpty();
 }
 
+bool Database::indexLeadsWith(const QString& table, const QString& column)
+{
+    if (m_pg)
+        return !query(QStringLiteral("SELECT 1 FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "
+                                     "AND a.attnum = i.indkey[0] WHERE i.indrelid = (SELECT oid FROM (")
+                          + kServerTables
+                          + QStringLiteral(") t WHERE lower(relname) = lower(?) ORDER BY relname = ? DESC LIMIT 1) "
+                                           "AND lower(a.attname) = lower(?) AND i.indpred IS NULL LIMIT 1"),
+                      {table, table, column})
+                    .isEmpty();
+    return !query(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l, pragma_index_info(l.name) "
+                                 "AS i WHERE i.seqno = 0 AND i.name = ? COLLATE NOCASE AND l.partial = 0 LIMIT 1"),
+                  {table, column})
+                .isEmpty();
+}
+
 bool Database::hasSuppliedTables()
 {
     for (const char* name : {"Configuration", "Prefs", "Sensors", "NetworkConfig", "sensordata"}) {

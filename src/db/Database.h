@@ -181,6 +181,8 @@ public:
     // is remembered while changesOf(table) stays.
     qint64 rowCount(const QString& table);
 
+    // Whether an index of the whole table (not a partial one) has the column first.
+    bool indexLeadsWith(const QString& table, const QString& column);
     // Column names and declared types of a table, in table order (on PostgreSQL without the
     // surrogate rowid).
     struct Column { QString name; QString declaredType; bool numeric; };

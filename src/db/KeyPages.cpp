@@ -18,12 +18,7 @@ KeyPages::KeyPages(Database& db, const QString& table, const QString& column)
 
 std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, const QString& column)
 {
-    const bool indexed = !db.query(QStringLiteral("SELECT 1 FROM pragma_index_list(?) AS l, pragma_index_info(l.name) "
-                                                  "AS i WHERE i.seqno = 0 AND i.name = ? COLLATE NOCASE "
-                                                  "AND l.partial = 0 LIMIT 1"),
-                                   {table, column})
-                              .isEmpty();
-    if (!indexed)
+    if (!db.indexLeadsWith(table, column))
         return nullptr;
     std::unique_ptr<KeyPages> pages(new KeyPages(db, table, column));
     if (!db.query(QStringLiteral("SELECT 1 FROM ") + pages->m_table + QStringLiteral(" WHERE ") + pages->m_column
@@ -119,7 +114,7 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
 {
     const bool forward = way == Way::Forward;
     const QString beyondOp = forward ? QStringLiteral(" > ") : QStringLiteral(" < ");
-    QString where = QStringLiteral("1");
+    QString where = QStringLiteral("TRUE");
     QVariantList params;
     if (beyond) {
         // A long skip compares the key alone, which the index answers without looking at each
@@ -263,7 +258,7 @@ QVector<qint64> KeyPages::all() const
 {
     QVector<qint64> rowids;
     rowids.reserve(count());
-    Statement st = prepare(QStringLiteral("SELECT rowid FROM ") + m_table + QStringLiteral(" WHERE 1") + excluded()
+    Statement st = prepare(QStringLiteral("SELECT rowid FROM ") + m_table + QStringLiteral(" WHERE TRUE") + excluded()
                                 + QStringLiteral(" ORDER BY ") + m_column + QStringLiteral(", rowid"));
     while (st.step())
         rowids.append(st.columnInteger(0));

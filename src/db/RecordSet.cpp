@@ -185,18 +185,22 @@ void RecordSet::load()
     st->bindAll(m_params);
 
     const int offset = readOnly ? 0 : 1;
-    const int n = st->columnCount() - offset;
     QVector<Database::Column> fields;
     QVector<QString> origins;
+    QVector<int> shown; // the result columns that are fields
     QString table;
-    for (int c = 0; c < n; ++c) {
-        const Statement::Source source = st->source(c + offset);
-        fields.append(Database::Column{st->columnName(c + offset), source.declaredType,
-                                       Database::isNumericType(source.declaredType)});
+    for (int c = offset; c < st->columnCount(); ++c) {
+        const Statement::Source source = st->source(c);
+        // A table's own rowid column (the server's surrogate) is the bookmark, not a field.
+        if (!readOnly && source.column.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
+            continue;
+        shown.append(c);
+        fields.append(Database::Column{st->columnName(c), source.declaredType, Database::isNumericType(source.declaredType)});
         origins.append(source.column);
         if (table.isEmpty())
             table = source.table;
     }
+    const int n = shown.size();
     if (table.isEmpty()) {
         static const QRegularExpression from(QStringLiteral("\\bFROM\\s+(`[^`]+`|\"[^\"]+\"|\\[[^\\]]+\\]|\\w+)"),
                                              QRegularExpression::CaseInsensitiveOption);
@@ -247,8 +251,8 @@ void RecordSet::load()
         try {
             while (st->step()) {
                 rowids.append(readOnly ? rowids.size() + 1 : st->columnInteger(0));
-                for (int c = 0; c < n; ++c)
-                    values.append(st->column(c + offset));
+                for (const int c : shown)
+                    values.append(st->column(c));
             }
         } catch (...) {
             st->reset();

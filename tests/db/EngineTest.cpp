@@ -3,6 +3,7 @@
 // them); without it they are skipped. Each case works in a schema of its own, dropped afterwards.
 #include "Support.h"
 #include "db/DatabaseTarget.h"
+#include "db/RecordSet.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -314,6 +315,60 @@ TEST_P(EngineTest, AScriptRunsStatementByStatementAndStopsAtTheFirstError)
               }).number,
               0);
     EXPECT_EQ(number(QStringLiteral("SELECT count(*) FROM q")), 2);
+}
+
+// A record set over a table, whole and as a keyset paged through an index: the row id is the
+// bookmark and the key of writes, never a field.
+TEST_P(EngineTest, RecordSetsReadAndWriteByTheRowId)
+{
+    db->exec(QStringLiteral("CREATE TABLE r (") + rowidColumn()
+             + QStringLiteral(", \"Name\" TEXT, \"Value\" DOUBLE PRECISION, \"Day\" TEXT NOT NULL)"));
+    db->exec(QStringLiteral("CREATE INDEX r_day ON r (\"Day\")"));
+    for (int i = 1; i <= 5; ++i)
+        db->exec(QStringLiteral("INSERT INTO r (\"Name\", \"Value\", \"Day\") VALUES (?, ?, ?)"),
+                 {QStringLiteral("n%1").arg(i), i * 1.5, QStringLiteral("2024-06-0%1").arg(6 - i)});
+    EXPECT_TRUE(db->indexLeadsWith(QStringLiteral("R"), QStringLiteral("day")));
+    EXPECT_FALSE(db->indexLeadsWith(QStringLiteral("r"), QStringLiteral("Name")));
+    const QString sql = QStringLiteral("SELECT * FROM r ORDER BY \"Day\"");
+    {
+        rv::RecordSet rs(*db, sql);
+        ASSERT_EQ(rs.fieldCount(), 3);
+        EXPECT_EQ(rs.fieldName(0), QStringLiteral("Name"));
+        EXPECT_TRUE(rs.isNumericField(1));
+        ASSERT_EQ(rs.recordCount(), 5);
+        EXPECT_EQ(rs.text(QStringLiteral("name")), QStringLiteral("n5"));
+        ASSERT_TRUE(rs.find(QStringLiteral("Name"), QStringLiteral("N2")));
+        EXPECT_EQ(rs.absolutePosition(), 4);
+        const qint64 mark = rs.bookmark();
+        rs.setValue(QStringLiteral("Value"), QStringLiteral("7.25"));
+        rs.update();
+        EXPECT_EQ(rv::test::errorOf([&] { rs.setValue(QStringLiteral("Value"), QStringLiteral("seven")); }), 13);
+        rs.cancelUpdate();
+        rs.addNew();
+        rs.setValue(QStringLiteral("Name"), QStringLiteral("n6"));
+        rs.setValue(QStringLiteral("Day"), QStringLiteral("2024-06-06"));
+        rs.update();
+        EXPECT_EQ(rs.recordCount(), 6);
+        rs.requery();
+        rs.setBookmark(mark);
+        EXPECT_EQ(rs.value(QStringLiteral("Value")).toDouble(), 7.25);
+        rs.moveFirst();
+        rs.deleteCurrent();
+    }
+    EXPECT_EQ(number(QStringLiteral("SELECT count(*) FROM r")), 5);
+    EXPECT_EQ(number(QStringLiteral("SELECT count(*) FROM r WHERE \"Name\" = 'n6' AND \"Value\" IS NULL")), 1);
+
+    rv::RecordSet keys(*db, sql, {}, rv::RecordSet::Keyset{});
+    EXPECT_TRUE(keys.isKeyset());
+    ASSERT_EQ(keys.recordCount(), 5);
+    EXPECT_EQ(keys.fieldCount(), 3);
+    keys.moveLast();
+    EXPECT_EQ(keys.text(QStringLiteral("Name")), QStringLiteral("n6"));
+    keys.setAbsolutePosition(2);
+    EXPECT_EQ(keys.text(QStringLiteral("Name")), QStringLiteral("n3"));
+    keys.setValue(QStringLiteral("Name"), QStringLiteral("n3'"));
+    keys.update();
+    EXPECT_EQ(number(QStringLiteral("SELECT count(*) FROM r WHERE \"Name\" = ?"), {QStringLiteral("n3'")}), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
