@@ -741,8 +741,12 @@ QVector<QVariantList> Database::query(const QString& sql, const QVariantList& pa
     st.bindAll(params);
     QVector<QVariantList> rows;
     try {
-        const int n = st.columnCount();
+        int n = -1;
         while (st.step()) {
+            // Counted after the first step: a statement kept from before its table changed
+            // columns is prepared again by it.
+            if (n < 0)
+                n = st.columnCount();
             QVariantList row;
             row.reserve(n);
             for (int c = 0; c < n; ++c)

@@ -198,6 +198,7 @@ void PgStatement::reset()
     m_buffer.clear();
     m_state = State::Idle;
     m_commitRefused = false;
+    m_retried = false;
     std::fill(m_null.begin(), m_null.end(), char(1));
     std::fill(m_binary.begin(), m_binary.end(), char(0));
 }
@@ -338,8 +339,20 @@ bool PgStatement::step()
         if (PQresultStatus(r) != PGRES_SINGLE_TUPLE) {
             while (PGresult* rest = nextResult())
                 PQclear(rest);
+            // A table it reads changed its columns since it was prepared (another program added
+            // one): prepared again and run once more, where no transaction was spoilt by it.
+            const char* state = PQresultErrorField(r, PG_DIAG_SQLSTATE);
+            if (m_conn && !m_retried && state && std::strcmp(state, "0A000") == 0
+                && PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE) {
+                PQclear(r);
+                m_retried = true;
+                m_conn->prepareOnServer(*this);
+                send();
+                continue;
+            }
             failWith(r);
         }
+        m_retried = false;
         if (m_returnsRowid) {
             m_conn->m_lastRowid = toInteger(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
             PQclear(r);
@@ -588,6 +601,9 @@ std::unique_ptr<PgStatement> PgConnection::prepare(const QString& sql, bool keep
                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression rollback(QStringLiteral("^(ROLLBACK|ABORT)(\\s+(WORK|TRANSACTION))?$"),
                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression control(
+        QStringLiteral("^(BEGIN|START\\s+TRANSACTION|SAVEPOINT|RELEASE|ROLLBACK\\s+(WORK\\s+|TRANSACTION\\s+)?TO|SET|RESET)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression returning(QStringLiteral("\\bRETURNING\\b"), QRegularExpression::CaseInsensitiveOption);
     PgStatement::Kind kind = PgStatement::Kind::Other;
     QString table, written;
@@ -604,6 +620,8 @@ std::unique_ptr<PgStatement> PgConnection::prepare(const QString& sql, bool keep
         kind = PgStatement::Kind::Commit;
     else if (rollback.match(text).hasMatch())
         kind = PgStatement::Kind::Rollback;
+    else if (control.match(text).hasMatch())
+        kind = PgStatement::Kind::Control;
     if (m.hasMatch()) {
         written = m.captured(0).mid(m.capturedStart(1) >= 0 ? m.capturedStart(1) : m.capturedStart(2));
         table = unquoted(m.captured(2));
@@ -615,24 +633,34 @@ std::unique_ptr<PgStatement> PgConnection::prepare(const QString& sql, bool keep
         returnsRowid = true;
     }
 
-    std::string name = "rv_" + std::to_string(++m_names);
-    takeOver();
-    Result prepared(PQprepare(m_conn, name.c_str(), text.toUtf8().constData(), 0, nullptr));
-    if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
-        fail(prepared.release());
-    Result desc(PQdescribePrepared(m_conn, name.c_str()));
-    if (!desc || PQresultStatus(desc.get()) != PGRES_COMMAND_OK)
-        fail(desc.release());
-    auto st = std::make_unique<PgStatement>(this, std::move(name), std::move(keyText), keep);
+    auto st = std::make_unique<PgStatement>(this, "rv_" + std::to_string(++m_names), std::move(keyText), keep);
+    st->m_text = text.toUtf8();
     st->m_kind = kind;
     st->m_table = table.toStdString();
     st->m_returnsRowid = returnsRowid;
-    st->m_params = PQnparams(desc.get());
-    st->m_values.resize(size_t(st->m_params));
-    st->m_null.assign(size_t(st->m_params), 1);
-    st->m_binary.assign(size_t(st->m_params), 0);
-    st->m_desc = desc.release();
+    prepareOnServer(*st);
     return st;
+}
+
+void PgConnection::prepareOnServer(PgStatement& st)
+{
+    takeOver();
+    if (st.m_desc) {
+        PQclear(PQexec(m_conn, ("DEALLOCATE " + st.m_name).c_str()));
+        PQclear(st.m_desc);
+        st.m_desc = nullptr;
+    }
+    Result prepared(PQprepare(m_conn, st.m_name.c_str(), st.m_text.constData(), 0, nullptr));
+    if (!prepared || PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+        fail(prepared.release());
+    Result desc(PQdescribePrepared(m_conn, st.m_name.c_str()));
+    if (!desc || PQresultStatus(desc.get()) != PGRES_COMMAND_OK)
+        fail(desc.release());
+    st.m_params = PQnparams(desc.get());
+    st.m_values.resize(size_t(st.m_params));
+    st.m_null.resize(size_t(st.m_params), 1);
+    st.m_binary.resize(size_t(st.m_params), 0);
+    st.m_desc = desc.release();
 }
 
 void PgConnection::release(std::unique_ptr<PgStatement> st)
@@ -664,6 +692,11 @@ qint64 PgConnection::writeVersion()
 void PgConnection::schemaChanged()
 {
     m_rowidTables.clear();
+    // A statement kept in the cache may read a table whose columns changed: made afresh when asked.
+    takeOver();
+    for (auto& entry : m_idle)
+        PQclear(PQexec(m_conn, ("DEALLOCATE " + entry.second->name()).c_str()));
+    m_idle.clear();
 }
 
 } // namespace rv::detail

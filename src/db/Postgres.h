@@ -59,11 +59,12 @@ public:
     QByteArrayView columnBlob(int col) const;
     qint64 columnInteger(int col) const;
     Statement::Source columnSource(int col) const;
-    bool readOnly() const { return m_kind == Kind::Select; }
+    // As SQLite says of its statements: a read, or a word on the transaction.
+    bool readOnly() const { return m_kind != Kind::Insert && m_kind != Kind::Update && m_kind != Kind::Delete && m_kind != Kind::Other; }
 
 private:
     friend class PgConnection;
-    enum class Kind { Select, Insert, Update, Delete, Commit, Rollback, Other };
+    enum class Kind { Select, Insert, Update, Delete, Commit, Rollback, Control, Other };
     enum class State { Idle, Streaming, Done };
     void checkIndex(int index) const;
     void send();
@@ -78,6 +79,7 @@ private:
     std::string m_name, m_key;
     bool m_keep;
     Kind m_kind = Kind::Other;
+    QByteArray m_text;            // as prepared on the server
     std::string m_table;          // written by an INSERT, UPDATE or DELETE, as the text names it
     bool m_returnsRowid = false;  // RETURNING rowid added for lastInsertRowid()
     PGresult* m_desc = nullptr;   // parameters and result columns
@@ -90,6 +92,7 @@ private:
     qint64 m_rows = -1;         // rows the command changed, as the server reported
     QByteArray m_status;        // the command's tag ("COMMIT", "INSERT 0 1" ...)
     bool m_commitRefused = false;
+    bool m_retried = false;     // prepared again once already for this run
     mutable QByteArray m_blob; // a bytea value unescaped, until the next step
 };
 
@@ -131,6 +134,8 @@ private:
     friend class PgStatement;
     explicit PgConnection(PGconn* conn, QString password);
     bool hasRowidColumn(const std::string& tableAsWritten);
+    // Prepares st's text under its name (again, after a table it reads changed): its description anew.
+    void prepareOnServer(PgStatement& st);
 
     PGconn* m_conn;
     QString m_password; // taken out of every message

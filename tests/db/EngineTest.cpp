@@ -317,6 +317,24 @@ TEST_P(EngineTest, AScriptRunsStatementByStatementAndStopsAtTheFirstError)
     EXPECT_EQ(number(QStringLiteral("SELECT count(*) FROM q")), 2);
 }
 
+// Reads kept prepared follow a table's columns as this or another connection changes them.
+TEST_P(EngineTest, AKeptReadFollowsTheColumnsOfItsTable)
+{
+    db->exec(QStringLiteral("CREATE TABLE c (a TEXT)"));
+    db->exec(QStringLiteral("INSERT INTO c (a) VALUES ('x')"));
+    const QString all = QStringLiteral("SELECT * FROM c");
+    EXPECT_EQ(db->query(all).value(0).size(), 1);
+    db->exec(QStringLiteral("ALTER TABLE c ADD COLUMN b TEXT"));
+    EXPECT_EQ(db->query(all).value(0).size(), 2);
+    connect()->exec(QStringLiteral("ALTER TABLE c ADD COLUMN d DOUBLE PRECISION"));
+    EXPECT_EQ(db->query(all).value(0).size(), 3);
+    db->begin();
+    db->exec(QStringLiteral("ALTER TABLE c ADD COLUMN e TEXT"));
+    EXPECT_EQ(db->query(all).value(0).size(), 4);
+    db->commit();
+    EXPECT_EQ(db->columns(QStringLiteral("c")).size(), 4);
+}
+
 // A record set over a table, whole and as a keyset paged through an index: the row id is the
 // bookmark and the key of writes, never a field.
 TEST_P(EngineTest, RecordSetsReadAndWriteByTheRowId)
