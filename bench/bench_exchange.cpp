@@ -6,7 +6,8 @@
 //   in one bare transaction (10,000 and 100,000 lines, to show the growth);
 // - a readout of years imported end to end through the window (10,000, 100,000 and 824,000
 //   lines, the last a 99 MB file) vs the same rows, already parsed, through one prepared INSERT in
-//   one transaction; and the peak memory of a child process that imports it;
+//   one transaction, one row a statement and 16 (as the import writes them); and the peak memory
+//   of a child process that imports it;
 // - backup and compaction of a 200 MB database vs a plain copy of its file.
 #include "db/Maintenance.h"
 #include "db/Schema.h"
@@ -286,10 +287,13 @@ void BM_ImportEndToEnd(benchmark::State& s)
 }
 
 // The same rows, their values already parsed and formed, through one prepared INSERT of the
-// columns the import writes, in one transaction, on a database of the same settings.
+// columns the import writes, in one transaction, on a database of the same settings. The second
+// argument: rows a statement (1, as the baseline; 16, as the import writes them; the
+// sizes are multiples of 16).
 void BM_ImportBaseline_Bare(benchmark::State& s)
 {
     const int lines = static_cast<int>(s.range(0));
+    const int perStatement = static_cast<int>(s.range(1));
     std::vector<ReadoutValues> rows;
     rows.reserve(lines);
     for (int i = 0; i < lines; ++i)
@@ -302,10 +306,13 @@ void BM_ImportBaseline_Bare(benchmark::State& s)
         sql += ", Channel" + QByteArray::number(c);
     for (int c = 1; c <= 10; ++c)
         sql += ", zero" + QByteArray::number(c);
-    sql += ", NumTemp, Load1, Load2, Load3, Load5, IsDirty, PlotSpatial, Plottemporal) VALUES (?";
-    for (int i = 1; i < 33; ++i)
-        sql += ", ?";
-    sql += ')';
+    sql += ", NumTemp, Load1, Load2, Load3, Load5, IsDirty, PlotSpatial, Plottemporal) VALUES ";
+    for (int r = 0; r < perStatement; ++r) {
+        sql += r ? ", (?" : "(?";
+        for (int i = 1; i < 33; ++i)
+            sql += ", ?";
+        sql += ')';
+    }
     for (auto _ : s) {
         s.PauseTiming();
         sqlite3_exec(h, "DELETE FROM \"201175001\"", nullptr, nullptr, nullptr);
@@ -313,16 +320,20 @@ void BM_ImportBaseline_Bare(benchmark::State& s)
         sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr);
-        for (const ReadoutValues& v : rows) {
+        for (int row = 0; row < lines; ++row) {
+            const ReadoutValues& v = rows[size_t(row)];
             // The other columns stay Null, as cleared.
-            int at = 1;
+            const int first = (row % perStatement) * 33;
+            int at = first + 1;
             for (const QByteArray* text : {&v.key, &v.date, &v.time, &v.fullDate})
                 sqlite3_bind_text(st, at++, text->constData(), int(text->size()), SQLITE_STATIC);
             for (const double value : v.values)
                 sqlite3_bind_double(st, at++, value);
-            sqlite3_bind_int(st, 31, 1);
-            sqlite3_bind_int(st, 32, 0);
-            sqlite3_bind_int(st, 33, 1);
+            sqlite3_bind_int(st, first + 31, 1);
+            sqlite3_bind_int(st, first + 32, 0);
+            sqlite3_bind_int(st, first + 33, 1);
+            if (row % perStatement != perStatement - 1)
+                continue;
             if (sqlite3_step(st) != SQLITE_DONE)
                 s.SkipWithError("insert failed");
             sqlite3_reset(st);
@@ -463,7 +474,10 @@ BENCHMARK(BM_ParseAndMarks)->Arg(10000)->Arg(100000)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_OpenImportWindow)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_AppendBaseline_Bare)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Append)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportBaseline_Bare)->Arg(10000)->Arg(100000)->Arg(824000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ImportBaseline_Bare)
+    ->ArgsProduct({{10000, 100000, 824000}, {1, 16}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_ImportEndToEnd)->Arg(10000)->Arg(100000)->Arg(824000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_ImportPeakMemory)->Arg(10000)->Arg(100000)->Arg(824000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_MaintenanceBaseline_FileCopy)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -220,6 +220,7 @@ TEST_F(ReadingStoreTest, InsertRefusesByKeyTextOverManyReadingsInAnyOrder)
     batch.insert(300, reading(QDateTime(), 1.0));
 
     InsertOutcome expected;
+    QVector<QVariantList> rows; // as they are to be stored, in the order given
     for (int i = 0; i < batch.size(); ++i) {
         const QString key = store().keyOf(batch[i].moment);
         if (taken.contains(key)) {
@@ -228,6 +229,7 @@ TEST_F(ReadingStoreTest, InsertRefusesByKeyTextOverManyReadingsInAnyOrder)
         } else {
             taken.insert(key);
             ++expected.inserted;
+            rows.push_back({key, *batch[i].channels[0]});
         }
     }
     const int before = count();
@@ -236,6 +238,10 @@ TEST_F(ReadingStoreTest, InsertRefusesByKeyTextOverManyReadingsInAnyOrder)
     EXPECT_EQ(out.refusedIndex, expected.refusedIndex);
     EXPECT_EQ(out.refusedKeys, expected.refusedKeys);
     EXPECT_EQ(count(), before + expected.inserted);
+    // Written several to a statement: each reading whole, in its own row, in the order given.
+    EXPECT_EQ(db->query(QStringLiteral("SELECT DateTimeKey, Channel1 FROM \"201175001\" WHERE Channel1 IS NOT NULL "
+                                       "ORDER BY rowid")),
+              rows);
     EXPECT_GT(expected.inserted, 2000);
     EXPECT_GT(expected.refusedIndex.size(), 2000);
 
