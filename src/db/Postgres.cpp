@@ -487,7 +487,11 @@ PgConnection::~PgConnection()
 
 std::unique_ptr<PgConnection> PgConnection::connect(const DatabaseTarget& target)
 {
-    PGconn* conn = PQconnectdb(target.conninfo().toUtf8().constData());
+    // The server's list of sessions names the program, unless the setting names another.
+    const QByteArray conninfo = target.conninfo().toUtf8();
+    const char* const keywords[] = {"dbname", "fallback_application_name", nullptr};
+    const char* const values[] = {conninfo.constData(), "rockvista", nullptr};
+    PGconn* conn = PQconnectdbParams(keywords, values, 1);
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
         const QString why = conn ? QString::fromUtf8(PQerrorMessage(conn)).trimmed() : QStringLiteral("out of memory");
         PQfinish(conn);

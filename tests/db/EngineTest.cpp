@@ -412,6 +412,18 @@ TEST_P(ServerTest, AFailedConnectionNamesTheServerButNotThePassword)
     EXPECT_FALSE(target.display().contains(QStringLiteral("Secret")));
 }
 
+TEST_P(ServerTest, TheSettingPassesToTheServerWhole)
+{
+    const QString url = qEnvironmentVariable("ROCKVISTA_TEST_DATABASE");
+    const auto name = [](Database& c) { return c.query(QStringLiteral("SELECT current_setting('application_name')")); };
+    EXPECT_EQ(name(*db).value(0).value(0).toString(), QStringLiteral("rockvista"));
+    auto named = Database::open(rv::DatabaseTarget::server(url + QStringLiteral("?application_name=shift%20b")));
+    EXPECT_EQ(name(*named).value(0).value(0).toString(), QStringLiteral("shift b"));
+    EXPECT_TRUE(named->path().contains(QStringLiteral("application_name=shift%20b"))) << named->path().toStdString();
+    // A database without the program's tables is not taken for the program's.
+    EXPECT_EQ(rv::test::errorOf([&] { Database::openSupplied(rv::DatabaseTarget::server(url)); }), 3078);
+}
+
 TEST_P(ServerTest, WhatTheServerCannotDoIsRefusedPlainly)
 {
     EXPECT_EQ(errorOf([&] {
