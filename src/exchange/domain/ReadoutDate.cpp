@@ -3,6 +3,8 @@
 #include "exchange/domain/ReadoutFile.h"
 #include "readings/domain/ReadingKey.h"
 
+#include <optional>
+
 namespace rv {
 
 namespace {
@@ -40,17 +42,20 @@ bool fixedDigits(QStringView t, int from, int count, int& value)
     return true;
 }
 
-ReadoutMoment make(const QDate& date, const QTime& time)
+// A date and time read from a line: both valid, or none.
+struct DayAndTime {
+    QDate date;
+    QTime time;
+};
+
+std::optional<DayAndTime> valid(const QDate& date, const QTime& time)
 {
-    ReadoutMoment m;
     if (!date.isValid() || !time.isValid())
-        return m;
-    m.valid = true;
-    m.moment = readingMoment(date, time);
-    return m;
+        return std::nullopt;
+    return DayAndTime{date, time};
 }
 
-ReadoutMoment readGeneral(QStringView t)
+std::optional<DayAndTime> readGeneral(QStringView t)
 {
     if (!t.isEmpty() && (t.front().isSpace() || t.back().isSpace()))
         t = t.trimmed();
@@ -88,10 +93,10 @@ ReadoutMoment readGeneral(QStringView t)
         if (i != t.size())
             return {};
     }
-    return make(QDate(year, month, day), QTime(hour, minute, second));
+    return valid(QDate(year, month, day), QTime(hour, minute, second));
 }
 
-ReadoutMoment readFixed(QStringView t, bool dayFirst)
+std::optional<DayAndTime> readFixed(QStringView t, bool dayFirst)
 {
     int a = 0, b = 0, year = 0, hour = 0, minute = 0, second = 0;
     if (!fixedDigits(t, 0, 2, a) || !fixedDigits(t, 3, 2, b) || !fixedDigits(t, 6, 4, year))
@@ -103,7 +108,7 @@ ReadoutMoment readFixed(QStringView t, bool dayFirst)
     if (!t.mid(19).trimmed().isEmpty())
         return {};
     const QDate date = dayFirst ? QDate(year, b, a) : QDate(year, a, b);
-    return make(date, QTime(hour, minute, second));
+    return valid(date, QTime(hour, minute, second));
 }
 
 } // namespace
@@ -118,7 +123,8 @@ QString ReadoutMoment::time() const
     return readingTimeText(moment.time());
 }
 
-ReadoutMoment readReadoutDate(QStringView text, DateLayout layout)
+namespace {
+std::optional<DayAndTime> readDayAndTime(QStringView text, DateLayout layout)
 {
     switch (layout) {
     case DateLayout::YearFirst:
@@ -128,7 +134,18 @@ ReadoutMoment readReadoutDate(QStringView text, DateLayout layout)
     case DateLayout::MonthFirst:
         return readFixed(text, false);
     }
-    return {};
+    return std::nullopt;
+}
+} // namespace
+
+ReadoutMoment readReadoutDate(QStringView text, DateLayout layout)
+{
+    ReadoutMoment m;
+    if (const std::optional<DayAndTime> read = readDayAndTime(text, layout)) {
+        m.valid = true;
+        m.moment = readingMoment(read->date, read->time);
+    }
+    return m;
 }
 
 QString readoutKey(const QString& instrumentId, const ReadoutMoment& m)
@@ -136,31 +153,29 @@ QString readoutKey(const QString& instrumentId, const ReadoutMoment& m)
     return instrumentId + QLatin1Char(' ') + m.date() + QLatin1Char(' ') + m.time();
 }
 
-qint64 hourBoundaries(const QDateTime& a, const QDateTime& b)
-{
-    const auto hours = [](const QDateTime& t) { return t.date().toJulianDay() * 24 + t.time().hour(); };
-    return hours(b) - hours(a);
-}
-
 QVector<char> defaultMarks(const ReadoutFile& file, int interval, DateLayout layout)
 {
     QVector<char> marks(file.lineCount(), 0);
-    QDateTime reference;
+    // Each date as the number of its clock hour: the hour boundaries between two lines are
+    // the difference, and no moment need be made of a date.
+    std::optional<qint64> reference;
     file.forEachLine([&](int line, const ReadoutLine& split) {
         const QStringView text = split.field(0);
         const bool placeholder = text == kPlaceholderDate;
-        const ReadoutMoment m = readReadoutDate(text, layout);
+        const std::optional<DayAndTime> m = readDayAndTime(text, layout);
+        const std::optional<qint64> hour =
+            m ? std::optional<qint64>(m->date.toJulianDay() * 24 + m->time.hour()) : std::nullopt;
         if (line == 0) {
             marks[0] = !placeholder;
-            reference = m.moment; // invalid when unreadable: no later line is counted from it
+            reference = hour; // none when unreadable: no later line is counted from it
             return;
         }
-        if (!m.valid)
+        if (!hour)
             return;
-        if (reference.isValid() && hourBoundaries(reference, m.moment) < interval)
+        if (reference && *hour - *reference < interval)
             return;
         marks[line] = !placeholder;
-        reference = m.moment;
+        reference = hour;
     }, 1);
     return marks;
 }

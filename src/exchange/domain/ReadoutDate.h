@@ -35,9 +35,6 @@ inline ReadoutMoment readReadoutDate(const QString& text, DateLayout layout)
 // The reading key of an imported line: the sensor's number, a blank, date, a blank, time.
 QString readoutKey(const QString& instrumentId, const ReadoutMoment& m);
 
-// The number of clock-hour boundaries from a to b (negative when b is earlier).
-qint64 hourBoundaries(const QDateTime& a, const QDateTime& b);
-
 // The marks a freshly read file starts with: the first line, then each line at least
 // `interval` clock hours after the last marked one; placeholder lines stay unmarked and a line
 // whose date cannot be read is unmarked and moves nothing.
