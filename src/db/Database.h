@@ -205,6 +205,11 @@ public:
     [[noreturn]] void fail(int rc) const;
 
     static QString quoteId(const QString& name); // "name" with inner quotes doubled
+    // What a CREATE TABLE text spells differently on the two engines: a column type declared as
+    // SQLite takes it (REAL, INTEGER, NUMERIC TEXT ...), as this engine keeps such values (unchanged
+    // on SQLite); and the surrogate row id column that leads a table (empty on SQLite, which has one).
+    QString columnType(const QString& declaredType) const;
+    QString rowidColumn() const;
 
 private:
     Database(sqlite3* db, const QString& path);

@@ -303,6 +303,25 @@ TEST_P(EngineTest, TablesAndColumnsAreFoundWithoutRegardToCase)
     }
 }
 
+// A table spelt with the engine's types and row id keeps a double to the last bit, a 64-bit count
+// and text that looks like a number as it was given.
+TEST_P(EngineTest, TheEnginesTypesKeepWhatSqlitesDeclaredTypesKeep)
+{
+    const QString rowid = db->rowidColumn();
+    db->exec(QStringLiteral("CREATE TABLE k (") + (rowid.isEmpty() ? QString() : rowid + QStringLiteral(", "))
+             + QStringLiteral("r ") + db->columnType(QStringLiteral("REAL")) + QStringLiteral(", i ")
+             + db->columnType(QStringLiteral("INTEGER")) + QStringLiteral(", t ")
+             + db->columnType(QStringLiteral("NUMERIC TEXT")) + QStringLiteral(")"));
+    EXPECT_EQ(server(), !rowid.isEmpty());
+    db->exec(QStringLiteral("INSERT INTO k (r, i, t) VALUES (?, ?, ?)"), {0.1 + 0.2, qint64(1) << 40, QStringLiteral("2.0")});
+    EXPECT_EQ(db->lastInsertRowid(), 1);
+    const auto row = db->query(QStringLiteral("SELECT r, i, t FROM k ORDER BY rowid")).value(0);
+    EXPECT_EQ(row.value(0).toDouble(), 0.1 + 0.2);
+    EXPECT_EQ(row.value(1).toLongLong(), qint64(1) << 40);
+    EXPECT_EQ(row.value(2), QVariant(QStringLiteral("2.0")));
+    EXPECT_EQ(db->columnType(db->columns(QStringLiteral("k"))[0].declaredType), db->columnType(QStringLiteral("REAL")));
+}
+
 TEST_P(EngineTest, AScriptRunsStatementByStatementAndStopsAtTheFirstError)
 {
     const auto rows = db->queryEach(QStringLiteral("CREATE TABLE q (t TEXT);\nINSERT INTO q (t) VALUES ('a;b');\n"
