@@ -13,9 +13,6 @@
 namespace rv {
 
 namespace {
-// A cell that is not a number is stored empty rather than as text in a number field.
-// The value a number cell takes once written with the pattern's decimals (half away from zero,
-// on the decimal the text meant), without going through the text.
 // A plain decimal ("-12.34": a sign, digits, a point and digits) of at most 15 digits, the
 // form a readout writes; nullopt for any other. Its digits as a whole number and a power of
 // ten are both exact doubles, so their quotient is the correctly rounded value, as
@@ -48,6 +45,9 @@ std::optional<double> plainDecimal(QStringView t)
     return negative ? -magnitude : magnitude;
 }
 
+// A cell that is not a number is stored empty rather than as text in a number field.
+// The value a number cell takes once written with the pattern's decimals (half away from zero,
+// on the decimal the text meant), without going through the text.
 OptDouble channelValue(QStringView cell, int decimals)
 {
     // Most cells have no blanks around them.
