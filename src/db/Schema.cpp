@@ -11,36 +11,44 @@ namespace {
 
 // Lengths, limits and paddle positions are "NUMERIC TEXT": stored as the formatted text the form
 // writes ("2.0" stays "2.0"), while the record set refuses a text that is not a number.
+// Column definitions "Name TYPE[ constraint]", the types as SQLite declares them; each engine
+// spells them its own way (see tableSql).
 const char* const kSensorsTable =
-    "CREATE TABLE Sensors ("
     "InstrumentID TEXT UNIQUE NOT NULL, DateID TEXT, TypeID TEXT, SensorType TEXT, SensorNo TEXT, "
     "Family TEXT, Model TEXT, numgauges INTEGER, LengthLongG NUMERIC TEXT, LengthShortG NUMERIC TEXT, boltkfactor REAL, "
     "ElasticLimit NUMERIC TEXT, PerfectPlasticLimit NUMERIC TEXT, UltimateStrength NUMERIC TEXT, Elongation NUMERIC TEXT, "
     "PaddleLocation1 NUMERIC TEXT, PaddleLocation2 NUMERIC TEXT, PaddleLocation3 NUMERIC TEXT, Level TEXT, Location TEXT, "
     "Borehole TEXT, InstallDate TEXT, InstallBy TEXT, Purpose TEXT, Notes TEXT, Destroyed TEXT, "
-    "DestructionDate TEXT, HeadLocation INTEGER, LengthofCable REAL)";
+    "DestructionDate TEXT, HeadLocation INTEGER, LengthofCable REAL";
 
 const char* const kConfigurationTable =
-    "CREATE TABLE Configuration ("
     "SensorType TEXT, Family TEXT, Model TEXT, NumChannels INTEGER, TempChannel INTEGER, Temp TEXT, "
-    "lblNotes TEXT, templow REAL, temphigh REAL, lowval REAL, highval REAL)";
+    "lblNotes TEXT, templow REAL, temphigh REAL, lowval REAL, highval REAL";
 
 const char* const kPrefsTable =
-    "CREATE TABLE Prefs (MineID TEXT NOT NULL DEFAULT '', MaxY REAL, MinY REAL, MinX REAL, MaxX REAL)";
+    "MineID TEXT NOT NULL DEFAULT '', MaxY REAL, MinY REAL, MinX REAL, MaxX REAL";
 
 const char* const kNetworkConfigTable =
-    "CREATE TABLE NetworkConfig (SensorID TEXT, MasterID TEXT, SlaveID TEXT, SlotID TEXT, TimeConfig INTEGER)";
+    "SensorID TEXT, MasterID TEXT, SlaveID TEXT, SlotID TEXT, TimeConfig INTEGER";
 
 // The datasheet addresses the first ten columns by position: their order is fixed.
 const char* const kReadingTemplate =
-    "CREATE TABLE sensordata ("
     "DateTimeKey TEXT, ReadingDate TEXT, ReadingTime TEXT, ChannelT REAL, "
     "Channel1 REAL, Channel2 REAL, Channel3 REAL, Channel4 REAL, Channel5 REAL, Channel6 REAL, "
     "Plottemporal INTEGER, PlotSpatial INTEGER, FullDate TEXT, "
     "Channel7 REAL, Channel8 REAL, Channel9 REAL, Channel10 REAL, "
     "zero1 REAL, zero2 REAL, zero3 REAL, zero4 REAL, zero5 REAL, "
     "zero6 REAL, zero7 REAL, zero8 REAL, zero9 REAL, zero10 REAL, "
-    "NumTemp REAL, Load1 REAL, Load2 REAL, Load3 REAL, Load5 REAL, IsDirty INTEGER)";
+    "NumTemp REAL, Load1 REAL, Load2 REAL, Load3 REAL, Load5 REAL, IsDirty INTEGER";
+
+const struct {
+    const char* name;
+    const char* columns;
+} kSuppliedTables[] = {{"Sensors", kSensorsTable},
+                       {"Configuration", kConfigurationTable},
+                       {"Prefs", kPrefsTable},
+                       {"NetworkConfig", kNetworkConfigTable},
+                       {"sensordata", kReadingTemplate}};
 
 struct DemoSensor {
     const char* id;
@@ -136,8 +144,15 @@ void addDemoReadings(Database& db, const DemoSensor& s, const QDate& today, Nois
 void createSuppliedDatabase(Database& db, const QString& mineId)
 {
     Transaction tx(db);
-    for (const char* sql : {kSensorsTable, kConfigurationTable, kPrefsTable, kNetworkConfigTable, kReadingTemplate})
-        db.exec(QString::fromLatin1(sql));
+    static const QRegularExpression definition(QStringLiteral("^(\\w+) ([A-Z ]+?)( (?:UNIQUE|NOT NULL).*)?$"));
+    for (const auto& table : kSuppliedTables) {
+        QVector<TableColumn> columns;
+        for (const QString& text : QString::fromLatin1(table.columns).split(QStringLiteral(", "))) {
+            const QRegularExpressionMatch m = definition.match(text);
+            columns.append({m.captured(1), m.captured(2), m.captured(3).trimmed()});
+        }
+        db.exec(tableSql(db, QString::fromLatin1(table.name), columns));
+    }
     db.exec(QStringLiteral("INSERT INTO Configuration (SensorType, Family, Model, NumChannels, TempChannel, Temp, "
                            "lblNotes, templow, temphigh, lowval, highval) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
             {QStringLiteral("75"), QStringLiteral("g-STAY"), QStringLiteral("g6STAY"), 6, 1, QStringLiteral("deg C"),
@@ -188,8 +203,8 @@ namespace {
 QStringList columnsOf(Database& db, const QString& table)
 {
     QStringList names;
-    for (const auto& row : db.query(QStringLiteral("SELECT name FROM pragma_table_info(?)"), {table}))
-        names << row.value(0).toString();
+    for (const Database::Column& column : db.columns(table))
+        names << column.name;
     return names;
 }
 
@@ -253,26 +268,41 @@ QString schemaProblem(Database& db)
 
 void createReadingTable(Database& db, const QString& instrumentId)
 {
-    const auto rows = db.query(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"),
-                               {QStringLiteral("sensordata")});
-    if (rows.isEmpty())
+    // The template's columns, so that they keep their order and types.
+    QVector<TableColumn> columns;
+    for (const Database::Column& column : db.columns(QStringLiteral("sensordata")))
+        columns.append({column.name, column.declaredType, {}});
+    if (columns.isEmpty())
         throw RvError(1, QStringLiteral("no such table: sensordata"));
-    // Same statement as the template's, so the columns keep their order and types.
-    static const QRegularExpression head(
-        QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\"sensordata\"|`sensordata`|\\[sensordata\\]|sensordata)\\s*\\("),
-        QRegularExpression::CaseInsensitiveOption);
-    QString sql = rows.first()[0].toString();
-    const QRegularExpressionMatch m = head.match(sql);
-    if (!m.hasMatch())
-        throw RvError(1, QStringLiteral("unexpected definition of table sensordata"));
-    sql = QStringLiteral("CREATE TABLE ") + Database::quoteId(instrumentId) + QStringLiteral(" (")
-          + sql.mid(m.capturedEnd());
     Transaction tx(db);
-    db.exec(sql);
+    db.exec(tableSql(db, instrumentId, columns));
     db.exec(QStringLiteral("CREATE INDEX ") + Database::quoteId(instrumentId + QStringLiteral("_FullDate"))
             + QStringLiteral(" ON ") + Database::quoteId(instrumentId) + QStringLiteral(" (FullDate)"));
     db.touch(instrumentId);
     tx.commit();
+}
+
+QString sqlName(const QString& name)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return plain.match(name).hasMatch() ? name : Database::quoteId(name);
+}
+
+QString tableSql(const Database& db, const QString& table, const QVector<TableColumn>& columns)
+{
+    QStringList definitions;
+    if (const QString rowid = db.rowidColumn(); !rowid.isEmpty())
+        definitions << rowid;
+    for (const TableColumn& column : columns) {
+        QString text = sqlName(column.name);
+        if (const QString type = db.columnType(column.declaredType); !type.isEmpty())
+            text += QLatin1Char(' ') + type;
+        if (!column.constraint.isEmpty())
+            text += QLatin1Char(' ') + column.constraint;
+        definitions << text;
+    }
+    return QStringLiteral("CREATE TABLE ") + sqlName(table) + QStringLiteral(" (") + definitions.join(QStringLiteral(", "))
+           + QLatin1Char(')');
 }
 
 void dropReadingTable(Database& db, const QString& instrumentId)

@@ -18,6 +18,18 @@ void addDemoData(Database& db);
 // Empty when whole. Names are compared without regard to case, as the program uses them.
 QString schemaProblem(Database& db);
 
+// A table or column name as SQL: a plain word as it is (a server folds it to lower case, as it
+// folds the same word in every statement), anything else quoted.
+QString sqlName(const QString& name);
+
+// A column of a table to be made: its type as SQLite declares it (REAL, NUMERIC TEXT ...), and
+// what follows the type (UNIQUE NOT NULL, DEFAULT ''), written alike on both engines.
+struct TableColumn {
+    QString name, declaredType, constraint;
+};
+// The CREATE TABLE text of the engine: its spelling of each type, its surrogate row id if any.
+QString tableSql(const Database& db, const QString& table, const QVector<TableColumn>& columns);
+
 // Reading tables, named by the nine-digit sensor number.
 void createReadingTable(Database& db, const QString& instrumentId); // from the template sensordata
 void dropReadingTable(Database& db, const QString& instrumentId);

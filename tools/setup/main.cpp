@@ -2,12 +2,15 @@
 #include "app/Manual.h"
 #include "../common/ToolSupport.h"
 #include "core/Paths.h"
+#include "db/DatabaseCopy.h"
+#include "db/DatabaseTarget.h"
 #include "db/Schema.h"
 #include "readings/domain/ReadingStore.h"
 #include "sensors/domain/SensorStore.h"
 
 #include <QGuiApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
@@ -19,8 +22,57 @@ namespace {
 
 int usage()
 {
-    printLine(stderr, QStringLiteral("usage: rockvista-setup [--data-dir DIR] [--mine-id TEXT] [--demo] [--if-missing]"));
+    printLine(stderr, QStringLiteral("usage: rockvista-setup [--data-dir DIR] [--mine-id TEXT] [--demo] [--if-missing]\n"
+                                     "       rockvista-setup --database URL --mine-id TEXT\n"
+                                     "       rockvista-setup --database URL --copy-from FILE"));
     return 2;
+}
+
+// Sets up an empty server database: the five tables, or a file's tables and readings copied in.
+int setUpServer(const QString& setting, const QString& mineId, const QString& copyFrom)
+{
+    rv::StandardErrorSink errors;
+    QString shown = QStringLiteral("the database");
+    QString password;
+    try {
+        const rv::DatabaseTarget target = rv::DatabaseTarget::server(setting);
+        shown = target.display();
+        password = target.password();
+        auto db = rv::Database::open(target);
+        if (copyFrom.isEmpty()) {
+            rv::requireEmptyDatabase(*db);
+            rv::createSuppliedDatabase(*db, mineId);
+            printLine(stdout, QStringLiteral("Set up ") + shown);
+            printLine(stdout, QStringLiteral("  tables Configuration (type 75), Prefs (mine \"") + mineId
+                                  + QStringLiteral("\"), Sensors, NetworkConfig, sensordata"));
+            return 0;
+        }
+        auto file = rv::Database::openReadOnly(copyFrom);
+        QElapsedTimer timer;
+        timer.start();
+        const rv::CopyReport report = rv::copyDatabase(*file, *db);
+        printLine(stdout, QStringLiteral("Copied ") + QDir::toNativeSeparators(copyFrom) + QStringLiteral(" into ") + shown
+                              + QStringLiteral(" in %1 s").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 2));
+        for (const auto& [table, rows] : report.counts)
+            printLine(stdout, QStringLiteral("  %1: %2 rows").arg(table).arg(rows));
+        printLine(stdout, QStringLiteral("  %1 tables, %2 rows; %3 readings of %4 sensors, checksum %5; "
+                                         "every count and checksum read back agrees")
+                              .arg(report.tables)
+                              .arg(report.rows)
+                              .arg(report.readings)
+                              .arg(report.sensors)
+                              .arg(report.readingsSum, 16, 16, QLatin1Char('0')));
+        if (!report.leftOut.isEmpty())
+            printLine(stdout, QStringLiteral("  left out, the program makes them again: ") + report.leftOut.join(QStringLiteral(", ")));
+        return 0;
+    } catch (const rv::RvError& e) {
+        errors.report(rv::withoutPassword(QStringLiteral("rockvista-setup: cannot ")
+                                              + (copyFrom.isEmpty() ? QStringLiteral("set up ") : QStringLiteral("copy into "))
+                                              + shown + QStringLiteral(": ") + e.description + QStringLiteral(" (")
+                                              + QString::number(e.number) + QLatin1Char(')'),
+                                          password));
+        return 1;
+    }
 }
 
 // The manual in the data folder; an existing one is kept.
@@ -49,12 +101,18 @@ int main(int argc, char** argv)
     std::optional<QString> mineId;
     bool demo = false;
     bool ifMissing = false;
+    std::optional<QString> database;
+    QString copyFrom;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--data-dir") && i + 1 < args.size()) {
             ++i; // read by dataDirFromArguments
         } else if (a == QLatin1String("--mine-id") && i + 1 < args.size()) {
             mineId = args[++i];
+        } else if (a == QLatin1String("--database") && i + 1 < args.size()) {
+            database = args[++i];
+        } else if (a == QLatin1String("--copy-from") && i + 1 < args.size()) {
+            copyFrom = args[++i];
         } else if (a == QLatin1String("--demo")) {
             demo = true;
         } else if (a == QLatin1String("--if-missing")) {
@@ -66,6 +124,16 @@ int main(int argc, char** argv)
             printLine(stderr, QStringLiteral("rockvista-setup: unknown argument ") + a);
             return usage();
         }
+    }
+
+    if (database || !copyFrom.isEmpty()) {
+        // A copied file brings its own Prefs row; the sample and the manual belong to a data folder.
+        if (!database || demo || ifMissing || (mineId.has_value() == !copyFrom.isEmpty())) {
+            printLine(stderr, QStringLiteral("rockvista-setup: a server database is set up with --database URL and "
+                                             "either --mine-id TEXT or --copy-from FILE"));
+            return usage();
+        }
+        return setUpServer(*database, mineId.value_or(QString()), copyFrom);
     }
 
     // The sample mine's identifier, shown before every sensor number and in the titles.
