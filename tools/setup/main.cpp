@@ -54,7 +54,7 @@ int setUpServer(const QString& setting, const QString& mineId, const QString& co
         printLine(stdout, QStringLiteral("Copied ") + QDir::toNativeSeparators(copyFrom) + QStringLiteral(" into ") + shown
                               + QStringLiteral(" in %1 s").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 2));
         for (const auto& [table, rows] : report.counts)
-            printLine(stdout, QStringLiteral("  %1: %2 rows").arg(table).arg(rows));
+            printLine(stdout, QStringLiteral("  %1: %2 row%3").arg(table).arg(rows).arg(rows == 1 ? "" : "s"));
         printLine(stdout, QStringLiteral("  %1 tables, %2 rows; %3 readings of %4 sensors, checksum %5; "
                                          "every count and checksum read back agrees")
                               .arg(report.tables)
