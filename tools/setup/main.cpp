@@ -23,13 +23,15 @@ namespace {
 int usage()
 {
     printLine(stderr, QStringLiteral("usage: rockvista-setup [--data-dir DIR] [--mine-id TEXT] [--demo] [--if-missing]\n"
-                                     "       rockvista-setup --database URL --mine-id TEXT\n"
+                                     "       rockvista-setup --database URL [--mine-id TEXT] [--demo]\n"
                                      "       rockvista-setup --database URL --copy-from FILE"));
     return 2;
 }
 
+void printDemoSensors(rv::Database& db);
+
 // Sets up an empty server database: the five tables, or a file's tables and readings copied in.
-int setUpServer(const QString& setting, const QString& mineId, const QString& copyFrom)
+int setUpServer(const QString& setting, const QString& mineId, const QString& copyFrom, bool demo)
 {
     rv::StandardErrorSink errors;
     QString shown = QStringLiteral("the database");
@@ -40,11 +42,17 @@ int setUpServer(const QString& setting, const QString& mineId, const QString& co
         password = target.password();
         auto db = rv::Database::open(target);
         if (copyFrom.isEmpty()) {
+            rv::Transaction tx(*db);
             rv::requireEmptyDatabase(*db);
             rv::createSuppliedDatabase(*db, mineId);
+            if (demo)
+                rv::addDemoData(*db);
+            tx.commit();
             printLine(stdout, QStringLiteral("Set up ") + shown);
             printLine(stdout, QStringLiteral("  tables Configuration (type 75), Prefs (mine \"") + mineId
                                   + QStringLiteral("\"), Sensors, NetworkConfig, sensordata"));
+            if (demo)
+                printDemoSensors(*db);
             return 0;
         }
         auto file = rv::Database::openReadOnly(copyFrom);
@@ -85,6 +93,17 @@ void ensureManual(const QString& dataDir)
         printLine(stdout, QStringLiteral("Wrote ") + QDir::toNativeSeparators(path));
     else
         printLine(stderr, QStringLiteral("rockvista-setup: cannot write ") + QDir::toNativeSeparators(path));
+}
+
+// The sample mine's identifier, shown before every sensor number and in the titles.
+const QString kDemoMine = QStringLiteral("KLD-");
+
+// One line for each sensor of the sample and its readings.
+void printDemoSensors(rv::Database& db)
+{
+    for (const QString& id : rv::SensorStore(db).instrumentIds())
+        printLine(stdout, QStringLiteral("  demo sensor ") + id + QStringLiteral(" with ")
+                              + QString::number(rv::ReadingStore(db, id).count()) + QStringLiteral(" readings"));
 }
 
 } // namespace
@@ -128,17 +147,17 @@ int main(int argc, char** argv)
 
     if (database || !copyFrom.isEmpty()) {
         // A copied file brings its own Prefs row; the sample and the manual belong to a data folder.
-        if (!database || demo || ifMissing || (mineId.has_value() == !copyFrom.isEmpty())) {
+        const bool made = mineId || demo;
+        if (!database || ifMissing || made == !copyFrom.isEmpty()) {
             printLine(stderr, QStringLiteral("rockvista-setup: a server database is set up with --database URL and "
-                                             "either --mine-id TEXT or --copy-from FILE"));
+                                             "--mine-id TEXT, --demo or both, or with --copy-from FILE"));
             return usage();
         }
-        return setUpServer(*database, mineId.value_or(QString()), copyFrom);
+        return setUpServer(*database, mineId.value_or(demo ? kDemoMine : QString()), copyFrom, demo);
     }
 
-    // The sample mine's identifier, shown before every sensor number and in the titles.
     if (!mineId)
-        mineId = demo ? QStringLiteral("KLD-") : QLatin1String("");
+        mineId = demo ? kDemoMine : QLatin1String("");
 
     const QString dataDir = rv::dataDirFromArguments(args);
     const QString dbPath = dataDir + QLatin1Char('/') + rv::kDatabaseFileName;
@@ -178,11 +197,7 @@ int main(int argc, char** argv)
     if (demo) {
         try {
             auto db = rv::Database::open(dbPath);
-            for (const QString& id : rv::SensorStore(*db).instrumentIds()) {
-                const int count = rv::ReadingStore(*db, id).count();
-                printLine(stdout, QStringLiteral("  demo sensor ") + id + QStringLiteral(" with ")
-                                      + QString::number(count) + QStringLiteral(" readings"));
-            }
+            printDemoSensors(*db);
         } catch (const rv::RvError& e) {
             // Only the summary is missing; the database stands.
             errors.report(rv::errorReport(e, " rockvista-setup summary"));
