@@ -134,7 +134,8 @@ public:
     // How many idle statements the cache holds.
     int cachedStatements() const;
     // PostgreSQL has no rowid: a table's column "rowid" (an identity) stands in for it, and an
-    // INSERT into such a table returns it; 0 after an INSERT into a table without one.
+    // INSERT into such a table returns it; an INSERT into a table without one leaves the value
+    // as it was (as SQLite's does for a table without rowid).
     qint64 lastInsertRowid() const;
     int changes() const;
     // Changes whenever another connection (another program) commits to the file: what was read

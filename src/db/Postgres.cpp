@@ -46,35 +46,32 @@ double toDouble(const char* text, int length)
     return std::numeric_limits<double>::quiet_NaN();
 }
 
-// SQLite's code for the same fault, so that what handles an error need not know the engine.
+// SQLite's code for the same fault, so that what handles an error need not know the engine:
+// by the whole SQLSTATE first, then by its class (the first two characters).
 int sqliteNumber(const QByteArray& state)
 {
-    if (state == "23505")
-        return 2067; // SQLITE_CONSTRAINT_UNIQUE
-    if (state == "23502")
-        return 1299; // SQLITE_CONSTRAINT_NOTNULL
-    if (state == "23503")
-        return 787; // SQLITE_CONSTRAINT_FOREIGNKEY
-    if (state == "23514")
-        return 275; // SQLITE_CONSTRAINT_CHECK
-    if (state.startsWith("23"))
-        return 19; // SQLITE_CONSTRAINT
-    if (state == "40001" || state == "40P01" || state == "55P03")
-        return 5; // SQLITE_BUSY
-    if (state == "57014")
-        return 9; // SQLITE_INTERRUPT
-    if (state == "53100")
-        return 13; // SQLITE_FULL
-    if (state == "53200")
-        return 7; // SQLITE_NOMEM
-    if (state == "25006")
-        return 8; // SQLITE_READONLY
-    if (state == "42501" || state.startsWith("28"))
-        return 3; // SQLITE_PERM
-    if (state.startsWith("08"))
-        return 10; // SQLITE_IOERR
-    if (state.startsWith("22"))
-        return 20; // SQLITE_MISMATCH
+    static const std::pair<const char*, int> kCodes[] = {
+        {"23505", 2067}, // SQLITE_CONSTRAINT_UNIQUE
+        {"23502", 1299}, // SQLITE_CONSTRAINT_NOTNULL
+        {"23503", 787},  // SQLITE_CONSTRAINT_FOREIGNKEY
+        {"23514", 275},  // SQLITE_CONSTRAINT_CHECK
+        {"40001", 5},    // SQLITE_BUSY: serialization failure
+        {"40P01", 5},    // deadlock
+        {"55P03", 5},    // lock not available
+        {"57014", 9},    // SQLITE_INTERRUPT
+        {"53100", 13},   // SQLITE_FULL
+        {"53200", 7},    // SQLITE_NOMEM
+        {"25006", 8},    // SQLITE_READONLY
+        {"42501", 3},    // SQLITE_PERM
+        {"23", 19},      // SQLITE_CONSTRAINT
+        {"28", 3},       // SQLITE_PERM: authorization
+        {"08", 10},      // SQLITE_IOERR: the connection
+        {"22", 20},      // SQLITE_MISMATCH: data
+    };
+    for (const auto& [code, number] : kCodes) {
+        if (std::strlen(code) == 5 ? state == code : state.startsWith(code))
+            return number;
+    }
     return 1; // SQLITE_ERROR
 }
 
