@@ -308,6 +308,11 @@ QString tableSql(const Database& db, const QString& table, const QVector<TableCo
 void dropReadingTable(Database& db, const QString& instrumentId)
 {
     db.exec(QStringLiteral("DROP TABLE ") + Database::quoteId(instrumentId));
+    // What the program kept of the readings goes with them: a table made anew under the name,
+    // perhaps in a later session, would else be taken for the old one.
+    for (const QString& kept : {QStringLiteral("ChartBlocks"), QStringLiteral("ChartPasses")})
+        if (db.tableExists(kept))
+            db.exec(QStringLiteral("DELETE FROM ") + kept + QStringLiteral(" WHERE InstrumentID = ?"), {instrumentId});
     db.touch(instrumentId);
 }
 

@@ -212,3 +212,33 @@ TEST_F(KeptSeries, AChartFromBlocksDrawsEachColumnsExtremesUpToTheBlocksAtItsEdg
         }
     }
 }
+
+// A table overwritten (dropped and made anew under its name) keeps nothing of the old one's
+// blocks, though the program closes before a pass and the new readings begin as the old did.
+TEST_F(KeptSeries, ATableMadeAnewKeepsNoneOfTheOldBlocks)
+{
+    SeriesStore::setSizing({32, 20});
+    const auto fill = [&](int n) {
+        Transaction tx(*db);
+        for (int h = 0; h < n; ++h)
+            add(h * 3, h, h * 2);
+        tx.commit();
+    };
+    fill(300);
+    pass(25);
+    ASSERT_FALSE(chart(6).fromBlocks);
+    ASSERT_TRUE(chart(6).fromBlocks);
+    {
+        Transaction tx(*db);
+        dropReadingTable(*db, kId);
+        createReadingTable(*db, kId);
+        tx.commit();
+    }
+    fill(150);
+    db.reset();
+    db = dir.open();
+    pass(25);
+    const ChartData c = chart(6);
+    EXPECT_EQ(c.readings, 150) << c.fromBlocks;
+    EXPECT_EQ(differences(), QStringList());
+}
