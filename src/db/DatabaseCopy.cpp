@@ -2,7 +2,9 @@
 
 #include "db/Schema.h"
 
+#include <QHash>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -45,54 +47,117 @@ QString columnList(const QStringList& columns)
     return names.join(QStringLiteral(", "));
 }
 
-// The file's columns: what both engines can declare of them.
-QVector<TableColumn> sourceColumns(Database& from, const QString& table)
+// The program's spelling of a supplied table's column (a reading table's: the template's), for a
+// server that folded it to lower case; a column the program does not know keeps its name.
+QString spelled(const QString& table, const QString& column)
+{
+    static const QHash<QString, QString> names = [] {
+        QHash<QString, QString> map;
+        auto db = Database::create(QStringLiteral(":memory:"));
+        createSuppliedDatabase(*db, {});
+        for (const char* name : kSupplied) {
+            const QString supplied = QString::fromLatin1(name);
+            for (const Database::Column& c : db->columns(supplied))
+                map.insert(supplied.toLower() + QLatin1Char('.') + c.name.toLower(), c.name);
+        }
+        return map;
+    }();
+    return names.value(table.toLower() + QLatin1Char('.') + column.toLower(), column);
+}
+
+// A server's table as to_regclass() takes it: the name exactly as stored.
+QVariant serverTable(const QString& table)
+{
+    return Database::quoteId(table);
+}
+
+// The source's columns: what both engines can declare of them. spelling names the supplied
+// table whose spelling the columns take.
+QVector<TableColumn> sourceColumns(Database& from, const QString& table, const QString& spelling)
 {
     // A default is kept where it is a plain value, which both engines read alike.
     static const QRegularExpression plainValue(QStringLiteral("^('([^']|'')*'|[-+]?[0-9]+(\\.[0-9]+)?|NULL)$"),
                                                QRegularExpression::CaseInsensitiveOption);
+    // A server writes its defaults with their type: ''::text.
+    static const QRegularExpression typed(QStringLiteral("^(.*)::[a-z ]+$"));
+    const bool server = from.handle() == nullptr;
+    const auto rows = server ? from.query(QStringLiteral("SELECT a.attname, format_type(a.atttypid, a.atttypmod), "
+                                                         "a.attnotnull::int, pg_get_expr(d.adbin, d.adrelid) "
+                                                         "FROM pg_attribute a LEFT JOIN pg_attrdef d ON d.adrelid = "
+                                                         "a.attrelid AND d.adnum = a.attnum WHERE a.attrelid = "
+                                                         "to_regclass(?::text) AND a.attnum > 0 AND NOT a.attisdropped "
+                                                         "ORDER BY a.attnum"),
+                                          {serverTable(table)})
+                             : from.query(QStringLiteral("SELECT name, type, \"notnull\", dflt_value "
+                                                         "FROM pragma_table_info(?) ORDER BY cid"),
+                                          {table});
     QVector<TableColumn> columns;
-    for (const QVariantList& row : from.query(QStringLiteral("SELECT name, type, \"notnull\", dflt_value "
-                                                             "FROM pragma_table_info(?) ORDER BY cid"),
-                                              {table})) {
+    for (const QVariantList& row : rows) {
         const QString name = row[0].toString();
         if (name.compare(QLatin1String("rowid"), Qt::CaseInsensitive) == 0)
             continue; // the target's own row id stands in
         QStringList constraint;
         if (row[2].toInt() != 0)
             constraint << QStringLiteral("NOT NULL");
-        if (!row[3].isNull() && plainValue.match(row[3].toString()).hasMatch())
-            constraint << QStringLiteral("DEFAULT ") + row[3].toString();
-        columns.append({name, row[1].toString(), constraint.join(QLatin1Char(' '))});
+        QString value = row[3].toString();
+        if (const QRegularExpressionMatch m = typed.match(value); server && m.hasMatch())
+            value = m.captured(1);
+        if (!row[3].isNull() && plainValue.match(value).hasMatch())
+            constraint << QStringLiteral("DEFAULT ") + value;
+        columns.append({spelled(spelling, name), row[1].toString(), constraint.join(QLatin1Char(' '))});
     }
     return columns;
 }
 
-// The file's indexes on plain columns (not partial ones, nor those of an expression), as
+// The source's indexes on plain columns (not partial ones, nor those of an expression), as
 // CREATE INDEX texts both engines take. A UNIQUE constraint's index gets a name of its own.
-QStringList indexSql(Database& from, const QString& table, const QStringList& copied)
+QStringList indexSql(Database& from, const QString& table, const QString& target, const QString& spelling,
+                     const QStringList& copied)
 {
-    QStringList sql;
-    for (const QVariantList& index : from.query(QStringLiteral("SELECT name, \"unique\", origin, partial "
-                                                               "FROM pragma_index_list(?) ORDER BY name"),
-                                                {table})) {
-        if (index[3].toInt() != 0 || index[2].toString() == QLatin1String("pk"))
-            continue;
+    struct Index {
+        QString name;
+        bool unique;
+        bool constraint; // made for a UNIQUE constraint: named here
         QStringList columns;
-        bool plain = true;
-        for (const QVariantList& part :
-             from.query(QStringLiteral("SELECT name FROM pragma_index_info(?) ORDER BY seqno"), {index[0]})) {
-            plain = plain && !part[0].isNull() && copied.contains(part[0].toString(), Qt::CaseInsensitive);
-            columns << part[0].toString();
+    };
+    std::vector<Index> indexes;
+    if (from.handle() == nullptr) {
+        for (const QVariantList& index :
+             from.query(QStringLiteral("SELECT c.relname, x.indisunique::int, (SELECT string_agg(a.attname, ',' "
+                                       "ORDER BY k.n) FROM unnest(x.indkey::int2[]) WITH ORDINALITY AS k(attnum, n) "
+                                       "JOIN pg_attribute a ON a.attrelid = x.indrelid AND a.attnum = k.attnum) "
+                                       "FROM pg_index x JOIN pg_class c ON c.oid = x.indexrelid WHERE x.indrelid = "
+                                       "to_regclass(?::text) AND NOT x.indisprimary AND x.indpred IS NULL "
+                                       "AND x.indexprs IS NULL ORDER BY c.relname"),
+                        {serverTable(table)}))
+            indexes.push_back({index[0].toString(), index[1].toInt() != 0, false, index[2].toString().split(QLatin1Char(','))});
+    } else {
+        for (const QVariantList& index : from.query(QStringLiteral("SELECT name, \"unique\", origin, partial "
+                                                                   "FROM pragma_index_list(?) ORDER BY name"),
+                                                    {table})) {
+            if (index[3].toInt() != 0 || index[2].toString() == QLatin1String("pk"))
+                continue;
+            QStringList columns;
+            for (const QVariantList& part :
+                 from.query(QStringLiteral("SELECT name FROM pragma_index_info(?) ORDER BY seqno"), {index[0]}))
+                columns << (part[0].isNull() ? QString() : part[0].toString());
+            indexes.push_back({index[0].toString(), index[1].toInt() != 0, index[2].toString() == QLatin1String("u"), columns});
         }
-        if (!plain || columns.isEmpty())
+    }
+    QStringList sql;
+    for (Index& index : indexes) {
+        bool plain = !index.columns.isEmpty();
+        for (QString& column : index.columns) {
+            plain = plain && !column.isEmpty() && copied.contains(column, Qt::CaseInsensitive);
+            column = spelled(spelling, column);
+        }
+        if (!plain)
             continue;
-        const QString name = index[2].toString() == QLatin1String("u")
-                                 ? table + QLatin1Char('_') + columns.join(QLatin1Char('_')) + QStringLiteral("_key")
-                                 : index[0].toString();
-        sql << QStringLiteral("CREATE ") + (index[1].toInt() != 0 ? QStringLiteral("UNIQUE ") : QString())
-                   + QStringLiteral("INDEX ") + Database::quoteId(name) + QStringLiteral(" ON ") + sqlName(table)
-                   + QStringLiteral(" (") + columnList(columns) + QLatin1Char(')');
+        const QString name = index.constraint ? target + QLatin1Char('_') + index.columns.join(QLatin1Char('_')) + QStringLiteral("_key")
+                                              : index.name;
+        sql << QStringLiteral("CREATE ") + (index.unique ? QStringLiteral("UNIQUE ") : QString())
+                   + QStringLiteral("INDEX ") + Database::quoteId(name) + QStringLiteral(" ON ") + sqlName(target)
+                   + QStringLiteral(" (") + columnList(index.columns) + QLatin1Char(')');
     }
     return sql;
 }
@@ -194,9 +259,15 @@ quint64 tableChecksum(Database& db, const QString& table, const QStringList& col
     return sum.h;
 }
 
-CopyReport copyDatabase(Database& from, Database& to, const std::function<void(const QString& table)>& progress)
+CopyReport copyDatabase(Database& from, Database& to, const std::function<void(const QString& table)>& progress,
+                        CopyInto mode)
 {
-    requireEmptyDatabase(to);
+    if (mode == CopyInto::Empty)
+        requireEmptyDatabase(to);
+    else if (!to.tableNames().isEmpty() && !to.hasSuppliedTables())
+        throw RvError(3012, QStringLiteral("The database %1 holds tables but is no Rockvista database; it is not "
+                                           "replaced. Nothing was changed.")
+                                .arg(to.path()));
     if (!from.hasSuppliedTables())
         throw RvError(3078, QStringLiteral("%1 lacks the tables of a Rockvista database; nothing was copied.").arg(from.path()));
 
@@ -207,19 +278,26 @@ CopyReport copyDatabase(Database& from, Database& to, const std::function<void(c
                 return table;
         return QString();
     };
-    QStringList tables;
+    // Each table as the source names it, as the copy is to name it, and whose columns' spelling it takes.
+    struct Table {
+        QString source, target, spelling;
+    };
+    std::vector<Table> tables;
+    const auto copying = [&tables](const QString& source) {
+        return std::any_of(tables.begin(), tables.end(), [&](const Table& t) { return t.source == source; });
+    };
     for (const char* name : kSupplied)
-        tables << named(QString::fromLatin1(name));
+        tables.push_back({named(QString::fromLatin1(name)), QString::fromLatin1(name), QString::fromLatin1(name)});
     const int supplied = int(tables.size());
     for (const QVariantList& row : from.query(QStringLiteral("SELECT InstrumentID FROM Sensors ORDER BY InstrumentID"))) {
         const QString table = named(row.value(0).toString());
-        if (!table.isEmpty() && !tables.contains(table))
-            tables << table;
+        if (!table.isEmpty() && !copying(table))
+            tables.push_back({table, table, QStringLiteral("sensordata")});
     }
 
     CopyReport report;
     for (const QString& table : present)
-        if (!tables.contains(table))
+        if (!copying(table))
             report.leftOut << table;
 
     struct Check {
@@ -229,21 +307,27 @@ CopyReport copyDatabase(Database& from, Database& to, const std::function<void(c
     };
     std::vector<Check> checks;
     Transaction tx(to);
-    for (const QString& table : tables) {
+    if (mode == CopyInto::Replace) {
+        for (const QString& table : to.tableNames()) {
+            to.exec(QStringLiteral("DROP TABLE ") + Database::quoteId(table));
+            to.touch(table);
+        }
+    }
+    for (const Table& table : tables) {
         if (progress)
-            progress(table);
+            progress(table.target);
         try {
-            const QVector<TableColumn> columns = sourceColumns(from, table);
+            const QVector<TableColumn> columns = sourceColumns(from, table.source, table.spelling);
             QStringList names;
             for (const TableColumn& c : columns)
                 names << c.name;
-            to.exec(tableSql(to, table, columns));
-            const Copied copied = copyRows(from, to, table, names);
-            for (const QString& sql : indexSql(from, table, names))
+            to.exec(tableSql(to, table.target, columns));
+            const Copied copied = copyRows(from, to, table.source, names);
+            for (const QString& sql : indexSql(from, table.source, table.target, table.spelling, names))
                 to.exec(sql);
-            checks.push_back({table, names, copied});
+            checks.push_back({table.target, names, copied});
         } catch (const RvError& e) {
-            throw RvError(e.number, QStringLiteral("table %1: %2").arg(table, e.description), e.state);
+            throw RvError(e.number, QStringLiteral("table %1: %2").arg(table.target, e.description), e.state);
         }
     }
 

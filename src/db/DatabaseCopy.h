@@ -29,10 +29,16 @@ struct CopyReport {
     QStringList leftOut;      // tables of the file that were not copied
 };
 
-// Copies from (a Rockvista file, read only) into to, which must be empty. Throws RvError: the
-// target not empty or the file not a Rockvista database (nothing changed), a table that cannot
+// Empty: the target must hold no table. Replace: the target must be empty or a Rockvista
+// database, and every table it holds is dropped in the copy's transaction (a restore).
+enum class CopyInto { Empty, Replace };
+
+// Copies from (a Rockvista database of either engine, read only) into to. Throws RvError: the
+// target refused or the source not a Rockvista database (nothing changed), a table that cannot
 // be made or a value the target refuses, a count or checksum that differs (all rolled back).
-// progress, if given, hears of each table as it is copied.
-CopyReport copyDatabase(Database& from, Database& to, const std::function<void(const QString& table)>& progress = {});
+// progress, if given, hears of each table as it is copied. The supplied tables and their columns
+// keep the program's spelling whatever case the source folded them to.
+CopyReport copyDatabase(Database& from, Database& to, const std::function<void(const QString& table)>& progress = {},
+                        CopyInto mode = CopyInto::Empty);
 
 } // namespace rv

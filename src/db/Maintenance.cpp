@@ -121,6 +121,41 @@ void backupFile(const QString& source, const QString& target)
     tmp.keep();
 }
 
+CopyReport backupDatabase(Database& source, const QString& target)
+{
+    removeLeftTemporaries(QFileInfo(target).absolutePath(), QFileInfo(target).fileName());
+    TemporaryFile tmp(temporaryBeside(target));
+    CopyReport report;
+    {
+        // Another engineer's commit in the middle would tear the copy apart.
+        Transaction snapshot(source);
+        if (!source.handle())
+            source.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY"));
+        auto to = Database::create(tmp.path());
+        // A failed copy is thrown away whole: nothing needs to be journalled on disk.
+        to->query(QStringLiteral("PRAGMA journal_mode=MEMORY"));
+        to->exec(QStringLiteral("PRAGMA synchronous=OFF"));
+        report = copyDatabase(source, *to);
+    }
+    const QString problem = checkDatabaseFile(tmp.path());
+    if (!problem.isEmpty())
+        throw RvError(SQLITE_CORRUPT, QStringLiteral("The backup of %1 would not be a whole Rockvista database (%2); "
+                                                     "nothing was written.")
+                                          .arg(source.path(), problem));
+    renameInto(tmp.path(), target);
+    tmp.keep();
+    return report;
+}
+
+CopyReport restoreDatabase(const QString& backup, Database& target)
+{
+    const QString problem = checkDatabaseFile(backup);
+    if (!problem.isEmpty())
+        throw RvError(SQLITE_NOTADB, QDir::toNativeSeparators(backup) + QStringLiteral(": ") + problem);
+    auto from = Database::openReadOnly(backup);
+    return copyDatabase(*from, target, {}, CopyInto::Replace);
+}
+
 QString checkDatabaseFile(const QString& path)
 {
     try {

@@ -3,9 +3,13 @@
 #include "Support.h"
 #include "db/DatabaseCopy.h"
 #include "db/DatabaseTarget.h"
+#include "db/Maintenance.h"
 #include "db/Schema.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 
 using rv::Database;
@@ -49,6 +53,26 @@ protected:
             names << c.name;
         return names;
     }
+
+    // Every table's rows and checksum, by its name in lower case (a server folds plain names).
+    using State = QMap<QString, QPair<qint64, quint64>>;
+    State state(Database& db)
+    {
+        State tables;
+        for (const QString& table : db.tableNames()) {
+            QStringList names;
+            for (const Database::Column& c : db.columns(table))
+                names << c.name;
+            tables.insert(table.toLower(), {count(db, table), rv::tableChecksum(db, table, names)});
+        }
+        return tables;
+    }
+    QByteArray bytes(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
     QString m_schema;
@@ -121,6 +145,89 @@ TEST_P(CopyTest, AValueThatDoesNotComeBackAsItWasRollsTheWholeCopyBack)
     }
     EXPECT_EQ(rv::test::errorOf([&] { rv::copyDatabase(*file, *target); }), 3197);
     EXPECT_TRUE(target->tableNames().isEmpty());
+}
+
+// A server's data goes to the same backup file a file database gets, and comes back from it
+// over whatever the server held meanwhile; the file restore takes that file too.
+TEST_P(CopyTest, ABackupFileOfTheDatabaseRestoresItsTablesOverLaterChanges)
+{
+    rv::copyDatabase(*file, *target);
+    const State before = state(*target);
+    const QString backup = path(QStringLiteral("gSTAYbackup1.mdb"));
+    EXPECT_EQ(rv::maintenance::backupDatabase(*target, backup).tables, 9);
+    EXPECT_EQ(rv::maintenance::checkDatabaseFile(backup), QString());
+    {
+        auto copy = Database::openReadOnly(backup);
+        EXPECT_EQ(state(*copy), before);
+        // Named as the program names them, whatever the server folded them to.
+        EXPECT_EQ(copy->query(QStringLiteral("SELECT name FROM sqlite_master WHERE name = 'Sensors'")).size(), 1);
+        EXPECT_EQ(copy->columns(QStringLiteral("Sensors")).value(0).name, QStringLiteral("InstrumentID"));
+        EXPECT_EQ(copy->columns(QStringLiteral("120375001")).value(4).name, QStringLiteral("Channel1"));
+    }
+    const QString restoredFile = path(QStringLiteral("restored.mdb"));
+    rv::maintenance::restoreFile(backup, restoredFile);
+    EXPECT_EQ(state(*Database::openReadOnly(restoredFile)), before);
+
+    target->exec(QStringLiteral("DELETE FROM \"120375002\""));
+    target->exec(QStringLiteral("UPDATE Prefs SET MineID = 'changed'"));
+    target->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('999999999')"));
+    target->exec(rv::tableSql(*target, QStringLiteral("ChartPasses"), {{QStringLiteral("InstrumentID"), QStringLiteral("TEXT"), {}}}));
+    ASSERT_NE(state(*target), before);
+    EXPECT_EQ(rv::maintenance::restoreDatabase(backup, *target).tables, 9);
+    EXPECT_EQ(state(*target), before);
+    EXPECT_EQ(rv::schemaProblem(*target), QString());
+    EXPECT_NE(rv::test::errorOf([&] {
+                  target->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('120375001')"));
+              }),
+              0);
+}
+
+TEST_P(CopyTest, AFailedBackupOrRestoreLeavesTheOldBackupAndTheDataAsTheyWere)
+{
+    const QString backup = path(QStringLiteral("gSTAYbackup1.mdb"));
+    rv::maintenance::backupDatabase(*file, backup);
+    // A database that is not the program's is not replaced.
+    target->exec(QStringLiteral("CREATE TABLE Other (x TEXT)"));
+    EXPECT_EQ(rv::test::errorOf([&] { rv::maintenance::restoreDatabase(backup, *target); }), 3012);
+    EXPECT_EQ(target->tableNames().size(), 1);
+    target->exec(QStringLiteral("DROP TABLE Other"));
+    rv::maintenance::restoreDatabase(backup, *target);
+    const State whole = state(*target);
+    const QByteArray old = bytes(backup);
+
+    // A sensor without its reading table would make a backup the program cannot open.
+    target->exec(QStringLiteral("DROP TABLE \"130175001\""));
+    EXPECT_EQ(rv::test::errorOf([&] { rv::maintenance::backupDatabase(*target, backup); }), 11);
+    EXPECT_EQ(bytes(backup), old);
+    EXPECT_EQ(QDir(m_dir.path()).entryList({QStringLiteral(".gSTAYbackup*")}, QDir::Files | QDir::Hidden), QStringList());
+    rv::maintenance::restoreDatabase(backup, *target);
+    EXPECT_EQ(state(*target), whole);
+
+    const QString damaged = path(QStringLiteral("damaged.mdb"));
+    QFile::copy(backup, damaged);
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(f.size() / 2);
+        f.write(QByteArray(4096, '\x5a'));
+    }
+    EXPECT_EQ(rv::test::errorOf([&] { rv::maintenance::restoreDatabase(damaged, *target); }), 26);
+    EXPECT_EQ(state(*target), whole);
+
+    if (!server())
+        return;
+    // A value the server keeps otherwise than the file shows only after every table was dropped
+    // and copied: the whole restore rolls back.
+    const QString odd = path(QStringLiteral("odd.mdb"));
+    QFile::copy(backup, odd);
+    {
+        auto db = Database::open(odd);
+        db->exec(QStringLiteral("ALTER TABLE \"130175001\" ADD COLUMN Extra"));
+        db->exec(QStringLiteral("UPDATE \"130175001\" SET Extra = 2.5"));
+    }
+    EXPECT_EQ(rv::maintenance::checkDatabaseFile(odd), QString());
+    EXPECT_EQ(rv::test::errorOf([&] { rv::maintenance::restoreDatabase(odd, *target); }), 3197);
+    EXPECT_EQ(state(*target), whole);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, CopyTest, ::testing::Values(false, true),
