@@ -4,6 +4,7 @@
 #include "core/Paths.h"
 #include "db/DatabaseCopy.h"
 #include "db/DatabaseTarget.h"
+#include "db/Maintenance.h"
 #include "db/Schema.h"
 #include "readings/domain/ReadingStore.h"
 #include "sensors/domain/SensorStore.h"
@@ -24,24 +25,47 @@ int usage()
 {
     printLine(stderr, QStringLiteral("usage: rockvista-setup [--data-dir DIR] [--mine-id TEXT] [--demo] [--if-missing]\n"
                                      "       rockvista-setup --database URL [--mine-id TEXT] [--demo]\n"
-                                     "       rockvista-setup --database URL --copy-from FILE"));
+                                     "       rockvista-setup --database URL --copy-from FILE\n"
+                                     "       rockvista-setup --database URL --backup-to FILE | --restore-from FILE"));
     return 2;
 }
 
 void printDemoSensors(rv::Database& db);
 
-// Sets up an empty server database: the five tables, or a file's tables and readings copied in.
-int setUpServer(const QString& setting, const QString& mineId, const QString& copyFrom, bool demo)
+// What is done with a server database.
+enum class ServerWork { SetUp, CopyFrom, BackupTo, RestoreFrom };
+
+// Prints how long a copy took and what it read back and checked.
+void printCopy(const QString& done, qint64 ms, const rv::CopyReport& report)
+{
+    printLine(stdout, done + QStringLiteral(" in %1 s").arg(double(ms) / 1000.0, 0, 'f', 2));
+    for (const auto& [table, rows] : report.counts)
+        printLine(stdout, QStringLiteral("  %1: %2 row%3").arg(table).arg(rows).arg(rows == 1 ? "" : "s"));
+    printLine(stdout, QStringLiteral("  %1 tables, %2 rows; %3 readings of %4 sensors, checksum %5; "
+                                     "every count and checksum read back agrees")
+                          .arg(report.tables)
+                          .arg(report.rows)
+                          .arg(report.readings)
+                          .arg(report.sensors)
+                          .arg(report.readingsSum, 16, 16, QLatin1Char('0')));
+    if (!report.leftOut.isEmpty())
+        printLine(stdout, QStringLiteral("  left out, the program makes them again: ") + report.leftOut.join(QStringLiteral(", ")));
+}
+
+// Sets up an empty server database (the five tables, or a file's tables and readings copied in),
+// backs one up to a file, or replaces its data with a backup file's.
+int workOnServer(const QString& setting, ServerWork work, const QString& mineId, const QString& file, bool demo)
 {
     rv::StandardErrorSink errors;
     QString shown = QStringLiteral("the database");
     QString password;
+    const QString fileShown = QDir::toNativeSeparators(file);
     try {
         const rv::DatabaseTarget target = rv::DatabaseTarget::server(setting);
         shown = target.display();
         password = target.password();
         auto db = rv::Database::open(target);
-        if (copyFrom.isEmpty()) {
+        if (work == ServerWork::SetUp) {
             rv::Transaction tx(*db);
             rv::requireEmptyDatabase(*db);
             rv::createSuppliedDatabase(*db, mineId);
@@ -55,27 +79,23 @@ int setUpServer(const QString& setting, const QString& mineId, const QString& co
                 printDemoSensors(*db);
             return 0;
         }
-        auto file = rv::Database::openReadOnly(copyFrom);
         QElapsedTimer timer;
         timer.start();
-        const rv::CopyReport report = rv::copyDatabase(*file, *db);
-        printLine(stdout, QStringLiteral("Copied ") + QDir::toNativeSeparators(copyFrom) + QStringLiteral(" into ") + shown
-                              + QStringLiteral(" in %1 s").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 2));
-        for (const auto& [table, rows] : report.counts)
-            printLine(stdout, QStringLiteral("  %1: %2 row%3").arg(table).arg(rows).arg(rows == 1 ? "" : "s"));
-        printLine(stdout, QStringLiteral("  %1 tables, %2 rows; %3 readings of %4 sensors, checksum %5; "
-                                         "every count and checksum read back agrees")
-                              .arg(report.tables)
-                              .arg(report.rows)
-                              .arg(report.readings)
-                              .arg(report.sensors)
-                              .arg(report.readingsSum, 16, 16, QLatin1Char('0')));
-        if (!report.leftOut.isEmpty())
-            printLine(stdout, QStringLiteral("  left out, the program makes them again: ") + report.leftOut.join(QStringLiteral(", ")));
+        if (work == ServerWork::CopyFrom) {
+            auto from = rv::Database::openReadOnly(file);
+            const rv::CopyReport report = rv::copyDatabase(*from, *db);
+            printCopy(QStringLiteral("Copied ") + fileShown + QStringLiteral(" into ") + shown, timer.elapsed(), report);
+        } else if (work == ServerWork::BackupTo) {
+            const rv::CopyReport report = rv::maintenance::backupDatabase(*db, file);
+            printCopy(QStringLiteral("Backed up ") + shown + QStringLiteral(" to ") + fileShown, timer.elapsed(), report);
+        } else {
+            const rv::CopyReport report = rv::maintenance::restoreDatabase(file, *db);
+            printCopy(QStringLiteral("Restored ") + fileShown + QStringLiteral(" into ") + shown, timer.elapsed(), report);
+        }
         return 0;
     } catch (const rv::RvError& e) {
-        errors.report(rv::withoutPassword(QStringLiteral("rockvista-setup: cannot ")
-                                              + (copyFrom.isEmpty() ? QStringLiteral("set up ") : QStringLiteral("copy into "))
+        static const char* const kCannot[] = {"set up ", "copy into ", "back up ", "restore into "};
+        errors.report(rv::withoutPassword(QStringLiteral("rockvista-setup: cannot ") + QLatin1String(kCannot[int(work)])
                                               + shown + QStringLiteral(": ") + e.description + QStringLiteral(" (")
                                               + QString::number(e.number) + QLatin1Char(')'),
                                           password));
@@ -121,7 +141,7 @@ int main(int argc, char** argv)
     bool demo = false;
     bool ifMissing = false;
     std::optional<QString> database;
-    QString copyFrom;
+    QString copyFrom, backupTo, restoreFrom;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--data-dir") && i + 1 < args.size()) {
@@ -132,6 +152,10 @@ int main(int argc, char** argv)
             database = args[++i];
         } else if (a == QLatin1String("--copy-from") && i + 1 < args.size()) {
             copyFrom = args[++i];
+        } else if (a == QLatin1String("--backup-to") && i + 1 < args.size()) {
+            backupTo = args[++i];
+        } else if (a == QLatin1String("--restore-from") && i + 1 < args.size()) {
+            restoreFrom = args[++i];
         } else if (a == QLatin1String("--demo")) {
             demo = true;
         } else if (a == QLatin1String("--if-missing")) {
@@ -145,15 +169,23 @@ int main(int argc, char** argv)
         }
     }
 
-    if (database || !copyFrom.isEmpty()) {
+    if (database || !copyFrom.isEmpty() || !backupTo.isEmpty() || !restoreFrom.isEmpty()) {
         // A copied file brings its own Prefs row; the sample and the manual belong to a data folder.
         const bool made = mineId || demo;
-        if (!database || ifMissing || made == !copyFrom.isEmpty()) {
+        const int ways = int(made) + int(!copyFrom.isEmpty()) + int(!backupTo.isEmpty()) + int(!restoreFrom.isEmpty());
+        if (!database || ifMissing || ways != 1) {
             printLine(stderr, QStringLiteral("rockvista-setup: a server database is set up with --database URL and "
-                                             "--mine-id TEXT, --demo or both, or with --copy-from FILE"));
+                                             "--mine-id TEXT, --demo or both, or with --copy-from FILE; it is backed "
+                                             "up with --backup-to FILE and restored with --restore-from FILE"));
             return usage();
         }
-        return setUpServer(*database, mineId.value_or(demo ? kDemoMine : QString()), copyFrom, demo);
+        if (made)
+            return workOnServer(*database, ServerWork::SetUp, mineId.value_or(demo ? kDemoMine : QString()), {}, demo);
+        if (!copyFrom.isEmpty())
+            return workOnServer(*database, ServerWork::CopyFrom, {}, copyFrom, false);
+        if (!backupTo.isEmpty())
+            return workOnServer(*database, ServerWork::BackupTo, {}, backupTo, false);
+        return workOnServer(*database, ServerWork::RestoreFrom, {}, restoreFrom, false);
     }
 
     if (!mineId)
