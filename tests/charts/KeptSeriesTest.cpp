@@ -242,3 +242,36 @@ TEST_F(KeptSeries, ATableMadeAnewKeepsNoneOfTheOldBlocks)
     EXPECT_EQ(c.readings, 150) << c.fromBlocks;
     EXPECT_EQ(differences(), QStringList());
 }
+
+// Another program, without this one's triggers, deletes readings while this one is closed: the
+// blocks are not read as they were.
+TEST_F(KeptSeries, ReadingsDeletedByAnotherProgramWhileClosedAreNotDrawnFromTheBlocks)
+{
+    SeriesStore::setSizing({32, 20});
+    {
+        Transaction tx(*db);
+        for (int h = 0; h < 300; ++h)
+            add(h * 3, h, h * 2);
+        tx.commit();
+    }
+    pass(25);
+    ASSERT_FALSE(chart(6).fromBlocks);
+    ASSERT_TRUE(chart(6).fromBlocks);
+    db.reset();
+    {
+        auto other = dir.open();
+        for (const QVariantList& t : other->query(QStringLiteral("SELECT name FROM sqlite_temp_master WHERE type = 'trigger'")))
+            other->exec(QStringLiteral("DROP TRIGGER temp.") + Database::quoteId(t.value(0).toString()));
+        other->exec(QStringLiteral("DELETE FROM ") + table() + QStringLiteral(" WHERE rowid BETWEEN 100 AND 200"));
+    }
+    db = dir.open();
+    pass(25);
+    EXPECT_EQ(chart(6).readings, 199);
+    EXPECT_EQ(differences(), QStringList());
+    EXPECT_TRUE(chart(6).fromBlocks); // built again
+    // Without another program, the next session reads them.
+    db.reset();
+    db = dir.open();
+    pass(25);
+    EXPECT_TRUE(chart(6).fromBlocks);
+}

@@ -295,9 +295,19 @@ ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields,
     const SeriesSizing sizing = SeriesStore::sizing();
     const qint64 first = qint64(std::floor(timeX(span.first) / 1000)), last = qint64(std::floor(timeX(span.last) / 1000));
     std::optional<SeriesGeometry> kept, build;
+    qint64 tableRows = 0;
     // Only a table that may hold enough marked readings (counted once while it stays) keeps blocks.
-    if (series.keepable() && store.database().rowCount(store.instrumentId()) >= sizing.minReadings) {
+    if (series.keepable() && (tableRows = store.database().rowCount(store.instrumentId())) >= sizing.minReadings) {
         kept = series.geometry();
+        if (kept && !series.sealHolds(tableRows)) {
+            try {
+                series.drop();
+            } catch (const RvError&) {
+                // A file locked: the rows then, the blocks left to the next look.
+                series.forgetSeal();
+            }
+            kept.reset();
+        }
         if (!kept || !kept->suits(first, last, sizing.blocks)) {
             kept.reset();
             build = SeriesGeometry::forSpan(first, last, sizing.blocks);
@@ -312,6 +322,10 @@ ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields,
             // Stale blocks not written (a file locked by another program): the rows then.
         }
         if (read) {
+            try {
+                series.seal(tableRows);
+            } catch (const RvError&) {
+            }
             readDrawn(d, store, fields, span, fromBlocks);
             d.fromBlocks = true;
             return d;
@@ -356,8 +370,10 @@ ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields,
         });
         builder.finish();
         try {
-            if (kept && !builder.refused())
+            if (kept && !builder.refused()) {
                 rebuild->commit(builder.readings());
+                series.seal(tableRows);
+            }
         } catch (const RvError&) {
         }
         rebuild.reset();

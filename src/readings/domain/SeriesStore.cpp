@@ -17,6 +17,7 @@ namespace {
 // stale block, a block without a row holds no marked reading.
 const QString kBlocks = QStringLiteral("ChartBlocks");
 constexpr char kFormat = 1; // of the summaries
+const QString kSeals = QStringLiteral("ChartSeals");
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -378,6 +379,32 @@ bool SeriesStore::forEachBlock(const std::function<void(const SeriesBlock&)>& vi
     }
     st.reset();
     return whole;
+}
+
+std::optional<qint64> SeriesStore::sealed() const
+{
+    if (!m_db.tableExists(kSeals))
+        return std::nullopt;
+    const auto stored = m_db.query(QStringLiteral("SELECT Rows FROM ") + kSeals + QStringLiteral(" WHERE InstrumentID = ?"), {m_id});
+    if (stored.isEmpty())
+        return std::nullopt;
+    return stored.first().value(0).toLongLong();
+}
+
+bool SeriesStore::sealHolds(qint64 rows) const
+{
+    return !m_db.once(QStringLiteral("sealed ") + m_id) || sealed() == rows;
+}
+
+void SeriesStore::seal(qint64 rows) const
+{
+    // Written only when it changes: a chart read writes nothing.
+    if (sealed() == rows)
+        return;
+    m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kSeals
+              + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, Rows INTEGER)"));
+    m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kSeals + QStringLiteral(" (InstrumentID, Rows) VALUES (?, ?)"),
+              {m_id, rows});
 }
 
 void SeriesStore::drop()

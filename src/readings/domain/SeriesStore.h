@@ -132,11 +132,20 @@ public:
     // (added or edited since the last pass, which will mark them) are not compared.
     QStringList differences(const ReadingStore& readings, const std::function<bool(qint64 rowid)>& pending = {}) const;
 
+    // The table's row count when its blocks were last known exact. Another program's writes
+    // while this one was closed reach no trigger of it: a count that differs at the first look
+    // of a connection says so (after that, the triggers and the pass keep the blocks).
+    bool sealHolds(qint64 rows) const;
+    void seal(qint64 rows) const;
+    // The first look is to be made again (its blocks could not be dropped).
+    void forgetSeal() const { m_db.forget(QStringLiteral("sealed ") + m_id); }
+
     // Installs this connection's triggers that mark the blocks stale (once; not inside a
     // transaction); false when they are not there.
     bool watch() const;
 
 private:
+    std::optional<qint64> sealed() const;
     Statement prepareInsert() const;
     void insert(Statement& st, const SeriesGeometry& g, const SeriesBlock& block) const;
     bool tableExists() const;
