@@ -269,9 +269,22 @@ TEST_F(KeptSeries, ReadingsDeletedByAnotherProgramWhileClosedAreNotDrawnFromTheB
     EXPECT_EQ(chart(6).readings, 199);
     EXPECT_EQ(differences(), QStringList());
     EXPECT_TRUE(chart(6).fromBlocks); // built again
-    // Without another program, the next session reads them.
+    // Without another program, the next session reads them, though this one added and deleted
+    // readings before its first chart.
     db.reset();
     db = dir.open();
+    {
+        ReadingStore store(*db, kId);
+        Reading r;
+        r.moment = QDateTime(QDate(2024, 3, 1), QTime(9, 0), Qt::UTC);
+        r.channels[0] = 7;
+        r.plotTemporal = true;
+        ASSERT_EQ(store.insert({r}).inserted, 1);
+    }
+    db->exec(QStringLiteral("DELETE FROM ") + table() + QStringLiteral(" WHERE rowid BETWEEN 20 AND 29"));
     pass(25);
-    EXPECT_TRUE(chart(6).fromBlocks);
+    const ChartData kept = chart(6);
+    EXPECT_TRUE(kept.fromBlocks);
+    EXPECT_EQ(kept.readings, 190);
+    EXPECT_EQ(differences(), QStringList());
 }

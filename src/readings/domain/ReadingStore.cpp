@@ -1149,6 +1149,7 @@ bool ReadingStore::Insertion::add(const Reading& reading)
     }
     if (!m_insert)
         return true;
+    ++m_added;
     Pending::Row& row = m_pending->rows[size_t(m_pending->count)];
     row.reading = reading;
     row.forms.reset();
@@ -1217,6 +1218,7 @@ void ReadingStore::Insertion::commit()
     flush();
     m_insert.reset();
     m_inserts.reset();
+    SeriesStore::added(m_store.m_db, m_store.m_id, m_added);
     m_tx->commit();
 }
 

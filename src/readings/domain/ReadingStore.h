@@ -283,6 +283,7 @@ private:
     Statement m_inserts; // a statement's worth
     QVector<int> m_columns; // of the columns insert() writes, those the table has
     QByteArray m_prefix;    // of the keys: the id and a blank
+    qint64 m_added = 0;
 };
 
 } // namespace rv

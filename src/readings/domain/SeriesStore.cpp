@@ -103,6 +103,12 @@ bool decode(QByteArrayView in, SeriesBlock& b)
     return at == in.size();
 }
 
+void createSeals(Database& db)
+{
+    if (!db.tableExists(kSeals))
+        db.exec(QStringLiteral("CREATE TABLE ") + kSeals + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, Rows INTEGER)"));
+}
+
 std::optional<SeriesSizing>& sizingOverride()
 {
     static std::optional<SeriesSizing> s;
@@ -254,6 +260,8 @@ bool SeriesStore::watch() const
         return false;
     }
     try {
+        // The deletion trigger counts into it: it must be there before the trigger names it.
+        createSeals(m_db);
         const QString name = Database::quoteId(m_id);
         const QString id = quoted(m_id);
         // The block of the reading as it was or is becomes stale; a reading the blocks cannot
@@ -274,7 +282,9 @@ bool SeriesStore::watch() const
                       + Database::quoteId(QStringLiteral("rv_series_") + kind + QLatin1Char('_') + m_id) + event
                       + QStringLiteral(" ON main.") + name + QLatin1Char(' ') + body);
         };
-        trigger(QStringLiteral("delete"), QStringLiteral(" AFTER DELETE"), QStringLiteral("BEGIN ") + stale(QStringLiteral("OLD")) + QStringLiteral(" END"));
+        trigger(QStringLiteral("delete"), QStringLiteral(" AFTER DELETE"),
+                QStringLiteral("BEGIN ") + stale(QStringLiteral("OLD")) + QStringLiteral("UPDATE ") + kSeals
+                    + QStringLiteral(" SET Rows = Rows - 1 WHERE InstrumentID = ") + id + QStringLiteral("; END"));
         trigger(QStringLiteral("update"), QStringLiteral(" AFTER UPDATE OF FullDate, Plottemporal"),
                 QStringLiteral("WHEN NEW.FullDate IS NOT OLD.FullDate OR NEW.Plottemporal IS NOT OLD.Plottemporal BEGIN ")
                     + stale(QStringLiteral("OLD")) + stale(QStringLiteral("NEW")) + QStringLiteral(" END"));
@@ -401,10 +411,16 @@ void SeriesStore::seal(qint64 rows) const
     // Written only when it changes: a chart read writes nothing.
     if (sealed() == rows)
         return;
-    m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kSeals
-              + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, Rows INTEGER)"));
+    createSeals(m_db);
     m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kSeals + QStringLiteral(" (InstrumentID, Rows) VALUES (?, ?)"),
               {m_id, rows});
+}
+
+void SeriesStore::added(Database& db, const QString& instrumentId, qint64 readings)
+{
+    if (readings > 0 && db.tableExists(kSeals))
+        db.exec(QStringLiteral("UPDATE ") + kSeals + QStringLiteral(" SET Rows = Rows + ? WHERE InstrumentID = ?"),
+                {readings, instrumentId});
 }
 
 void SeriesStore::drop()

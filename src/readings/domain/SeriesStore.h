@@ -137,6 +137,9 @@ public:
     // of a connection says so (after that, the triggers and the pass keep the blocks).
     bool sealHolds(qint64 rows) const;
     void seal(qint64 rows) const;
+    // This program's insertion of readings, inside its transaction (its deletions are counted by
+    // the triggers), so that its own writes before a run's first chart keep the blocks.
+    static void added(Database& db, const QString& instrumentId, qint64 readings);
     // The first look is to be made again (its blocks could not be dropped).
     void forgetSeal() const { m_db.forget(QStringLiteral("sealed ") + m_id); }
 
