@@ -46,6 +46,8 @@ FrmBatchDel::FrmBatchDel(QWidget* parent) : QDialog(parent)
         c->setSelectedDate(QDate::currentDate());
         c->setGridVisible(true);
         c->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
+        // The calendars would give up their last week rows first when the window is short.
+        c->setMinimumSize(c->sizeHint());
     }
     cal->addWidget(DelStart, 1, 0);
     cal->addWidget(DelEnd, 1, 1);
@@ -98,6 +100,21 @@ FrmBatchDel::FrmBatchDel(QWidget* parent) : QDialog(parent)
     connect(OKButton, &QPushButton::clicked, this, [this] { done(Range); });
     connect(Command1, &QPushButton::clicked, this, [this] { done(All); });
     connect(CancelButton, &QPushButton::clicked, this, [this] { done(Cancelled); });
+}
+
+bool FrmBatchDel::event(QEvent* event)
+{
+    const bool handled = QDialog::event(event);
+    // The wrapped texts leave the layout no minimum height of its own: a window opened on a
+    // small screen (at most part of it) or given a longer range text would squeeze the
+    // calendars' last weeks away.
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Show || type == QEvent::LayoutRequest || type == QEvent::Resize) {
+        const int need = heightForWidth(width());
+        if (need > 0 && need != minimumHeight())
+            setMinimumHeight(need);
+    }
+    return handled;
 }
 
 } // namespace rv

@@ -32,6 +32,9 @@ public:
     QLabel* Label7 = nullptr;
     QLabel* Label8 = nullptr;
     QLabel* Label9 = nullptr;
+
+protected:
+    bool event(QEvent* event) override;
 };
 
 } // namespace rv

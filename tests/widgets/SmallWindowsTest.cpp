@@ -7,6 +7,9 @@
 #include "ui/FrmSplash.h"
 
 #include <QDate>
+#include <QApplication>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -93,6 +96,31 @@ TEST_F(SmallWindows, BatchDeletionCaptionsAndChoices)
     EXPECT_EQ(pressDuring(b, b.Command1), FrmBatchDel::All);
     EXPECT_EQ(pressDuring(b, b.CancelButton), FrmBatchDel::Cancelled);
     EXPECT_TRUE(b.isHidden());
+}
+
+// Each calendar shows a month's last week whole, also for a month that needs six rows, in a
+// window made as short as it goes (as a small screen starts it) and after the range text
+// grew to two lines.
+TEST_F(SmallWindows, BatchDeletionCalendarsShowEveryWeek)
+{
+    FrmBatchDel b;
+    b.lblRange->setText("Deletes 1 reading");
+    b.show();
+    b.resize(b.width(), 200);
+    QApplication::processEvents();
+    b.lblRange->setText("Deletes 12345 readings from 2026/08/05 to 2026/08/05, and some words more to wrap");
+    QApplication::processEvents();
+    for (Calendar* c : {b.DelStart, b.DelEnd}) {
+        c->setSelectedDate(QDate(2026, 8, 5)); // begins on a Saturday
+        QApplication::processEvents();
+        auto* days = c->findChild<QTableView*>();
+        ASSERT_NE(days, nullptr);
+        const QRect last = days->visualRect(days->model()->index(days->model()->rowCount() - 1, 0));
+        EXPECT_FALSE(last.isEmpty()) << c->objectName().toStdString();
+        EXPECT_LE(last.bottom(), days->viewport()->height() - 1) << c->objectName().toStdString();
+        EXPECT_LT(c->geometry().bottom(), b.Label1->geometry().top()) << c->objectName().toStdString();
+    }
+    EXPECT_LE(b.CancelButton->geometry().bottom(), b.height());
 }
 
 TEST_F(SmallWindows, Datasheet)
