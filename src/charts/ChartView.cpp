@@ -280,8 +280,10 @@ void ChartView::placeTimeTicks()
         const QString sample = QDateTime(QDate(2088, 8, 28), QTime(8, 8, 8)).toString(format);
         return int(fm.horizontalAdvance(sample) * 0.966 + fm.height() * 0.259) + 14;
     };
+    // The axis shares its width among its labels and the start of the first one, and cuts a
+    // label short to its share.
     const QVector<TimeTick> ticks =
-        timeTicks(m_timeAxis->min(), m_timeAxis->max(), m_dayChart, plotPixels(), labelPixels);
+        timeTicks(m_timeAxis->min(), m_timeAxis->max(), m_dayChart, plotPixels(), labelPixels, 1);
     const QStringList old = m_timeAxis->categoriesLabels();
     for (const QString& label : old)
         m_timeAxis->remove(label);

@@ -258,6 +258,11 @@ TEST(TimeAxis, EachLabelStandsAtTheRoundTimeItNamesOnceWithinTheRange)
     EXPECT_EQ(labels(ticks), QStringList({"10:00", "12:00", "14:00", "16:00", "18:00"}));
     for (const TimeTick& k : ticks)
         EXPECT_EQ(wallClockAt(k.x).toString(t("hh:mm")), k.label);
+    // Five labels fill 250 pixels; with a spare place of the axis they do not, and every third
+    // hour is named instead.
+    EXPECT_EQ(timeTicks(x("2024/03/05 09:15:00"), x("2024/03/05 18:07:00"), false, 250, pixelsOf).size(), 5);
+    ticks = timeTicks(x("2024/03/05 09:15:00"), x("2024/03/05 18:07:00"), false, 250, pixelsOf, 1);
+    EXPECT_EQ(labels(ticks), QStringList({"12:00", "15:00", "18:00"}));
 
     // Below a minute the seconds are named.
     ticks = timeTicks(x("2024/03/05 09:59:59"), x("2024/03/05 10:00:51"), false, 1000, pixelsOf);

@@ -24,13 +24,13 @@ using namespace rv;
 
 namespace {
 
-// n marked readings an hour apart with zero1 = i, raw Channel1 = 100 + i.
-std::shared_ptr<const ChartData> hourly(int n)
+// n marked readings seconds apart from first with zero1 = i, raw Channel1 = 100 + i.
+std::shared_ptr<const ChartData> spaced(int n, const QDateTime& first, qint64 seconds)
 {
     ReadingColumns c;
     for (int i = 0; i < n; ++i) {
         c.rowids << i + 1;
-        c.moments << QDateTime(QDate(2024, 3, 5), QTime(0, 0), Qt::UTC).addSecs(3600LL * i);
+        c.moments << first.addSecs(seconds * i);
         c.temperatures << 20;
         c.numTemps << 20;
         for (int ch = 0; ch < 10; ++ch) {
@@ -41,6 +41,11 @@ std::shared_ptr<const ChartData> hourly(int n)
             l << i / 25.0;
     }
     return std::make_shared<const ChartData>(chartData(std::move(c)));
+}
+
+std::shared_ptr<const ChartData> hourly(int n)
+{
+    return spaced(n, QDateTime(QDate(2024, 3, 5), QTime(0, 0), Qt::UTC), 3600);
 }
 
 class Charts : public ::testing::Test {
@@ -247,6 +252,40 @@ TEST_F(Charts, ZoomingOutKeepsTheValueLabelsFew)
     }
     chart->zoomReset();
     EXPECT_EQ(axis->tickInterval(), drawn);
+}
+
+// The time labels as drawn: the turned text items below the plot.
+QStringList drawnTimeLabels(const QChartView* view)
+{
+    QCoreApplication::sendPostedEvents();
+    const QRectF plot = view->chart()->plotArea();
+    QList<QPair<double, QString>> labels;
+    for (const QGraphicsItem* item : view->scene()->items()) {
+        const auto* text = dynamic_cast<const QGraphicsTextItem*>(item);
+        if (text && text->isVisible() && text->rotation() != 0 && text->sceneBoundingRect().top() > plot.bottom())
+            labels.append({text->sceneBoundingRect().center().x(), text->toPlainText()});
+    }
+    std::sort(labels.begin(), labels.end());
+    QStringList out;
+    for (const auto& l : labels)
+        out << l.second;
+    return out;
+}
+
+TEST_F(Charts, TimeLabelsShowWholeInASmallWindow)
+{
+    // Half a year of daily readings in a chart as narrow as a small window leaves it, and wider:
+    // fewer labels where the text would not fit its share of the axis, never a label cut short.
+    const auto data = spaced(180, QDateTime(QDate(2022, 1, 3), QTime(9, 0), Qt::UTC), 86400);
+    for (int width = 500; width <= 1000; width += 20) {
+        w->ChartSLong->setFixedWidth(width);
+        QCoreApplication::processEvents();
+        view->draw(QStringLiteral("KLD-201175001"), data);
+        const QStringList labels = drawnTimeLabels(w->ChartSLong);
+        EXPECT_FALSE(labels.isEmpty()) << width;
+        for (const QString& label : labels)
+            EXPECT_FALSE(label.contains(QStringLiteral("..."))) << width << " " << label.toStdString();
+    }
 }
 
 namespace {

@@ -180,7 +180,7 @@ TimeAxisPlan timeAxisPlan(const QDate& firstDay, const QDate& lastDay, double fi
 }
 
 QVector<TimeTick> timeTicks(double min, double max, bool dayChart, int plotPixels,
-                            const std::function<int(const QString& format)>& labelPixels)
+                            const std::function<int(const QString& format)>& labelPixels, int sparePlaces)
 {
     QVector<TimeTick> ticks;
     if (!(max > min) || !std::isfinite(min) || !std::isfinite(max))
@@ -197,7 +197,7 @@ QVector<TimeTick> timeTicks(double min, double max, bool dayChart, int plotPixel
         // Counted exactly where that is cheap: a range of two days and a bit holds two midnights.
         if (labels <= 1000)
             labels = double(tickXs(min, max, step).size());
-        if (labels * std::max(1, labelPixels(stepFormat(step, dayChart))) <= plotPixels)
+        if ((labels + std::max(0, sparePlaces)) * std::max(1, labelPixels(stepFormat(step, dayChart))) <= plotPixels)
             break;
     }
     // A range zoomed out beyond all reason: no labels rather than more than the plot has pixels.

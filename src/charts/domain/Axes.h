@@ -55,8 +55,9 @@ struct TimeTick {
 // plotPixels; labelPixels gives the room a label of a format needs. A chart of days
 // (dayChart) labels whole days "yyyy/MM/dd" while at least two days are shown, and steps below
 // a day with the day and the time; a chart of hours labels "hh:mm" (or "hh:mm:ss" below a
-// minute) while its steps are below a day.
+// minute) while its steps are below a day. An axis that shares its length among more places
+// than it has labels names the spare places: the labels then fit into their share.
 QVector<TimeTick> timeTicks(double min, double max, bool dayChart, int plotPixels,
-                            const std::function<int(const QString& format)>& labelPixels);
+                            const std::function<int(const QString& format)>& labelPixels, int sparePlaces = 0);
 
 } // namespace rv
