@@ -268,10 +268,13 @@ bool SeriesStore::watch() const
         // place (before the first block, a FullDate in another form) drops them all.
         const auto stale = [&](const QString& row) {
             const QString secs = secondsOf(row + QStringLiteral(".FullDate"));
-            return QStringLiteral("DELETE FROM ") + kBlocks + QStringLiteral(" WHERE InstrumentID = ") + id
-                   + QStringLiteral(" AND NOT EXISTS (SELECT 1 FROM main.") + kBlocks
+            // The test sits in the key, so that a reading the blocks can place visits none of them:
+            // as a plain condition it was checked on each of the sensor's blocks, for every row a
+            // range deletion took (22 s instead of 0.03 s for a year of a large sensor).
+            return QStringLiteral("DELETE FROM ") + kBlocks + QStringLiteral(" WHERE InstrumentID = (SELECT ") + id
+                   + QStringLiteral(" WHERE NOT EXISTS (SELECT 1 FROM main.") + kBlocks
                    + QStringLiteral(" WHERE InstrumentID = ") + id + QStringLiteral(" AND ") + secs
-                   + QStringLiteral(" >= Origin); INSERT OR REPLACE INTO ") + kBlocks
+                   + QStringLiteral(" >= Origin)); INSERT OR REPLACE INTO ") + kBlocks
                    + QStringLiteral(" (InstrumentID, Block, Origin, Width) SELECT ") + id + QStringLiteral(", (")
                    + secs + QStringLiteral(" - Origin) / Width, Origin, Width FROM main.") + kBlocks
                    + QStringLiteral(" WHERE InstrumentID = ") + id + QStringLiteral(" AND ") + secs
