@@ -6,6 +6,8 @@
 // - the second chart tab of the same run;
 // - the first chart tab with every value to compute (a new k factor), and the pass alone, vs a
 //   bare update loop of the same rows;
+// - a year of readings deleted by date from a sensor that keeps its series in blocks vs a bare
+//   DELETE of the same rows;
 // - the peak memory (VmHWM) of a child process: started, then each of those tabs.
 #include "BenchSupport.h"
 #include "app/Program.h"
@@ -13,6 +15,7 @@
 #include "charts/domain/Preparation.h"
 #include "core/State.h"
 #include "db/Schema.h"
+#include "readings/domain/RangeDelete.h"
 #include "ui/FrmRockvista.h"
 
 #include <QChartView>
@@ -283,6 +286,41 @@ void BM_PeakMemory(benchmark::State& state)
 }
 
 // Largest last, so that a run stopped early still has the small figures. The million-reading
+// A year (2013) of readings deleted by date on a copy of the sensor's file: through the program
+// (arg 1), each deleted reading marking its kept block stale, or bare (arg 0).
+void BM_RangeDelete(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    storeValues(n);
+    const QString copy = dataDir(n) + QStringLiteral("/range.db");
+    for (auto _ : state) {
+        state.PauseTiming();
+        QFile::remove(copy);
+        QFile::copy(QString::fromUtf8(dbFile(n)), copy);
+        int deleted = 0;
+        if (state.range(1)) {
+            auto db = rv::Database::open(copy);
+            state.ResumeTiming();
+            deleted = rv::deleteReadingRange(*db, kSensor, QDate(2013, 1, 1), QDate(2013, 12, 31));
+        } else {
+            sqlite3* db = nullptr;
+            sqlite3_open_v2(copy.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+            state.ResumeTiming();
+            const QByteArray sql = "DELETE FROM \"" + kSensor.toUtf8() + "\" WHERE ReadingDate BETWEEN '2013/01/01' AND '2013/12/31'";
+            sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+            sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr);
+            deleted = sqlite3_changes(db);
+            sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        }
+        state.PauseTiming();
+        if (deleted < 40000)
+            state.SkipWithError("too few readings deleted");
+        state.ResumeTiming();
+    }
+    QFile::remove(copy);
+}
+
 // actions that compute take seconds each: fewer iterations.
 void sizes(benchmark::internal::Benchmark* b, std::initializer_list<int64_t> extra = {})
 {
@@ -303,6 +341,7 @@ BENCHMARK(BM_Pass)->Apply([](auto* b) { sizes(b, {0}); });
 BENCHMARK(BM_BareUpdateLoop)->Apply([](auto* b) { sizes(b); });
 BENCHMARK(BM_Pass)->Apply([](auto* b) { sizes(b, {1}); });
 BENCHMARK(BM_ChartTab)->Apply([](auto* b) { sizes(b, {2}); });
+BENCHMARK(BM_RangeDelete)->Args({100000, 0})->Args({100000, 1})->Args({1000000, 0})->Args({1000000, 1})->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_PeakMemory)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
