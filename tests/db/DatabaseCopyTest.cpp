@@ -1,6 +1,7 @@
 // Setting up a database and copying a Rockvista file into it, on SQLite and (as db.postgres, with
 // ROCKVISTA_TEST_DATABASE) on a server, where each case works in a schema of its own.
 #include "Support.h"
+#include "SuppliedOnEngine.h"
 #include "db/DatabaseCopy.h"
 #include "db/DatabaseTarget.h"
 #include "db/Maintenance.h"
@@ -28,19 +29,14 @@ protected:
             target = Database::create(m_dir.filePath(QStringLiteral("target.db")));
             return;
         }
-        const QString setting = qEnvironmentVariable("ROCKVISTA_TEST_DATABASE");
-        if (setting.isEmpty())
+        target = m_schema.open(QStringLiteral("copy"));
+        if (!target)
             GTEST_SKIP() << "ROCKVISTA_TEST_DATABASE names no PostgreSQL database (ctest runs these as db.postgres)";
-        static int made = 0;
-        m_schema = QStringLiteral("copy%1_%2").arg(QCoreApplication::applicationPid()).arg(++made);
-        target = Database::open(rv::DatabaseTarget::server(setting));
-        target->exec(QStringLiteral("CREATE SCHEMA ") + m_schema);
-        target->exec(QStringLiteral("SET search_path TO ") + m_schema);
     }
     void TearDown() override
     {
         if (target && server())
-            target->exec(QStringLiteral("DROP SCHEMA ") + m_schema + QStringLiteral(" CASCADE"));
+            m_schema.drop(*target);
     }
     qint64 count(Database& db, const QString& table)
     {
@@ -75,7 +71,7 @@ protected:
     QString path(const QString& name) const { return m_dir.filePath(name); }
 
     QTemporaryDir m_dir;
-    QString m_schema;
+    rv::test::ServerSchema m_schema;
     std::unique_ptr<Database> file, target;
 };
 
