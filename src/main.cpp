@@ -23,7 +23,9 @@ int main(int argc, char* argv[])
     rv::RealDialogs dialogs;
     rv::RealDesktop desktop;
     rv::SystemClock clock;
-    rv::Program program(rv::dataDirFromArguments(QApplication::arguments()), rv::Seams{&dialogs, &desktop, &clock});
+    const QStringList args = QApplication::arguments();
+    rv::Program program(rv::dataDirFromArguments(args), rv::databaseFromArguments(args),
+                        rv::Seams{&dialogs, &desktop, &clock});
     // Before loading: a shutdown that comes while the database opens is held until the window
     // runs and then closes it as its close button does, instead of killing the program outright.
     rv::closeOnTerminationSignals(program);

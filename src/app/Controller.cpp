@@ -28,9 +28,11 @@ namespace rv {
 
 namespace {
 const QString kCaption = QStringLiteral("Kelderan's Rockvista");
+constexpr int kNotRockvista = 3078; // a database without the supplied tables
+const QString kCannotConnect = QStringLiteral("ERROR: could not connect to database\nProgram must exit");
 }
 
-Controller::Controller(const QString& dataDir, Seams seams)
+Controller::Controller(const QString& dataDir, const QString& database, Seams seams) : m_databaseOption(database)
 {
     m_state.seams = seams;
     m_state.dataDir = dataDir;
@@ -41,26 +43,39 @@ Controller::~Controller() = default;
 
 bool Controller::Form_Load()
 {
+    try {
+        m_state.target = DatabaseTarget::choose(m_databaseOption, m_state.dataDir, m_state.dbPath);
+    } catch (const RvError& e) { // a database.conf or a setting that cannot be read
+        m_state.dialogs().message(kCannotConnect + QStringLiteral("\n\n") + e.description,
+                                  QStringLiteral("Database connection error"), Icon::Critical);
+        return false;
+    }
+    const bool server = m_state.target.isServer();
     // A first start on a new computer. A folder that stands without its database is another
-    // matter: the connection error tells how to make one.
-    if (!QFileInfo::exists(m_state.dataDir) && createDataFolder(m_state.dataDir)) {
+    // matter: the connection error tells how to make one. The folder of a team's engineer holds
+    // the log, pictures and reports only.
+    if (!QFileInfo::exists(m_state.dataDir) && (server ? QDir().mkpath(m_state.dataDir) : createDataFolder(m_state.dataDir))) {
         writeManualPdf(m_state.path(kManualFileName)); // what the help button opens
-        m_state.dialogs().message(QStringLiteral("Rockvista has made its data folder with an empty database:\n")
-                                      + QDir::toNativeSeparators(m_state.dataDir),
-                                  kCaption, Icon::Information);
+        if (!server)
+            m_state.dialogs().message(QStringLiteral("Rockvista has made its data folder with an empty database:\n")
+                                          + QDir::toNativeSeparators(m_state.dataDir),
+                                      kCaption, Icon::Information);
     }
 
-    // One running copy per data folder; a lock left by a crashed copy is taken over.
-    m_lock = std::make_unique<QLockFile>(m_state.path(QStringLiteral("rockvista.lock")));
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
-        if (m_lock->error() == QLockFile::LockFailedError) {
-            m_state.dialogs().message(QStringLiteral("Rockvista is already running\nCannot load program again"),
-                                      kCaption, Icon::Exclamation);
-            m_lock.reset();
-            return false;
+    // One running copy per database file; a lock left by a crashed copy is taken over. A server
+    // is shared by the team's copies.
+    if (!server) {
+        m_lock = std::make_unique<QLockFile>(m_state.path(QStringLiteral("rockvista.lock")));
+        m_lock->setStaleLockTime(0);
+        if (!m_lock->tryLock(0)) {
+            if (m_lock->error() == QLockFile::LockFailedError) {
+                m_state.dialogs().message(QStringLiteral("Rockvista is already running\nCannot load program again"),
+                                          kCaption, Icon::Exclamation);
+                m_lock.reset();
+                return false;
+            }
+            m_lock.reset(); // a folder we cannot write to: run without the lock
         }
-        m_lock.reset(); // a folder we cannot write to: run without the lock
     }
 
     m_form = std::make_unique<FrmRockvista>();
@@ -118,17 +133,29 @@ bool Controller::Form_Load()
 bool Controller::openDatabase()
 {
     try {
-        m_state.db = Database::openSupplied(m_state.dbPath);
+        m_state.db = Database::openSupplied(m_state.target);
         m_state.events.watch(*m_state.db);
-    } catch (const RvError&) {
-        QString text = QStringLiteral("ERROR: could not connect to database\nProgram must exit");
-        // A first start on a new computer: say how the data folder is made.
-        if (!QFileInfo::exists(m_state.dbPath))
+    } catch (const RvError& e) {
+        QString text = kCannotConnect;
+        const DatabaseTarget& target = m_state.target;
+        if (target.isServer()) {
+            // What the server said, or how an empty database is set up; never a password.
+            text += QStringLiteral("\n\n");
+            if (e.number == kNotRockvista)
+                text += QStringLiteral("The database ") + target.display()
+                        + QStringLiteral(" is not set up for Rockvista.\nTo set it up, run once:\n"
+                                         "rockvista-setup --database \"")
+                        + target.display() + QStringLiteral("\" --mine-id MINE");
+            else
+                text += withoutPassword(e.description, target.password());
+        } else if (!QFileInfo::exists(m_state.dbPath)) {
+            // A first start on a new computer: say how the data folder is made.
             text += QStringLiteral("\n\nThere is no database ") + kDatabaseFileName + QStringLiteral(" in ")
                     + QDir::toNativeSeparators(m_state.dataDir)
                     + QStringLiteral(".\nTo make the data folder with an empty database, run once:\n"
                                      "rockvista-setup --data-dir \"")
                     + QDir::toNativeSeparators(m_state.dataDir) + QLatin1Char('"');
+        }
         m_state.dialogs().message(text, QStringLiteral("Database connection error"), Icon::Critical);
         return false;
     }
@@ -296,7 +323,8 @@ void Controller::Form_Terminate()
     ignoreErrors([&] { m_state.types.reset(); });
     ignoreErrors([&] { m_state.prefs.reset(); });
     ignoreErrors([&] { m_state.db.reset(); });
-    ignoreErrors([&] { m_backups->CompactDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName); });
+    if (!m_state.target.isServer()) // the server vacuums its own tables
+        ignoreErrors([&] { m_backups->CompactDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName); });
     m_lock.reset();
     emit finished();
 }

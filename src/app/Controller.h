@@ -19,7 +19,7 @@ class ChartsPanel;
 class Controller : public QObject {
     Q_OBJECT
 public:
-    Controller(const QString& dataDir, Seams seams);
+    Controller(const QString& dataDir, const QString& database, Seams seams);
     ~Controller() override;
 
     bool Form_Load();
@@ -70,6 +70,7 @@ private:
     std::unique_ptr<ChartsPanel> m_charts;
     // Panels of the sensor register and the readings tab are kept here too.
     std::vector<std::unique_ptr<QObject>> m_panels;
+    QString m_databaseOption;
     int m_currentTab = 0;
     bool m_running = false;
     bool m_terminating = false;

@@ -5,8 +5,10 @@
 
 namespace rv {
 
-Program::Program(const QString& dataDir, Seams seams, QObject* parent)
-    : QObject(parent), m_controller(std::make_unique<Controller>(dataDir, seams))
+Program::Program(const QString& dataDir, Seams seams, QObject* parent) : Program(dataDir, QString(), seams, parent) {}
+
+Program::Program(const QString& dataDir, const QString& database, Seams seams, QObject* parent)
+    : QObject(parent), m_controller(std::make_unique<Controller>(dataDir, database, seams))
 {
     connect(m_controller.get(), &Controller::finished, this, &Program::finished);
 }

@@ -18,6 +18,8 @@ class Program : public QObject {
     Q_OBJECT
 public:
     Program(const QString& dataDir, Seams seams, QObject* parent = nullptr);
+    // database: the --database option (empty: the environment, database.conf or the folder's file).
+    Program(const QString& dataDir, const QString& database, Seams seams, QObject* parent = nullptr);
     ~Program() override;
 
     // Start-up. False when this copy must end at once (another copy runs, or the

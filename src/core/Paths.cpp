@@ -20,6 +20,12 @@ QString dataDirFromArguments(const QStringList& arguments)
     return QDir::cleanPath(docs + QStringLiteral("/Kelderan/Rockvista"));
 }
 
+QString databaseFromArguments(const QStringList& arguments)
+{
+    const int i = arguments.indexOf(QStringLiteral("--database"));
+    return i >= 0 && i + 1 < arguments.size() ? arguments[i + 1] : QString();
+}
+
 bool createDataFolder(const QString& dataDir)
 {
     if (!QDir().mkpath(dataDir))

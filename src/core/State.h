@@ -5,6 +5,7 @@
 #include "core/Seams.h"
 #include "core/Session.h"
 #include "db/Database.h"
+#include "db/DatabaseTarget.h"
 #include "db/Errors.h"
 #include "db/RecordSet.h"
 
@@ -21,7 +22,8 @@ struct AppState : Session {
     const Clock& clock() const { return *seams.clock; }
 
     QString dataDir;   // no trailing separator
-    QString dbPath;
+    QString dbPath;          // the folder's SQLite file
+    DatabaseTarget target;   // the database worked on: that file or a server's
     mutable DataEvents events;
 
     // Preferences as read at start-up, each held as text.

@@ -1,6 +1,7 @@
 #include "ToolSupport.h"
 
 #include "core/Paths.h"
+#include "db/Errors.h"
 #include "db/Schema.h"
 
 #include <QDir>
@@ -13,14 +14,21 @@ void printLine(FILE* stream, const QString& text)
     std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
 }
 
-QString existingDatabase(const QString& tool, const QStringList& arguments)
+std::optional<DatabaseTarget> chosenDatabase(const QString& tool, const QStringList& arguments)
 {
-    const QString path = dataDirFromArguments(arguments) + QLatin1Char('/') + kDatabaseFileName;
-    if (QFileInfo::exists(path))
-        return path;
+    const QString dataDir = dataDirFromArguments(arguments);
+    const QString path = dataDir + QLatin1Char('/') + kDatabaseFileName;
+    try {
+        const DatabaseTarget target = DatabaseTarget::choose(databaseFromArguments(arguments), dataDir, path);
+        if (target.isServer() || QFileInfo::exists(path))
+            return target;
+    } catch (const RvError& e) {
+        printLine(stderr, tool + QStringLiteral(": ") + e.description);
+        return std::nullopt;
+    }
     printLine(stderr, tool + QStringLiteral(": no database ") + QDir::toNativeSeparators(path)
                           + QStringLiteral("; rockvista-setup makes one."));
-    return {};
+    return std::nullopt;
 }
 
 std::unique_ptr<QLockFile> lockDataFolder(const QString& tool, const QString& dataDir)

@@ -17,7 +17,7 @@ const QString kTool = QStringLiteral("rockvista-export");
 
 int usage(FILE* stream = stderr)
 {
-    printLine(stream, QStringLiteral("usage: rockvista-export [--data-dir DIR] (--sensor ID... | --all) [--from DATE] "
+    printLine(stream, QStringLiteral("usage: rockvista-export [--data-dir DIR] [--database URL] (--sensor ID... | --all) [--from DATE] "
                                      "[--to DATE] --format csv|xlsx --output PATH"));
     return 2;
 }
@@ -48,8 +48,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == QLatin1String("--data-dir") && hasValue) {
-            ++i; // read by dataDirFromArguments
+        if ((a == QLatin1String("--data-dir") || a == QLatin1String("--database")) && hasValue) {
+            ++i; // read by chosenDatabase
         } else if (a == QLatin1String("--sensor") && hasValue) {
             while (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1String("--")))
                 ids << args[++i];
@@ -78,13 +78,13 @@ int main(int argc, char** argv)
     if ((!csv && format != QLatin1String("xlsx")) || output.isEmpty() || all == !ids.isEmpty())
         return usage();
 
-    const QString dbPath = existingDatabase(kTool, args);
-    if (dbPath.isEmpty())
+    const std::optional<DatabaseTarget> target = chosenDatabase(kTool, args);
+    if (!target)
         return 1;
     int failures = 0;
     std::vector<SensorExport> exports;
     try {
-        const auto db = Database::openReadOnly(dbPath);
+        const auto db = target->isServer() ? Database::openSupplied(*target) : Database::openReadOnly(target->sqlitePath());
         const SensorStore sensors(*db);
         if (all)
             ids = sensors.instrumentIds();
@@ -148,7 +148,7 @@ int main(int argc, char** argv)
                                       + QStringLiteral(" readings to ") + QDir::toNativeSeparators(output));
         }
     } catch (const RvError& e) {
-        printLine(stderr, kTool + QStringLiteral(": ") + e.description);
+        printLine(stderr, kTool + QStringLiteral(": ") + withoutPassword(e.description, target->password()));
         return 1;
     }
     return failures ? 1 : 0;

@@ -22,7 +22,7 @@ const QString kTool = QStringLiteral("rockvista-import");
 
 int usage(FILE* stream = stderr)
 {
-    printLine(stream, QStringLiteral("usage: rockvista-import [--data-dir DIR] [--interval 1|8|24] "
+    printLine(stream, QStringLiteral("usage: rockvista-import [--data-dir DIR] [--database URL] [--interval 1|8|24] "
                                      "[--layout YYYY/MM/DD|DD/MM/YYYY|MM/DD/YYYY] [--dry-run] FILE_OR_FOLDER..."));
     return 2;
 }
@@ -141,8 +141,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == QLatin1String("--data-dir") && hasValue) {
-            ++i; // read by dataDirFromArguments
+        if ((a == QLatin1String("--data-dir") || a == QLatin1String("--database")) && hasValue) {
+            ++i; // read by chosenDatabase
         } else if (a == QLatin1String("--interval") && hasValue) {
             const QString v = args[++i];
             if (v != QLatin1String("1") && v != QLatin1String("8") && v != QLatin1String("24"))
@@ -170,12 +170,12 @@ int main(int argc, char** argv)
     if (paths.isEmpty())
         return usage();
 
-    const QString dbPath = existingDatabase(kTool, args);
-    if (dbPath.isEmpty())
+    const std::optional<DatabaseTarget> target = chosenDatabase(kTool, args);
+    if (!target)
         return 1;
-    const QString dataDir = QFileInfo(dbPath).path();
-    const auto lock = lockDataFolder(kTool, dataDir);
-    if (!lock)
+    // Only the file is the folder's alone: a server is shared by the team's programs.
+    std::unique_ptr<QLockFile> lock;
+    if (!target->isServer() && !(lock = lockDataFolder(kTool, QFileInfo(target->sqlitePath()).path())))
         return 1;
 
     QStringList missing;
@@ -187,7 +187,8 @@ int main(int argc, char** argv)
     }
     const bool progress = isatty(fileno(stderr)) && files.size() > 1;
     try {
-        const auto db = dryRun ? Database::openReadOnly(dbPath) : Database::openSupplied(dbPath);
+        const auto db = dryRun && !target->isServer() ? Database::openReadOnly(target->sqlitePath())
+                                                      : Database::openSupplied(*target);
         Importer importer(*db, interval, layout, dryRun);
         for (int i = 0; i < files.size(); ++i) {
             if (progress)
@@ -209,8 +210,8 @@ int main(int argc, char** argv)
             printLine(stdout, told);
         }
     } catch (const RvError& e) {
-        printLine(stderr, kTool + QStringLiteral(": cannot open ") + QDir::toNativeSeparators(dbPath)
-                              + QStringLiteral(": ") + e.description);
+        printLine(stderr, kTool + QStringLiteral(": cannot open ") + target->display() + QStringLiteral(": ")
+                              + withoutPassword(e.description, target->password()));
         return 1;
     }
     printLine(stdout, QStringLiteral("Total: ") + QString::number(totals.files) + QStringLiteral(" files, ")

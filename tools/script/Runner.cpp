@@ -102,8 +102,8 @@ void makeParentFolder(const QString& path)
 
 } // namespace
 
-Runner::Runner(QVector<Step> steps, const QString& scriptName, const QString& dataDir)
-    : m_steps(std::move(steps)), m_scriptName(scriptName), m_dataDir(dataDir)
+Runner::Runner(QVector<Step> steps, const QString& scriptName, const QString& dataDir, const QString& database)
+    : m_steps(std::move(steps)), m_scriptName(scriptName), m_dataDir(dataDir), m_database(database)
 {
     m_transcript.fail = [this](int line, const QString& message) { fail(line, message); };
 }
@@ -233,7 +233,14 @@ void Runner::expectThat(const Step& step, bool ok, const QString& expected, cons
 
 QWidget* Runner::mainWindow() const { return m_current ? m_current->window() : nullptr; }
 
-QString Runner::dbPath() const { return m_dataDir + QLatin1Char('/') + rv::kDatabaseFileName; }
+rv::DatabaseTarget Runner::database() const
+{
+    try {
+        return rv::DatabaseTarget::choose(m_database, m_dataDir, m_dataDir + QLatin1Char('/') + rv::kDatabaseFileName);
+    } catch (const rv::RvError& e) {
+        throw StepFailure(e.description);
+    }
+}
 
 // ---- Program and clock
 
@@ -248,7 +255,7 @@ void Runner::doTick(const Step& s) { m_clock.tick(s.args[0].toLongLong()); }
 // program, which must find the first one's lock and end.
 void Runner::doStart(const Step&)
 {
-    m_programs.push_back(std::make_unique<rv::Program>(m_dataDir, rv::Seams{&m_dialogs, &m_desktop, &m_clock}));
+    m_programs.push_back(std::make_unique<rv::Program>(m_dataDir, m_database, rv::Seams{&m_dialogs, &m_desktop, &m_clock}));
     rv::Program* program = m_programs.back().get();
     const QPointer<rv::Program> previous = m_current;
     m_current = program; // already during start-up, for the steps that run in its modal windows
@@ -454,13 +461,13 @@ void Runner::expectOpen(const Step& s)
 
 void Runner::doSql(const Step& s)
 {
-    for (QString row : runSql(dbPath(), s.args[0], true))
+    for (QString row : runSql(database(), s.args[0], true))
         printLine(QStringLiteral("ROW ") + row.replace(QLatin1Char('\n'), QLatin1String("\\n")));
 }
 
 void Runner::expectSql(const Step& s)
 {
-    const QString got = runSql(dbPath(), s.args[0], false).join(QLatin1Char('\n'));
+    const QString got = runSql(database(), s.args[0], false).join(QLatin1Char('\n'));
     expectThat(s, got == s.args[1], QStringLiteral("rows ") + quoted(s.args[1]), quoted(got));
 }
 

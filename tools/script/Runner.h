@@ -3,6 +3,7 @@
 #include "Objects.h"
 #include "Script.h"
 #include "ScriptedSeams.h"
+#include "db/DatabaseTarget.h"
 
 #include <QObject>
 #include <QPointer>
@@ -18,7 +19,8 @@ namespace script {
 class Runner : public QObject {
     Q_OBJECT
 public:
-    Runner(QVector<Step> steps, const QString& scriptName, const QString& dataDir);
+    // database: the --database option, as the program takes it.
+    Runner(QVector<Step> steps, const QString& scriptName, const QString& dataDir, const QString& database = {});
     ~Runner() override;
 
     // Schedules the first step; every event loop of the application ends after the last.
@@ -37,7 +39,8 @@ private:
     // Counts an expectation; a mismatch prints "expected <what> <expected>, got <got>".
     void expectThat(const Step& step, bool ok, const QString& expected, const QString& got);
     QWidget* mainWindow() const;
-    QString dbPath() const;
+    // The database the program works on, chosen as the program chooses it.
+    rv::DatabaseTarget database() const;
 
     // Program and clock
     void doClock(const Step& s);
@@ -82,6 +85,7 @@ private:
     QVector<Step> m_steps;
     QString m_scriptName;
     QString m_dataDir;
+    QString m_database;
     int m_next = 0;
     bool m_done = false;
     // For each step being executed, the modal window that was active when it began.

@@ -24,17 +24,19 @@ QString valueText(const QVariant& value)
 
 } // namespace
 
-QStringList runSql(const QString& dbPath, const QString& sql, bool create)
+QStringList runSql(const rv::DatabaseTarget& target, const QString& sql, bool create)
 {
+    const QString dbPath = target.sqlitePath();
     const QFileInfo file(dbPath);
-    if (!create && !file.exists())
+    if (!target.isServer() && !create && !file.exists())
         throw StepFailure(QStringLiteral("no database file %1").arg(dbPath));
     // A connection of its own, beside the program's: what it writes is not the program's doing.
     std::unique_ptr<rv::Database> db;
     try {
-        db = create && (!file.exists() || file.size() == 0) ? rv::Database::create(dbPath) : rv::Database::open(dbPath);
+        db = !target.isServer() && create && (!file.exists() || file.size() == 0) ? rv::Database::create(dbPath)
+                                                                                 : rv::Database::open(target);
     } catch (const rv::RvError& e) {
-        throw StepFailure(QStringLiteral("cannot open %1: %2").arg(dbPath, e.description));
+        throw StepFailure(QStringLiteral("cannot open %1: %2").arg(target.display(), e.description));
     }
     QStringList rows;
     try {

@@ -24,12 +24,14 @@ void quietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
 
 int usage(const char* problem)
 {
-    std::fprintf(stderr, "rockvista-script: %s\nusage: rockvista-script [--data-dir DIR] SCRIPT.rvs\n", problem);
+    std::fprintf(stderr, "rockvista-script: %s\nusage: rockvista-script [--data-dir DIR] [--database URL] SCRIPT.rvs\n", problem);
     return 2;
 }
 
-const char kHelp[] = R"(rockvista-script [--data-dir DIR] SCRIPT.rvs
+const char kHelp[] = R"(rockvista-script [--data-dir DIR] [--database URL] SCRIPT.rvs
 Plays a scenario against the real program with scripted dialogs, desktop and clock.
+The database is chosen as the program chooses it (--database, ROCKVISTA_DATABASE, the data
+folder's database.conf, else its file); the sql steps run on it.
 Steps (one a line; words with blanks in double quotes; $DATA is the data folder):
   clock "yyyy/MM/dd HH:mm:ss" | tick SECONDS | start | close [WINDOW] | sleep SECONDS
   answer Yes|No|OK|Cancel|"text"
@@ -66,6 +68,7 @@ int main(int argc, char* argv[])
 
     QString dataDir = qEnvironmentVariable("ROCKVISTA_DATA_DIR");
     QString scriptPath;
+    QString database;
     const QStringList args = QCoreApplication::arguments().mid(1);
     for (int i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--help")) {
@@ -76,6 +79,10 @@ int main(int argc, char* argv[])
             if (++i >= args.size())
                 return usage("--data-dir needs a folder");
             dataDir = args[i];
+        } else if (args[i] == QLatin1String("--database")) {
+            if (++i >= args.size())
+                return usage("--database needs a URL");
+            database = args[i];
         } else if (scriptPath.isEmpty() && !args[i].startsWith(QLatin1String("--"))) {
             scriptPath = args[i];
         } else {
@@ -104,7 +111,7 @@ int main(int argc, char* argv[])
         return 2;
     }
 
-    script::Runner runner(steps, info.fileName(), dataDir);
+    script::Runner runner(steps, info.fileName(), dataDir, database);
     runner.begin();
     app.exec();
     return runner.finish();
