@@ -63,19 +63,18 @@ bool Controller::Form_Load()
     }
 
     // One running copy per database file; a lock left by a crashed copy is taken over. A server
-    // is shared by the team's copies.
-    if (!server) {
-        m_lock = std::make_unique<QLockFile>(m_state.path(QStringLiteral("rockvista.lock")));
-        m_lock->setStaleLockTime(0);
-        if (!m_lock->tryLock(0)) {
-            if (m_lock->error() == QLockFile::LockFailedError) {
-                m_state.dialogs().message(QStringLiteral("Rockvista is already running\nCannot load program again"),
-                                          kCaption, Icon::Exclamation);
-                m_lock.reset();
-                return false;
-            }
-            m_lock.reset(); // a folder we cannot write to: run without the lock
+    // is shared by the team's copies: there the lock only tells whether the folder is this copy's
+    // alone (what an interrupted backup left may go).
+    m_lock = std::make_unique<QLockFile>(m_state.path(QStringLiteral("rockvista.lock")));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        if (!server && m_lock->error() == QLockFile::LockFailedError) {
+            m_state.dialogs().message(QStringLiteral("Rockvista is already running\nCannot load program again"),
+                                      kCaption, Icon::Exclamation);
+            m_lock.reset();
+            return false;
         }
+        m_lock.reset(); // a folder we cannot write to, or another copy's on the server: run without the lock
     }
 
     m_form = std::make_unique<FrmRockvista>();

@@ -147,6 +147,8 @@ const QHash<QString, Runner::Handler>& Runner::handlers()
         {"expect-open-match", &Runner::expectOpen},
         {"sql", &Runner::doSql},
         {"expect-sql", &Runner::expectSql},
+        {"expect-tables", &Runner::expectTables},
+        {"reading-table", &Runner::doReadingTable},
         {"write-file", &Runner::doWriteFile},
         {"expect-file", &Runner::expectFile},
         {"expect-file-contains", &Runner::expectFileContains},
@@ -469,6 +471,16 @@ void Runner::expectSql(const Step& s)
 {
     const QString got = runSql(database(), s.args[0], false).join(QLatin1Char('\n'));
     expectThat(s, got == s.args[1], QStringLiteral("rows ") + quoted(s.args[1]), quoted(got));
+}
+
+void Runner::doReadingTable(const Step& s) { makeReadingTables(database(), s.args); }
+
+// Table names are matched without regard to case on both engines (a server keeps them in lower case).
+void Runner::expectTables(const Step& s)
+{
+    const QString got = tableNames(database(), s.args[0]).join(QLatin1Char('\n'));
+    expectThat(s, got.compare(s.args[1], Qt::CaseInsensitive) == 0, QStringLiteral("tables ") + quoted(s.args[1]),
+               quoted(got));
 }
 
 void Runner::doWriteFile(const Step& s)

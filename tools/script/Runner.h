@@ -77,6 +77,8 @@ private:
     // Files and database
     void doSql(const Step& s);
     void expectSql(const Step& s);
+    void expectTables(const Step& s);
+    void doReadingTable(const Step& s);
     void doWriteFile(const Step& s);
     void expectFile(const Step& s);
     void expectFileContains(const Step& s);

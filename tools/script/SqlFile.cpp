@@ -3,8 +3,12 @@
 #include "Failure.h"
 #include "Output.h"
 #include "db/Database.h"
+#include "db/Schema.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace script {
 
@@ -22,22 +26,51 @@ QString valueText(const QVariant& value)
     }
 }
 
-} // namespace
-
-QStringList runSql(const rv::DatabaseTarget& target, const QString& sql, bool create)
+// A connection of its own, beside the program's: what it writes is not the program's doing.
+std::unique_ptr<rv::Database> connection(const rv::DatabaseTarget& target, bool create)
 {
     const QString dbPath = target.sqlitePath();
     const QFileInfo file(dbPath);
     if (!target.isServer() && !create && !file.exists())
         throw StepFailure(QStringLiteral("no database file %1").arg(dbPath));
-    // A connection of its own, beside the program's: what it writes is not the program's doing.
-    std::unique_ptr<rv::Database> db;
     try {
-        db = !target.isServer() && create && (!file.exists() || file.size() == 0) ? rv::Database::create(dbPath)
-                                                                                 : rv::Database::open(target);
+        return !target.isServer() && create && (!file.exists() || file.size() == 0) ? rv::Database::create(dbPath)
+                                                                                   : rv::Database::open(target);
     } catch (const rv::RvError& e) {
         throw StepFailure(QStringLiteral("cannot open %1: %2").arg(target.display(), e.description));
     }
+}
+
+} // namespace
+
+void makeReadingTables(const rv::DatabaseTarget& target, const QStringList& instrumentIds)
+{
+    const auto db = connection(target, false);
+    try {
+        for (const QString& id : instrumentIds)
+            rv::createReadingTable(*db, id);
+    } catch (const rv::RvError& e) {
+        throw StepFailure(QStringLiteral("SQL error: ") + e.description);
+    }
+}
+
+QStringList tableNames(const rv::DatabaseTarget& target, const QString& pattern)
+{
+    const QRegularExpression wanted(QRegularExpression::wildcardToRegularExpression(pattern),
+                                    QRegularExpression::CaseInsensitiveOption);
+    try {
+        QStringList names = connection(target, false)->tableNames().filter(wanted);
+        std::sort(names.begin(), names.end(),
+                  [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+        return names;
+    } catch (const rv::RvError& e) {
+        throw StepFailure(QStringLiteral("SQL error: ") + e.description);
+    }
+}
+
+QStringList runSql(const rv::DatabaseTarget& target, const QString& sql, bool create)
+{
+    const auto db = connection(target, create);
     QStringList rows;
     try {
         for (const QVariantList& row : db->queryEach(sql)) {

@@ -13,4 +13,11 @@ namespace script {
 // Throws StepFailure with the engine's message.
 QStringList runSql(const rv::DatabaseTarget& target, const QString& sql, bool create);
 
+// Makes each sensor's reading table as the program makes it (from the template sensordata).
+void makeReadingTables(const rv::DatabaseTarget& target, const QStringList& instrumentIds);
+
+// The tables whose names match a wildcard pattern (* and ?, regardless of case), in name order:
+// what the engine's own catalogue holds, asked without its own SQL.
+QStringList tableNames(const rv::DatabaseTarget& target, const QString& pattern);
+
 } // namespace script

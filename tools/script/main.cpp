@@ -50,6 +50,8 @@ b" | expect-cell GRID ROW COL "text"
       the time axis's range as drawn and the value-axis labels as drawn, bottom to top
       (an elided label as shown)
   sql "statement" | expect-sql "query" "rows"
+  reading-table ID...   (the sensors' reading tables, made as the program makes them)
+  expect-tables "pattern" "names"   (the tables matching * and ?, one a line, in name order)
   write-file "path" "content" | expect-file "path" exists|missing
   expect-file-contains "path" "text"   (a report: its text, one line per paragraph)
   screenshot WINDOW "path.png"

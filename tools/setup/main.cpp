@@ -24,13 +24,14 @@ namespace {
 int usage()
 {
     printLine(stderr, QStringLiteral("usage: rockvista-setup [--data-dir DIR] [--mine-id TEXT] [--demo] [--if-missing]\n"
-                                     "       rockvista-setup --database URL [--mine-id TEXT] [--demo]\n"
+                                     "       rockvista-setup --database URL [--mine-id TEXT] [--demo] [--data-dir DIR]\n"
                                      "       rockvista-setup --database URL --copy-from FILE\n"
                                      "       rockvista-setup --database URL --backup-to FILE | --restore-from FILE"));
     return 2;
 }
 
 void printDemoSensors(rv::Database& db);
+void ensureManual(const QString& dataDir);
 
 // What is done with a server database.
 enum class ServerWork { SetUp, CopyFrom, BackupTo, RestoreFrom };
@@ -179,8 +180,18 @@ int main(int argc, char** argv)
                                              "up with --backup-to FILE and restored with --restore-from FILE"));
             return usage();
         }
-        if (made)
-            return workOnServer(*database, ServerWork::SetUp, mineId.value_or(demo ? kDemoMine : QString()), {}, demo);
+        if (made) {
+            const int rc = workOnServer(*database, ServerWork::SetUp, mineId.value_or(demo ? kDemoMine : QString()), {}, demo);
+            // An engineer's folder beside the server's database: the log, pictures, reports, the manual.
+            if (rc == 0 && args.contains(QLatin1String("--data-dir"))) {
+                const QString dataDir = rv::dataDirFromArguments(args);
+                if (QDir().mkpath(dataDir))
+                    ensureManual(dataDir);
+                else
+                    printLine(stderr, QStringLiteral("rockvista-setup: cannot create the folder ") + QDir::toNativeSeparators(dataDir));
+            }
+            return rc;
+        }
         if (!copyFrom.isEmpty())
             return workOnServer(*database, ServerWork::CopyFrom, {}, copyFrom, false);
         if (!backupTo.isEmpty())
