@@ -322,8 +322,7 @@ void Controller::Form_Terminate()
     ignoreErrors([&] { m_state.types.reset(); });
     ignoreErrors([&] { m_state.prefs.reset(); });
     ignoreErrors([&] { m_state.db.reset(); });
-    if (!m_state.target.isServer()) // the server vacuums its own tables
-        ignoreErrors([&] { m_backups->CompactDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName); });
+    ignoreErrors([&] { m_backups->CompactDB(kDatabaseFileName); });
     m_lock.reset();
     emit finished();
 }

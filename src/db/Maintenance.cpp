@@ -214,4 +214,25 @@ bool compactFile(const QString& path, const QString& copyPath)
     return true;
 }
 
+void backup(const DatabaseTarget& target, const QString& backupPath)
+{
+    if (!target.isServer())
+        return backupFile(target.sqlitePath(), backupPath);
+    auto db = Database::openSupplied(target);
+    backupDatabase(*db, backupPath);
+}
+
+void restore(const QString& backupPath, const DatabaseTarget& target)
+{
+    if (!target.isServer())
+        return restoreFile(backupPath, target.sqlitePath());
+    auto db = Database::openSupplied(target);
+    restoreDatabase(backupPath, *db);
+}
+
+bool compact(const DatabaseTarget& target, const QString& copyPath)
+{
+    return !target.isServer() && compactFile(target.sqlitePath(), copyPath);
+}
+
 } // namespace rv::maintenance

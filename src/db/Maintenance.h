@@ -4,6 +4,7 @@
 // beside its target and renamed into place, so that a failure or a crash never leaves a
 // half-written file under a real name. Failures throw RvError.
 #include "db/DatabaseCopy.h"
+#include "db/DatabaseTarget.h"
 
 #include <QString>
 
@@ -43,5 +44,13 @@ void restoreFile(const QString& backup, const QString& target);
 // A copy left behind by an earlier, interrupted compaction is replaced. Returns false when the
 // file had no free pages and was left as it was. Call with every connection to path closed.
 bool compactFile(const QString& path, const QString& copyPath);
+
+// The same for the database a target names, as the program's backup window does it: the file by
+// backupFile, restoreFile and compactFile; a server's through a connection of their own (it must
+// hold a Rockvista database) by backupDatabase and restoreDatabase, and never compacted (false).
+// Call with the program's own connection closed.
+void backup(const DatabaseTarget& target, const QString& backupPath);
+void restore(const QString& backupPath, const DatabaseTarget& target);
+bool compact(const DatabaseTarget& target, const QString& copyPath);
 
 } // namespace rv::maintenance

@@ -32,7 +32,7 @@ QString BackupPanel::backupFolder() const
 
 void BackupPanel::imgBackup_Click()
 {
-    if (!m_reopen([&] { BackupDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName); }))
+    if (!m_reopen([&] { BackupDB(kDatabaseFileName); }))
         return;
     ListBackups();
     showFirstSensorInBox();
@@ -47,16 +47,17 @@ void BackupPanel::removeLeftCopies()
     QFile::remove(copy);
 }
 
-bool BackupPanel::BackupDB(const QString& folder, const QString& fileName)
+bool BackupPanel::BackupDB(const QString& fileName)
 {
     removeLeftCopies();
     try {
         if (!QDir().mkpath(backupFolder()))
             throw RvError(76, QStringLiteral("Path not found: ") + QDir::toNativeSeparators(backupFolder()));
-        maintenance::backupFile(folder + fileName,
-                                backupFolder() + QLatin1Char('/') + backupFileName(m_state.clock().today()));
+        maintenance::backup(m_state.target, backupFolder() + QLatin1Char('/') + backupFileName(m_state.clock().today()));
     } catch (const RvError& e) {
-        m_state.dialogs().message(QStringLiteral("Error encountered during backup process of ") + fileName);
+        // A server is named by its address (never with a password).
+        m_state.dialogs().message(QStringLiteral("Error encountered during backup process of ")
+                                  + (m_state.target.isServer() ? m_state.target.display() : fileName));
         m_state.report(e, " GBackupDB");
         return false;
     }
@@ -91,14 +92,14 @@ void BackupPanel::imgRestore_Click()
         kCaptionUpper, Icon::Warning, Buttons::YesNo, Answer::Yes);
     if (answer != Answer::Yes)
         return;
-    if (m_reopen([&] { RestoreDB(m_state.dataDir + QLatin1Char('/'), kDatabaseFileName, backupName); }))
+    if (m_reopen([&] { RestoreDB(backupName); }))
         showFirstSensorInBox();
 }
 
-bool BackupPanel::RestoreDB(const QString& folder, const QString& fileName, const QString& backupName)
+bool BackupPanel::RestoreDB(const QString& backupName)
 {
     try {
-        maintenance::restoreFile(backupFolder() + QLatin1Char('/') + backupName, folder + fileName);
+        maintenance::restore(backupFolder() + QLatin1Char('/') + backupName, m_state.target);
     } catch (const RvError& e) {
         m_state.dialogs().message(QStringLiteral("Error encountered during restore process"));
         m_state.report(e, " G_CompactDB");
@@ -108,10 +109,10 @@ bool BackupPanel::RestoreDB(const QString& folder, const QString& fileName, cons
     return true;
 }
 
-void BackupPanel::CompactDB(const QString& folder, const QString& fileName)
+void BackupPanel::CompactDB(const QString& fileName)
 {
     try {
-        maintenance::compactFile(folder + fileName, folder + compactionCopyName(fileName));
+        maintenance::compact(m_state.target, m_state.path(compactionCopyName(fileName)));
     } catch (const RvError& e) {
         m_state.dialogs().message(QStringLiteral("Error compacting ") + fileName);
         m_state.report(e, " G_CompactDB");

@@ -1,6 +1,7 @@
 #pragma once
-// The utilities tab's backups: dated copies of the database file in the backup folder, their
-// list, restoring one over the working file, and the compaction at the program's end.
+// The utilities tab's backups: dated copies of the database in the backup folder (portable files,
+// of a server's database too), their list, restoring one over the working database, and the
+// compaction of the file at the program's end.
 #include "core/State.h"
 
 #include <QObject>
@@ -24,10 +25,10 @@ public:
     void imgRestore_Click();
     void ListBackups();
 
-    // folder ends with a separator.
-    bool BackupDB(const QString& folder, const QString& fileName);
-    bool RestoreDB(const QString& folder, const QString& fileName, const QString& backupName);
-    void CompactDB(const QString& folder, const QString& fileName);
+    // The database the state's target names; fileName is how messages call the data folder's file.
+    bool BackupDB(const QString& fileName);
+    bool RestoreDB(const QString& backupName);
+    void CompactDB(const QString& fileName);
     // The copies that backups, restores and compactions cut short left behind: full-size files
     // nobody would ever remove. Run at start-up and before each backup.
     void removeLeftCopies();
