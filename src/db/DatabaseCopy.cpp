@@ -111,8 +111,10 @@ QVector<TableColumn> sourceColumns(Database& from, const QString& table, const Q
 
 // The source's indexes on plain columns (not partial ones, nor those of an expression), as
 // CREATE INDEX texts both engines take. A UNIQUE constraint's index gets a name of its own.
+// SQLite's indexes end with the rowid unnamed: a surrogate one is named at the end of the others
+// on the way to a server (surrogateRowid), and left out on the way back.
 QStringList indexSql(Database& from, const QString& table, const QString& target, const QString& spelling,
-                     const QStringList& copied)
+                     const QStringList& copied, bool surrogateRowid)
 {
     struct Index {
         QString name;
@@ -146,6 +148,8 @@ QStringList indexSql(Database& from, const QString& table, const QString& target
     }
     QStringList sql;
     for (Index& index : indexes) {
+        if (!index.unique && index.columns.size() > 1 && index.columns.last() == QLatin1String("rowid"))
+            index.columns.removeLast();
         bool plain = !index.columns.isEmpty();
         for (QString& column : index.columns) {
             plain = plain && !column.isEmpty() && copied.contains(column, Qt::CaseInsensitive);
@@ -157,7 +161,8 @@ QStringList indexSql(Database& from, const QString& table, const QString& target
                                               : index.name;
         sql << QStringLiteral("CREATE ") + (index.unique ? QStringLiteral("UNIQUE ") : QString())
                    + QStringLiteral("INDEX ") + Database::quoteId(name) + QStringLiteral(" ON ") + sqlName(target)
-                   + QStringLiteral(" (") + columnList(index.columns) + QLatin1Char(')');
+                   + QStringLiteral(" (") + columnList(index.columns)
+                   + (surrogateRowid && !index.unique ? QStringLiteral(", rowid)") : QStringLiteral(")"));
     }
     return sql;
 }
@@ -323,7 +328,8 @@ CopyReport copyDatabase(Database& from, Database& to, const std::function<void(c
                 names << c.name;
             to.exec(tableSql(to, table.target, columns));
             const Copied copied = copyRows(from, to, table.source, names);
-            for (const QString& sql : indexSql(from, table.source, table.target, table.spelling, names))
+            for (const QString& sql : indexSql(from, table.source, table.target, table.spelling, names,
+                                                     !to.rowidColumn().isEmpty()))
                 to.exec(sql);
             checks.push_back({table.target, names, copied});
         } catch (const RvError& e) {

@@ -276,8 +276,11 @@ void createReadingTable(Database& db, const QString& instrumentId)
         throw RvError(1, QStringLiteral("no such table: sensordata"));
     Transaction tx(db);
     db.exec(tableSql(db, instrumentId, columns));
+    // Readings are shown in FullDate order, ties by row id: SQLite's indexes end with the rowid
+    // of their own, a surrogate one is named.
     db.exec(QStringLiteral("CREATE INDEX ") + Database::quoteId(instrumentId + QStringLiteral("_FullDate"))
-            + QStringLiteral(" ON ") + Database::quoteId(instrumentId) + QStringLiteral(" (FullDate)"));
+            + QStringLiteral(" ON ") + Database::quoteId(instrumentId)
+            + (db.rowidColumn().isEmpty() ? QStringLiteral(" (FullDate)") : QStringLiteral(" (FullDate, rowid)")));
     db.touch(instrumentId);
     tx.commit();
 }
