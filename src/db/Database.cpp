@@ -684,6 +684,7 @@ void Database::touch(const QString& table)
 void Database::schemaChanged()
 {
     m_columnCache.clear();
+    m_leadCache.clear();
     if (m_pg)
         m_pg->schemaChanged();
 }
@@ -707,9 +708,11 @@ quint64 Database::changesOf(const QString& table)
     return otherCommits + m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
 }
 
-qint64 Database::rowCount(const QString& table)
+qint64 Database::rowCount(const QString& table, quint64* changesAt)
 {
     const quint64 changes = changesOf(table);
+    if (changesAt)
+        *changesAt = changes;
     const std::string key = table.toStdString();
     if (const auto it = m_pool->counts.find(key); it != m_pool->counts.end() && it->second.changes == changes)
         return it->second.rows;
@@ -791,7 +794,7 @@ QVector<QVariantList> Database::queryEach(const QString& sql)
         if (stmt) {
             rows += query(QString::fromUtf8(tail, next - tail));
             if (!readOnly)
-                m_columnCache.clear(); // the schema may have changed
+                schemaChanged(); // the schema may have changed
             announceCommitted();
         }
         tail = next; // past a statement, or past a lone ";"
@@ -850,6 +853,15 @@ bool Database::tableExists(const QString& name)
 }
 
 bool Database::indexLeadsWith(const QString& table, const QString& column)
+{
+    // Asked at every opening of a record set: answered once until the schema changes here.
+    const std::string key = (table + QChar(0) + column).toStdString();
+    if (const auto it = m_leadCache.find(key); it != m_leadCache.end())
+        return it->second;
+    return m_leadCache[key] = indexLeads(table, column);
+}
+
+bool Database::indexLeads(const QString& table, const QString& column)
 {
     if (m_pg)
         return !query(QStringLiteral("SELECT 1 FROM pg_index i JOIN pg_attribute a ON a.attrelid = i.indrelid "

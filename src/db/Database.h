@@ -180,7 +180,8 @@ public:
     quint64 changesOf(const QString& table);
     // The number of rows of a table. Counting reads the table's smallest index whole: the count
     // is remembered while changesOf(table) stays.
-    qint64 rowCount(const QString& table);
+    // changesAt, when given, receives the changesOf(table) the count holds for.
+    qint64 rowCount(const QString& table, quint64* changesAt = nullptr);
 
     // Whether an index of the whole table (not a partial one) has the column first.
     bool indexLeadsWith(const QString& table, const QString& column);
@@ -211,12 +212,16 @@ public:
     // on SQLite); and the surrogate row id column that leads a table (empty on SQLite, which has one).
     QString columnType(const QString& declaredType) const;
     QString rowidColumn() const;
+    // How many rows by rowid a reader should ask for at once when it will show those that follow:
+    // 1 where a read costs no round trip (SQLite), a screenful and more on a server.
+    int rowsPerRead() const { return m_pg ? 64 : 1; }
 
 private:
     Database(sqlite3* db, const QString& path);
     Database(std::unique_ptr<detail::PgConnection> pg, const QString& display);
     bool autocommit(); // no transaction open on the connection
     void schemaChanged(); // what was learnt of the tables' columns is asked anew
+    bool indexLeads(const QString& table, const QString& column);
     static std::unique_ptr<Database> connect(const QString& path, int flags);
     static std::vector<std::function<void(Database&)>>& connectionSetUps();
     void configure(); // read-write settings: refuses a read-only file, rollback journal
@@ -227,6 +232,7 @@ private:
     QString m_path;
     std::shared_ptr<detail::StatementPool> m_pool;
     std::unordered_map<std::string, QVector<Column>> m_columnCache;
+    std::unordered_map<std::string, bool> m_leadCache; // indexLeadsWith's answers
     detail::PgConnection* m_pg = nullptr; // owned by the pool, as the statements' cache is
 };
 

@@ -20,13 +20,17 @@ std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, con
 {
     if (!db.indexLeadsWith(table, column))
         return nullptr;
-    std::unique_ptr<KeyPages> pages(new KeyPages(db, table, column));
+    // Quoted as the table spells it: a server folds the unquoted names it was made with.
+    QString stored = column;
+    for (const Database::Column& c : db.columns(table))
+        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
+            stored = c.name;
+    std::unique_ptr<KeyPages> pages(new KeyPages(db, table, stored));
     if (!db.query(QStringLiteral("SELECT 1 FROM ") + pages->m_table + QStringLiteral(" WHERE ") + pages->m_column
                   + QStringLiteral(" IS NULL LIMIT 1"))
              .isEmpty())
         return nullptr;
-    pages->m_base = static_cast<int>(db.rowCount(table));
-    pages->m_changes = db.changesOf(table);
+    pages->m_base = static_cast<int>(db.rowCount(table, &pages->m_changes));
     return pages;
 }
 

@@ -450,20 +450,34 @@ qint64 PgStatement::columnInteger(int col) const
 
 Statement::Source PgStatement::columnSource(int col) const
 {
-    Statement::Source source;
     const Oid table = PQftable(m_desc, col);
     const int attnum = PQftablecol(m_desc, col);
     if (!m_conn || table == InvalidOid || attnum <= 0)
-        return source;
-    const Result r(m_conn->run("SELECT c.relname, a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
-                               "JOIN pg_class c ON c.oid = a.attrelid WHERE a.attrelid = $1 AND a.attnum = $2",
-                               {QByteArray::number(table), QByteArray::number(attnum)}));
-    if (PQntuples(r.get()) == 1) {
-        source.table = QString::fromUtf8(PQgetvalue(r.get(), 0, 0));
-        source.column = QString::fromUtf8(PQgetvalue(r.get(), 0, 1));
-        source.declaredType = QString::fromUtf8(PQgetvalue(r.get(), 0, 2));
+        return {};
+    const auto key = [](Oid t, int a) { return (quint64(t) << 16) | quint64(a); };
+    auto& known = m_conn->m_sources;
+    if (const auto it = known.find(key(table, attnum)); it != known.end())
+        return it->second;
+    // Every column of the statement in one look-up: a record set asks for them all.
+    QByteArray tables = "{", columns = "{";
+    for (int c = 0, n = PQnfields(m_desc); c < n; ++c) {
+        if (PQftable(m_desc, c) == InvalidOid || PQftablecol(m_desc, c) <= 0)
+            continue;
+        tables += QByteArray::number(PQftable(m_desc, c)) + ',';
+        columns += QByteArray::number(PQftablecol(m_desc, c)) + ',';
     }
-    return source;
+    tables[tables.size() - 1] = '}';
+    columns[columns.size() - 1] = '}';
+    const Result r(m_conn->run("SELECT a.attrelid, a.attnum, c.relname, a.attname, format_type(a.atttypid, a.atttypmod) "
+                               "FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid "
+                               "JOIN unnest($1::oid[], $2::int2[]) AS k(rel, num) ON a.attrelid = k.rel AND a.attnum = k.num",
+                               {tables, columns}));
+    for (int row = 0, n = PQntuples(r.get()); row < n; ++row)
+        known[key(Oid(std::strtoul(PQgetvalue(r.get(), row, 0), nullptr, 10)), std::atoi(PQgetvalue(r.get(), row, 1)))] =
+            Statement::Source{QString::fromUtf8(PQgetvalue(r.get(), row, 4)), QString::fromUtf8(PQgetvalue(r.get(), row, 3)),
+                              QString::fromUtf8(PQgetvalue(r.get(), row, 2))};
+    const auto it = known.find(key(table, attnum));
+    return it == known.end() ? Statement::Source{} : it->second;
 }
 
 // --- PgConnection ---
@@ -693,6 +707,7 @@ qint64 PgConnection::writeVersion()
 void PgConnection::schemaChanged()
 {
     m_rowidTables.clear();
+    m_sources.clear();
     // A statement kept in the cache may read a table whose columns changed: made afresh when asked.
     takeOver();
     for (auto& entry : m_idle)

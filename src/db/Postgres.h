@@ -144,6 +144,7 @@ private:
     quint64 m_names = 0;
     std::unordered_multimap<std::string, std::unique_ptr<PgStatement>> m_idle;
     std::unordered_map<std::string, bool> m_rowidTables;
+    std::unordered_map<quint64, Statement::Source> m_sources; // by table oid and column number
     qint64 m_lastRowid = 0;
     int m_changes = 0;
 };

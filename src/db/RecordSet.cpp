@@ -221,6 +221,12 @@ void RecordSet::load()
         Statement rowRead = m_db.prepare(QStringLiteral("SELECT ") + columns.join(QStringLiteral(", "))
                                          + QStringLiteral(" FROM ") + Database::quoteId(table)
                                          + QStringLiteral(" WHERE rowid = ?"));
+        Statement rowsRead;
+        if (const int many = m_db.rowsPerRead(); many > 1)
+            rowsRead = m_db.prepare(QStringLiteral("SELECT rowid, ") + columns.join(QStringLiteral(", "))
+                                    + QStringLiteral(" FROM ") + Database::quoteId(table)
+                                    + QStringLiteral(" WHERE rowid IN (") + QStringList(many, QStringLiteral("?")).join(QLatin1Char(','))
+                                    + QLatin1Char(')'));
         m_pages.reset();
         if (!m_orderColumn.isEmpty() && !m_filter)
             m_pages = KeyPages::open(m_db, table, m_orderColumn);
@@ -242,6 +248,7 @@ void RecordSet::load()
         m_values.squeeze();
         m_rowids = std::move(rowids);
         m_rowRead = std::move(rowRead);
+        m_rowsRead = std::move(rowsRead);
         m_cache.clear();
         m_cacheOrder.clear();
     } else {
@@ -531,6 +538,10 @@ const QVector<QVariant>& RecordSet::keysetRow(int row) const
     const auto cached = m_cache.constFind(rowid);
     if (cached != m_cache.constEnd())
         return cached.value();
+    if (m_rowsRead) {
+        readAhead(row);
+        return m_cache.constFind(rowid).value();
+    }
     // A row gone from the table since the keys were read shows Null throughout.
     QVector<QVariant> values(m_fields.size());
     try {
@@ -546,6 +557,38 @@ const QVector<QVariant>& RecordSet::keysetRow(int row) const
     m_rowRead.reset();
     keepInCache(rowid, std::move(values));
     return m_cache.constFind(rowid).value();
+}
+
+void RecordSet::readAhead(int row) const
+{
+    // The row and those after it not read yet, in one statement: a grid shows them next.
+    const int rows = m_pages ? m_pages->count() : static_cast<int>(m_rowids.size());
+    const int wanted = m_db.rowsPerRead();
+    QVector<qint64> rowids;
+    for (int r = row; r < rows && rowids.size() < wanted; ++r) {
+        const qint64 rowid = rowidOf(r);
+        if (rowid != 0 && !m_cache.contains(rowid))
+            rowids.append(rowid);
+    }
+    QHash<qint64, QVector<QVariant>> read;
+    try {
+        // The statement takes a fixed number of rowids: the last one repeated fills it.
+        for (int i = 0; i < wanted; ++i)
+            m_rowsRead.bindInteger(i + 1, rowids[std::min(i, static_cast<int>(rowids.size()) - 1)]);
+        while (m_rowsRead.step()) {
+            QVector<QVariant> values(m_fields.size());
+            for (int i = 0; i < values.size(); ++i)
+                values[i] = m_rowsRead.column(i + 1);
+            read.insert(m_rowsRead.columnInteger(0), std::move(values));
+        }
+    } catch (...) {
+        m_rowsRead.reset();
+        throw;
+    }
+    m_rowsRead.reset();
+    // A row gone from the table since the keys were read shows Null throughout.
+    for (const qint64 rowid : rowids)
+        keepInCache(rowid, read.value(rowid, m_nullRow));
 }
 
 void RecordSet::keepInCache(qint64 rowid, QVector<QVariant> values) const

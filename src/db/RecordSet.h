@@ -106,6 +106,7 @@ private:
     QVariant cell(int row, int index) const; // by index into all rows
     const QVector<QVariant>& keysetRow(int row) const;
     void keepInCache(qint64 rowid, QVector<QVariant> values) const;
+    void readAhead(int row) const; // the row and those after it, into the cache
     qint64 rowidOf(int row) const;  // by index into all rows
     int viewRow(int position) const; // 0-based visible position -> index into all rows
     void rebuildView();
@@ -151,6 +152,7 @@ private:
     qint64 m_hintRowid = 0;         // the row current before a requery, and where it stood
     int m_hintPosition = -1;
     mutable Statement m_rowRead;    // one row by rowid
+    mutable Statement m_rowsRead;   // rows by rowid, as many as the engine reads at once (else none)
     mutable QHash<qint64, QVector<QVariant>> m_cache; // rowid -> values
     mutable std::deque<qint64> m_cacheOrder;
     QVector<QVariant> m_nullRow;    // a row gone from the table

@@ -4,6 +4,7 @@
 #include "Support.h"
 #include "db/DatabaseTarget.h"
 #include "db/RecordSet.h"
+#include "db/Schema.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -406,6 +407,42 @@ TEST_P(EngineTest, RecordSetsReadAndWriteByTheRowId)
     keys.setValue(QStringLiteral("Name"), QStringLiteral("n3'"));
     keys.update();
     EXPECT_EQ(number(QStringLiteral("SELECT count(*) FROM r WHERE \"Name\" = ?"), {QStringLiteral("n3'")}), 1);
+}
+
+// A reading table as the program makes it (its names unquoted, so folded on a server) paged in
+// FullDate order, ties by row id, through its index alone; rows are read as they are shown (on
+// a server several at once), a row deleted meanwhile by another connection shows as Null.
+TEST_P(EngineTest, AReadingTableIsPagedInDateOrderThroughItsIndex)
+{
+    rv::createSuppliedDatabase(*db, QStringLiteral("KLD-"));
+    rv::createReadingTable(*db, QStringLiteral("201175001"));
+    if (server()) { // the order whole from the index: no sort of the rows read
+        QString plan;
+        for (const QVariantList& line : db->query(QStringLiteral("EXPLAIN SELECT rowid, FullDate FROM \"201175001\" "
+                                                                 "ORDER BY FullDate DESC, rowid DESC LIMIT 10")))
+            plan += line.value(0).toString() + QLatin1Char('\n');
+        EXPECT_FALSE(plan.contains(QStringLiteral("Sort"))) << qPrintable(plan);
+    }
+    QStringList expected;
+    rv::Transaction tx(*db);
+    for (int i = 0; i < 150; ++i) {
+        // Three readings to a moment, the moments backwards: the order is not the rows' own.
+        const QString day = QStringLiteral("2020-01-01 00:%1:00").arg(59 - i / 3, 2, 10, QLatin1Char('0'));
+        db->exec(QStringLiteral("INSERT INTO \"201175001\" (DateTimeKey, FullDate) VALUES (?, ?)"),
+                 {QStringLiteral("k%1").arg(i), day});
+    }
+    tx.commit();
+    for (int i = 0; i < 150; ++i)
+        expected << QStringLiteral("k%1").arg((49 - i / 3) * 3 + i % 3);
+    rv::RecordSet rs(*db, QStringLiteral("SELECT * FROM \"201175001\" ORDER BY FullDate"), {}, rv::RecordSet::Keyset{});
+    ASSERT_EQ(rs.recordCount(), 150);
+    const int key = rs.fieldIndex(QStringLiteral("DateTimeKey"));
+    EXPECT_EQ(rs.valueAt(0, key).toString(), expected[0]);
+    connect()->exec(QStringLiteral("DELETE FROM \"201175001\" WHERE DateTimeKey = ?"), {expected[70]});
+    for (int row = 0; row < 150; ++row)
+        EXPECT_EQ(rs.valueAt(row, key).toString(), row == 70 ? QString() : expected[row]) << row;
+    rs.moveLast();
+    EXPECT_EQ(rs.text(key), expected[149]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
