@@ -5,10 +5,13 @@
 // chart columns a pass would leave as they are, and kept chart blocks equal to those built afresh.
 //
 //   rockvista-walk SETUP_EXE SCRIPT_EXE [--seeds FIRST-LAST] [--steps N] [--keep DIR]
-// WALK_SEED=N replays one seed; WALK_LONG=1 walks more seeds and steps.
+// WALK_SEED=N replays one seed; WALK_LONG=1 walks more seeds and steps. With
+// ROCKVISTA_TEST_DATABASE (a database of a private server, scripts/test --postgres) each seed walks
+// on a fresh database of that server instead of the folder's file.
 #include "charts/domain/Preparation.h"
 #include "readings/domain/SeriesStore.h"
 #include "db/Database.h"
+#include "db/DatabaseTarget.h"
 #include "db/Errors.h"
 
 #include <QCoreApplication>
@@ -19,6 +22,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -43,7 +47,7 @@ QString q(const QString& s)
 
 class Walker {
 public:
-    explicit Walker(quint32 seed) : m_rng(seed), m_now(QDate(2024, 6, 15), QTime(10, 0)) {}
+    Walker(quint32 seed, bool onFile) : m_rng(seed), m_now(QDate(2024, 6, 15), QTime(10, 0)), m_onFile(onFile) {}
 
     // One segment: start, `steps` actions, close, then the invariants the runner checks itself.
     QStringList segment(int steps, QList<int>& invariantLines)
@@ -59,17 +63,15 @@ public:
         for (int i = 0; i < steps; ++i)
             action(s);
         s << QStringLiteral("close");
-        const QString nine = QStringLiteral("[0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9]");
-        const QStringList checks{
-            QStringLiteral("expect-sql \"PRAGMA integrity_check\" \"ok\""),
-            QStringLiteral("expect-sql \"SELECT count(*) FROM Sensors s WHERE NOT EXISTS (SELECT 1 FROM sqlite_master m "
-                           "WHERE m.type = 'table' AND m.name = s.InstrumentID) OR NOT EXISTS (SELECT 1 FROM NetworkConfig n "
+        // The reading tables against the register are checked by checkDatabase (the catalogue is the engine's).
+        QStringList checks{
+            QStringLiteral("expect-sql \"SELECT count(*) FROM Sensors s WHERE NOT EXISTS (SELECT 1 FROM NetworkConfig n "
                            "WHERE n.SensorID = s.InstrumentID)\" \"0\""),
-            QStringLiteral("expect-sql \"SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name GLOB '%1' "
-                           "AND name NOT IN (SELECT InstrumentID FROM Sensors)\" \"0\"").arg(nine),
             QStringLiteral("expect-sql \"SELECT count(*) FROM NetworkConfig WHERE SensorID NOT IN (SELECT InstrumentID "
                            "FROM Sensors)\" \"0\""),
         };
+        if (m_onFile)
+            checks.prepend(QStringLiteral("expect-sql \"PRAGMA integrity_check\" \"ok\""));
         for (const QString& c : checks) {
             s << c;
             invariantLines << s.size(); // 1-based line number
@@ -226,6 +228,7 @@ private:
 
     QRandomGenerator m_rng;
     QDateTime m_now;
+    bool m_onFile; // the database is a file: its integrity is checked too
     // Ordered: a hash set's order changes from run to run, and so would the walk of a seed.
     std::set<QString> m_backups;
     bool m_first = true;
@@ -245,7 +248,7 @@ QStringList checkPassMemory(rv::Database& db, const QString& id, double k)
                                      {id});
         rv::ReadingStore store(db, id);
         std::set<qint64> dirty;
-        for (const QVariantList& r : db.query(QStringLiteral("SELECT rowid FROM \"%1\" WHERE IsDirty IS NOT 0").arg(id)))
+        for (const QVariantList& r : db.query(QStringLiteral("SELECT rowid FROM \"%1\" WHERE IsDirty IS NULL OR IsDirty <> 0").arg(id)))
             dirty.insert(r.value(0).toLongLong());
         // The kept chart blocks are those the readings give, but for the blocks of readings the
         // next pass computes (it marks them stale).
@@ -269,14 +272,14 @@ QStringList checkPassMemory(rv::Database& db, const QString& id, double k)
 }
 
 // Checks that need the list of reading tables; returns the faults found.
-QStringList checkDatabase(const QString& path)
+QStringList checkDatabase(const rv::DatabaseTarget& target)
 {
     QStringList faults;
     std::unique_ptr<rv::Database> db;
     try {
-        db = rv::Database::openReadOnly(path);
+        db = target.isServer() ? rv::Database::open(target) : rv::Database::openReadOnly(target.sqlitePath());
     } catch (const rv::RvError& e) {
-        return {QStringLiteral("cannot open %1: %2").arg(path, e.description)};
+        return {QStringLiteral("cannot open %1: %2").arg(target.display(), e.description)};
     }
     const auto rows = [&](const QString& sql) {
         QList<QStringList> out;
@@ -292,21 +295,37 @@ QStringList checkDatabase(const QString& path)
         }
         return out;
     };
-    for (const QStringList& t : rows(QStringLiteral("SELECT m.name, s.boltkfactor FROM sqlite_master m JOIN Sensors s "
-                                                    "ON s.InstrumentID = m.name WHERE m.type = 'table'"))) {
+    static const QRegularExpression nine(QStringLiteral("^[0-9]{9}$"));
+    QSet<QString> readingTables;
+    for (const QString& name : db->tableNames())
+        if (nine.match(name).hasMatch())
+            readingTables.insert(name);
+    QList<QStringList> sensors;
+    for (const QStringList& s : rows(QStringLiteral("SELECT InstrumentID, boltkfactor FROM Sensors"))) {
+        if (readingTables.remove(s[0]))
+            sensors << s;
+        else
+            faults << QStringLiteral("sensor %1 has no reading table").arg(s[0]);
+    }
+    for (const QString& name : std::as_const(readingTables))
+        faults << QStringLiteral("the reading table %1 has no sensor").arg(name);
+    static const QRegularExpression date(QStringLiteral("^[0-9]{4}/[0-1][0-9]/[0-3][0-9]$"));
+    static const QRegularExpression time(QStringLiteral("^[0-2][0-9]:[0-5][0-9]:[0-5][0-9]$"));
+    for (const QStringList& t : sensors) {
         const QString table = QLatin1Char('"') + t[0] + QLatin1Char('"');
         for (const QStringList& r : rows(QStringLiteral("SELECT DateTimeKey, count(*) FROM %1 GROUP BY DateTimeKey "
                                                         "HAVING count(*) > 1").arg(table)))
             faults << QStringLiteral("%1: %2 readings with the key %3").arg(t[0], r[1], r[0]);
-        for (const QStringList& r : rows(QStringLiteral("SELECT DateTimeKey, ReadingDate, ReadingTime, FullDate FROM %1 "
-                                                        "WHERE substr(DateTimeKey, 11) IS NOT (ReadingDate || ' ' || ReadingTime) "
-                                                        "OR FullDate IS NOT (replace(ReadingDate, '/', '-') || ' ' || ReadingTime) "
-                                                        "OR ReadingDate NOT GLOB '[0-9][0-9][0-9][0-9]/[0-1][0-9]/[0-3][0-9]' "
-                                                        "OR ReadingTime NOT GLOB '[0-2][0-9]:[0-5][0-9]:[0-5][0-9]'")
-                                                    .arg(table)))
-            faults << QStringLiteral("%1: key and date disagree: %2").arg(t[0], r.join(QLatin1Char('|')));
-        for (const QStringList& r : rows(QStringLiteral("SELECT DateTimeKey FROM %1 WHERE substr(DateTimeKey, 1, 10) IS NOT '%2 '").arg(table, t[0])))
-            faults << QStringLiteral("%1: the key %2 names another sensor").arg(t[0], r[0]);
+        for (const QStringList& r : rows(QStringLiteral("SELECT DateTimeKey, ReadingDate, ReadingTime, FullDate FROM %1").arg(table))) {
+            const QString& day = r[1];
+            const QString& at = r[2];
+            if (r[0].mid(10) != day + QLatin1Char(' ') + at
+                || r[3] != QString(day).replace(QLatin1Char('/'), QLatin1Char('-')) + QLatin1Char(' ') + at
+                || !date.match(day).hasMatch() || !time.match(at).hasMatch())
+                faults << QStringLiteral("%1: key and date disagree: %2").arg(t[0], r.join(QLatin1Char('|')));
+            if (r[0].left(10) != t[0] + QLatin1Char(' '))
+                faults << QStringLiteral("%1: the key %2 names another sensor").arg(t[0], r[0]);
+        }
         // Loads are computed for marked readings from the zeroed strains with the sensor's k factor.
         const double k = t[1] == QLatin1String("<null>") ? 0 : t[1].toDouble();
         if (k != kFactor)
@@ -329,13 +348,21 @@ QStringList checkDatabase(const QString& path)
 }
 
 // One seed: returns an empty text when every segment passed, else what went wrong.
-QString walk(const QString& setup, const QString& runner, quint32 seed, int steps, const QString& dir, int& walked)
+// database: a server database's URL, empty for the folder's file.
+QString walk(const QString& setup, const QString& runner, quint32 seed, int steps, const QString& dir,
+             const QString& database, int& walked)
 {
+    QStringList chosen;
+    if (!database.isEmpty())
+        chosen << QStringLiteral("--database") << database;
     QProcess p;
-    p.start(setup, {QStringLiteral("--data-dir"), dir, QStringLiteral("--mine-id"), QStringLiteral("KLD-")});
+    p.start(setup, QStringList{QStringLiteral("--data-dir"), dir, QStringLiteral("--mine-id"), QStringLiteral("KLD-")} + chosen);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QStringLiteral("set-up failed");
-    Walker w(seed);
+    const rv::DatabaseTarget target = database.isEmpty()
+                                          ? rv::DatabaseTarget::sqliteFile(dir + QStringLiteral("/RockvistagSTAY.mdb"))
+                                          : rv::DatabaseTarget::server(database);
+    Walker w(seed, !target.isServer());
     QStringList all;
     for (int seg = 0; steps > 0; ++seg) {
         const int n = std::min(steps, 15 + int(seed % 7) * 5);
@@ -364,7 +391,7 @@ QString walk(const QString& setup, const QString& runner, quint32 seed, int step
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("ROCKVISTA_CHART_BLOCKS"), QStringLiteral("2"));
         p.setProcessEnvironment(env);
-        p.start(runner, {QStringLiteral("--data-dir"), dir, script});
+        p.start(runner, QStringList{QStringLiteral("--data-dir"), dir, script} + chosen);
         if (!p.waitForFinished(180000)) {
             p.kill();
             p.waitForFinished();
@@ -385,7 +412,7 @@ QString walk(const QString& setup, const QString& runner, quint32 seed, int step
             if (invariants.contains(m.captured(1).toInt()))
                 faults << m.captured(2);
         }
-        faults << checkDatabase(dir + QStringLiteral("/RockvistagSTAY.mdb"));
+        faults << checkDatabase(target);
         if (!faults.isEmpty())
             return QStringLiteral("segment %1 (%2) breaks:\n  %3").arg(seg).arg(script, faults.join(QStringLiteral("\n  ")));
     }
@@ -429,7 +456,25 @@ int main(int argc, char** argv)
             QDir(dir).removeRecursively();
             QDir().mkpath(dir);
         }
-        const QString fault = walk(args[0], args[1], seed, steps, dir, walked);
+        // On a server: a fresh database of its own for each seed.
+        const QString server = qEnvironmentVariable("ROCKVISTA_TEST_DATABASE");
+        QString database;
+        const QString name = QStringLiteral("walk_%1_%2").arg(seed).arg(QCoreApplication::applicationPid());
+        const auto psql = [&](const QString& sql) {
+            return QProcess::execute(QStringLiteral("psql"), {QStringLiteral("-XAtq"), QStringLiteral("-d"), server,
+                                                               QStringLiteral("-c"), sql}) == 0;
+        };
+        if (!server.isEmpty()) {
+            if (!psql(QStringLiteral("CREATE DATABASE ") + name)) {
+                std::printf("FAIL seed %u: cannot create the database %s\n", seed, qPrintable(name));
+                ++failed;
+                continue;
+            }
+            database = server.section(QLatin1Char('?'), 0, 0).section(QLatin1Char('/'), 0, -2) + QLatin1Char('/') + name;
+        }
+        QString fault = walk(args[0], args[1], seed, steps, dir, database, walked);
+        if (!server.isEmpty())
+            psql(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
         // The program's error reports are not faults by themselves (some are its documented
         // answers), but a new kind among them is worth a look: they are counted by number and
         // procedure.
@@ -441,6 +486,9 @@ int main(int argc, char** argv)
             for (auto it = report.globalMatch(text); it.hasNext();) {
                 const auto m = it.next();
                 ++reports[QStringLiteral("Err #%1 in%2").arg(m.captured(1), m.captured(2).prepend(QLatin1Char(' ')))];
+                // The walk never damages the tables: on a server an SQL error is a text the server refused.
+                if (!server.isEmpty() && m.captured(1) == QLatin1String("1") && fault.isEmpty())
+                    fault = QStringLiteral("the program logged an SQL error: ") + m.captured(0);
             }
         }
         if (!fault.isEmpty()) {
