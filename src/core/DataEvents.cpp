@@ -2,11 +2,17 @@
 
 #include "db/Database.h"
 
+#include <QScopedValueRollback>
+
 namespace rv {
 
 void DataEvents::watch(Database& db)
 {
     db.setCommitListener([this](const QStringList& tables) { announce(tables); });
+    db.setOthersListener([this](const QStringList& tables) {
+        const QScopedValueRollback<bool> others(m_fromOthers, true);
+        announce(tables);
+    });
 }
 
 void DataEvents::announce(const QStringList& tables)

@@ -118,8 +118,7 @@ void pgRowsChanged(void* pool, const std::string& table, bool addedOrDeleted, qi
     auto* p = static_cast<StatementPool*>(pool);
     if (addedOrDeleted)
         p->rowChanges[table] += quint64(rows);
-    if (p->listener)
-        p->pending.insert(table);
+    p->pending.insert(table); // told to the other programs, with or without a listener here
 }
 void pgCommitted(void* pool)
 {
@@ -670,7 +669,7 @@ void Database::setCommitListener(std::function<void(const QStringList&)> listene
 void Database::touch(const QString& table)
 {
     ++m_pool->rowChanges[table.toStdString()];
-    if (!m_pool->listener)
+    if (!m_pool->listener && !m_pg)
         return;
     const QByteArray name = table.toUtf8();
     if (m_depth > 0) {
@@ -734,8 +733,29 @@ void Database::announceCommitted()
     for (const std::string& t : m_pool->committed)
         tables << QString::fromStdString(t);
     m_pool->committed.clear();
+    if (m_pg)
+        m_pg->publish(tables);
     if (m_pool->listener)
         m_pool->listener(tables);
+}
+
+void Database::setOthersListener(std::function<void(const QStringList&)> listener)
+{
+    if (m_pg)
+        m_pg->listen(std::move(listener));
+}
+
+void Database::lockRow(const QString& table, qint64 rowid)
+{
+    if (m_pg)
+        query(QStringLiteral("SELECT 1 FROM ") + table + QStringLiteral(" WHERE rowid = ? FOR UPDATE"), {rowid});
+}
+
+void Database::lockTable(const QString& table)
+{
+    // Other writers wait; readers do not, and neither does this connection's own next lock.
+    if (m_pg)
+        exec(QStringLiteral("LOCK TABLE ") + table + QStringLiteral(" IN SHARE ROW EXCLUSIVE MODE"));
 }
 
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)

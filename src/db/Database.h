@@ -170,6 +170,18 @@ public:
     // an INSERT, UPDATE or DELETE names (as the text names it) when it changed rows: what
     // triggers change is not seen.
     void setCommitListener(std::function<void(const QStringList& tables)> listener);
+    // The commits of other connections to the same database (other programs on one server), heard
+    // while the event loop turns, outside a transaction and outside a modal dialog's loop: the
+    // tables each changed, as setCommitListener reports this connection's own (which never come
+    // here). On PostgreSQL every connection tells the others what its commits changed; on SQLite
+    // one program holds the file and nothing is heard. Null stops listening.
+    void setOthersListener(std::function<void(const QStringList& tables)> listener);
+    // Holds a row against other connections' writes until the transaction ends, so that a row
+    // read to decide a write stays as read; and a table against others' writes (they may read),
+    // so that a check of its rows and the write that follows see the same rows. No-ops on SQLite,
+    // whose write transaction holds the whole file already. The table as the SQL texts name it.
+    void lockRow(const QString& table, qint64 rowid);
+    void lockTable(const QString& table);
     // A change the row hook does not see: a table created, dropped or emptied whole.
     void touch(const QString& table);
     // Hands the tables of finished commits to the listener (when no transaction is open).

@@ -3,6 +3,9 @@
 #include "db/DatabaseTarget.h"
 
 #include <QRegularExpression>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -490,6 +493,8 @@ PgConnection::PgConnection(PGconn* conn, QString password) : m_conn(conn), m_pas
 
 PgConnection::~PgConnection()
 {
+    m_socket.reset();
+    m_poll.reset();
     if (m_active)
         m_active->forgetConnection();
     m_idle.clear();
@@ -530,6 +535,81 @@ void PgConnection::failConnection(const char* state) const
 {
     throw RvError(sqliteNumber(state), withoutPassword(QString::fromUtf8(PQerrorMessage(m_conn)).trimmed(), m_password),
                   QString::fromLatin1(state));
+}
+
+// The channel of a database's schema: tests and tools that share one database in schemas of their
+// own do not hear each other.
+static const char kChannel[] = "'rockvista ' || current_schema()";
+
+void PgConnection::publish(const QStringList& tables)
+{
+    // A notification carries less than 8000 bytes: many tables go in several.
+    const auto send = [this](const QStringList& part) {
+        PQclear(run((QByteArrayLiteral("SELECT pg_notify(") + kChannel + ", $1)").constData(),
+                    {part.join(QLatin1Char(',')).toUtf8()}));
+    };
+    try {
+        QStringList part;
+        qsizetype size = 0;
+        for (const QString& table : tables) {
+            if (size + table.size() > 7000) {
+                send(part);
+                part.clear();
+                size = 0;
+            }
+            part << table;
+            size += table.size() + 1;
+        }
+        if (!part.isEmpty())
+            send(part);
+    } catch (const RvError&) {
+        // The commit stands: only the others' lists stay as they were until their next look.
+    }
+}
+
+void PgConnection::listen(std::function<void(const QStringList&)> heard)
+{
+    m_socket.reset();
+    m_poll.reset();
+    m_unheard.clear();
+    m_heard = std::move(heard);
+    if (!m_heard) {
+        PQclear(run("UNLISTEN *"));
+        return;
+    }
+    const Result channel(run((QByteArrayLiteral("SELECT ") + kChannel).constData()));
+    char* name = PQescapeIdentifier(m_conn, PQgetvalue(channel.get(), 0, 0), size_t(PQgetlength(channel.get(), 0, 0)));
+    const QByteArray sql = QByteArrayLiteral("LISTEN ") + name;
+    PQfreemem(name);
+    PQclear(run(sql.constData()));
+    m_socket = std::make_unique<QSocketNotifier>(PQsocket(m_conn), QSocketNotifier::Read);
+    QObject::connect(m_socket.get(), &QSocketNotifier::activated, [this] { hearOthers(); });
+    m_poll = std::make_unique<QTimer>();
+    m_poll->setInterval(250);
+    QObject::connect(m_poll.get(), &QTimer::timeout, [this] { hearOthers(); });
+    m_poll->start();
+}
+
+void PgConnection::hearOthers()
+{
+    if (!m_active) { // a read in progress owns what arrives
+        if (!PQconsumeInput(m_conn) && m_socket)
+            m_socket->setEnabled(false); // a lost connection would wake it for ever; the next command says so
+        while (PGnotify* n = PQnotifies(m_conn)) {
+            if (n->be_pid != PQbackendPID(m_conn))
+                m_unheard += QString::fromUtf8(n->extra).split(QLatin1Char(','), Qt::SkipEmptyParts);
+            PQfreemem(n);
+        }
+    }
+    // A handler waiting in a dialog, or inside a transaction, must not see the data move under it.
+    if (m_unheard.isEmpty() || !m_heard || m_active || PQtransactionStatus(m_conn) != PQTRANS_IDLE
+        || QThread::currentThread()->loopLevel() > 1)
+        return;
+    QStringList tables;
+    tables.swap(m_unheard);
+    tables.removeDuplicates();
+    const auto heard = m_heard; // the listener may stop listening
+    heard(tables);
 }
 
 void PgConnection::takeOver()

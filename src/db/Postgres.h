@@ -6,7 +6,9 @@
 #include "db/Database.h"
 
 #include <QByteArray>
+#include <QStringList>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -14,6 +16,9 @@
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
+
+class QSocketNotifier;
+class QTimer;
 
 namespace rv {
 
@@ -122,6 +127,14 @@ public:
     // "?" placeholders as $1, $2 ... and `names` as "names", outside quotes and comments.
     static QString translate(const QString& sql, int* params);
 
+    // What this connection's commits changed, told to every connection of the same database and
+    // schema that listens (each program's one); heard there once this one's transaction ends.
+    void publish(const QStringList& tables);
+    // Listens from now on: heard() is called from the event loop with the tables another
+    // connection's commit changed, never this one's own; while a transaction is open, a statement
+    // is being read or the event loop runs nested (a modal dialog), they wait. Null: no longer.
+    void listen(std::function<void(const QStringList& tables)> heard);
+
     // The one statement reading from the wire, if any: it takes the rest of its read before
     // anything else is sent.
     void takeOver();
@@ -136,6 +149,12 @@ private:
     bool hasRowidColumn(const std::string& tableAsWritten);
     // Prepares st's text under its name (again, after a table it reads changed): its description anew.
     void prepareOnServer(PgStatement& st);
+    void hearOthers(); // takes what the server has brought and hands it on when it may
+
+    std::function<void(const QStringList&)> m_heard;
+    std::unique_ptr<QSocketNotifier> m_socket;
+    std::unique_ptr<QTimer> m_poll; // what was taken in with a result leaves the socket quiet
+    QStringList m_unheard;          // taken in, not yet handed on
 
     PGconn* m_conn;
     QString m_password; // taken out of every message

@@ -1095,6 +1095,12 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
     : m_store(store), m_keys(std::make_unique<Keys>())
 {
     const QByteArray prefix = (store.m_id + QLatin1Char(' ')).toUtf8();
+    if (write) {
+        // Another program importing into the same table waits here until this one has committed,
+        // and then finds these keys taken: each reading is stored once.
+        m_tx.emplace(store.m_db);
+        store.m_db.lockTable(store.table());
+    }
     Statement keys = store.m_db.prepare(QStringLiteral("SELECT DateTimeKey FROM ") + store.table());
     while (keys.step()) {
         double ignored = 0;
@@ -1125,7 +1131,6 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
             names << cols[i];
             marks << QStringLiteral("?");
         }
-    m_tx.emplace(store.m_db);
     const QString insert = QStringLiteral("INSERT INTO ") + store.table() + QStringLiteral(" (")
                            + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ");
     const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');

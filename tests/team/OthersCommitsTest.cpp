@@ -1,0 +1,189 @@
+// Several programs on one database: what one commits is heard by the others (on a server), and two
+// imports of the same readings store each reading once. The server cases run as the ctest
+// team.postgres; on SQLite one program holds the file and nothing is heard.
+#include "core/DataEvents.h"
+#include "readings/domain/ReadingStore.h"
+
+#include "SuppliedOnEngine.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <thread>
+
+using namespace rv;
+
+namespace {
+
+// The event loop the notifications arrive on.
+void needApplication()
+{
+    static int argc = 1;
+    static char name[] = "test_team";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance())
+        new QCoreApplication(argc, argv);
+}
+
+// Turns the event loop until done() holds, for ten seconds at most.
+bool turnUntil(const std::function<bool()>& done)
+{
+    const QDeadlineTimer deadline(10000);
+    while (!done() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+class OthersCommits : public test::SuppliedOnEngine {
+protected:
+    void SetUp() override
+    {
+        needApplication();
+        test::SuppliedOnEngine::SetUp();
+    }
+    // Another program's connection to the same database.
+    std::unique_ptr<Database> other()
+    {
+        if (!server())
+            return Database::open(db->path());
+        const QString schema = db->query(QStringLiteral("SELECT current_schema()")).value(0).value(0).toString();
+        auto c = Database::open(DatabaseTarget::server(qEnvironmentVariable("ROCKVISTA_TEST_DATABASE")));
+        c->exec(QStringLiteral("SET search_path TO ") + schema);
+        return c;
+    }
+    // What this connection hears of the others, each commit's tables sorted.
+    QStringList heard;
+    void listen()
+    {
+        db->setOthersListener([this](const QStringList& tables) {
+            QStringList t = tables;
+            for (QString& name : t)
+                name = name.toLower();
+            t.sort();
+            heard << t.join(QLatin1Char(','));
+        });
+    }
+};
+
+TEST_P(OthersCommits, AnotherProgramsCommitIsHeardOnceAndItsRollbackNever)
+{
+    listen();
+    QStringList own;
+    db->setCommitListener([&](const QStringList& tables) { own << tables; });
+    auto b = other();
+    {
+        Transaction tx(*b);
+        b->exec(QStringLiteral("UPDATE Sensors SET Level = 'L2' WHERE InstrumentID = '120375001'"));
+        b->exec(QStringLiteral("INSERT INTO \"120375001\" (DateTimeKey) VALUES ('120375001 2024/01/01 10:00:00')"));
+        tx.commit();
+    }
+    {
+        Transaction tx(*b);
+        b->exec(QStringLiteral("DELETE FROM NetworkConfig"));
+    } // rolled back: nothing to hear
+    b->exec(QStringLiteral("UPDATE Prefs SET MaxY = 9"));
+    // This connection's own commit goes to its own listener only.
+    db->exec(QStringLiteral("UPDATE Sensors SET Level = 'L3' WHERE InstrumentID = '120375002'"));
+    EXPECT_EQ(own, QStringList{QStringLiteral("Sensors")});
+    if (!server()) {
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(heard.isEmpty()) << heard.join(QLatin1Char(' ')).toStdString();
+        return;
+    }
+    // Commits heard at one turn of the event loop come as one list.
+    ASSERT_TRUE(turnUntil([&] { return heard.join(QLatin1Char(',')).contains(QLatin1String("prefs")); }));
+    QStringList tables = heard.join(QLatin1Char(',')).split(QLatin1Char(','));
+    tables.sort();
+    EXPECT_EQ(tables, QStringList({QStringLiteral("120375001"), QStringLiteral("prefs"), QStringLiteral("sensors")}));
+}
+
+TEST_P(OthersCommits, WhatIsHeardWaitsForTheOpenTransactionAndStaysInItsSchema)
+{
+    if (!server())
+        GTEST_SKIP() << "one program holds a SQLite file";
+    listen();
+    auto b = other();
+    // A team's other database in the same server: not heard here.
+    test::ServerSchema elsewhere;
+    auto c = elsewhere.open(QStringLiteral("o"));
+    createSuppliedDatabase(*c, QStringLiteral("MINE"));
+    c->exec(QStringLiteral("UPDATE Prefs SET MaxY = 7"));
+    db->begin();
+    b->exec(QStringLiteral("UPDATE Sensors SET Level = 'L4'"));
+    // The notice may arrive meanwhile, but a handler in a transaction must not see the data move.
+    QDeadlineTimer a_while(300);
+    while (!a_while.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(heard.isEmpty());
+    db->commit();
+    EXPECT_TRUE(turnUntil([&] { return !heard.isEmpty(); }));
+    EXPECT_EQ(heard, QStringList{QStringLiteral("sensors")});
+    elsewhere.drop(*c);
+}
+
+TEST_P(OthersCommits, DataEventsTellAnotherProgramsSensorsAndReadingsApart)
+{
+    DataEvents events;
+    events.watch(*db);
+    QStringList seen;
+    QObject::connect(&events, &DataEvents::sensorsChanged, [&] {
+        seen << (events.fromOthers() ? QStringLiteral("others: sensors") : QStringLiteral("own: sensors"));
+    });
+    QObject::connect(&events, &DataEvents::readingsChanged, [&](const QString& id) {
+        seen << (events.fromOthers() ? QStringLiteral("others: ") : QStringLiteral("own: ")) + id;
+    });
+    db->exec(QStringLiteral("UPDATE Sensors SET Level = 'own'"));
+    auto b = other();
+    b->exec(QStringLiteral("INSERT INTO \"120375002\" (DateTimeKey) VALUES ('120375002 2024/01/01 10:00:00')"));
+    b->exec(QStringLiteral("UPDATE NetworkConfig SET SlotID = 3"));
+    const QStringList expected = server() ? QStringList{QStringLiteral("others: 120375002"), QStringLiteral("others: sensors"),
+                                                        QStringLiteral("own: sensors")}
+                                          : QStringList{QStringLiteral("own: sensors")};
+    turnUntil([&] { return seen.size() >= expected.size(); });
+    QCoreApplication::processEvents();
+    seen.sort();
+    EXPECT_EQ(seen, expected);
+}
+
+// Two programs import the same readings at once: the second waits for the first one's commit,
+// then finds every key taken and refuses each as a duplicate.
+TEST_P(OthersCommits, TwoImportsOfTheSameReadingsStoreEachOnce)
+{
+    if (!server())
+        GTEST_SKIP() << "one program holds a SQLite file: the file lock serialises the imports";
+    const QString id = QStringLiteral("120375003");
+    const int before = ReadingStore(*db, id).count();
+    QVector<Reading> batch;
+    for (int i = 0; i < 5; ++i) {
+        Reading r;
+        r.moment = QDateTime(QDate(2030, 1, 1), QTime(10, i, 0));
+        r.channels[0] = i;
+        batch << r;
+    }
+    ReadingStore first(*db, id);
+    ReadingStore::Insertion running(first);
+    for (const Reading& r : batch)
+        EXPECT_TRUE(running.add(r));
+
+    auto b = other();
+    InsertOutcome second;
+    std::thread otherProgram([&] { second = ReadingStore(*b, id).insert(batch); });
+    // Committed only once the other program is seen waiting for the table.
+    auto watcher = other();
+    EXPECT_TRUE(turnUntil([&] {
+        return watcher->query(QStringLiteral("SELECT count(*) FROM pg_locks WHERE NOT granted")).value(0).value(0).toInt()
+               > 0;
+    }));
+    running.commit();
+    otherProgram.join();
+    EXPECT_EQ(second.inserted, 0);
+    EXPECT_EQ(second.refusedKeys.size(), 5);
+    EXPECT_EQ(ReadingStore(*db, id).count(), before + 5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, OthersCommits, ::testing::Values(test::Engine::Sqlite, test::Engine::Postgres),
+                         test::engineName);
+
+} // namespace
