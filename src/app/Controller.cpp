@@ -145,8 +145,8 @@ bool Controller::openDatabase()
                         + QStringLiteral(" is not set up for Rockvista.\nTo set it up, run once:\n"
                                          "rockvista-setup --database \"")
                         + target.display() + QStringLiteral("\" --mine-id MINE");
-            else
-                text += withoutPassword(e.description, target.password());
+            else // libpq indents its hints with a tab, which a message box shows as a wide gap
+                text += withoutPassword(e.description, target.password()).replace(QStringLiteral("\n\t"), QStringLiteral("\n"));
         } else if (!QFileInfo::exists(m_state.dbPath)) {
             // A first start on a new computer: say how the data folder is made.
             text += QStringLiteral("\n\nThere is no database ") + kDatabaseFileName + QStringLiteral(" in ")
