@@ -149,6 +149,8 @@ const QHash<QString, Runner::Handler>& Runner::handlers()
         {"expect-sql", &Runner::expectSql},
         {"expect-tables", &Runner::expectTables},
         {"reading-table", &Runner::doReadingTable},
+        {"sql-file", &Runner::doSqlFile},
+        {"copy-database", &Runner::doCopyDatabase},
         {"write-file", &Runner::doWriteFile},
         {"expect-file", &Runner::expectFile},
         {"expect-file-contains", &Runner::expectFileContains},
@@ -461,11 +463,15 @@ void Runner::expectOpen(const Step& s)
 
 // ---- Files and database
 
-void Runner::doSql(const Step& s)
+namespace {
+void printRows(QStringList rows)
 {
-    for (QString row : runSql(database(), s.args[0], true))
+    for (QString& row : rows)
         printLine(QStringLiteral("ROW ") + row.replace(QLatin1Char('\n'), QLatin1String("\\n")));
 }
+} // namespace
+
+void Runner::doSql(const Step& s) { printRows(runSql(database(), s.args[0], true)); }
 
 void Runner::expectSql(const Step& s)
 {
@@ -474,6 +480,15 @@ void Runner::expectSql(const Step& s)
 }
 
 void Runner::doReadingTable(const Step& s) { makeReadingTables(database(), s.args); }
+
+// An SQLite file of its own, whichever database the program works on (a backup to damage).
+void Runner::doSqlFile(const Step& s) { printRows(runSql(rv::DatabaseTarget::sqliteFile(s.args[0]), s.args[1], true)); }
+
+void Runner::doCopyDatabase(const Step& s)
+{
+    makeParentFolder(s.args[0]);
+    copyDatabase(database(), s.args[0]);
+}
 
 // Table names are matched without regard to case on both engines (a server keeps them in lower case).
 void Runner::expectTables(const Step& s)

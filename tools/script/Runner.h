@@ -79,6 +79,8 @@ private:
     void expectSql(const Step& s);
     void expectTables(const Step& s);
     void doReadingTable(const Step& s);
+    void doSqlFile(const Step& s);
+    void doCopyDatabase(const Step& s);
     void doWriteFile(const Step& s);
     void expectFile(const Step& s);
     void expectFileContains(const Step& s);

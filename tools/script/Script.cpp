@@ -53,6 +53,7 @@ const QHash<QString, Arity>& commands()
         {"expect-chart-axes", {2, 2}}, {"expect-chart-axes-match", {2, 2}},
         {"sql", {1, 1}},            {"expect-sql", {2, 2}},
         {"expect-tables", {2, 2}},  {"reading-table", {1, 99}},
+        {"sql-file", {2, 2}},       {"copy-database", {1, 1}},
         {"write-file", {2, 2}},     {"expect-file", {2, 2}},
         {"expect-file-contains", {2, 2}}, {"screenshot", {2, 2}},
     };

@@ -3,6 +3,7 @@
 #include "Failure.h"
 #include "Output.h"
 #include "db/Database.h"
+#include "db/Maintenance.h"
 #include "db/Schema.h"
 
 #include <QFileInfo>
@@ -42,6 +43,15 @@ std::unique_ptr<rv::Database> connection(const rv::DatabaseTarget& target, bool 
 }
 
 } // namespace
+
+void copyDatabase(const rv::DatabaseTarget& target, const QString& path)
+{
+    try {
+        rv::maintenance::backup(target, path);
+    } catch (const rv::RvError& e) {
+        throw StepFailure(QStringLiteral("cannot copy %1 to %2: %3").arg(target.display(), path, e.description));
+    }
+}
 
 void makeReadingTables(const rv::DatabaseTarget& target, const QStringList& instrumentIds)
 {

@@ -13,6 +13,9 @@ namespace script {
 // Throws StepFailure with the engine's message.
 QStringList runSql(const rv::DatabaseTarget& target, const QString& sql, bool create);
 
+// Writes the database as the program's backup window does (a portable file; of a server's too).
+void copyDatabase(const rv::DatabaseTarget& target, const QString& path);
+
 // Makes each sensor's reading table as the program makes it (from the template sensordata).
 void makeReadingTables(const rv::DatabaseTarget& target, const QStringList& instrumentIds);
 

@@ -51,6 +51,8 @@ b" | expect-cell GRID ROW COL "text"
       (an elided label as shown)
   sql "statement" | expect-sql "query" "rows"
   reading-table ID...   (the sensors' reading tables, made as the program makes them)
+  copy-database "path"  (the database as a backup file, as the backup window writes it)
+  sql-file "path" "statements"   (on an SQLite file of its own, made when missing)
   expect-tables "pattern" "names"   (the tables matching * and ?, one a line, in name order)
   write-file "path" "content" | expect-file "path" exists|missing
   expect-file-contains "path" "text"   (a report: its text, one line per paragraph)
