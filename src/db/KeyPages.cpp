@@ -187,7 +187,7 @@ qint64 KeyPages::countBeyond(Way way, const Bound& bound, qint64 limit) const
                           + (way == Way::Forward ? QStringLiteral(" > ?") : QStringLiteral(" < ?")) + excluded();
     const QString sql = limit < 0 ? QStringLiteral("SELECT count(*)") + where
                                   : QStringLiteral("SELECT count(*) FROM (SELECT 1") + where + QStringLiteral(" LIMIT ")
-                                        + QString::number(limit) + QLatin1Char(')');
+                                        + QString::number(limit) + QStringLiteral(") AS limited"); // the server wants the name
     return number(sql, {bound.key}) + countTied(way, bound);
 }
 

@@ -924,4 +924,14 @@ void RecordSet::clearFilter()
     setFilter(Predicate());
 }
 
+std::unique_ptr<RecordSet> lockedRow(Database& db, const QString& table, qint64 rowid)
+{
+    db.lockRow(table, rowid);
+    auto row = std::make_unique<RecordSet>(db, QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE rowid = ?"),
+                                           QVariantList{rowid});
+    if (row->isEmpty())
+        return nullptr;
+    return row;
+}
+
 } // namespace rv

@@ -55,7 +55,7 @@ ReadingsPanel::ReadingsPanel(AppState& state, FrmRockvista& form) : m_state(stat
     connect(&state.events, &DataEvents::readingsChanged, this, [this](const QString& id) {
         if (m_ownWrites == 0 && m_form.SSTab1->currentIndex() == 2 && m_state.readings
             && m_state.readings->table() == id)
-            reshow();
+            m_state.events.fromOthers() ? followOthers() : reshow();
     });
     both(f.imgFirst, f.Label61, &ReadingsPanel::imgFirst_Click);
     both(f.imgPrevData, f.Label62, &ReadingsPanel::imgPrevData_Click);
@@ -185,6 +185,7 @@ void ReadingsPanel::fillreadings()
         if (!rs)
             return;
         FrmRockvista& f = m_form;
+        m_refusedRowid = 0;
         if (onReading(rs)) {
             f.lblError->hide();
             m_shown = ShownReading(); // an unreadable reading holds none
@@ -263,6 +264,48 @@ void ReadingsPanel::reshow()
     showPosition();
     if (onReading(rs))
         ignoreErrors([&] { m_bookmark = rs->bookmark(); });
+}
+
+void ReadingsPanel::followOthers()
+{
+    RecordSet* rs = m_state.readings.get();
+    if (!rs || rs->editPending())
+        return;
+    ignoreErrors([&] {
+        rs->requery();
+        if (m_shown.rowid == 0) { // nothing was shown: the newest of the others' readings is
+            if (!rs->isEmpty())
+                reshow();
+            return;
+        }
+        rs->setBookmark(m_shown.rowid); // gone: the next save says so
+    });
+    showPosition();
+}
+
+ReadingsPanel::Stored ReadingsPanel::storedState()
+{
+    const std::unique_ptr<RecordSet> row = store().lockedRow(m_shown.rowid);
+    if (!row)
+        return Stored::Gone;
+    ShownReading now;
+    try {
+        now = ReadingStore::shown(*row);
+    } catch (const RvError&) {
+        return Stored::Changed; // its date can no longer be read
+    }
+    const bool same = now.key == m_shown.key && now.date == m_shown.date && now.time == m_shown.time
+                      && now.temperature == m_shown.temperature && now.channels == m_shown.channels
+                      && now.plotTemporal == m_shown.plotTemporal;
+    return same ? Stored::AsShown : Stored::Changed;
+}
+
+bool ReadingsPanel::typedChanges() const
+{
+    const FrmRockvista& f = m_form;
+    return f.dtpRdate->date() != m_shown.date || f.dtpRtime->time() != m_shown.time
+           || f.txtChannelT->text() != m_shown.temperature || channelTexts() != m_shown.channels
+           || f.chkTemporal->isChecked() != m_shown.plotTemporal;
 }
 
 void ReadingsPanel::moveToRememberedReading()
@@ -457,7 +500,62 @@ bool ReadingsPanel::SaveReadings()
         RecordSet* rs = m_state.readings.get();
         if (!onReading(rs))
             return;
+        // Refused and told: what was typed is not stored; showing the reading again shows the stored row.
+        if (m_shown.rowid != 0 && m_refusedRowid == m_shown.rowid)
+            return;
         FrmRockvista& f = m_form;
+        const QString shownKey = m_shown.rowid != 0 ? m_shown.key : ReadingStore::keyAt(*rs);
+        // The shown reading is compared with what is stored and written in one transaction, which
+        // holds it against the other programs meanwhile.
+        std::optional<Transaction> tx;
+        if (m_shown.rowid != 0) {
+            Stored now = Stored::AsShown;
+            try {
+                tx.emplace(opened(m_state.db));
+                now = storedState();
+            } catch (const RvError& e) {
+                tx.reset();
+                saved = false;
+                writeRefused(*rs, e, QStringLiteral("Reading ") + shownKey, " G_SaveReadings");
+                return;
+            }
+            if (now == Stored::Gone) {
+                tx.reset();
+                saved = false;
+                const QString text = QStringLiteral("Reading ") + shownKey + QStringLiteral(" was deleted by another engineer.");
+                if (m_terminating) {
+                    m_state.writeToLog(text);
+                    return;
+                }
+                m_state.dialogs().message(text, QString(), Icon::Exclamation);
+                releaseReading();
+                reshow();
+                return;
+            }
+            if (now == Stored::Changed) {
+                tx.reset();
+                // The set holds the stored row from now on, for the next showing.
+                ignoreErrors([&] {
+                    rs->requery();
+                    rs->setBookmark(m_shown.rowid);
+                });
+                if (!typedChanges())
+                    return; // nothing typed: nothing to store, and the other's values stay
+                saved = false;
+                m_refusedRowid = m_shown.rowid;
+                const QString text = QStringLiteral("Reading ") + shownKey
+                                     + QStringLiteral(" was changed by another engineer since it was shown: your "
+                                                      "changes were not saved.");
+                if (m_terminating)
+                    m_state.writeToLog(text);
+                else
+                    m_state.dialogs().message(text + QStringLiteral("\nWhat you typed stays on screen until you move on."),
+                                              QString(), Icon::Exclamation);
+                return;
+            }
+            if (rs->bookmark() != m_shown.rowid)
+                rs->setBookmark(m_shown.rowid); // the set was read again meanwhile
+        }
         try {
             store().setMoment(*rs, f.dtpRdate->date(), f.dtpRtime->time());
             ReadingStore::setTyped(*rs, f.txtChannelT->text(), channelTexts(), f.chkTemporal->isChecked());
@@ -469,10 +567,15 @@ bool ReadingsPanel::SaveReadings()
         try {
             const CountScope own(m_ownWrites);
             rs->update();
+            if (tx)
+                tx->commit();
         } catch (const RvError& e) {
             saved = false;
+            tx.reset();
             writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " G_SaveReadings");
         }
+        if (saved)
+            ignoreErrors([&] { m_shown = ReadingStore::shown(*rs); }); // what is stored now is what the tab shows
         if (saved && added) {
             QStringList worse;
             trap(m_state, " G_SaveReadings status", [&] { worse = m_addedWatch->worsened(); });

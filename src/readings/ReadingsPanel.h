@@ -103,6 +103,13 @@ private:
     // Runs a control's check when the user leaves it; false keeps the focus there.
     bool leaving(const std::function<bool()>& check);
     void refuseRekey();
+    // Another program committed to the shown sensor's readings: the set is read again for the count,
+    // the tab keeps what it shows (and what was typed there); a save compares it with the stored row.
+    void followOthers();
+    // The shown reading as stored now, read and held in the caller's transaction, against m_shown.
+    enum class Stored { AsShown, Changed, Gone };
+    Stored storedState();
+    bool typedChanges() const; // the controls hold other than what was shown
 
     AppState& m_state;
     FrmRockvista& m_form;
@@ -117,6 +124,7 @@ private:
     bool m_rekeyRefused = false;   // the last CheckDateTime refused a duplicate key
     bool m_refusedWhileLeaving = false; // ... while the tab strip was leaving the tab
     bool m_terminating = false;
+    qint64 m_refusedRowid = 0;     // its save was refused and told: not written until shown again
 };
 
 } // namespace rv

@@ -178,6 +178,8 @@ void SensorEditing::imgDelete_Click()
     RecordSet* reg = m_state.sensors.get();
     if (!reg || !m_state.db)
         return;
+    if (!m_sensorForm.shownSensorStored())
+        return; // another engineer deleted it: the user was told and sees the first sensor
     QString id;
     ignoreErrors([&] { id = reg->text(sensorField::instrumentId); });
     const Answer answer = m_state.dialogs().question(

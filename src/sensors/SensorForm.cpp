@@ -1,6 +1,7 @@
 #include "sensors/SensorForm.h"
 
 #include "base/Formats.h"
+#include "sensors/SensorBox.h"
 #include "sensors/SensorSets.h"
 #include "sensors/domain/SensorStore.h"
 #include "ui/FrmRockvista.h"
@@ -9,6 +10,7 @@
 #include <QDate>
 #include <QLocale>
 
+#include <optional>
 #include <vector>
 
 namespace rv {
@@ -91,6 +93,61 @@ void SensorForm::clearForEmptyRegister()
         box->clear();
     for (int i = 1; i <= 3; ++i)
         f.txtNodeI[i]->clear();
+    m_shownRowid = 0;
+    m_refusedRowid = 0;
+}
+
+QStringList SensorForm::typedTexts() const
+{
+    const FrmRockvista& f = m_form;
+    QStringList texts;
+    for (const QLineEdit* box : {f.txtDateID, f.txtTypeID, f.txtSensorNo, f.txtFamily, f.txtLevel, f.txtLocation,
+                                 f.txtBorehole, f.txtInstallDate, f.txtInstallBy, f.txtPurpose, f.txtLengthLongG,
+                                 f.txtLengthShortG, f.txtBoltkfactor, f.txtElasticLimit, f.txtPerfectPlasticLimit,
+                                 f.txtUltimateStrength, f.txtElongation, f.txtNumGauges, f.txtNode[1], f.txtNode[2],
+                                 f.txtNode[3], f.txtDestructionDate})
+        texts << box->text();
+    texts << f.txtNotes->toPlainText() << f.cboDestroyed->currentText();
+    return texts;
+}
+
+SensorForm::Stored SensorForm::storedState()
+{
+    const std::unique_ptr<RecordSet> row = SensorStore(*m_state.db).lockedRow(m_shownRowid);
+    if (!row)
+        return Stored::Gone;
+    const RecordSet& reg = *m_state.sensors;
+    for (int i = 0; i < reg.fieldCount() && i < m_shownValues.size(); ++i) {
+        const QVariant now = row->value(reg.fieldName(i));
+        if (now.typeId() != m_shownValues[i].typeId() || now != m_shownValues[i])
+            return Stored::Changed;
+    }
+    return Stored::AsShown;
+}
+
+void SensorForm::tellGone(bool lenient)
+{
+    const QString text = QStringLiteral("Sensor ") + m_shownId + QStringLiteral(" was deleted by another engineer.");
+    if (lenient) {
+        m_state.writeToLog(text);
+        return;
+    }
+    m_state.dialogs().message(text, QString(), Icon::Exclamation);
+    ignoreErrors([&] {
+        m_state.sensors->requery();
+        showFirstSensor(m_state, m_form, *this);
+    });
+}
+
+bool SensorForm::shownSensorStored()
+{
+    if (m_shownRowid == 0 || !m_state.db || !m_state.sensors)
+        return true;
+    bool gone = false;
+    ignoreErrors([&] { gone = !SensorStore(*m_state.db).lockedRow(m_shownRowid); });
+    if (gone)
+        tellGone(false);
+    return !gone;
 }
 
 void SensorForm::fillfields()
@@ -165,6 +222,16 @@ void SensorForm::fillfields()
     ConfigureForm();
     for (int tab : {0, 1, 3, 4, 5, 6})
         f.SSTab1->setTabEnabled(tab, true);
+    m_refusedRowid = 0;
+    m_shownTexts = typedTexts();
+    ignoreErrors([&] {
+        m_shownRowid = 0;
+        m_shownId = reg->text(sensorField::instrumentId);
+        m_shownValues.clear();
+        for (int i = 0; i < reg->fieldCount(); ++i)
+            m_shownValues << reg->value(i);
+        m_shownRowid = reg->bookmark();
+    });
     emit sensorShown();
 }
 
@@ -206,7 +273,67 @@ bool SensorForm::writeFields(bool lenient)
         RecordSet* reg = m_state.sensors.get();
         if (!reg || reg->recordCount() == 0)
             return;
+        // Refused and told: what was typed is not stored; showing the sensor again shows the stored row.
+        if (m_shownRowid != 0 && m_refusedRowid == m_shownRowid)
+            return;
         FrmRockvista& f = m_form;
+        // The shown row is compared with what is stored and written in one transaction, which holds
+        // it against the other programs meanwhile.
+        std::optional<Transaction> tx;
+        const auto refused = [&](const RvError& e) {
+            // The database refused the row (locked, full, unwritable): the register keeps what
+            // the table holds, the form keeps what was typed, and the user is told.
+            stored = false;
+            ignoreErrors([&] { reg->cancelUpdate(); });
+            tx.reset();
+            m_state.report(e, " G_savefields");
+            if (lenient)
+                return; // a termination signal: no one to tell
+            QString id = m_shownId;
+            if (m_shownRowid == 0)
+                ignoreErrors([&] { id = reg->text(sensorField::instrumentId); });
+            m_state.dialogs().message(QStringLiteral("Sensor ") + id + QStringLiteral(" was not saved: ") + e.description,
+                                      QString(), Icon::Exclamation);
+        };
+        if (m_shownRowid != 0) {
+            Stored now = Stored::AsShown;
+            try {
+                tx.emplace(reg->database());
+                now = storedState();
+            } catch (const RvError& e) {
+                refused(e);
+                return;
+            }
+            if (now == Stored::Gone) {
+                tx.reset();
+                stored = false;
+                tellGone(lenient);
+                return;
+            }
+            if (now == Stored::Changed) {
+                tx.reset();
+                // The register holds the stored row from now on, for the next showing.
+                ignoreErrors([&] {
+                    reg->requery();
+                    reg->setBookmark(m_shownRowid);
+                });
+                if (typedTexts() == m_shownTexts)
+                    return; // nothing typed: nothing to store, and the other's values stay
+                stored = false;
+                m_refusedRowid = m_shownRowid;
+                const QString text = QStringLiteral("Sensor ") + m_shownId
+                                     + QStringLiteral(" was changed by another engineer since it was shown: your "
+                                                      "changes were not saved.");
+                if (lenient)
+                    m_state.writeToLog(text);
+                else
+                    m_state.dialogs().message(text + QStringLiteral("\nWhat you typed stays on screen until you move on."),
+                                              QString(), Icon::Exclamation);
+                return;
+            }
+            if (reg->bookmark() != m_shownRowid)
+                reg->setBookmark(m_shownRowid); // the register was read again meanwhile
+        }
         if (reg->bof() || reg->eof()) {
             m_state.dialogs().message(kFirstOrLast, QStringLiteral("Cannot Save Fields"), Icon::Exclamation);
         } else {
@@ -255,19 +382,19 @@ bool SensorForm::writeFields(bool lenient)
         }
         try {
             reg->update();
+            if (tx)
+                tx->commit();
         } catch (const RvError& e) {
-            // The database refused the row (locked, full, unwritable): the register keeps what
-            // the table holds, the form keeps what was typed, and the user is told.
-            stored = false;
-            ignoreErrors([&] { reg->cancelUpdate(); });
-            m_state.report(e, " G_savefields");
-            if (lenient)
-                return; // a termination signal: no one to tell
-            QString id;
-            ignoreErrors([&] { id = reg->text(sensorField::instrumentId); });
-            m_state.dialogs().message(QStringLiteral("Sensor ") + id + QStringLiteral(" was not saved: ") + e.description,
-                                      QString(), Icon::Exclamation);
+            refused(e);
+            return;
         }
+        // What is stored now is what the form shows.
+        ignoreErrors([&] {
+            m_shownValues.clear();
+            for (int i = 0; i < reg->fieldCount(); ++i)
+                m_shownValues << reg->value(i);
+        });
+        m_shownTexts = typedTexts();
     });
     return stored;
 }

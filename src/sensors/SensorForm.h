@@ -30,15 +30,32 @@ public:
     // Entering the installation tab: the head caption and the paddle copies.
     void showInstallationTab();
 
+    // The register's row the form was filled from (0: none).
+    qint64 shownRowid() const { return m_shownRowid; }
+    // Whether the shown sensor is still stored. If another engineer deleted it, the user is told
+    // and the first sensor is shown: the caller's action must not happen.
+    bool shownSensorStored();
+
 signals:
     // The form shows another sensor, or none, or has just stored the shown one.
     void sensorShown();
 
 private:
+    enum class Stored { AsShown, Changed, Gone };
     void clearForEmptyRegister();
     bool writeFields(bool lenient); // false when the database refused the row (the user was told)
+    QStringList typedTexts() const; // what the boxes the form writes hold
+    // The shown row as stored now (read and held in the caller's transaction) against the form's copy.
+    Stored storedState();
+    void tellGone(bool lenient);
     AppState& m_state;
     FrmRockvista& m_form;
+    // What the form was filled from: another engineer's save since then must not be overwritten.
+    qint64 m_shownRowid = 0;
+    QString m_shownId;
+    QVector<QVariant> m_shownValues; // the register's fields
+    QStringList m_shownTexts;        // typedTexts() as filled
+    qint64 m_refusedRowid = 0;       // its save was refused and told: not written until shown again
 };
 
 } // namespace rv

@@ -28,8 +28,52 @@ SensorSelection::SensorSelection(AppState& state, FrmRockvista& form, SensorForm
     connect(&state.events, &DataEvents::sensorsChanged, this, &SensorSelection::followRegister);
 }
 
+void SensorSelection::followOthers()
+{
+    RecordSet* reg = m_state.sensors.get();
+    if (!reg || reg->editPending())
+        return;
+    QComboBox& box = *m_form.cboSensors;
+    ignoreErrors([&] {
+        const qint64 shown = m_sensorForm.shownRowid();
+        reg->requery();
+        if (shown == 0) {
+            // Nothing was shown (an empty register): the first of the others' sensors is.
+            if (reg->recordCount() > 0)
+                showFirstSensor(m_state, m_form, m_sensorForm);
+            return;
+        }
+        bool onShown = true;
+        try {
+            reg->setBookmark(shown);
+        } catch (const RvError&) {
+            onShown = false; // deleted, or hidden by the filter now: the next action on it says so
+            if (reg->recordCount() > 0) {
+                reg->moveLast();
+                reg->moveNext();
+            }
+        }
+        // What is being typed into the box stays.
+        const QString typed = box.currentText();
+        const bool typing = box.hasFocus();
+        fillSensorList(box, *reg);
+        if (onShown && !typing) {
+            showCurrentInBox(box, *reg);
+        } else {
+            const QSignalBlocker block(&box);
+            box.setEditText(typed);
+        }
+        m_form.txtSCount->setText(QString::number(reg->recordCount()));
+        if (onShown)
+            m_form.txtSnav->setText(QString::number(reg->absolutePosition()) + QStringLiteral(" of ")
+                                    + QString::number(reg->recordCount()));
+    });
+}
+
 void SensorSelection::followRegister()
 {
+    if (m_state.events.fromOthers())
+        return followOthers();
     RecordSet* reg = m_state.sensors.get();
     QComboBox& box = *m_form.cboSensors;
     if (!reg || box.count() == reg->recordCount())

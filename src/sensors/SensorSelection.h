@@ -32,6 +32,9 @@ private:
     void step(const char* label, const QString& stopMessage, bool forward);
     // After a commit: a register that gained or lost rows is listed afresh.
     void followRegister();
+    // After another program's commit: the register is read again and listed, the form keeps what
+    // it shows (and what was typed there); a save compares it with the stored row.
+    void followOthers();
 
     AppState& m_state;
     FrmRockvista& m_form;

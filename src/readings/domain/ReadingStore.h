@@ -166,6 +166,8 @@ public:
     // The current row of such a set. Throws 13 when its date or time cannot be read.
     static ShownReading shown(const RecordSet& rs);
     static QString keyAt(const RecordSet& rs);
+    // The reading of that rowid as stored now, held until the transaction ends; null when gone.
+    std::unique_ptr<RecordSet> lockedRow(qint64 rowid) const { return rv::lockedRow(m_db, table(), rowid); }
     // Writes the key, FullDate, reading date and time of the set's current (or new) row, in
     // that order, from one moment.
     void setMoment(RecordSet& rs, const QDate& date, const QTime& time) const;

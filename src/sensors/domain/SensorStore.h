@@ -123,6 +123,8 @@ public:
     std::unique_ptr<RecordSet> openRegister() const;
     std::unique_ptr<RecordSet> openTypes() const;
     std::unique_ptr<RecordSet> openPrefs() const;
+    // The register's row of that rowid as stored now, held until the transaction ends; null when gone.
+    std::unique_ptr<RecordSet> lockedRow(qint64 rowid) const { return rv::lockedRow(m_db, QStringLiteral("Sensors"), rowid); }
 
 private:
     QVector<Sensor> selectSensors(const QString& where, const QVariantList& params) const;
