@@ -181,6 +181,14 @@ void Runner::next()
         return;
     }
     const Step& step = m_steps[m_next++];
+    if (step.command == QLatin1String("wait-sql")) {
+        // Asked again and again from the top of the event loop, so that the program hears and
+        // shows meanwhile what other programs commit.
+        if (!waitSql(step))
+            --m_next;
+        QTimer::singleShot(m_waiting ? 25 : 0, this, &Runner::next);
+        return;
+    }
     if (step.command == QLatin1String("sleep")) {
         QTimer::singleShot(int(step.args[0].toDouble() * 1000), this, &Runner::next);
         return;
@@ -477,6 +485,27 @@ void Runner::expectSql(const Step& s)
 {
     const QString got = runSql(database(), s.args[0], false).join(QLatin1Char('\n'));
     expectThat(s, got == s.args[1], QStringLiteral("rows ") + quoted(s.args[1]), quoted(got));
+}
+
+bool Runner::waitSql(const Step& s)
+{
+    if (!m_waiting) {
+        m_waiting = true;
+        m_waitUntil.setRemainingTime(qint64((s.args.size() > 2 ? s.args[2].toDouble() : 30) * 1000));
+    }
+    QString got;
+    try {
+        got = runSql(database(), s.args[0], false).join(QLatin1Char('\n'));
+    } catch (const StepFailure& f) {
+        got = f.message; // a table not made yet, say: asked again
+    }
+    const bool came = got == s.args[1];
+    if (!came && !m_waitUntil.hasExpired())
+        return false;
+    m_waiting = false;
+    expectThat(s, came, QStringLiteral("rows ") + quoted(s.args[1]) + QStringLiteral(" within %1 s").arg(s.args.size() > 2 ? s.args[2] : QStringLiteral("30")),
+               quoted(got));
+    return true;
 }
 
 void Runner::doReadingTable(const Step& s) { makeReadingTables(database(), s.args); }

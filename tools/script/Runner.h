@@ -5,6 +5,7 @@
 #include "ScriptedSeams.h"
 #include "db/DatabaseTarget.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -92,6 +93,10 @@ private:
     QString m_database;
     int m_next = 0;
     bool m_done = false;
+    QDeadlineTimer m_waitUntil{QDeadlineTimer::Forever}; // of the wait-sql step being waited on
+    bool m_waiting = false;
+    // A wait-sql step: true once it is over (its rows came, or its time ran out: a failure).
+    bool waitSql(const Step& s);
     // For each step being executed, the modal window that was active when it began.
     std::vector<QPointer<QWidget>> m_executing;
     int m_passed = 0;

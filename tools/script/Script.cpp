@@ -52,6 +52,7 @@ const QHash<QString, Arity>& commands()
         {"expect-chart", {2, 2}},   {"expect-chart-match", {2, 2}},
         {"expect-chart-axes", {2, 2}}, {"expect-chart-axes-match", {2, 2}},
         {"sql", {1, 1}},            {"expect-sql", {2, 2}},
+        {"wait-sql", {2, 3}},
         {"expect-tables", {2, 2}},  {"reading-table", {1, 99}},
         {"sql-file", {2, 2}},       {"copy-database", {1, 1}},
         {"write-file", {2, 2}},     {"expect-file", {2, 2}},
@@ -114,6 +115,11 @@ void checkStep(const Step& s)
         const double v = s.args[0].toDouble(&ok);
         if (!ok || v < 0)
             throw ParseError(0, QStringLiteral("sleep SECONDS must be a number from 0, not \"%1\"").arg(s.args[0]));
+    } else if (c == QLatin1String("wait-sql") && n == 3) {
+        bool ok = false;
+        const double v = s.args[2].toDouble(&ok);
+        if (!ok || v < 0)
+            throw ParseError(0, QStringLiteral("wait-sql SECONDS must be a number from 0, not \"%1\"").arg(s.args[2]));
     } else if (c == QLatin1String("key")) {
         requireOneOf(s.args[1], keyNames(), "key NAME");
     } else if (c == QLatin1String("tab")) {

@@ -50,6 +50,8 @@ b" | expect-cell GRID ROW COL "text"
       the time axis's range as drawn and the value-axis labels as drawn, bottom to top
       (an elided label as shown)
   sql "statement" | expect-sql "query" "rows"
+  wait-sql "query" "rows" [SECONDS]   (asks again, the program running meanwhile, until the
+      rows come; fails after SECONDS, 30 unless given: for another program on the same database)
   reading-table ID...   (the sensors' reading tables, made as the program makes them)
   copy-database "path"  (the database as a backup file, as the backup window writes it)
   sql-file "path" "statements"   (on an SQLite file of its own, made when missing)
