@@ -493,6 +493,56 @@ void ReadingsPanel::writeRefused(RecordSet& rs, const RvError& error, const QStr
                               Icon::Exclamation);
 }
 
+ReadingsPanel::Gate ReadingsPanel::openWrite(std::optional<Transaction>& tx, RecordSet& rs, const char* label)
+{
+    const QString key = m_shown.key;
+    // The comparison and the write are one transaction, which holds the row against the other
+    // programs meanwhile.
+    Stored now = Stored::AsShown;
+    try {
+        tx.emplace(opened(m_state.db));
+        now = storedState();
+    } catch (const RvError& e) {
+        tx.reset();
+        writeRefused(rs, e, QStringLiteral("Reading ") + key, label);
+        return Gate::Refused;
+    }
+    if (now == Stored::Gone) {
+        tx.reset();
+        const QString text = QStringLiteral("Reading ") + key + QStringLiteral(" was deleted by another engineer.");
+        if (m_terminating) {
+            m_state.writeToLog(text);
+            return Gate::Refused;
+        }
+        m_state.dialogs().message(text, QString(), Icon::Exclamation);
+        releaseReading();
+        reshow();
+        return Gate::Refused;
+    }
+    if (now == Stored::Changed) {
+        tx.reset();
+        // The set holds the stored row from now on, for the next showing.
+        ignoreErrors([&] {
+            rs.requery();
+            rs.setBookmark(m_shown.rowid);
+        });
+        if (!typedChanges())
+            return Gate::Skip; // nothing typed: nothing to store, and the other's values stay
+        m_refusedRowid = m_shown.rowid;
+        const QString text = QStringLiteral("Reading ") + key
+                             + QStringLiteral(" was changed by another engineer since it was shown: your changes were not saved.");
+        if (m_terminating)
+            m_state.writeToLog(text);
+        else
+            m_state.dialogs().message(text + QStringLiteral("\nWhat you typed stays on screen until you move on."), QString(),
+                                      Icon::Exclamation);
+        return Gate::Refused;
+    }
+    if (rs.bookmark() != m_shown.rowid)
+        rs.setBookmark(m_shown.rowid); // the set was read again meanwhile
+    return Gate::Write;
+}
+
 bool ReadingsPanel::SaveReadings()
 {
     bool saved = true;
@@ -504,57 +554,13 @@ bool ReadingsPanel::SaveReadings()
         if (m_shown.rowid != 0 && m_refusedRowid == m_shown.rowid)
             return;
         FrmRockvista& f = m_form;
-        const QString shownKey = m_shown.rowid != 0 ? m_shown.key : ReadingStore::keyAt(*rs);
-        // The shown reading is compared with what is stored and written in one transaction, which
-        // holds it against the other programs meanwhile.
         std::optional<Transaction> tx;
         if (m_shown.rowid != 0) {
-            Stored now = Stored::AsShown;
-            try {
-                tx.emplace(opened(m_state.db));
-                now = storedState();
-            } catch (const RvError& e) {
-                tx.reset();
-                saved = false;
-                writeRefused(*rs, e, QStringLiteral("Reading ") + shownKey, " G_SaveReadings");
+            const Gate gate = openWrite(tx, *rs, " G_SaveReadings");
+            if (gate != Gate::Write) {
+                saved = gate == Gate::Skip;
                 return;
             }
-            if (now == Stored::Gone) {
-                tx.reset();
-                saved = false;
-                const QString text = QStringLiteral("Reading ") + shownKey + QStringLiteral(" was deleted by another engineer.");
-                if (m_terminating) {
-                    m_state.writeToLog(text);
-                    return;
-                }
-                m_state.dialogs().message(text, QString(), Icon::Exclamation);
-                releaseReading();
-                reshow();
-                return;
-            }
-            if (now == Stored::Changed) {
-                tx.reset();
-                // The set holds the stored row from now on, for the next showing.
-                ignoreErrors([&] {
-                    rs->requery();
-                    rs->setBookmark(m_shown.rowid);
-                });
-                if (!typedChanges())
-                    return; // nothing typed: nothing to store, and the other's values stay
-                saved = false;
-                m_refusedRowid = m_shown.rowid;
-                const QString text = QStringLiteral("Reading ") + shownKey
-                                     + QStringLiteral(" was changed by another engineer since it was shown: your "
-                                                      "changes were not saved.");
-                if (m_terminating)
-                    m_state.writeToLog(text);
-                else
-                    m_state.dialogs().message(text + QStringLiteral("\nWhat you typed stays on screen until you move on."),
-                                              QString(), Icon::Exclamation);
-                return;
-            }
-            if (rs->bookmark() != m_shown.rowid)
-                rs->setBookmark(m_shown.rowid); // the set was read again meanwhile
         }
         try {
             store().setMoment(*rs, f.dtpRdate->date(), f.dtpRtime->time());
@@ -684,11 +690,23 @@ void ReadingsPanel::CheckDateTime()
             f.dtpRdate->setFocus();
             return;
         }
+        // Re-keying writes the reading too: not over another engineer's change.
+        std::optional<Transaction> tx;
+        if (m_shown.rowid != 0) {
+            const Gate gate = m_refusedRowid == m_shown.rowid ? Gate::Refused : openWrite(tx, *rs, " CheckDateTime");
+            if (gate == Gate::Refused)
+                refuseRekey();
+            if (gate != Gate::Write)
+                return;
+        }
         readings.setMoment(*rs, date, time);
         try {
             const CountScope own(m_ownWrites);
             rs->update();
+            if (tx)
+                tx->commit();
         } catch (const RvError& e) {
+            tx.reset();
             writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " CheckDateTime");
             refuseRekey();
             restorePickers();

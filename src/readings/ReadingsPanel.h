@@ -8,6 +8,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace rv {
 
@@ -110,6 +111,12 @@ private:
     enum class Stored { AsShown, Changed, Gone };
     Stored storedState();
     bool typedChanges() const; // the controls hold other than what was shown
+    // Opens the transaction of a write of the shown reading (tx) and compares it as stored with
+    // what the tab showed. Write: go on in tx. Skip: another engineer changed it and nothing was
+    // typed, nothing to store. Refused: gone, changed under the typing or unreadable; the user
+    // was told.
+    enum class Gate { Write, Skip, Refused };
+    Gate openWrite(std::optional<Transaction>& tx, RecordSet& rs, const char* label);
 
     AppState& m_state;
     FrmRockvista& m_form;
