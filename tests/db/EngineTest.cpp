@@ -443,6 +443,20 @@ TEST_P(EngineTest, AReadingTableIsPagedInDateOrderThroughItsIndex)
         EXPECT_EQ(rs.valueAt(row, key).toString(), row == 70 ? QString() : expected[row]) << row;
     rs.moveLast();
     EXPECT_EQ(rs.text(key), expected[149]);
+
+    // A reading far from the pages read is found by counting the keys before or after it.
+    rv::createReadingTable(*db, QStringLiteral("201175002"));
+    rv::Transaction more(*db);
+    for (int i = 0; i < 3000; ++i)
+        db->exec(QStringLiteral("INSERT INTO \"201175002\" (DateTimeKey, FullDate) VALUES (?, ?)"),
+                 {QStringLiteral("m%1").arg(i), QStringLiteral("2020-01-01 %1").arg(i, 5, 10, QLatin1Char('0'))});
+    more.commit();
+    rv::RecordSet far(*db, QStringLiteral("SELECT * FROM \"201175002\" ORDER BY FullDate"), {}, rv::RecordSet::Keyset{});
+    far.moveLast();
+    far.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175002\" WHERE DateTimeKey = 'm1500'")));
+    EXPECT_EQ(far.absolutePosition(), 1501);
+    far.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175002\" WHERE DateTimeKey = 'm10'")));
+    EXPECT_EQ(far.absolutePosition(), 11);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
