@@ -836,6 +836,12 @@ int Database::changes() const
     return sqlite3_changes(m_db);
 }
 
+int Database::rowsPerInsert(int columns, int onSqlite) const
+{
+    // libpq refuses a statement of more than about 7,500 parameters.
+    return m_pg ? std::max(1, 7000 / std::max(1, columns)) : onSqlite;
+}
+
 qint64 Database::dataVersion()
 {
     if (m_pg)

@@ -227,6 +227,9 @@ public:
     // How many rows by rowid a reader should ask for at once when it will show those that follow:
     // 1 where a read costs no round trip (SQLite), a screenful and more on a server.
     int rowsPerRead() const { return m_pg ? 64 : 1; }
+    // How many rows of that many columns one multi-row INSERT should carry: as many as the caller
+    // finds best on SQLite, on a server as many as its parameter limit allows (a round trip each).
+    int rowsPerInsert(int columns, int onSqlite) const;
 
 private:
     Database(sqlite3* db, const QString& path);

@@ -1077,8 +1077,9 @@ struct ReadingStore::Insertion::Keys {
     }
 };
 
-// A statement writes this many readings: SQLite's own work for a statement (its start, its
-// cursors, its end) then goes over all of them, a third of an import's time when it was one.
+// A statement writes this many readings on SQLite: its own work for a statement (its start, its
+// cursors, its end) then goes over all of them, a third of an import's time when it was one. The
+// engine may ask for more (a server: a round trip per statement).
 constexpr int kPerStatement = 16;
 
 struct ReadingStore::Insertion::Pending {
@@ -1087,7 +1088,7 @@ struct ReadingStore::Insertion::Pending {
         MomentTexts texts;                 // formed in place: its views point into it
         std::optional<StoredMoment> forms; // the moments the fast forms do not cover
     };
-    std::array<Row, kPerStatement> rows;
+    std::vector<Row> rows; // sized once: the texts' views point into the rows
     int count = 0;
 };
 
@@ -1117,7 +1118,6 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
     if (!write)
         return;
     m_prefix = prefix;
-    m_pending = std::make_unique<Pending>();
 
     // Only the columns the table has: a value for a column it lacks is dropped.
     QSet<QString> have;
@@ -1135,7 +1135,10 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
                            + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ");
     const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
     m_insert = store.m_db.prepare(insert + row);
-    m_inserts = store.m_db.prepare(insert + QStringList(kPerStatement, row).join(QStringLiteral(", ")));
+    const int perStatement = store.m_db.rowsPerInsert(static_cast<int>(names.size()), kPerStatement);
+    m_pending = std::make_unique<Pending>();
+    m_pending->rows.resize(size_t(perStatement));
+    m_inserts = store.m_db.prepare(insert + QStringList(perStatement, row).join(QStringLiteral(", ")));
 }
 
 ReadingStore::Insertion::~Insertion() = default;
@@ -1160,7 +1163,7 @@ bool ReadingStore::Insertion::add(const Reading& reading)
     row.forms.reset();
     if (!row.texts.form(m_prefix, at))
         row.forms = m_store.formsOf(reading.moment);
-    if (++m_pending->count == kPerStatement)
+    if (++m_pending->count == static_cast<int>(m_pending->rows.size()))
         flush();
     return true;
 }
@@ -1168,7 +1171,7 @@ bool ReadingStore::Insertion::add(const Reading& reading)
 void ReadingStore::Insertion::flush()
 {
     const int count = std::exchange(m_pending->count, 0);
-    const bool whole = count == kPerStatement;
+    const bool whole = count == static_cast<int>(m_pending->rows.size());
     Statement& st = whole ? m_inserts : m_insert;
     // reset() leaves every value Null: most of the columns stay so.
     st.reset();
