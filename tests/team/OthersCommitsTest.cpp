@@ -72,6 +72,9 @@ TEST_P(OthersCommits, AnotherProgramsCommitIsHeardOnceAndItsRollbackNever)
     listen();
     QStringList own;
     db->setCommitListener([&](const QStringList& tables) { own << tables; });
+    // This connection's own commit goes to its own listener only, never back as another's.
+    db->exec(QStringLiteral("UPDATE Configuration SET Temp = 'deg C'"));
+    EXPECT_EQ(own, QStringList{QStringLiteral("Configuration")});
     auto b = other();
     {
         Transaction tx(*b);
@@ -84,9 +87,6 @@ TEST_P(OthersCommits, AnotherProgramsCommitIsHeardOnceAndItsRollbackNever)
         b->exec(QStringLiteral("DELETE FROM NetworkConfig"));
     } // rolled back: nothing to hear
     b->exec(QStringLiteral("UPDATE Prefs SET MaxY = 9"));
-    // This connection's own commit goes to its own listener only.
-    db->exec(QStringLiteral("UPDATE Sensors SET Level = 'L3' WHERE InstrumentID = '120375002'"));
-    EXPECT_EQ(own, QStringList{QStringLiteral("Sensors")});
     if (!server()) {
         QCoreApplication::processEvents();
         EXPECT_TRUE(heard.isEmpty()) << heard.join(QLatin1Char(' ')).toStdString();
