@@ -50,6 +50,11 @@ struct RunningProgram {
         : program(dataDir, rv::Seams{&dialogs, &desktop, &clock}), loaded(program.load())
     {
     }
+    // On the database a --database setting names.
+    RunningProgram(const QString& dataDir, const QString& database)
+        : program(dataDir, database, rv::Seams{&dialogs, &desktop, &clock}), loaded(program.load())
+    {
+    }
 };
 
 // Registers a sensor of type 75 (k factor 25) in db with that many marked readings ten minutes

@@ -20,11 +20,16 @@
 #include "exchange/domain/ReadoutFile.h"
 #include "exchange/domain/ReadoutReading.h"
 #include "readings/domain/ReadingStore.h"
+#include "core/State.h"
+#include "ui/FrmDatasheet.h"
+#include "ui/FrmRockvista.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QChartView>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
@@ -87,7 +92,7 @@ const char* kept(const QString& text)
 // The server's setting: over the Unix socket when the environment names one; empty without a server.
 QString serverSetting()
 {
-    const QString url = qEnvironmentVariable("ROCKVISTA_DATABASE");
+    static const QString url = qEnvironmentVariable("ROCKVISTA_DATABASE");
     if (url.isEmpty())
         return {};
     const QString host = qEnvironmentVariable("PGHOST");
@@ -129,6 +134,26 @@ std::unique_ptr<rv::Database> connectFor(benchmark::State& state)
         state.SkipWithError(kept("the server refused: " + e.description));
         return nullptr;
     }
+}
+
+// The program started on the engine's database: the fixture's folder, or an empty folder of its
+// own (log and pictures) beside the server. Null with the reason given to the state.
+std::unique_ptr<bench::RunningProgram> startProgram(benchmark::State& state)
+{
+    if (!connectFor(state)) // the server holds the fixture from here on
+        return nullptr;
+    // The SQLite half must not follow the server's setting in the environment (read before).
+    serverSetting();
+    qunsetenv("ROCKVISTA_DATABASE");
+    static QTemporaryDir folder;
+    auto running = state.range(0) == 0
+                       ? std::make_unique<bench::RunningProgram>(QFileInfo(sqliteFile()).path())
+                       : std::make_unique<bench::RunningProgram>(folder.path(), serverSetting());
+    if (!running->loaded) {
+        state.SkipWithError("start-up failed");
+        return nullptr;
+    }
+    return running;
 }
 
 // Every column of the current row, as the grid and the tab read them.
@@ -342,6 +367,112 @@ void BM_TwoEngineers(benchmark::State& state)
     state.counters["move_p95_ms"] = moves[size_t(double(moves.size() - 1) * 0.95)];
 }
 BENCHMARK(BM_TwoEngineers)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// ---- The program itself, as the user sees it.
+
+// The readings tab entered (second argument 1: the readings counted afresh, as after a change).
+void BM_ProgramReadingsTab(benchmark::State& state)
+{
+    const auto running = startProgram(state);
+    if (!running)
+        return;
+    rv::Program& program = running->program;
+    QTabWidget* tabs = program.window()->SSTab1;
+    for (auto _ : state) {
+        tabs->setCurrentIndex(2);
+        state.PauseTiming();
+        if (!program.state().readings || program.state().readings->recordCount() != kReadings) {
+            state.SkipWithError("readings not opened");
+            break;
+        }
+        tabs->setCurrentIndex(0);
+        if (state.range(1) != 0)
+            program.state().db->touch(kSensor);
+        state.ResumeTiming();
+    }
+    program.window()->close();
+}
+BENCHMARK(BM_ProgramReadingsTab)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+void insideDatasheet(rv::Program& program, const std::function<void(rv::FrmDatasheet&)>& work)
+{
+    program.window()->SSTab1->setCurrentIndex(2);
+    bench::insideModal(program.window()->imgDatasheet, work);
+}
+
+// The datasheet opened from the readings tab until its first screenful is painted.
+void BM_ProgramDatasheet(benchmark::State& state)
+{
+    const auto running = startProgram(state);
+    if (!running)
+        return;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        bool painted = false;
+        insideDatasheet(running->program, [&](rv::FrmDatasheet& sheet) {
+            painted = !sheet.MSFlexGrid1->viewport()->grab().isNull();
+            state.SetIterationTime(bench::seconds(start));
+        });
+        if (!painted) {
+            state.SkipWithError("datasheet not shown");
+            break;
+        }
+    }
+    running->program.window()->close();
+}
+BENCHMARK(BM_ProgramDatasheet)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime()->MinTime(1.0);
+
+// A screenful anywhere in the shown datasheet.
+void BM_ProgramScroll(benchmark::State& state)
+{
+    const auto running = startProgram(state);
+    if (!running)
+        return;
+    insideDatasheet(running->program, [&](rv::FrmDatasheet& sheet) {
+        QScrollBar* bar = sheet.MSFlexGrid1->rowBar();
+        for (auto _ : state) {
+            bar->setValue(QRandomGenerator::global()->bounded(bar->maximum() + 1));
+            benchmark::DoNotOptimize(sheet.MSFlexGrid1->viewport()->grab().isNull());
+        }
+    });
+    running->program.window()->close();
+}
+BENCHMARK(BM_ProgramScroll)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// The first chart tab of a run, every value stored, until its chart is painted.
+void BM_ProgramChartTab(benchmark::State& state)
+{
+    const auto db = connectFor(state);
+    if (!db)
+        return;
+    try { // every value stored for the sensor's own k factor, as after an earlier run
+        rv::ReadingStore store(*db, kSensor);
+        rv::storedPass(store, 25);
+    } catch (const rv::RvError&) {
+        // the tab below says what fails
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto running = startProgram(state);
+        if (!running)
+            break;
+        rv::FrmRockvista* w = running->program.window();
+        w->show();
+        state.ResumeTiming();
+        w->SSTab1->setCurrentIndex(3);
+        benchmark::DoNotOptimize(w->ChartSLong->grab().width());
+        state.PauseTiming();
+        const bool entered = w->SSTab1->currentIndex() == 3;
+        w->close();
+        running.reset();
+        state.ResumeTiming();
+        if (!entered) {
+            state.SkipWithError("the chart tab was refused");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_ProgramChartTab)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 
