@@ -81,6 +81,16 @@ bool Controller::Form_Load()
     m_state.firstLoad = true;
     m_sensorForm = std::make_unique<SensorForm>(m_state, *m_form);
     m_readings = std::make_unique<ReadingsPanel>(m_state, *m_form);
+    // A sensor deleted by another engineer under its readings tab: the first sensor is shown.
+    connect(m_readings.get(), &ReadingsPanel::sensorGone, this, [this] {
+        showTabQuietly(0);
+        m_currentTab = 0;
+        m_readings->forgetReading();
+        ignoreErrors([&] {
+            m_state.sensors->requery();
+            showFirstSensor(m_state, *m_form, *m_sensorForm);
+        });
+    });
     // sensor register panels
     addSensorPanels(m_panels, m_state, *m_form, *m_sensorForm);
     // readings panels

@@ -504,7 +504,21 @@ ReadingsPanel::Gate ReadingsPanel::openWrite(std::optional<Transaction>& tx, Rec
         now = storedState();
     } catch (const RvError& e) {
         tx.reset();
-        writeRefused(rs, e, QStringLiteral("Reading ") + key, label);
+        bool sensorStored = true;
+        ignoreErrors([&] { sensorStored = SensorStore(*m_state.db).exists(readingSensor()); });
+        if (sensorStored) {
+            writeRefused(rs, e, QStringLiteral("Reading ") + key, label);
+            return Gate::Refused;
+        }
+        // Its reading table went with it: nothing of the tab can be stored.
+        m_refusedRowid = m_shown.rowid;
+        const QString text = QStringLiteral("Sensor ") + readingSensor() + QStringLiteral(" was deleted by another engineer.");
+        if (m_terminating) {
+            m_state.writeToLog(text);
+            return Gate::Refused;
+        }
+        m_state.dialogs().message(text, QString(), Icon::Exclamation);
+        emit sensorGone();
         return Gate::Refused;
     }
     if (now == Stored::Gone) {

@@ -84,6 +84,10 @@ public:
     bool DupID(const QString& key, qint64 rekeyed = 0);
     void ShowFutureWarning();
 
+signals:
+    // Another engineer deleted the sensor whose readings the tab shows; the user was told.
+    void sensorGone();
+
 private:
     enum class Move { First, Previous, Next, Last };
     void navigate(Move move, const char* label);
