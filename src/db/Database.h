@@ -230,6 +230,15 @@ public:
     // How many rows of that many columns one multi-row INSERT should carry: as many as the caller
     // finds best on SQLite, on a server as many as its parameter limit allows (a round trip each).
     int rowsPerInsert(int columns, int onSqlite) const;
+    // An SQL expression of a value as text, for the string functions: SQLite's take any value as
+    // it is (the expression comes back unchanged), the server's want text.
+    QString textOf(const QString& expression) const;
+    // Whether a connection can watch a table with triggers of its own that go with it (SQLite's
+    // TEMP TRIGGER). The server has none: what a store would learn from them it must work out
+    // otherwise.
+    bool watchesByOwnTriggers() const { return !m_pg; }
+    // Whether registerFunction works.
+    bool runsOwnFunctions() const { return !m_pg; }
 
 private:
     Database(sqlite3* db, const QString& path);

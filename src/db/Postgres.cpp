@@ -645,13 +645,23 @@ bool PgConnection::hasRowidColumn(const std::string& tableAsWritten)
 
 QString PgConnection::translate(const QString& sql, int* params)
 {
+    // "?NNN" names its parameter, a bare "?" the one after the highest yet (SQLite's rule). The
+    // marks outside quotes are found first, their numbers read after.
+    const QString marked = walk(sql, [](QChar c, QString& o) { o += c == QLatin1Char('?') ? QChar(1) : c; });
+    QString out;
+    out.reserve(marked.size() + 16);
     int n = 0;
-    const QString out = walk(sql, [&n](QChar c, QString& o) {
-        if (c == QLatin1Char('?'))
-            o += QLatin1Char('$') + QString::number(++n);
-        else
-            o += c;
-    });
+    for (qsizetype i = 0; i < marked.size(); ++i) {
+        if (marked[i] != QChar(1)) {
+            out += marked[i];
+            continue;
+        }
+        int number = 0;
+        while (i + 1 < marked.size() && marked[i + 1].isDigit())
+            number = number * 10 + marked[++i].digitValue();
+        n = std::max(n, number > 0 ? number : n + 1);
+        out += QLatin1Char('$') + QString::number(number > 0 ? number : n);
+    }
     if (params)
         *params = n;
     return out;

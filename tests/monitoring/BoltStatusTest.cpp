@@ -1,6 +1,6 @@
 #include "monitoring/domain/BoltStatus.h"
 
-#include "Support.h"
+#include "SuppliedOnEngine.h"
 #include "readings/domain/ReadingStore.h"
 
 using namespace rv;
@@ -103,10 +103,13 @@ TEST(BoltStatus, WorseningIsARiseBetweenStatesFromReadings)
     EXPECT_FALSE(isWorsening(BoltState::Within, BoltState::Destroyed));
 }
 
-TEST(BoltStatus, ReadFromTheStoreAndWatchedAcrossAnAppend)
+class BoltStatusStored : public test::SuppliedOnEngine {
+protected:
+    BoltStatusStored() : SuppliedOnEngine(false) {}
+};
+
+TEST_P(BoltStatusStored, ReadFromTheStoreAndWatchedAcrossAnAppend)
 {
-    test::DataFolder folder;
-    auto db = folder.open();
     const QString id = QStringLiteral("000000001");
     db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID, boltkfactor, ElasticLimit, PerfectPlasticLimit, "
                             "UltimateStrength, Destroyed) VALUES (?, 100, '180', '210', '', 'No')"),
@@ -131,3 +134,5 @@ TEST(BoltStatus, ReadFromTheStoreAndWatchedAcrossAnAppend)
     store.insert({reading(22, {0, 0, -185, 0, 0, 0})});
     EXPECT_TRUE(again.worsened().isEmpty());
 }
+
+RV_ON_BOTH_ENGINES(BoltStatusStored);

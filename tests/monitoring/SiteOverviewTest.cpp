@@ -1,6 +1,6 @@
 #include "monitoring/domain/SiteOverview.h"
 
-#include "Support.h"
+#include "SuppliedOnEngine.h"
 #include "readings/domain/ReadingStore.h"
 
 using namespace rv;
@@ -11,10 +11,9 @@ namespace {
 // latest reading unmarked, none marked, marks stored as texts, two readings at one moment, a
 // table named in another case, an empty table, no table, numbers stored as texts, a moment
 // only in ReadingDate and ReadingTime.
-class OverviewTest : public ::testing::Test {
+class OverviewTest : public test::SuppliedOnEngine {
 protected:
-    test::DataFolder folder;
-    std::unique_ptr<Database> db = folder.open();
+    OverviewTest() : SuppliedOnEngine(false) {}
 
     void sensor(const QString& id, bool table = true)
     {
@@ -35,9 +34,12 @@ protected:
     }
 };
 
+// Marks and numbers stored as texts, and table names told apart by case only, as only SQLite keeps them.
+class OverviewOnFile : public OverviewTest {};
+
 } // namespace
 
-TEST_F(OverviewTest, ReadTogetherAsEachSensorAlone)
+TEST_P(OverviewOnFile, ReadTogetherAsEachSensorAlone)
 {
     sensor(QStringLiteral("000000001")); // all marked
     reading(QStringLiteral("000000001"), 1, 1, 0);
@@ -104,7 +106,7 @@ TEST_F(OverviewTest, ReadTogetherAsEachSensorAlone)
                     }).join(QLatin1Char('\n')).toStdString());
 }
 
-TEST_F(OverviewTest, ManySensorsLeaveNoStatementCachedPerTable)
+TEST_P(OverviewTest, ManySensorsLeaveNoStatementCachedPerTable)
 {
     Transaction tx(*db);
     for (int i = 1; i <= 250; ++i) {
@@ -123,7 +125,7 @@ TEST_F(OverviewTest, ManySensorsLeaveNoStatementCachedPerTable)
     EXPECT_LT(db->cachedStatements() - before, 10);
 }
 
-TEST_F(OverviewTest, SortedByAnyColumnTheUnknownLast)
+TEST_P(OverviewTest, SortedByAnyColumnTheUnknownLast)
 {
     sensor(QStringLiteral("000000001"));
     reading(QStringLiteral("000000001"), 1, 1, 0);
@@ -157,3 +159,6 @@ TEST_F(OverviewTest, SortedByAnyColumnTheUnknownLast)
     sortOverview(rows, ColReadings, false);
     EXPECT_EQ(ids().toStdString(), std::string("1342"));
 }
+
+RV_ON_BOTH_ENGINES(OverviewTest);
+INSTANTIATE_TEST_SUITE_P(File, OverviewOnFile, ::testing::Values(test::Engine::Sqlite), test::engineName);

@@ -1,7 +1,7 @@
 #pragma once
 // A scratch database with one sensor's reading table, for the deletion, datasheet and
 // workbook tests.
-#include "Support.h"
+#include "SuppliedOnEngine.h"
 
 #include <memory>
 
@@ -9,12 +9,15 @@ namespace rv::testdata {
 
 using test::errorOf;
 
-class ReadingTable : public ::testing::Test {
+// On both engines (the test files instantiate it with RV_ON_BOTH_ENGINES).
+class ReadingTable : public test::SuppliedOnEngine {
 protected:
+    ReadingTable() : SuppliedOnEngine(false) {}
     void SetUp() override
     {
-        db = dir.open();
-        createReadingTable(*db, table);
+        SuppliedOnEngine::SetUp();
+        if (db)
+            createReadingTable(*db, table);
     }
 
     // date "yyyy/MM/dd", time "HH:mm:ss"; channels as given (Null where empty).
@@ -35,6 +38,24 @@ protected:
                  values);
     }
 
+    // Makes the table refuse a write (event "INSERT" or "UPDATE") whose row meets the condition
+    // (on NEW or OLD), on either engine.
+    void refuse(const QString& event, const QString& condition)
+    {
+        static int made = 0;
+        const QString name = QStringLiteral("refuse_%1").arg(++made);
+        if (!server()) {
+            db->exec(QStringLiteral("CREATE TRIGGER ") + name + QStringLiteral(" BEFORE ") + event + QStringLiteral(" ON ")
+                     + Database::quoteId(table) + QStringLiteral(" WHEN ") + condition
+                     + QStringLiteral(" BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+            return;
+        }
+        db->exec(QStringLiteral("CREATE FUNCTION ") + name + QStringLiteral("() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF ")
+                 + condition + QStringLiteral(" THEN RAISE EXCEPTION 'refused'; END IF; RETURN NEW; END $$"));
+        db->exec(QStringLiteral("CREATE TRIGGER ") + name + QStringLiteral(" BEFORE ") + event + QStringLiteral(" ON ")
+                 + Database::quoteId(table) + QStringLiteral(" FOR EACH ROW EXECUTE FUNCTION ") + name + QStringLiteral("()"));
+    }
+
     QVariant scalar(const QString& sql)
     {
         const auto rows = db->query(sql);
@@ -42,8 +63,6 @@ protected:
     }
     int count() { return scalar(QStringLiteral("SELECT count(*) FROM \"") + table + QStringLiteral("\"")).toInt(); }
 
-    test::DataFolder dir;
-    std::unique_ptr<Database> db;
     QString table = QStringLiteral("201175001");
 };
 

@@ -16,7 +16,7 @@ TEST(DeleteRange, ReadingDatesAreReadYearFirst)
 
 class DeleteRangeTable : public testdata::ReadingTable {};
 
-TEST_F(DeleteRangeTable, BothEndDaysAreIncludedWholeAndTheTimePlaysNoPart)
+TEST_P(DeleteRangeTable, BothEndDaysAreIncludedWholeAndTheTimePlaysNoPart)
 {
     add(QStringLiteral("2024/03/04"), QStringLiteral("23:59:59"));
     add(QStringLiteral("2024/03/05"), QStringLiteral("00:00:00"));
@@ -32,7 +32,7 @@ TEST_F(DeleteRangeTable, BothEndDaysAreIncludedWholeAndTheTimePlaysNoPart)
               QStringLiteral("2024/03/04"));
 }
 
-TEST_F(DeleteRangeTable, StartAfterEndOrAnEmptyTableDeletesNothing)
+TEST_P(DeleteRangeTable, StartAfterEndOrAnEmptyTableDeletesNothing)
 {
     EXPECT_EQ(deleteReadingRange(*db, table, QDate(2024, 3, 1), QDate(2024, 3, 31)), 0);
     add(QStringLiteral("2024/03/05"), QStringLiteral("10:00:00"));
@@ -40,7 +40,7 @@ TEST_F(DeleteRangeTable, StartAfterEndOrAnEmptyTableDeletesNothing)
     EXPECT_EQ(count(), 1);
 }
 
-TEST_F(DeleteRangeTable, AnUnreadableDateAnywhereLeavesTheTableAsItWas)
+TEST_P(DeleteRangeTable, AnUnreadableDateAnywhereLeavesTheTableAsItWas)
 {
     add(QStringLiteral("2024/03/05"), QStringLiteral("10:00:00"));
     add(QStringLiteral("2024/03/06"), QStringLiteral("10:00:00"));
@@ -59,3 +59,5 @@ TEST_F(DeleteRangeTable, AnUnreadableDateAnywhereLeavesTheTableAsItWas)
     db->exec(QStringLiteral("DELETE FROM \"201175001\" WHERE ReadingDate IS NULL"));
     EXPECT_EQ(deleteReadingRange(*db, table, QDate(2024, 3, 5), QDate(2024, 3, 5)), 1);
 }
+
+RV_ON_BOTH_ENGINES(DeleteRangeTable);

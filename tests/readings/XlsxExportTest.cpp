@@ -19,9 +19,12 @@ QString unzipped(const QString& path, const QString& member)
 }
 } // namespace
 
-class XlsxExportTable : public testdata::ReadingTable {};
+class XlsxExportTable : public testdata::ReadingTable {
+protected:
+    QTemporaryDir dir;
+};
 
-TEST_F(XlsxExportTable, TheSheetHoldsTheFirstTenColumnsWithDatesNumbersAndFittedWidths)
+TEST_P(XlsxExportTable, TheSheetHoldsTheFirstTenColumnsWithDatesNumbersAndFittedWidths)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("unzip")).isEmpty())
         GTEST_SKIP() << "unzip is needed to look inside the workbook";
@@ -66,3 +69,5 @@ TEST(XlsxExport, ASheetNameTheSpreadsheetRefusesKeepsTheDefaultAndAnUnwritablePa
               }),
               75);
 }
+
+RV_ON_BOTH_ENGINES(XlsxExportTable);

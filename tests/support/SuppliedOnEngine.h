@@ -30,6 +30,13 @@ public:
         db->exec(QStringLiteral("SET search_path TO ") + m_name);
         return db;
     }
+    // Another connection to the same schema: another program on the same database.
+    std::unique_ptr<Database> openAgain() const
+    {
+        auto db = Database::open(DatabaseTarget::server(qEnvironmentVariable("ROCKVISTA_TEST_DATABASE")));
+        db->exec(QStringLiteral("SET search_path TO ") + m_name);
+        return db;
+    }
     void drop(Database& db)
     {
         if (!m_name.isEmpty())
@@ -45,32 +52,63 @@ inline std::string engineName(const ::testing::TestParamInfo<Engine>& info)
     return info.param == Engine::Postgres ? "Postgres" : "Sqlite";
 }
 
-class SuppliedOnEngine : public ::testing::TestWithParam<Engine> {
-protected:
-    void SetUp() override
+// The supplied database (with the sample sensors when asked) on an engine, for a fixture of any
+// base: open() gives null when the server case is to be skipped (see skipMessage).
+class EngineDatabase {
+public:
+    std::unique_ptr<Database> open(Engine engine, bool demo)
     {
-        if (!server()) {
-            db = m_folder.emplace(true).open();
-            return;
+        if (engine == Engine::Sqlite)
+            return m_folder.emplace(demo).open();
+        auto db = m_schema.open(QStringLiteral("s"));
+        if (db) {
+            createSuppliedDatabase(*db, QStringLiteral("MINE"));
+            if (demo)
+                addDemoData(*db);
         }
-        db = m_schema.open(QStringLiteral("s"));
-        if (!db)
-            GTEST_SKIP() << "ROCKVISTA_TEST_DATABASE names no PostgreSQL database (ctest runs these as *.postgres)";
-        createSuppliedDatabase(*db, QStringLiteral("MINE"));
-        addDemoData(*db);
+        return db;
     }
-    void TearDown() override
+    // Another connection to the same database (another program), or this one reopened.
+    std::unique_ptr<Database> openAgain() const { return m_folder ? m_folder->open() : m_schema.openAgain(); }
+    void drop(Database& db)
     {
-        if (db && server())
-            m_schema.drop(*db);
+        if (!m_folder)
+            m_schema.drop(db);
     }
-    bool server() const { return GetParam() == Engine::Postgres; }
-
-    std::unique_ptr<Database> db;
+    static constexpr const char* skipMessage =
+        "ROCKVISTA_TEST_DATABASE names no PostgreSQL database (ctest runs these as *.postgres)";
 
 private:
     std::optional<DataFolder> m_folder;
     ServerSchema m_schema;
 };
+
+class SuppliedOnEngine : public ::testing::TestWithParam<Engine> {
+protected:
+    explicit SuppliedOnEngine(bool demo = true) : m_demo(demo) {}
+    void SetUp() override
+    {
+        db = m_database.open(GetParam(), m_demo);
+        if (!db)
+            GTEST_SKIP() << EngineDatabase::skipMessage;
+    }
+    void TearDown() override
+    {
+        if (db)
+            m_database.drop(*db);
+    }
+    bool server() const { return GetParam() == Engine::Postgres; }
+    std::unique_ptr<Database> openAgain() const { return m_database.openAgain(); }
+
+    std::unique_ptr<Database> db;
+
+private:
+    bool m_demo;
+    EngineDatabase m_database;
+};
+
+#define RV_ON_BOTH_ENGINES(suite)                                                                                      \
+    INSTANTIATE_TEST_SUITE_P(Engines, suite, ::testing::Values(rv::test::Engine::Sqlite, rv::test::Engine::Postgres), \
+                             rv::test::engineName)
 
 } // namespace rv::test

@@ -20,9 +20,11 @@ const QString& kFullDate = readingField::fullDate;
 const QString kInDateOrder = QStringLiteral(" ORDER BY FullDate, rowid");
 // The common stored True (1) is decided before the text forms are looked at: on 100,000
 // readings the string functions cost more than the rest of the read.
-const QString kMarked = QStringLiteral(
-    "Plottemporal IS NOT NULL AND (Plottemporal = 1 "
-    "OR lower(trim(Plottemporal)) NOT IN ('0', '0.0', '', 'false', 'no'))");
+QString markedOn(const Database& db)
+{
+    return QStringLiteral("Plottemporal IS NOT NULL AND (Plottemporal = 1 OR lower(trim(") + db.textOf(readingField::plotTemporal)
+           + QStringLiteral(")) NOT IN ('0', '0.0', '', 'false', 'no'))");
+}
 
 QString channelColumn(int i) { return readingField::channel(i + 1); }
 QString zeroColumn(int i) { return readingField::zero(i + 1); }
@@ -255,6 +257,11 @@ StoredMoment ReadingStore::formsOf(const QDateTime& moment) const
     return {m_id + QLatin1Char(' ') + date + QLatin1Char(' ') + time, date, time, fullDateText(moment)};
 }
 
+QString ReadingStore::marked() const
+{
+    return markedOn(m_db);
+}
+
 bool ReadingStore::tableExists() const
 {
     return m_db.tableExists(m_id);
@@ -267,7 +274,7 @@ int ReadingStore::count() const
 
 int ReadingStore::markedCount() const
 {
-    return m_db.query(QStringLiteral("SELECT count(*) FROM ") + table() + QStringLiteral(" WHERE ") + kMarked)
+    return m_db.query(QStringLiteral("SELECT count(*) FROM ") + table() + QStringLiteral(" WHERE ") + marked())
         .value(0)
         .value(0)
         .toInt();
@@ -385,7 +392,7 @@ QVector<Reading> ReadingStore::select(const QString& where, const QString& order
 
 QVector<Reading> ReadingStore::readings(bool markedOnly) const
 {
-    return select(markedOnly ? kMarked : QString(), QStringLiteral("FullDate, rowid"));
+    return select(markedOnly ? marked() : QString(), QStringLiteral("FullDate, rowid"));
 }
 
 QStringList ReadingStore::columnNames() const
@@ -441,7 +448,7 @@ void ReadingStore::streamMarked(const QStringList& columns, const QString& extra
     for (const QString& column : columns)
         cols << (present.contains(column, Qt::CaseInsensitive) ? column : QStringLiteral("NULL"));
     const QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                        + table() + QStringLiteral(" WHERE (") + kMarked + QLatin1Char(')') + extra + order;
+                        + table() + QStringLiteral(" WHERE (") + marked() + QLatin1Char(')') + extra + order;
     Statement st = m_db.prepare(sql);
     st.bindAll(params);
     const auto num = [&](int col) {
@@ -539,13 +546,13 @@ ReadingColumns ReadingStore::markedColumns(const QVector<ComputedField>& fields)
 
 std::optional<Reading> ReadingStore::firstMarked() const
 {
-    const QVector<Reading> r = select(kMarked, QStringLiteral("FullDate, rowid LIMIT 1"));
+    const QVector<Reading> r = select(marked(), QStringLiteral("FullDate, rowid LIMIT 1"));
     return r.isEmpty() ? std::nullopt : std::optional<Reading>(r.first());
 }
 
 std::optional<Reading> ReadingStore::lastMarked() const
 {
-    const QVector<Reading> r = select(kMarked, QStringLiteral("FullDate DESC, rowid DESC LIMIT 1"));
+    const QVector<Reading> r = select(marked(), QStringLiteral("FullDate DESC, rowid DESC LIMIT 1"));
     return r.isEmpty() ? std::nullopt : std::optional<Reading>(r.first());
 }
 
@@ -565,7 +572,7 @@ constexpr int kSummaryTables = 100;
 
 // One term of a summary's compound: the table's position, the kind of row, the count (on the
 // latest row only), then the reading. rowid = (…) seeks the one row the date index finds.
-QString summaryTerm(int index, const QString& table, SummaryRow kind)
+QString summaryTerm(const Database& db, int index, const QString& table, SummaryRow kind)
 {
     static const QString columns = [] {
         QStringList c{QStringLiteral("rowid"), kFullDate, readingField::readingDate, readingField::readingTime,
@@ -580,7 +587,7 @@ QString summaryTerm(int index, const QString& table, SummaryRow kind)
            + (kind == LatestRow ? QStringLiteral(", (SELECT count(*) FROM ") + table + QStringLiteral("), ")
                                 : QStringLiteral(", NULL, "))
            + columns + QStringLiteral(" FROM ") + table + QStringLiteral(" WHERE rowid = (SELECT rowid FROM ") + table
-           + (marked ? QStringLiteral(" WHERE ") + kMarked : QString())
+           + (marked ? QStringLiteral(" WHERE ") + markedOn(db) : QString())
            + (first ? QStringLiteral(" ORDER BY FullDate, rowid LIMIT 1)")
                     : QStringLiteral(" ORDER BY FullDate DESC, rowid DESC LIMIT 1)"));
 }
@@ -624,7 +631,7 @@ QVector<ReadingSummary> ReadingStore::summaries(Database& db, const QStringList&
         for (int from = 0; from < wanted.size(); from += 2 * kSummaryTables) {
             QStringList terms;
             for (int i = from; i < std::min<int>(wanted.size(), from + 2 * kSummaryTables); ++i)
-                terms << summaryTerm(wanted[i].first, Database::quoteId(instrumentIds[wanted[i].first]), wanted[i].second);
+                terms << summaryTerm(db, wanted[i].first, Database::quoteId(instrumentIds[wanted[i].first]), wanted[i].second);
             Statement st = db.prepareTransient(terms.join(QStringLiteral(" UNION ALL ")));
             while (st.step()) {
                 ReadingSummary& s = out[st.column(0).toInt()];
@@ -682,7 +689,7 @@ int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
         for (int i = 0; i < cols.size(); ++i) {
             const QString p = QStringLiteral("?") + QString::number(i + 1);
             sets << cols[i] + QStringLiteral(" = ") + p;
-            same << cols[i] + QStringLiteral(" IS ") + p;
+            same << cols[i] + QStringLiteral(" IS NOT DISTINCT FROM ") + p;
         }
         return QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "))
                + QStringLiteral(" WHERE rowid = ?") + QString::number(cols.size() + 1) + QStringLiteral(" AND NOT (")
@@ -695,7 +702,7 @@ int ReadingStore::writeComputed(const QVector<ComputedValues>& rows)
     for (const QString& col : computedColumns())
         if (!present.contains(col, Qt::CaseInsensitive))
             m_db.exec(QStringLiteral("ALTER TABLE ") + table() + QStringLiteral(" ADD COLUMN ") + col
-                      + QStringLiteral(" REAL"));
+                      + QLatin1Char(' ') + m_db.columnType(QStringLiteral("REAL")));
     Statement withLoads = m_db.prepare(statement(true));
     Statement withoutLoads = m_db.prepare(statement(false));
     for (const ComputedValues& row : rows) {
@@ -731,7 +738,7 @@ const QString kPasses = QStringLiteral("ChartPasses");
 // a connection's own, so it is forgotten with it.
 const QString kSeen = QStringLiteral("temp.ChartPassSeen");
 // A reading is clean only when a pass said so: Null (a row another program added) is dirty.
-const QString kDirty = QStringLiteral("IsDirty IS NOT 0");
+const QString kDirty = QStringLiteral("IsDirty IS DISTINCT FROM 0");
 
 // A reading table with a pass's memory needs its edits flagged from the connection's first
 // write on, whoever makes it.
@@ -759,7 +766,8 @@ QString channelsText(const std::array<double, Reading::kChannels>& channels)
 
 void ReadingStore::watchEdits() const
 {
-    if (m_db.inTransaction() || !m_db.once(QStringLiteral("watch ") + m_id))
+    // Without triggers of its own a connection does not learn of edits: every pass is whole.
+    if (!m_db.watchesByOwnTriggers() || m_db.inTransaction() || !m_db.once(QStringLiteral("watch ") + m_id))
         return;
     try {
         m_db.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ") + kSeen
@@ -799,7 +807,7 @@ std::optional<PassBasis> ReadingStore::currentBasis(double k) const
     for (int i = 0; i < Reading::kChannels; ++i)
         cols << (present.contains(channelColumn(i), Qt::CaseInsensitive) ? channelColumn(i) : QStringLiteral("NULL"));
     Statement st = m_db.prepare(QStringLiteral("SELECT ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
-                                + table() + QStringLiteral(" WHERE ") + kMarked
+                                + table() + QStringLiteral(" WHERE ") + marked()
                                 + QStringLiteral(" ORDER BY FullDate, rowid LIMIT 1"));
     if (!st.step())
         return std::nullopt;
@@ -815,7 +823,8 @@ std::optional<PassBasis> ReadingStore::currentBasis(double k) const
 
 bool ReadingStore::basisHolds(const PassBasis& basis) const
 {
-    if (!m_db.tableExists(kPasses) || !columnNames().contains(readingField::isDirty, Qt::CaseInsensitive))
+    if (!m_db.watchesByOwnTriggers() || !m_db.tableExists(kPasses)
+        || !columnNames().contains(readingField::isDirty, Qt::CaseInsensitive))
         return false;
     const auto stored = m_db.query(QStringLiteral("SELECT ZeroRowid, ZeroKey, ZeroChannels, KFactor FROM ") + kPasses
                                        + QStringLiteral(" WHERE InstrumentID = ?"),
@@ -856,7 +865,7 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
     for (const QString& col : computed)
         if (!present.contains(col, Qt::CaseInsensitive))
             m_db.exec(QStringLiteral("ALTER TABLE ") + table() + QStringLiteral(" ADD COLUMN ") + col
-                      + QStringLiteral(" REAL"));
+                      + QLatin1Char(' ') + m_db.columnType(QStringLiteral("REAL")));
     QStringList read{QStringLiteral("ChannelT")};
     for (int i = 0; i < Reading::kChannels; ++i)
         read << channelColumn(i);
@@ -906,23 +915,31 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
                  },
                  false);
     if (flagged) {
-        SeriesStore::computed(m_db, m_id, run.whole ? QString() : QStringLiteral("(") + kMarked + QStringLiteral(") AND ") + kDirty);
-        m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + kMarked
+        SeriesStore::computed(m_db, m_id, run.whole ? QString() : QStringLiteral("(") + marked() + QStringLiteral(") AND ") + kDirty);
+        m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + marked()
                   + QStringLiteral(") AND ") + kDirty);
         // The marked readings still to compute, indexed by themselves: made once the table is
         // clean, it stays as small as the work left, so that the next pass finds none without
         // reading every flag. Whoever writes the table keeps it, this program or another.
         m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + Database::quoteId(m_id + QStringLiteral("_Pending"))
-                  + QStringLiteral(" ON ") + table() + QStringLiteral(" (IsDirty) WHERE (") + kMarked
+                  + QStringLiteral(" ON ") + table() + QStringLiteral(" (IsDirty) WHERE (") + marked()
                   + QStringLiteral(") AND ") + kDirty);
-        m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kPasses
-                  + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, ZeroRowid INTEGER, ZeroKey TEXT, "
-                                   "ZeroChannels TEXT, KFactor REAL)"));
-        m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kPasses + QStringLiteral(" VALUES (?, ?, ?, ?, ?)"),
+        m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kPasses + QStringLiteral(" (InstrumentID ")
+                  + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" PRIMARY KEY, ZeroRowid ")
+                  + m_db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", ZeroKey ")
+                  + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", ZeroChannels ")
+                  + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", KFactor ")
+                  + m_db.columnType(QStringLiteral("REAL")) + QLatin1Char(')'));
+        m_db.exec(QStringLiteral("INSERT INTO ") + kPasses
+                      + QStringLiteral(" (InstrumentID, ZeroRowid, ZeroKey, ZeroChannels, KFactor) VALUES (?, ?, ?, ?, ?) "
+                                       "ON CONFLICT (InstrumentID) DO UPDATE SET ZeroRowid = excluded.ZeroRowid, "
+                                       "ZeroKey = excluded.ZeroKey, ZeroChannels = excluded.ZeroChannels, "
+                                       "KFactor = excluded.KFactor"),
                   {m_id, basis->zeroRowid, basis->zeroKey, channelsText(basis->zeroChannels), k});
-        m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kSeen
-                      + QStringLiteral(" SELECT ?, data_version FROM pragma_data_version"),
-                  {m_id});
+        if (m_db.watchesByOwnTriggers())
+            m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kSeen
+                          + QStringLiteral(" SELECT ?, data_version FROM pragma_data_version"),
+                      {m_id});
     }
     tx.commit();
     return run;
@@ -1242,19 +1259,38 @@ Statement ReadingStore::prepareUpdate(const QStringList& columns) const
 namespace {
 
 // Runs a statement over the readings dated on or between start and end ("WHERE" + the test of
-// the reading date); the dates are read by a function of the connection, so that any
-// unreadable date stops the statement before a row has been touched.
-template <class Run>
-auto overRange(Database& db, const QString& statement, QDate start, QDate end, Run run)
+// the reading date), so that any unreadable date stops the statement before a row has been
+// touched.
+QDate dayOrThrow(const QVariant& stored)
 {
+    if (stored.isNull())
+        throw RvError(err::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
+    const std::optional<QDate> day = readingDay(stored.toString());
+    if (!day)
+        throw typeMismatch();
+    return *day;
+}
+
+template <class Run>
+auto overRange(Database& db, const QString& table, const QString& statement, QDate start, QDate end, Run run)
+{
+    if (!db.runsOwnFunctions()) {
+        // The dates are read here, then the readings in the range named by their rowids.
+        QStringList ids;
+        Statement st = db.prepare(QStringLiteral("SELECT rowid, ReadingDate FROM ") + table);
+        while (st.step()) {
+            const QDate day = dayOrThrow(st.column(1));
+            if (day >= start && day <= end)
+                ids << QString::number(st.columnInteger(0));
+        }
+        st.reset();
+        return run(statement + (ids.isEmpty() ? QStringLiteral(" WHERE 1 = 0")
+                                               : QStringLiteral(" WHERE rowid IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')')),
+                   QVariantList());
+    }
+    // The dates are read by a function of the connection, for each row as the statement goes.
     const auto function = db.registerFunction(QStringLiteral("rv_reading_day"), 1, [](const QVariantList& args) {
-        const QVariant& v = args.first();
-        if (v.isNull())
-            throw RvError(err::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
-        const std::optional<QDate> day = readingDay(v.toString());
-        if (!day)
-            throw typeMismatch();
-        return QVariant(day->toJulianDay());
+        return QVariant(dayOrThrow(args.first()).toJulianDay());
     });
     // Compared as day numbers: a start after the end matches nothing.
     return run(statement + QStringLiteral(" WHERE rv_reading_day(ReadingDate) BETWEEN ? AND ?"),
@@ -1265,7 +1301,7 @@ auto overRange(Database& db, const QString& statement, QDate start, QDate end, R
 
 int ReadingStore::deleteDatedBetween(const QDate& start, const QDate& end)
 {
-    return overRange(m_db, QStringLiteral("DELETE FROM ") + table(), start, end,
+    return overRange(m_db, table(), QStringLiteral("DELETE FROM ") + table(), start, end,
                      [&](const QString& sql, const QVariantList& params) {
                          Transaction tx(m_db);
                          m_db.exec(sql, params);
@@ -1280,7 +1316,7 @@ int ReadingStore::deleteDatedBetween(const QDate& start, const QDate& end)
 
 int ReadingStore::countDatedBetween(const QDate& start, const QDate& end) const
 {
-    return overRange(m_db, QStringLiteral("SELECT COUNT(*) FROM ") + table(), start, end,
+    return overRange(m_db, table(), QStringLiteral("SELECT COUNT(*) FROM ") + table(), start, end,
                      [&](const QString& sql, const QVariantList& params) {
                          return m_db.query(sql, params).value(0).value(0).toInt();
                      });

@@ -245,6 +245,8 @@ private:
     // Flags every reading whose channels or plot box change through this connection as dirty
     // (a temporary trigger, nothing stored in the file): whoever writes, the chart pass sees it.
     void watchEdits() const;
+    // The condition of a marked reading (Plottemporal true in any stored form).
+    QString marked() const;
     std::optional<PassBasis> currentBasis(double k) const;
     bool basisHolds(const PassBasis& basis) const;
     ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true) const;

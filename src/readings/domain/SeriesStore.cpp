@@ -244,6 +244,8 @@ bool SeriesStore::tableExists() const
 
 bool SeriesStore::keepable() const
 {
+    if (!m_db.watchesByOwnTriggers())
+        return false;
     for (const Database::Column& c : m_db.columns(m_id))
         if (c.name.compare(readingField::isDirty, Qt::CaseInsensitive) == 0)
             return true;
@@ -252,6 +254,8 @@ bool SeriesStore::keepable() const
 
 bool SeriesStore::watch() const
 {
+    if (!m_db.watchesByOwnTriggers())
+        return false;
     const QString key = QStringLiteral("series ") + m_id;
     if (!m_db.once(key))
         return true;
@@ -434,7 +438,8 @@ void SeriesStore::drop()
 
 SeriesStore::Rebuild::Rebuild(SeriesStore& store, const SeriesGeometry& geometry) : m_store(store), m_geometry(geometry)
 {
-    if (store.m_db.inTransaction())
+    // Blocks are kept only where this connection's triggers can keep them exact.
+    if (store.m_db.inTransaction() || !store.m_db.watchesByOwnTriggers())
         return;
     // The triggers name the table; without them the blocks could not be kept exact.
     store.m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kBlocks

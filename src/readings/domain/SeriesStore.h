@@ -95,7 +95,8 @@ public:
     // For tests: blocks of a few readings.
     static void setSizing(const SeriesSizing& sizing);
 
-    // Whether the table can have blocks kept (it has IsDirty, which the pass keeps).
+    // Whether the table can have blocks kept: it has IsDirty, which the pass keeps, and the
+    // connection can watch it with triggers of its own.
     bool keepable() const;
     // The geometry of the stored blocks; none when none are stored.
     std::optional<SeriesGeometry> geometry() const;
