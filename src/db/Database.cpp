@@ -1032,11 +1032,20 @@ QString Database::columnType(const QString& declaredType) const
     const auto has = [&t](const char* part) { return t.contains(QLatin1String(part)); };
     if (has("INT"))
         return QStringLiteral("bigint");
+    if (has("NUM") && (has("TEXT") || has("CHAR")))
+        return QStringLiteral("numeric_text");
     if (has("CHAR") || has("CLOB") || has("TEXT") || t.trimmed().isEmpty())
         return QStringLiteral("text");
     if (has("BLOB") || has("BYTEA"))
         return QStringLiteral("bytea");
     return QStringLiteral("double precision");
+}
+
+void Database::defineColumnTypes()
+{
+    if (m_pg)
+        exec(QStringLiteral("DO $$ BEGIN CREATE DOMAIN numeric_text AS text; "
+                            "EXCEPTION WHEN duplicate_object THEN NULL; END $$"));
 }
 
 QString Database::textOf(const QString& expression) const

@@ -222,7 +222,11 @@ public:
     // What a CREATE TABLE text spells differently on the two engines: a column type declared as
     // SQLite takes it (REAL, INTEGER, NUMERIC TEXT ...), as this engine keeps such values (unchanged
     // on SQLite); and the surrogate row id column that leads a table (empty on SQLite, which has one).
+    // A number kept in its written form (NUMERIC TEXT) is, on the server, text under a type of its
+    // own whose name still says numeric and text, so that the record sets check it as on SQLite.
     QString columnType(const QString& declaredType) const;
+    // Makes the types columnType() names that the engine lacks; before a CREATE TABLE of them.
+    void defineColumnTypes();
     QString rowidColumn() const;
     // How many rows by rowid a reader should ask for at once when it will show those that follow:
     // 1 where a read costs no round trip (SQLite), a screenful and more on a server.

@@ -104,7 +104,10 @@ QVector<TableColumn> sourceColumns(Database& from, const QString& table, const Q
             value = m.captured(1);
         if (!row[3].isNull() && plainValue.match(value).hasMatch())
             constraint << QStringLiteral("DEFAULT ") + value;
-        columns.append({spelled(spelling, name), row[1].toString(), constraint.join(QLatin1Char(' '))});
+        // The server's type for a number kept as written, spelled back as SQLite declares it.
+        const QString type = server && row[1].toString() == QLatin1String("numeric_text") ? QStringLiteral("NUMERIC TEXT")
+                                                                                          : row[1].toString();
+        columns.append({spelled(spelling, name), type, constraint.join(QLatin1Char(' '))});
     }
     return columns;
 }
@@ -326,6 +329,7 @@ CopyReport copyDatabase(Database& from, Database& to, const std::function<void(c
             QStringList names;
             for (const TableColumn& c : columns)
                 names << c.name;
+            to.defineColumnTypes();
             to.exec(tableSql(to, table.target, columns));
             const Copied copied = copyRows(from, to, table.source, names);
             for (const QString& sql : indexSql(from, table.source, table.target, table.spelling, names,

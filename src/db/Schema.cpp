@@ -144,6 +144,7 @@ void addDemoReadings(Database& db, const DemoSensor& s, const QDate& today, Nois
 void createSuppliedDatabase(Database& db, const QString& mineId)
 {
     Transaction tx(db);
+    db.defineColumnTypes();
     static const QRegularExpression definition(QStringLiteral("^(\\w+) ([A-Z ]+?)( (?:UNIQUE|NOT NULL).*)?$"));
     for (const auto& table : kSuppliedTables) {
         QVector<TableColumn> columns;

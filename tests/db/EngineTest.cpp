@@ -309,6 +309,7 @@ TEST_P(EngineTest, TablesAndColumnsAreFoundWithoutRegardToCase)
 TEST_P(EngineTest, TheEnginesTypesKeepWhatSqlitesDeclaredTypesKeep)
 {
     const QString rowid = db->rowidColumn();
+    db->defineColumnTypes();
     db->exec(QStringLiteral("CREATE TABLE k (") + (rowid.isEmpty() ? QString() : rowid + QStringLiteral(", "))
              + QStringLiteral("r ") + db->columnType(QStringLiteral("REAL")) + QStringLiteral(", i ")
              + db->columnType(QStringLiteral("INTEGER")) + QStringLiteral(", t ")
@@ -321,6 +322,7 @@ TEST_P(EngineTest, TheEnginesTypesKeepWhatSqlitesDeclaredTypesKeep)
     EXPECT_EQ(row.value(1).toLongLong(), qint64(1) << 40);
     EXPECT_EQ(row.value(2), QVariant(QStringLiteral("2.0")));
     EXPECT_EQ(db->columnType(db->columns(QStringLiteral("k"))[0].declaredType), db->columnType(QStringLiteral("REAL")));
+    EXPECT_TRUE(db->columns(QStringLiteral("k"))[2].numeric); // checked as a number by the record sets
 }
 
 TEST_P(EngineTest, AScriptRunsStatementByStatementAndStopsAtTheFirstError)

@@ -92,8 +92,12 @@ TEST_P(SensorStoreTest, TheRecordSetsReadAndWriteTheirTablesByTheProgramsNames)
     reg->moveLast();
     EXPECT_EQ(reg->text(sensorField::instrumentId), QStringLiteral("130175001"));
     reg->setValue(sensorField::notes, QStringLiteral("re-tensioned"));
+    // A number kept as written: checked as a number, stored as typed.
+    EXPECT_EQ(test::errorOf([&] { reg->setValue(sensorField::elasticLimit, QStringLiteral("high")); }), 13);
+    reg->setValue(sensorField::lengthLongG, QStringLiteral("2.50"));
     reg->update();
     EXPECT_EQ(store.sensor(QStringLiteral("130175001"))->notes, QStringLiteral("re-tensioned"));
+    EXPECT_EQ(store.sensor(QStringLiteral("130175001"))->lengthLong, QStringLiteral("2.50"));
     reg->addNew();
     reg->setValue(sensorField::instrumentId, QStringLiteral("140175001"));
     reg->setValue(sensorField::numGauges, 4);
