@@ -311,6 +311,9 @@ QString tableSql(const Database& db, const QString& table, const QVector<TableCo
 
 void dropReadingTable(Database& db, const QString& instrumentId)
 {
+    // Refused before any statement fails: on a server a failed one spoils the caller's transaction.
+    if (!db.tableExists(instrumentId))
+        throw RvError(1, QStringLiteral("no such table: ") + instrumentId);
     db.exec(QStringLiteral("DROP TABLE ") + Database::quoteId(instrumentId));
     // What the program kept of the readings goes with them: a table made anew under the name,
     // perhaps in a later session, would else be taken for the old one.

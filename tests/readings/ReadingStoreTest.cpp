@@ -348,4 +348,16 @@ TEST_P(ReadingStoreTest, TypedChartFieldsReadTheirOwnColumnsOnly)
     EXPECT_TRUE(c.channels[0].isEmpty());
 }
 
+// A table from an older program may lack computed columns: its readings are read all the same.
+TEST_P(ReadingStoreTest, AValueColumnTheTableLacksReadsAsNothing)
+{
+    db->exec(QStringLiteral("ALTER TABLE ") + Database::quoteId(table) + QStringLiteral(" DROP COLUMN zero10"));
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"), {20.0, 1.0});
+    const std::optional<Reading> r = store().firstMarked();
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->channels[0], 1.0);
+    EXPECT_FALSE(r->zeroed[9].has_value());
+    EXPECT_EQ(store().readings().size(), 1);
+}
+
 RV_ON_BOTH_ENGINES(ReadingStoreTest);

@@ -3,6 +3,7 @@
 #include "sensors/domain/SensorStore.h"
 
 #include "SuppliedOnEngine.h"
+#include "sensors/domain/SensorRecords.h"
 
 using namespace rv;
 
@@ -121,6 +122,19 @@ TEST_P(SensorStoreTest, TheRecordSetsReadAndWriteTheirTablesByTheProgramsNames)
     prefs->setValue(prefsField::maxY, 250);
     prefs->update();
     EXPECT_EQ(db->query(QStringLiteral("SELECT MaxY FROM Prefs")).value(0).value(0).toDouble(), 250.0);
+}
+
+// A sensor without a reading table is deleted whole: the table it lacks fails no statement of the
+// deletion's transaction (which a server would then roll back).
+TEST_P(SensorStoreTest, ASensorWithoutAReadingTableIsDeletedWhole)
+{
+    db->exec(QStringLiteral("INSERT INTO Sensors (InstrumentID) VALUES ('140175009')"));
+    SensorStore store(*db);
+    auto reg = store.openRegister();
+    ASSERT_TRUE(reg->find(sensorField::instrumentId, QStringLiteral("140175009")));
+    EXPECT_EQ(deleteCurrentSensor(*db, *reg), QStringLiteral("140175009"));
+    EXPECT_FALSE(store.exists(QStringLiteral("140175009")));
+    EXPECT_TRUE(store.exists(QStringLiteral("130175001")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, SensorStoreTest, ::testing::Values(test::Engine::Sqlite, test::Engine::Postgres),

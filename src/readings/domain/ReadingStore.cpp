@@ -358,8 +358,12 @@ void ReadingStore::setAddedFlags(RecordSet& rs)
 
 QVector<Reading> ReadingStore::select(const QString& where, const QString& order) const
 {
-    QString sql = QStringLiteral("SELECT rowid, ") + valueColumns().join(QStringLiteral(", "))
-                  + QStringLiteral(" FROM ") + table();
+    // A value column the table lacks (a file from an older program) reads as Null.
+    const QStringList present = columnNames();
+    QStringList cols;
+    for (const QString& c : valueColumns())
+        cols << (present.contains(c, Qt::CaseInsensitive) ? c : QStringLiteral("NULL"));
+    QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table();
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     sql += QStringLiteral(" ORDER BY ") + order;
