@@ -669,6 +669,7 @@ void Database::setCommitListener(std::function<void(const QStringList&)> listene
 void Database::touch(const QString& table)
 {
     ++m_pool->rowChanges[table.toStdString()];
+    m_tables.remove(table.toLower());
     if (!m_pool->listener && !m_pg)
         return;
     const QByteArray name = table.toUtf8();
@@ -684,6 +685,7 @@ void Database::schemaChanged()
 {
     m_columnCache.clear();
     m_leadCache.clear();
+    m_tables.clear();
     if (m_pg)
         m_pg->schemaChanged();
 }
@@ -697,7 +699,7 @@ quint64 Database::changesOf(const QString& table)
 {
     if (m_pg) {
         const auto it = m_pool->rowChanges.find(table.toStdString());
-        return quint64(m_pg->writeVersion()) + m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
+        return quint64(m_pg->changeMark()) + m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
     }
     Statement version = prepare(QStringLiteral("SELECT data_version FROM pragma_data_version"));
     version.step();
@@ -747,8 +749,14 @@ void Database::setOthersListener(std::function<void(const QStringList&)> listene
 
 void Database::lockRow(const QString& table, qint64 rowid)
 {
-    if (m_pg)
-        query(QStringLiteral("SELECT 1 FROM ") + table + QStringLiteral(" WHERE rowid = ? FOR UPDATE"), {rowid});
+    // The transaction's id comes back: the lock takes one, though nothing is written.
+    if (!m_pg)
+        return;
+    const auto rows = query(QStringLiteral("SELECT pg_current_xact_id()::text FROM ") + table
+                                + QStringLiteral(" WHERE rowid = ? FOR UPDATE"),
+                            {rowid});
+    if (!rows.isEmpty())
+        m_pg->lockedBy(rows.first().value(0).toLongLong());
 }
 
 void Database::lockTable(const QString& table)
@@ -845,7 +853,7 @@ int Database::rowsPerInsert(int columns, int onSqlite) const
 qint64 Database::dataVersion()
 {
     if (m_pg)
-        return m_pg->writeVersion();
+        return m_pg->changeMark();
     return query(QStringLiteral("PRAGMA data_version")).value(0).value(0).toLongLong();
 }
 
@@ -870,10 +878,24 @@ QStringList Database::tableNames()
 bool Database::tableExists(const QString& name)
 {
     // Table names are matched without regard to case, as SQLite itself does.
-    if (m_pg)
-        return !query(QStringLiteral("SELECT 1 FROM (") + kServerTables + QStringLiteral(") t WHERE lower(relname) = lower(?)"),
-                      {name})
-                    .isEmpty();
+    if (m_pg) {
+        // A round trip each on a server: the answers are kept until a table may have come or gone.
+        const quint64 mark = m_pg->catalogMark();
+        if (mark != m_tablesMark) {
+            m_tables.clear();
+            m_tablesMark = mark;
+        }
+        const QString key = name.toLower();
+        if (const auto it = m_tables.find(key); mark != 0 && it != m_tables.end())
+            return it.value();
+        const bool found = !query(QStringLiteral("SELECT 1 FROM (") + kServerTables
+                                      + QStringLiteral(") t WHERE lower(relname) = lower(?)"),
+                                  {name})
+                                .isEmpty();
+        if (mark != 0 && mark == m_pg->catalogMark())
+            m_tables.insert(key, found);
+        return found;
+    }
     return !query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"), {name})
                 .isEmpty();
 }

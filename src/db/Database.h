@@ -7,6 +7,7 @@
 #include "db/Errors.h"
 
 #include <QByteArrayView>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -139,8 +140,9 @@ public:
     qint64 lastInsertRowid() const;
     int changes() const;
     // Changes whenever another connection (another program) commits to the file: what was read
-    // before may be stale. On PostgreSQL it changes with every transaction that wrote anywhere on
-    // the server, this connection's own included (more often than needed, never too seldom).
+    // before may be stale. On PostgreSQL it changes whenever a transaction that wrote ends anywhere
+    // on the server, this connection's own included (more often than needed, never too seldom);
+    // not for this connection's transactions that only read and held rows (lockRow).
     qint64 dataVersion();
 
     QStringList tableNames();
@@ -261,6 +263,8 @@ private:
     std::shared_ptr<detail::StatementPool> m_pool;
     std::unordered_map<std::string, QVector<Column>> m_columnCache;
     std::unordered_map<std::string, bool> m_leadCache; // indexLeadsWith's answers
+    QHash<QString, bool> m_tables; // tableExists' answers on a server, by lower-case name
+    quint64 m_tablesMark = 0;      // the catalogMark they hold for
     detail::PgConnection* m_pg = nullptr; // owned by the pool, as the statements' cache is
 };
 

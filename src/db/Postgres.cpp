@@ -11,6 +11,7 @@
 #include <cstring>
 #include <libpq-fe.h>
 #include <limits>
+#include <algorithm>
 
 namespace rv::detail {
 
@@ -262,6 +263,12 @@ void PgStatement::send()
     if (!PQsendQueryPrepared(m_conn->m_conn, m_name.c_str(), m_params, values.data(), lengths.data(), formats.data(), 0))
         m_conn->failConnection("08006");
     PQsetSingleRowMode(m_conn->m_conn);
+    if (!readOnly())
+        m_conn->m_wrote = true;
+    // What may make or drop a table, or undo its making; or change where tables are looked for.
+    static const QRegularExpression undoes(QStringLiteral("^(ROLLBACK|SET|RESET)\\b"), QRegularExpression::CaseInsensitiveOption);
+    if (m_kind == Kind::Other || m_kind == Kind::Rollback || (m_kind == Kind::Control && undoes.match(m_text).hasMatch()))
+        ++m_conn->m_catalog;
     m_state = State::Streaming;
     m_conn->m_active = this;
     m_rows = -1;
@@ -319,6 +326,8 @@ void PgStatement::settle()
         // A transaction that failed earlier ends in a rollback, whatever its last word.
         const bool rolledBack = m_kind == Kind::Rollback || m_status != "COMMIT";
         m_commitRefused = m_kind == Kind::Commit && rolledBack && status == PQTRANS_IDLE;
+        if (rolledBack)
+            ++m_conn->m_catalog;
         if (status == PQTRANS_IDLE) {
             if (rolledBack && hooks.rolledBack)
                 hooks.rolledBack(hooks.context);
@@ -328,6 +337,8 @@ void PgStatement::settle()
     } else if (status == PQTRANS_IDLE && m_kind != Kind::Select && hooks.committed) {
         hooks.committed(hooks.context); // a statement outside a transaction commits itself
     }
+    if (status == PQTRANS_IDLE)
+        m_conn->transactionEnded();
 }
 
 bool PgStatement::step()
@@ -371,9 +382,11 @@ bool PgStatement::step()
 
 void PgStatement::failWith(PGresult* error)
 {
-    if (m_conn && m_kind == Kind::Commit && PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE
-        && m_conn->m_hooks.rolledBack)
-        m_conn->m_hooks.rolledBack(m_conn->m_hooks.context);
+    if (m_conn && m_kind == Kind::Commit && PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE) {
+        ++m_conn->m_catalog;
+        if (m_conn->m_hooks.rolledBack)
+            m_conn->m_hooks.rolledBack(m_conn->m_hooks.context);
+    }
     if (!m_conn) {
         PQclear(error);
         throw RvError(21, QStringLiteral("the statement's connection is closed"));
@@ -526,6 +539,8 @@ void PgConnection::fail(PGresult* error) const
     const char* state = error ? PQresultErrorField(error, PG_DIAG_SQLSTATE) : nullptr;
     const char* primary = error ? PQresultErrorField(error, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
     const QByteArray code = state ? QByteArray(state) : QByteArrayLiteral("08006");
+    if (code == "42P01") // a table gone that was thought to be there
+        ++m_catalog;
     QString message = QString::fromUtf8(primary ? primary : PQerrorMessage(m_conn)).trimmed();
     PQclear(error);
     throw RvError(sqliteNumber(code), withoutPassword(message, m_password), QString::fromLatin1(code));
@@ -544,9 +559,12 @@ static const char kChannel[] = "'rockvista ' || current_schema()";
 void PgConnection::publish(const QStringList& tables)
 {
     // A notification carries less than 8000 bytes: many tables go in several.
+    // A notification takes a transaction id, though it writes nothing: told apart by it.
     const auto send = [this](const QStringList& part) {
-        PQclear(run((QByteArrayLiteral("SELECT pg_notify(") + kChannel + ", $1)").constData(),
-                    {part.join(QLatin1Char(',')).toUtf8()}));
+        const Result r(run((QByteArrayLiteral("SELECT pg_notify(") + kChannel + ", $1), pg_current_xact_id()::text").constData(),
+                           {part.join(QLatin1Char(',')).toUtf8()}));
+        if (PQtransactionStatus(m_conn) == PQTRANS_IDLE)
+            m_ownIds.insert(toInteger(PQgetvalue(r.get(), 0, 1), PQgetlength(r.get(), 0, 1)));
     };
     try {
         QStringList part;
@@ -590,17 +608,24 @@ void PgConnection::listen(std::function<void(const QStringList&)> heard)
     m_poll->start();
 }
 
+void PgConnection::takeNotifications()
+{
+    if (m_active) // a read in progress owns what arrives
+        return;
+    if (!PQconsumeInput(m_conn) && m_socket)
+        m_socket->setEnabled(false); // a lost connection would wake it for ever; the next command says so
+    while (PGnotify* n = PQnotifies(m_conn)) {
+        if (n->be_pid != PQbackendPID(m_conn)) {
+            m_unheard += QString::fromUtf8(n->extra).split(QLatin1Char(','), Qt::SkipEmptyParts);
+            ++m_catalog;
+        }
+        PQfreemem(n);
+    }
+}
+
 void PgConnection::hearOthers()
 {
-    if (!m_active) { // a read in progress owns what arrives
-        if (!PQconsumeInput(m_conn) && m_socket)
-            m_socket->setEnabled(false); // a lost connection would wake it for ever; the next command says so
-        while (PGnotify* n = PQnotifies(m_conn)) {
-            if (n->be_pid != PQbackendPID(m_conn))
-                m_unheard += QString::fromUtf8(n->extra).split(QLatin1Char(','), Qt::SkipEmptyParts);
-            PQfreemem(n);
-        }
-    }
+    takeNotifications();
     // A handler waiting in a dialog, or inside a transaction, must not see the data move under it.
     if (m_unheard.isEmpty() || !m_heard || m_active || PQtransactionStatus(m_conn) != PQTRANS_IDLE
         || QThread::currentThread()->loopLevel() > 1)
@@ -788,10 +813,68 @@ bool PgConnection::inTransaction()
     return PQtransactionStatus(m_conn) != PQTRANS_IDLE;
 }
 
-qint64 PgConnection::writeVersion()
+quint64 PgConnection::catalogMark()
 {
-    const Result r(run("SELECT pg_snapshot_xmax(pg_current_snapshot())"));
-    return toInteger(PQgetvalue(r.get(), 0, 0), PQgetlength(r.get(), 0, 0));
+    if (!m_heard)
+        return 0;
+    takeNotifications();
+    return m_catalog;
+}
+
+void PgConnection::transactionEnded()
+{
+    if (m_lockXid != 0 && !m_wrote)
+        m_ownIds.insert(m_lockXid);
+    m_lockXid = 0;
+    m_wrote = false;
+}
+
+bool PgConnection::onlyOwnEnded(const Snapshot& now) const
+{
+    const Snapshot& was = *m_snapshot;
+    if (now.xmax < was.xmax || now.xmin < was.xmin)
+        return false;
+    const auto running = [&now](qint64 xid) { return std::binary_search(now.xip.begin(), now.xip.end(), xid); };
+    const auto ended = [&](qint64 xid) { return !running(xid) && !m_ownIds.count(xid); };
+    // Running then, ended since: others' unless known as this connection's own.
+    for (const qint64 xid : was.xip) {
+        if (ended(xid))
+            return false;
+    }
+    // Begun since (each takes an id in turn): every one still running or this connection's own.
+    if (now.xmax - was.xmax > qint64(m_ownIds.size() + now.xip.size()))
+        return false;
+    for (qint64 xid = was.xmax; xid < now.xmax; ++xid) {
+        if (ended(xid))
+            return false;
+    }
+    return true;
+}
+
+qint64 PgConnection::changeMark()
+{
+    const Result r(run("SELECT pg_current_snapshot()::text"));
+    // "xmin:xmax:xip,xip,…"
+    const QByteArray text(PQgetvalue(r.get(), 0, 0), PQgetlength(r.get(), 0, 0));
+    const QList<QByteArray> parts = text.split(':');
+    Snapshot now;
+    now.xmin = parts.value(0).toLongLong();
+    now.xmax = parts.value(1).toLongLong();
+    for (const QByteArray& xid : parts.value(2).split(','))
+        if (!xid.isEmpty())
+            now.xip.push_back(xid.toLongLong());
+    std::sort(now.xip.begin(), now.xip.end());
+    if (!m_snapshot || !onlyOwnEnded(now))
+        ++m_mark;
+    // The own transactions ended by now are accounted for.
+    for (auto it = m_ownIds.begin(); it != m_ownIds.end();) {
+        if (*it < now.xmax && !std::binary_search(now.xip.begin(), now.xip.end(), *it))
+            it = m_ownIds.erase(it);
+        else
+            ++it;
+    }
+    m_snapshot = std::move(now);
+    return m_mark;
 }
 
 void PgConnection::schemaChanged()

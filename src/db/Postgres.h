@@ -10,6 +10,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -119,9 +121,17 @@ public:
     void schemaChanged(); // what was learnt of the tables is asked anew
     qint64 lastInsertRowid() const { return m_lastRowid; }
     int changes() const { return m_changes; }
-    // Grows whenever a transaction that wrote ends anywhere on the server (this connection's own
-    // included): the server's next transaction id.
-    qint64 writeVersion();
+    // Moves whenever a transaction that may have written ends anywhere on the server: another
+    // connection's, or this one's unless all it did was read and hold rows (lockedBy). Asks the
+    // server for its snapshot: the transactions ended since the last ask are known by their ids.
+    qint64 changeMark();
+    // The transaction open here took an id only to hold rows: if it writes nothing, its end does not
+    // move changeMark.
+    void lockedBy(qint64 xid) { m_lockXid = xid; }
+    // Moves when a table may have been made or dropped: by this connection's statements other than
+    // reads and row writes, and by every commit another connection announced (heard or not yet).
+    // Null (0) while no announcements are listened to: nothing learnt of the tables is then kept.
+    quint64 catalogMark();
     // The statements of a text, split where a ";" ends one (not inside quotes or comments).
     static QStringList splitStatements(const QString& sql);
     // "?" placeholders as $1, $2 ... and `names` as "names", outside quotes and comments.
@@ -150,6 +160,14 @@ private:
     // Prepares st's text under its name (again, after a table it reads changed): its description anew.
     void prepareOnServer(PgStatement& st);
     void hearOthers(); // takes what the server has brought and hands it on when it may
+    void takeNotifications(); // what the server has brought, into m_unheard
+    void transactionEnded();
+    // The server's snapshot: transactions below xmin have ended, those in xip and from xmax on not.
+    struct Snapshot {
+        qint64 xmin = 0, xmax = 0;
+        std::vector<qint64> xip;
+    };
+    bool onlyOwnEnded(const Snapshot& now) const; // since m_snapshot, only the transactions of m_ownIds
 
     std::function<void(const QStringList&)> m_heard;
     std::unique_ptr<QSocketNotifier> m_socket;
@@ -166,6 +184,12 @@ private:
     std::unordered_map<quint64, Statement::Source> m_sources; // by table oid and column number
     qint64 m_lastRowid = 0;
     int m_changes = 0;
+    qint64 m_mark = 0;
+    std::optional<Snapshot> m_snapshot; // at the last changeMark
+    std::set<qint64> m_ownIds;          // this connection's ended transactions that wrote nothing
+    qint64 m_lockXid = 0;               // the open transaction's, when lockedBy told it
+    bool m_wrote = false;               // the open transaction ran a statement that may write
+    mutable quint64 m_catalog = 1; // moved by fail() too
 };
 
 } // namespace detail

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
+#include <QThread>
 #include <cmath>
 #include <limits>
 
@@ -185,6 +186,89 @@ TEST_P(EngineTest, TransactionsNestAndOnlyTheOutermostCommitAnnounces)
     EXPECT_NE(db->dataVersion(), version);
     EXPECT_NE(db->changesOf(QStringLiteral("b")), added);
     EXPECT_EQ(db->rowCount(QStringLiteral("b")), 2);
+}
+
+// A count is kept while nothing could have changed the rows; a row held to decide a save changes
+// nothing. A transaction of another's that began before a later one but ended after it is seen too.
+TEST_P(EngineTest, ACountIsKeptAcrossRowsHeldAndFollowsEveryCommitOfAnother)
+{
+    db->exec(QStringLiteral("CREATE TABLE c (") + rowidColumn() + QStringLiteral(", x INTEGER)"));
+    db->exec(QStringLiteral("INSERT INTO c (x) VALUES (1)"));
+    const qint64 rowid = number(QStringLiteral("SELECT max(rowid) FROM c"));
+    const QString c = QStringLiteral("c");
+    EXPECT_EQ(db->rowCount(c), 1);
+    const quint64 counted = db->changesOf(c);
+    {
+        rv::Transaction save(*db);
+        db->lockRow(c, rowid);
+        db->query(QStringLiteral("SELECT x FROM c WHERE rowid = ?"), {rowid});
+        save.commit();
+    }
+    EXPECT_EQ(db->changesOf(c), counted);
+    {
+        rv::Transaction refused(*db); // left: rolled back, which counts as a change
+        db->lockRow(c, rowid);
+    }
+    EXPECT_NE(db->changesOf(c), counted);
+    db->rowCount(c);
+    const quint64 settled = db->changesOf(c);
+    // Its own write still counts, though its row was held first.
+    {
+        rv::Transaction save(*db);
+        db->lockRow(c, rowid);
+        db->exec(QStringLiteral("UPDATE c SET x = 2 WHERE rowid = ?"), {rowid});
+        save.commit();
+    }
+    if (server()) {
+        EXPECT_NE(db->changesOf(c), settled);
+    } else {
+        return;
+    } // SQLite lets one writer at a time: the interleaving below cannot happen there
+    const auto earlier = connect();
+    const auto later = connect();
+    earlier->begin();
+    earlier->exec(QStringLiteral("INSERT INTO c (x) VALUES (3)"));
+    later->exec(QStringLiteral("INSERT INTO c (x) VALUES (4)"));
+    EXPECT_EQ(db->rowCount(c), 2);
+    const quint64 before = db->changesOf(c);
+    earlier->exec(QStringLiteral("COMMIT")); // unannounced, as a program other than this one would
+    EXPECT_NE(db->changesOf(c), before);
+    EXPECT_EQ(db->rowCount(c), 3);
+}
+
+// Whether a table exists is remembered on a server while its answer holds: not across this
+// connection's own making, dropping or undoing, nor across another's announced commit.
+TEST_P(EngineTest, WhetherATableExistsFollowsItsMakingAndDroppingByAnyone)
+{
+    QStringList heard;
+    db->setOthersListener([&](const QStringList& tables) { heard << tables; });
+    const QString t = QStringLiteral("Made");
+    EXPECT_FALSE(db->tableExists(t));
+    db->exec(QStringLiteral("CREATE TABLE \"Made\" (x INTEGER)"));
+    EXPECT_TRUE(db->tableExists(QStringLiteral("made")));
+    db->begin();
+    db->exec(QStringLiteral("DROP TABLE \"Made\""));
+    EXPECT_FALSE(db->tableExists(t));
+    db->rollback();
+    EXPECT_TRUE(db->tableExists(t));
+    if (!server())
+        return;
+    // Another program drops it and says so: heard before the next look, once it has arrived.
+    const auto other = connect();
+    other->exec(QStringLiteral("DROP TABLE \"Made\""));
+    other->touch(t);
+    for (int i = 0; i < 200 && db->tableExists(t); ++i)
+        QThread::msleep(10);
+    EXPECT_FALSE(db->tableExists(t));
+    // Made again unannounced: a statement that finds it missing mends the answer.
+    other->exec(QStringLiteral("CREATE TABLE \"Made\" (x INTEGER)"));
+    other->exec(QStringLiteral("DROP TABLE \"Made\""));
+    other->exec(QStringLiteral("CREATE TABLE gone (x INTEGER)"));
+    EXPECT_TRUE(db->tableExists(QStringLiteral("gone")));
+    other->exec(QStringLiteral("DROP TABLE gone"));
+    EXPECT_NE(errorOf([&] { db->query(QStringLiteral("SELECT x FROM gone")); }).number, 0);
+    EXPECT_FALSE(db->tableExists(QStringLiteral("gone")));
+    db->setOthersListener(nullptr);
 }
 
 TEST_P(EngineTest, ErrorsCarryTheCodeAndAnInnerRollbackMendsTheTransaction)
