@@ -761,9 +761,10 @@ void Database::lockRow(const QString& table, qint64 rowid)
 
 void Database::lockTable(const QString& table)
 {
-    // Other writers wait; readers do not, and neither does this connection's own next lock.
+    // Other writers wait; readers do not, and neither does this connection's own next lock. Not
+    // through exec(), which takes a statement it does not know for a change of the schema.
     if (m_pg)
-        exec(QStringLiteral("LOCK TABLE ") + table + QStringLiteral(" IN SHARE ROW EXCLUSIVE MODE"));
+        query(QStringLiteral("LOCK TABLE ") + table + QStringLiteral(" IN SHARE ROW EXCLUSIVE MODE"));
 }
 
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)
@@ -842,12 +843,6 @@ int Database::changes() const
     if (m_pg)
         return m_pg->changes();
     return sqlite3_changes(m_db);
-}
-
-int Database::rowsPerInsert(int columns, int onSqlite) const
-{
-    // libpq refuses a statement of more than about 7,500 parameters.
-    return m_pg ? std::max(1, 7000 / std::max(1, columns)) : onSqlite;
 }
 
 qint64 Database::dataVersion()

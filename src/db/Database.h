@@ -233,9 +233,6 @@ public:
     // How many rows by rowid a reader should ask for at once when it will show those that follow:
     // 1 where a read costs no round trip (SQLite), a screenful and more on a server.
     int rowsPerRead() const { return m_pg ? 64 : 1; }
-    // How many rows of that many columns one multi-row INSERT should carry: as many as the caller
-    // finds best on SQLite, on a server as many as its parameter limit allows (a round trip each).
-    int rowsPerInsert(int columns, int onSqlite) const;
     // An SQL expression of a value as text, for the string functions: SQLite's take any value as
     // it is (the expression comes back unchanged), the server's want text.
     QString textOf(const QString& expression) const;
@@ -247,6 +244,7 @@ public:
     bool runsOwnFunctions() const { return !m_pg; }
 
 private:
+    friend class BulkInsert;
     Database(sqlite3* db, const QString& path);
     Database(std::unique_ptr<detail::PgConnection> pg, const QString& display);
     bool autocommit(); // no transaction open on the connection

@@ -17,6 +17,9 @@ namespace rv::detail {
 
 namespace {
 
+// A copy sends its rows this many bytes at a time: the server works on one part while the next is made.
+constexpr qsizetype kCopyChunk = 64 * 1024;
+
 // Type oids of pg_type that hold numbers (bool as 0/1, as SQLite stores yes/no).
 constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700, kFloat8 = 701,
               kNumeric = 1700;
@@ -77,6 +80,14 @@ int sqliteNumber(const QByteArray& state)
             return number;
     }
     return 1; // SQLITE_ERROR
+}
+
+// A finite or infinite double as the server reads it back exactly: the shortest text that does.
+QByteArrayView numberText(double value, char (&buf)[32])
+{
+    if (std::isinf(value))
+        return value > 0 ? QByteArrayView("Infinity") : QByteArrayView("-Infinity");
+    return QByteArrayView(buf, std::to_chars(buf, buf + sizeof buf, value).ptr - buf);
 }
 
 struct ResultDeleter {
@@ -234,11 +245,8 @@ void PgStatement::bindNumber(int index, double value)
 {
     if (std::isnan(value))
         return bindNull(index);
-    if (std::isinf(value))
-        return bindText(index, value > 0 ? QByteArrayLiteral("Infinity") : QByteArrayLiteral("-Infinity"));
     char buf[32];
-    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
-    bindText(index, QByteArray(buf, int(end - buf)));
+    bindText(index, numberText(value, buf).toByteArray());
 }
 
 void PgStatement::bindInteger(int index, qint64 value)
@@ -510,6 +518,8 @@ PgConnection::~PgConnection()
     m_poll.reset();
     if (m_active)
         m_active->forgetConnection();
+    if (m_copy)
+        m_copy->m_conn = nullptr;
     m_idle.clear();
     PQfinish(m_conn);
 }
@@ -610,7 +620,7 @@ void PgConnection::listen(std::function<void(const QStringList&)> heard)
 
 void PgConnection::takeNotifications()
 {
-    if (m_active) // a read in progress owns what arrives
+    if (m_active || m_copy) // a read or copy in progress owns what arrives
         return;
     if (!PQconsumeInput(m_conn) && m_socket)
         m_socket->setEnabled(false); // a lost connection would wake it for ever; the next command says so
@@ -639,6 +649,8 @@ void PgConnection::hearOthers()
 
 void PgConnection::takeOver()
 {
+    if (m_copy)
+        m_copy->end();
     if (m_active)
         m_active->takeAll();
 }
@@ -886,6 +898,154 @@ void PgConnection::schemaChanged()
     for (auto& entry : m_idle)
         PQclear(PQexec(m_conn, ("DEALLOCATE " + entry.second->name()).c_str()));
     m_idle.clear();
+}
+
+// --- PgCopy ---
+
+PgCopy::PgCopy(PgConnection* conn, const QString& table, const QStringList& columns)
+    : m_conn(conn), m_table(table.toStdString())
+{
+    // The names unquoted, as the INSERT texts write them (the server folds them as it did there).
+    m_command = (QStringLiteral("COPY ") + Database::quoteId(table) + QStringLiteral(" (")
+                 + columns.join(QStringLiteral(", ")) + QStringLiteral(") FROM STDIN"))
+                    .toUtf8();
+    m_out.reserve(kCopyChunk + 4096);
+}
+
+PgCopy::~PgCopy()
+{
+    abandon();
+}
+
+void PgCopy::field()
+{
+    if (m_rowStarted)
+        m_out += '\t';
+    m_rowStarted = true;
+}
+
+void PgCopy::null()
+{
+    field();
+    m_out += "\\N";
+}
+
+void PgCopy::number(double value)
+{
+    if (std::isnan(value))
+        return null();
+    field();
+    char buf[32];
+    m_out += numberText(value, buf);
+}
+
+void PgCopy::integer(qint64 value)
+{
+    field();
+    char buf[24];
+    m_out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr - buf);
+}
+
+void PgCopy::text(QByteArrayView utf8)
+{
+    field();
+    // The text form's escapes: a backslash and the characters that end a value or a row.
+    const char* p = utf8.data();
+    const char* const end = p + utf8.size();
+    while (p < end) {
+        const char* plain = p;
+        while (p < end && *p != '\\' && *p != '\t' && *p != '\n' && *p != '\r')
+            ++p;
+        m_out.append(plain, p - plain);
+        if (p == end)
+            break;
+        m_out += '\\';
+        m_out += *p == '\t' ? 't' : *p == '\n' ? 'n' : *p == '\r' ? 'r' : '\\';
+        ++p;
+    }
+}
+
+void PgCopy::endRow()
+{
+    m_out += '\n';
+    m_whole = m_out.size();
+    m_rowStarted = false;
+    if (m_whole >= kCopyChunk)
+        flush();
+}
+
+void PgCopy::flush()
+{
+    if (m_whole == 0)
+        return;
+    if (!m_conn)
+        throw RvError(21, QStringLiteral("the statement's connection is closed")); // SQLITE_MISUSE
+    if (!m_open) {
+        m_conn->takeOver();
+        PGresult* r = PQexec(m_conn->m_conn, m_command.constData());
+        if (PQresultStatus(r) != PGRES_COPY_IN)
+            m_conn->fail(r);
+        PQclear(r);
+        m_open = true;
+        m_conn->m_copy = this;
+    }
+    if (PQputCopyData(m_conn->m_conn, m_out.constData(), int(m_whole)) != 1)
+        m_conn->failConnection("08006");
+    m_out.remove(0, m_whole);
+    m_whole = 0;
+}
+
+void PgCopy::end()
+{
+    if (!m_open)
+        return;
+    flush();
+    m_open = false;
+    m_conn->m_copy = nullptr;
+    if (PQputCopyEnd(m_conn->m_conn, nullptr) != 1)
+        m_conn->failConnection("08006");
+    PGresult* error = nullptr;
+    qint64 rows = 0;
+    while (PGresult* r = PQgetResult(m_conn->m_conn)) {
+        if (PQresultStatus(r) == PGRES_COMMAND_OK) {
+            rows += toInteger(PQcmdTuples(r), int(std::strlen(PQcmdTuples(r))));
+            PQclear(r);
+        } else if (!error) {
+            error = r;
+        } else {
+            PQclear(r);
+        }
+    }
+    const PgHooks& hooks = m_conn->m_hooks;
+    if (error) {
+        if (PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE && hooks.rolledBack)
+            hooks.rolledBack(hooks.context);
+        m_conn->fail(error);
+    }
+    m_conn->m_changes = int(rows);
+    if (rows > 0 && hooks.rowsChanged)
+        hooks.rowsChanged(hooks.context, m_table, true, rows);
+    if (PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE && hooks.committed)
+        hooks.committed(hooks.context); // a copy outside a transaction commits itself
+}
+
+void PgCopy::finish()
+{
+    flush();
+    end();
+}
+
+void PgCopy::abandon()
+{
+    if (!m_open || !m_conn)
+        return;
+    m_open = false;
+    m_conn->m_copy = nullptr;
+    // The server undoes the copy (and spoils a transaction around it, which its owner rolls back).
+    if (PQputCopyEnd(m_conn->m_conn, "abandoned") == 1) {
+        while (PGresult* r = PQgetResult(m_conn->m_conn))
+            PQclear(r);
+    }
 }
 
 } // namespace rv::detail

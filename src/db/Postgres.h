@@ -29,6 +29,7 @@ class DatabaseTarget;
 namespace detail {
 
 class PgConnection;
+class PgCopy;
 
 // What a command did, reported as SQLite's hooks report it.
 struct PgHooks {
@@ -145,8 +146,8 @@ public:
     // is being read or the event loop runs nested (a modal dialog), they wait. Null: no longer.
     void listen(std::function<void(const QStringList& tables)> heard);
 
-    // The one statement reading from the wire, if any: it takes the rest of its read before
-    // anything else is sent.
+    // The one statement reading from the wire, if any, takes the rest of its read before anything
+    // else is sent; an open copy is ended (and throws what the server refused of it).
     void takeOver();
     // Runs a text with text parameters outside the statement cache (catalog look-ups); throws.
     PGresult* run(const char* sql, const std::vector<QByteArray>& params = {});
@@ -155,6 +156,7 @@ public:
 
 private:
     friend class PgStatement;
+    friend class PgCopy;
     explicit PgConnection(PGconn* conn, QString password);
     bool hasRowidColumn(const std::string& tableAsWritten);
     // Prepares st's text under its name (again, after a table it reads changed): its description anew.
@@ -178,6 +180,7 @@ private:
     QString m_password; // taken out of every message
     PgHooks m_hooks;
     PgStatement* m_active = nullptr;
+    PgCopy* m_copy = nullptr; // a copy the connection is given over to
     quint64 m_names = 0;
     std::unordered_multimap<std::string, std::unique_ptr<PgStatement>> m_idle;
     std::unordered_map<std::string, bool> m_rowidTables;
@@ -190,6 +193,41 @@ private:
     qint64 m_lockXid = 0;               // the open transaction's, when lockedBy told it
     bool m_wrote = false;               // the open transaction ran a statement that may write
     mutable quint64 m_catalog = 1; // moved by fail() too
+};
+
+// Rows streamed into a table by COPY in its text form, sent while more are being made. While the
+// copy is open the connection is its own: any other command first ends it (the rows sent so far
+// are written, or their error is thrown there), and the next whole row begins another copy.
+class PgCopy {
+public:
+    // The table and columns as the SQL texts name them.
+    PgCopy(PgConnection* conn, const QString& table, const QStringList& columns);
+    ~PgCopy(); // an open copy is abandoned: the server undoes it
+    PgCopy(const PgCopy&) = delete;
+    PgCopy& operator=(const PgCopy&) = delete;
+
+    void null();
+    void number(double value); // NaN: Null
+    void integer(qint64 value);
+    void text(QByteArrayView utf8);
+    void endRow();
+    // Sends the rest and ends the copy; throws what the server refused.
+    void finish();
+
+private:
+    friend class PgConnection;
+    void field(); // before each value of a row
+    void flush(); // the whole rows made so far to the server
+    void end();
+    void abandon();
+
+    PgConnection* m_conn;
+    std::string m_table;
+    QByteArray m_command;
+    QByteArray m_out;         // rows not sent yet, the last one maybe unfinished
+    qsizetype m_whole = 0;    // bytes of m_out that are whole rows
+    bool m_rowStarted = false;
+    bool m_open = false;
 };
 
 } // namespace detail

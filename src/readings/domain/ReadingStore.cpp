@@ -1099,19 +1099,8 @@ struct ReadingStore::Insertion::Keys {
 };
 
 // A statement writes this many readings on SQLite: its own work for a statement (its start, its
-// cursors, its end) then goes over all of them, a third of an import's time when it was one. The
-// engine may ask for more (a server: a round trip per statement).
+// cursors, its end) then goes over all of them, a third of an import's time when it was one.
 constexpr int kPerStatement = 16;
-
-struct ReadingStore::Insertion::Pending {
-    struct Row {
-        Reading reading;
-        MomentTexts texts;                 // formed in place: its views point into it
-        std::optional<StoredMoment> forms; // the moments the fast forms do not cover
-    };
-    std::vector<Row> rows; // sized once: the texts' views point into the rows
-    int count = 0;
-};
 
 ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
     : m_store(store), m_keys(std::make_unique<Keys>())
@@ -1145,21 +1134,13 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
     for (const Database::Column& c : store.m_db.columns(store.m_id))
         have.insert(c.name.toLower());
     const QStringList cols = insertedColumns();
-    QStringList names, marks;
+    QStringList names;
     for (int i = 0; i < cols.size(); ++i)
         if (have.contains(cols[i].toLower())) {
             m_columns.append(i);
             names << cols[i];
-            marks << QStringLiteral("?");
         }
-    const QString insert = QStringLiteral("INSERT INTO ") + store.table() + QStringLiteral(" (")
-                           + names.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ");
-    const QString row = QLatin1Char('(') + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
-    m_insert = store.m_db.prepare(insert + row);
-    const int perStatement = store.m_db.rowsPerInsert(static_cast<int>(names.size()), kPerStatement);
-    m_pending = std::make_unique<Pending>();
-    m_pending->rows.resize(size_t(perStatement));
-    m_inserts = store.m_db.prepare(insert + QStringList(perStatement, row).join(QStringLiteral(", ")));
+    m_bulk = std::make_unique<BulkInsert>(store.m_db, store.m_id, names, kPerStatement);
 }
 
 ReadingStore::Insertion::~Insertion() = default;
@@ -1176,77 +1157,51 @@ bool ReadingStore::Insertion::add(const Reading& reading)
             return false;
         m_keys->texts.insert(key);
     }
-    if (!m_insert)
+    if (!m_bulk)
         return true;
     ++m_added;
-    Pending::Row& row = m_pending->rows[size_t(m_pending->count)];
-    row.reading = reading;
-    row.forms.reset();
-    if (!row.texts.form(m_prefix, at))
-        row.forms = m_store.formsOf(reading.moment);
-    if (++m_pending->count == static_cast<int>(m_pending->rows.size()))
-        flush();
+    MomentTexts texts;
+    std::optional<StoredMoment> forms; // the moments the fast forms do not cover
+    if (!texts.form(m_prefix, at))
+        forms = m_store.formsOf(reading.moment);
+    // The values in the order insertedColumns() names them, after the four texts.
+    constexpr int kTexts = 4, kValues = 1 + 2 * Reading::kChannels + 1 + Reading::kLoads;
+    const OptDouble* value[kValues];
+    const OptDouble** next = value;
+    *next++ = &reading.temperature;
+    for (const OptDouble& v : reading.channels)
+        *next++ = &v;
+    for (const OptDouble& v : reading.zeroed)
+        *next++ = &v;
+    *next++ = &reading.numTemp;
+    for (const OptDouble& v : reading.loads)
+        *next++ = &v;
+    const bool flag[] = {reading.isDirty, reading.plotSpatial, reading.plotTemporal};
+    const QByteArrayView text[] = {texts.key, texts.date, texts.time, texts.fullDate};
+    for (const int column : std::as_const(m_columns)) {
+        if (column >= kTexts + kValues) {
+            m_bulk->integer(flag[column - kTexts - kValues]);
+        } else if (column >= kTexts) {
+            if (const OptDouble& v = *value[column - kTexts])
+                m_bulk->number(*v);
+            else
+                m_bulk->null();
+        } else if (forms) {
+            const QString* formed[] = {&forms->key, &forms->date, &forms->time, &forms->fullDate};
+            m_bulk->text(*formed[column]);
+        } else {
+            m_bulk->utf8(text[column]);
+        }
+    }
+    m_bulk->endRow();
     return true;
-}
-
-void ReadingStore::Insertion::flush()
-{
-    const int count = std::exchange(m_pending->count, 0);
-    const bool whole = count == static_cast<int>(m_pending->rows.size());
-    Statement& st = whole ? m_inserts : m_insert;
-    // reset() leaves every value Null: most of the columns stay so.
-    st.reset();
-    for (int r = 0; r < count; ++r) {
-        const Pending::Row& row = m_pending->rows[size_t(r)];
-        const Reading& reading = row.reading;
-        // The values in the order insertedColumns() names them, after the four texts.
-        constexpr int kTexts = 4, kValues = 1 + 2 * Reading::kChannels + 1 + Reading::kLoads;
-        const OptDouble* value[kValues];
-        const OptDouble** next = value;
-        *next++ = &reading.temperature;
-        for (const OptDouble& v : reading.channels)
-            *next++ = &v;
-        for (const OptDouble& v : reading.zeroed)
-            *next++ = &v;
-        *next++ = &reading.numTemp;
-        for (const OptDouble& v : reading.loads)
-            *next++ = &v;
-        const bool flag[] = {reading.isDirty, reading.plotSpatial, reading.plotTemporal};
-        const QByteArrayView text[] = {row.texts.key, row.texts.date, row.texts.time, row.texts.fullDate};
-        const int first = whole ? r * int(m_columns.size()) : 0;
-        for (int i = 0; i < m_columns.size(); ++i) {
-            const int param = first + i + 1, column = m_columns[i];
-            if (column >= kTexts + kValues) {
-                st.bindInteger(param, flag[column - kTexts - kValues]);
-            } else if (column >= kTexts) {
-                if (const OptDouble& v = *value[column - kTexts])
-                    st.bindNumber(param, *v);
-            } else if (row.forms) {
-                const QString* formed[] = {&row.forms->key, &row.forms->date, &row.forms->time, &row.forms->fullDate};
-                st.bind(param, *formed[column]);
-            } else {
-                st.bindUtf8(param, text[column]);
-            }
-        }
-        if (!whole) {
-            while (st.step()) {
-            }
-            st.reset();
-        }
-    }
-    if (whole) {
-        while (st.step()) {
-        }
-    }
 }
 
 void ReadingStore::Insertion::commit()
 {
     if (!m_tx)
         return;
-    flush();
-    m_insert.reset();
-    m_inserts.reset();
+    m_bulk->finish();
     SeriesStore::added(m_store.m_db, m_store.m_id, m_added);
     m_tx->commit();
 }

@@ -2,6 +2,7 @@
 // The reading table of one sensor: every SQL text and column name of the reading tables lives
 // here, together with the one codec of their stored date and time forms. The readings tab and
 // the datasheet keep their record sets for the cursor; everything else reads and writes here.
+#include "db/BulkInsert.h"
 #include "db/Database.h"
 #include "db/RecordSet.h"
 #include "db/StoredForms.h"
@@ -226,8 +227,8 @@ public:
     InsertOutcome insert(const QVector<Reading>& batch);
     // The same, a reading at a time, for batches too large to hold (a readout of years): the
     // transaction is open from construction to commit(), and besides the readings only 8 bytes
-    // per key of the table and per inserted reading are held. The readings are written several
-    // to a statement, the last ones by commit(); a failed write throws from add() or commit().
+    // per key of the table and per inserted reading are held. The readings are written in bulk
+    // as they come, the last ones by commit(); a failed write throws from add() or commit().
     // write false: nothing is written, add() only tells what it would refuse.
     class Insertion;
 
@@ -276,15 +277,10 @@ public:
 
 private:
     struct Keys;
-    struct Pending; // the readings added and not yet written
-    // Writes the pending readings: a statement's worth in one, fewer one at a time.
-    void flush();
     const ReadingStore& m_store;
     std::unique_ptr<Keys> m_keys;
-    std::unique_ptr<Pending> m_pending;
     std::optional<Transaction> m_tx;
-    Statement m_insert;  // one reading
-    Statement m_inserts; // a statement's worth
+    std::unique_ptr<BulkInsert> m_bulk;
     QVector<int> m_columns; // of the columns insert() writes, those the table has
     QByteArray m_prefix;    // of the keys: the id and a blank
     qint64 m_added = 0;
