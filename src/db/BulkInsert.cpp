@@ -84,12 +84,12 @@ void BulkInsert::finish()
 {
     if (m_copy) {
         m_copy->finish();
-        m_db.announceCommitted();
-        return;
+    } else {
+        write();
+        m_one.reset();
+        m_many.reset();
     }
-    write();
-    m_one.reset();
-    m_many.reset();
+    m_db.announceCommitted(); // what committed itself outside a transaction
 }
 
 void BulkInsert::write()
