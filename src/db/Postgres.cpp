@@ -744,7 +744,7 @@ std::unique_ptr<PgStatement> PgConnection::prepare(const QString& sql, bool keep
     static const QRegularExpression rollback(QStringLiteral("^(ROLLBACK|ABORT)(\\s+(WORK|TRANSACTION))?$"),
                                              QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression control(
-        QStringLiteral("^(BEGIN|START\\s+TRANSACTION|SAVEPOINT|RELEASE|ROLLBACK\\s+(WORK\\s+|TRANSACTION\\s+)?TO|SET|RESET)\\b"),
+        QStringLiteral("^(BEGIN|START\\s+TRANSACTION|SAVEPOINT|RELEASE|ROLLBACK\\s+(WORK\\s+|TRANSACTION\\s+)?TO|SET|RESET|LOCK)\\b"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression returning(QStringLiteral("\\bRETURNING\\b"), QRegularExpression::CaseInsensitiveOption);
     PgStatement::Kind kind = PgStatement::Kind::Other;
@@ -988,6 +988,7 @@ void PgCopy::flush()
         PQclear(r);
         m_open = true;
         m_conn->m_copy = this;
+        m_conn->m_wrote = true;
     }
     if (PQputCopyData(m_conn->m_conn, m_out.constData(), int(m_whole)) != 1)
         m_conn->failConnection("08006");
@@ -1018,15 +1019,21 @@ void PgCopy::end()
     }
     const PgHooks& hooks = m_conn->m_hooks;
     if (error) {
-        if (PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE && hooks.rolledBack)
-            hooks.rolledBack(hooks.context);
+        if (PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE) {
+            if (hooks.rolledBack)
+                hooks.rolledBack(hooks.context);
+            m_conn->transactionEnded();
+        }
         m_conn->fail(error);
     }
     m_conn->m_changes = int(rows);
     if (rows > 0 && hooks.rowsChanged)
         hooks.rowsChanged(hooks.context, m_table, true, rows);
-    if (PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE && hooks.committed)
-        hooks.committed(hooks.context); // a copy outside a transaction commits itself
+    if (PQtransactionStatus(m_conn->m_conn) == PQTRANS_IDLE) {
+        if (hooks.committed)
+            hooks.committed(hooks.context); // a copy outside a transaction commits itself
+        m_conn->transactionEnded();
+    }
 }
 
 void PgCopy::finish()
