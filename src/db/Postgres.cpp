@@ -196,6 +196,7 @@ void PgStatement::clearRow()
 {
     PQclear(m_row);
     m_row = nullptr;
+    m_at = 0;
 }
 
 void PgStatement::reset()
@@ -274,7 +275,11 @@ void PgStatement::send()
     }
     if (!PQsendQueryPrepared(m_conn->m_conn, m_name.c_str(), m_params, values.data(), lengths.data(), formats.data(), 0))
         m_conn->failConnection("08006");
-    PQsetSingleRowMode(m_conn->m_conn);
+    // A read of a few rows comes whole: a result per row costs more than the rows themselves.
+    m_whole = m_fewRows == kAlways
+              || (m_fewRows > 0 && !m_null[size_t(m_fewRows - 1)] && m_values[size_t(m_fewRows - 1)].toLongLong() <= kFewRows);
+    if (!m_whole)
+        PQsetSingleRowMode(m_conn->m_conn);
     if (!readOnly())
         m_conn->m_wrote = true;
     // What may make or drop a table, or undo its making; or change where tables are looked for.
@@ -310,6 +315,8 @@ PGresult* PgStatement::nextResult()
         m_status = PQcmdStatus(r);
         const char* rows = PQcmdTuples(r);
         m_rows = rows && *rows ? toInteger(rows, int(std::strlen(rows))) : -1;
+        if (m_whole && PQntuples(r) > 0)
+            return r;
         PQclear(r);
     }
 }
@@ -357,9 +364,13 @@ bool PgStatement::step()
 {
     if (m_state == State::Idle)
         send();
+    if (m_row && m_at + 1 < PQntuples(m_row)) {
+        ++m_at;
+        return true;
+    }
     clearRow();
     while (PGresult* r = nextResult()) {
-        if (PQresultStatus(r) != PGRES_SINGLE_TUPLE) {
+        if (PQresultStatus(r) != PGRES_SINGLE_TUPLE && PQresultStatus(r) != PGRES_TUPLES_OK) {
             while (PGresult* rest = nextResult())
                 PQclear(rest);
             // A table it reads changed its columns since it was prepared (another program added
@@ -424,10 +435,10 @@ bool PgStatement::isNumeric(int col) const
 
 QVariant PgStatement::column(int col) const
 {
-    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, 0, col))
+    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, m_at, col))
         return QVariant();
-    const char* v = PQgetvalue(m_row, 0, col);
-    const int length = PQgetlength(m_row, 0, col);
+    const char* v = PQgetvalue(m_row, m_at, col);
+    const int length = PQgetlength(m_row, m_at, col);
     const Oid type = PQftype(m_row, col);
     if (isIntegerType(type))
         return QVariant(toInteger(v, length));
@@ -454,20 +465,20 @@ QByteArrayView PgStatement::columnBlob(int col) const
 
 Statement::Kind PgStatement::columnNumber(int col, double* number) const
 {
-    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, 0, col))
+    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, m_at, col))
         return Statement::Kind::Null;
     if (!isNumeric(col))
         return Statement::Kind::Text;
-    const char* v = PQgetvalue(m_row, 0, col);
-    *number = PQftype(m_row, col) == kBool ? (v[0] == 't' ? 1 : 0) : toDouble(v, PQgetlength(m_row, 0, col));
+    const char* v = PQgetvalue(m_row, m_at, col);
+    *number = PQftype(m_row, col) == kBool ? (v[0] == 't' ? 1 : 0) : toDouble(v, PQgetlength(m_row, m_at, col));
     return Statement::Kind::Number;
 }
 
 QByteArrayView PgStatement::columnUtf8(int col) const
 {
-    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, 0, col))
+    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, m_at, col))
         return QByteArrayView();
-    return QByteArrayView(PQgetvalue(m_row, 0, col), PQgetlength(m_row, 0, col));
+    return QByteArrayView(PQgetvalue(m_row, m_at, col), PQgetlength(m_row, m_at, col));
 }
 
 qint64 PgStatement::columnInteger(int col) const
@@ -779,7 +790,22 @@ std::unique_ptr<PgStatement> PgConnection::prepare(const QString& sql, bool keep
         returnsRowid = true;
     }
 
+    // Reads bound to a few rows: by a limit, or by row ids.
+    static const QRegularExpression limit(QStringLiteral("\\bLIMIT\\s+(?:\\$(\\d+)|(\\d+))(?:\\s+OFFSET\\s+(?:\\$\\d+|\\d+))?$"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression byRowid(QStringLiteral("\\bWHERE\\s+rowid\\s*(?:=\\s*\\$\\d+|IN\\s*\\((?:\\s*\\$\\d+\\s*,?)+\\))$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    int fewRows = 0;
+    if (kind == PgStatement::Kind::Select) {
+        if ((m = limit.match(text)).hasMatch())
+            fewRows = m.capturedLength(1) > 0 ? m.captured(1).toInt()
+                                               : (m.captured(2).toLongLong() <= PgStatement::kFewRows ? PgStatement::kAlways : 0);
+        else if (byRowid.match(text).hasMatch())
+            fewRows = PgStatement::kAlways;
+    }
+
     auto st = std::make_unique<PgStatement>(this, "rv_" + std::to_string(++m_names), std::move(keyText), keep);
+    st->m_fewRows = fewRows;
     st->m_text = text.toUtf8();
     st->m_kind = kind;
     st->m_table = table.toStdString();

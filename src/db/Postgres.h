@@ -102,6 +102,12 @@ private:
     bool m_commitRefused = false;
     bool m_retried = false;     // prepared again once already for this run
     mutable QByteArray m_blob; // a bytea value unescaped, until the next step
+    int m_at = 0;              // the row of m_row read (several come at once when whole)
+    // A read of at most kFewRows rows (kAlways), or as many as its parameter of that number says.
+    static constexpr int kAlways = -1;
+    static constexpr qint64 kFewRows = 4096;
+    int m_fewRows = 0;
+    bool m_whole = false;      // this run's rows come in one result
 };
 
 class PgConnection {
