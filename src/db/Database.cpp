@@ -895,6 +895,21 @@ bool Database::tableExists(const QString& name)
                 .isEmpty();
 }
 
+QStringList Database::triggersOn(const QString& table)
+{
+    const auto rows = m_pg ? query(QStringLiteral("SELECT tgname FROM pg_trigger WHERE tgrelid = to_regclass(?) "
+                                                  "AND NOT tgisinternal ORDER BY tgname"),
+                                   {quoteId(table)})
+                           : query(QStringLiteral("SELECT name FROM (SELECT name, tbl_name FROM sqlite_master WHERE type = "
+                                                  "'trigger' UNION ALL SELECT name, tbl_name FROM sqlite_temp_master WHERE "
+                                                  "type = 'trigger') WHERE tbl_name = ? COLLATE NOCASE ORDER BY name"),
+                                   {table});
+    QStringList names;
+    for (const QVariantList& row : rows)
+        names.append(row[0].toString());
+    return names;
+}
+
 bool Database::indexLeadsWith(const QString& table, const QString& column)
 {
     // Asked at every opening of a record set: answered once until the schema changes here.

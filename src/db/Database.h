@@ -240,6 +240,12 @@ public:
     // TEMP TRIGGER). The server has none: what a store would learn from them it must work out
     // otherwise.
     bool watchesByOwnTriggers() const { return !m_pg; }
+    // Whether triggers a table carries fire for every connection's writes (and a store may define
+    // the functions they run): the server's. A store watches edits there with permanent triggers
+    // instead, made where a table lacks them.
+    bool watchesByTableTriggers() const { return m_pg != nullptr; }
+    // The names of the triggers a table carries (a connection's own included), in name order.
+    QStringList triggersOn(const QString& table);
     // Whether registerFunction works.
     bool runsOwnFunctions() const { return !m_pg; }
 

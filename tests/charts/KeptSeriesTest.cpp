@@ -30,8 +30,8 @@ protected:
         SeriesStore::setSizing({});
         SuppliedOnEngine::TearDown();
     }
-    // Whether the engine keeps blocks; where it does not, every chart reads the rows.
-    bool keeps() const { return db->watchesByOwnTriggers(); }
+    // Both engines keep blocks: by the connection's triggers or by the table's own.
+    bool keeps() const { return true; }
     // A text in a number column where the engine keeps one; the server keeps its number.
     QVariant textValue() const { return server() ? QVariant(12.5) : QVariant(QStringLiteral("12.5 bar")); }
     // The SQL of a FullDate moved by a number of hours (a parameter), kept in the written form.

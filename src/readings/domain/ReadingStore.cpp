@@ -3,6 +3,7 @@
 #include "base/Formats.h"
 #include "readings/domain/RangeDelete.h"
 #include "readings/domain/SeriesStore.h"
+#include "readings/domain/TableWatch.h"
 #include "readings/domain/ReadingKey.h"
 #include "readings/domain/Validation.h"
 
@@ -748,7 +749,8 @@ const QString kDirty = QStringLiteral("IsDirty IS DISTINCT FROM 0");
 // write on, whoever makes it.
 const bool kWatching = Database::addConnectionSetUp([](Database& db) {
     try {
-        if (!db.tableExists(kPasses))
+        // A table's own triggers need no set-up.
+        if (!db.watchesByOwnTriggers() || !db.tableExists(kPasses))
             return;
         for (const QVariantList& row : db.query(QStringLiteral("SELECT InstrumentID FROM ") + kPasses))
             if (db.tableExists(row.value(0).toString()))
@@ -825,9 +827,10 @@ std::optional<PassBasis> ReadingStore::currentBasis(double k) const
     return b;
 }
 
-bool ReadingStore::basisHolds(const PassBasis& basis) const
+bool ReadingStore::basisHolds(const PassBasis& basis, bool tableWatched) const
 {
-    if (!m_db.watchesByOwnTriggers() || !m_db.tableExists(kPasses)
+    const bool own = m_db.watchesByOwnTriggers();
+    if (!(own || tableWatched) || !m_db.tableExists(kPasses)
         || !columnNames().contains(readingField::isDirty, Qt::CaseInsensitive))
         return false;
     const auto stored = m_db.query(QStringLiteral("SELECT ZeroRowid, ZeroKey, ZeroChannels, KFactor FROM ") + kPasses
@@ -835,15 +838,19 @@ bool ReadingStore::basisHolds(const PassBasis& basis) const
                                    {m_id});
     // Edits on this connection are only known while its trigger is there.
     if (stored.isEmpty()
-        || m_db.query(QStringLiteral("SELECT 1 FROM sqlite_temp_master WHERE type = 'trigger' AND name = ?"),
-                      {QStringLiteral("rv_dirty_") + m_id})
-               .isEmpty())
+        || (own
+            && m_db.query(QStringLiteral("SELECT 1 FROM sqlite_temp_master WHERE type = 'trigger' AND name = ?"),
+                          {QStringLiteral("rv_dirty_") + m_id})
+                   .isEmpty()))
         return false;
     const QVariantList& r = stored.first();
     if (r.value(0).toLongLong() != basis.zeroRowid || r.value(1).toString() != basis.zeroKey
         || r.value(2).toString() != channelsText(basis.zeroChannels) || r.value(3).isNull()
         || r.value(3).toDouble() != basis.k)
         return false;
+    // The table's own triggers flag every program's edits.
+    if (!own)
+        return true;
     // Another program's commit since this connection last looked may have edited any reading.
     const auto seen = m_db.query(QStringLiteral("SELECT (SELECT data_version FROM pragma_data_version) IS "
                                                 "coalesce((SELECT DataVersion FROM ")
@@ -857,11 +864,12 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
 {
     PassRun run;
     watchEdits();
+    const bool tableWatched = watchTable(m_db, m_id);
     Transaction tx(m_db);
     const std::optional<PassBasis> basis = currentBasis(k);
     if (!basis)
         return run;
-    run.whole = !basisHolds(*basis);
+    run.whole = !basisHolds(*basis, tableWatched);
     const QStringList present = columnNames();
     const bool flagged = present.contains(readingField::isDirty, Qt::CaseInsensitive);
     // The computed columns a table lacks are added, empty, with the values that fill them.
@@ -919,7 +927,8 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
                  },
                  false);
     if (flagged) {
-        SeriesStore::computed(m_db, m_id, run.whole ? QString() : QStringLiteral("(") + marked() + QStringLiteral(") AND ") + kDirty);
+        if (run.whole || run.computed > 0)
+            SeriesStore::computed(m_db, m_id, run.whole ? QString() : QStringLiteral("(") + marked() + QStringLiteral(") AND ") + kDirty);
         m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + marked()
                   + QStringLiteral(") AND ") + kDirty);
         // The marked readings still to compute, indexed by themselves: made once the table is

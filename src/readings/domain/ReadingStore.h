@@ -249,7 +249,8 @@ private:
     // The condition of a marked reading (Plottemporal true in any stored form).
     QString marked() const;
     std::optional<PassBasis> currentBasis(double k) const;
-    bool basisHolds(const PassBasis& basis) const;
+    // tableWatched: the table carries its own triggers (see watchTable).
+    bool basisHolds(const PassBasis& basis, bool tableWatched) const;
     ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true) const;
     // columns: names of value columns (those the table lacks read as Null).
     // Without moments the visit gets an invalid one, and FullDate is not read.

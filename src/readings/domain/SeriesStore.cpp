@@ -2,6 +2,7 @@
 
 #include "db/Errors.h"
 #include "db/StoredForms.h"
+#include "readings/domain/TableWatch.h"
 
 #include <QtEndian>
 #include <cmath>
@@ -29,16 +30,6 @@ QString quoted(const QString& text)
 {
     QString t = text;
     return QLatin1Char('\'') + t.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
-}
-
-// The seconds of a FullDate in the written form (as the program reads it: a real date and
-// time), else Null; value is an SQL expression.
-QString secondsOf(const QString& value)
-{
-    return QStringLiteral("(CASE WHEN %1 GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]' "
-                          "AND %1 >= '0001' AND strftime('%Y-%m-%d %H:%M:%S', %1) = %1 "
-                          "THEN CAST(strftime('%s', %1) AS INTEGER) END)")
-        .arg(value);
 }
 
 template <class T>
@@ -106,7 +97,18 @@ bool decode(QByteArrayView in, SeriesBlock& b)
 void createSeals(Database& db)
 {
     if (!db.tableExists(kSeals))
-        db.exec(QStringLiteral("CREATE TABLE ") + kSeals + QStringLiteral(" (InstrumentID TEXT PRIMARY KEY, Rows INTEGER)"));
+        db.exec(QStringLiteral("CREATE TABLE ") + kSeals + QStringLiteral(" (InstrumentID ") + db.columnType(QStringLiteral("TEXT"))
+                + QStringLiteral(" PRIMARY KEY, Rows ") + db.columnType(QStringLiteral("INTEGER")) + QLatin1Char(')'));
+}
+
+void createBlocks(Database& db)
+{
+    db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kBlocks + QStringLiteral(" (InstrumentID ")
+            + db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" NOT NULL, Block ") + db.columnType(QStringLiteral("INTEGER"))
+            + QStringLiteral(" NOT NULL, Origin ") + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", Width ")
+            + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", Readings ") + db.columnType(QStringLiteral("INTEGER"))
+            + QStringLiteral(", Summary ") + db.columnType(QStringLiteral("BLOB"))
+            + QStringLiteral(", PRIMARY KEY (InstrumentID, Block))"));
 }
 
 std::optional<SeriesSizing>& sizingOverride()
@@ -118,7 +120,8 @@ std::optional<SeriesSizing>& sizingOverride()
 // A table with kept blocks needs its changes marked from the connection's first write on.
 [[maybe_unused]] const bool kWatching = Database::addConnectionSetUp([](Database& db) {
     try {
-        if (!db.tableExists(kBlocks))
+        // A table's own triggers need no set-up.
+        if (!db.watchesByOwnTriggers() || !db.tableExists(kBlocks))
             return;
         for (const QVariantList& row : db.query(QStringLiteral("SELECT DISTINCT InstrumentID FROM ") + kBlocks))
             if (db.tableExists(row.value(0).toString()))
@@ -242,20 +245,26 @@ bool SeriesStore::tableExists() const
     return m_db.tableExists(kBlocks);
 }
 
+void SeriesStore::createTables(Database& db)
+{
+    createBlocks(db);
+    createSeals(db);
+}
+
 bool SeriesStore::keepable() const
 {
-    if (!m_db.watchesByOwnTriggers())
+    if (!m_db.watchesByOwnTriggers() && !m_db.watchesByTableTriggers())
         return false;
     for (const Database::Column& c : m_db.columns(m_id))
         if (c.name.compare(readingField::isDirty, Qt::CaseInsensitive) == 0)
-            return true;
+            return m_db.watchesByOwnTriggers() || watchTable(m_db, m_id);
     return false;
 }
 
 bool SeriesStore::watch() const
 {
     if (!m_db.watchesByOwnTriggers())
-        return false;
+        return watchTable(m_db, m_id);
     const QString key = QStringLiteral("series ") + m_id;
     if (!m_db.once(key))
         return true;
@@ -271,7 +280,7 @@ bool SeriesStore::watch() const
         // The block of the reading as it was or is becomes stale; a reading the blocks cannot
         // place (before the first block, a FullDate in another form) drops them all.
         const auto stale = [&](const QString& row) {
-            const QString secs = secondsOf(row + QStringLiteral(".FullDate"));
+            const QString secs = writtenSeconds(m_db, row + QStringLiteral(".FullDate"));
             // The test sits in the key, so that a reading the blocks can place visits none of them:
             // as a plain condition it was checked on each of the sensor's blocks, for every row a
             // range deletion took (22 s instead of 0.03 s for a year of a large sensor).
@@ -319,8 +328,10 @@ std::optional<SeriesGeometry> SeriesStore::geometry() const
 
 Statement SeriesStore::prepareInsert() const
 {
-    return m_db.prepare(QStringLiteral("INSERT OR REPLACE INTO ") + kBlocks
-                        + QStringLiteral(" (InstrumentID, Block, Origin, Width, Readings, Summary) VALUES (?, ?, ?, ?, ?, ?)"));
+    return m_db.prepare(QStringLiteral("INSERT INTO ") + kBlocks
+                        + QStringLiteral(" (InstrumentID, Block, Origin, Width, Readings, Summary) VALUES (?, ?, ?, ?, ?, ?) "
+                                         "ON CONFLICT (InstrumentID, Block) DO UPDATE SET Origin = excluded.Origin, "
+                                         "Width = excluded.Width, Readings = excluded.Readings, Summary = excluded.Summary"));
 }
 
 void SeriesStore::insert(Statement& st, const SeriesGeometry& g, const SeriesBlock& block) const
@@ -419,7 +430,8 @@ void SeriesStore::seal(qint64 rows) const
     if (sealed() == rows)
         return;
     createSeals(m_db);
-    m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kSeals + QStringLiteral(" (InstrumentID, Rows) VALUES (?, ?)"),
+    m_db.exec(QStringLiteral("INSERT INTO ") + kSeals
+                  + QStringLiteral(" (InstrumentID, Rows) VALUES (?, ?) ON CONFLICT (InstrumentID) DO UPDATE SET Rows = excluded.Rows"),
               {m_id, rows});
 }
 
@@ -438,13 +450,11 @@ void SeriesStore::drop()
 
 SeriesStore::Rebuild::Rebuild(SeriesStore& store, const SeriesGeometry& geometry) : m_store(store), m_geometry(geometry)
 {
-    // Blocks are kept only where this connection's triggers can keep them exact.
-    if (store.m_db.inTransaction() || !store.m_db.watchesByOwnTriggers())
+    // Blocks are kept only where triggers can keep them exact.
+    if (store.m_db.inTransaction() || !(store.m_db.watchesByOwnTriggers() || store.m_db.watchesByTableTriggers()))
         return;
     // The triggers name the table; without them the blocks could not be kept exact.
-    store.m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kBlocks
-                    + QStringLiteral(" (InstrumentID TEXT NOT NULL, Block INTEGER NOT NULL, Origin INTEGER, Width INTEGER, "
-                                     "Readings INTEGER, Summary BLOB, PRIMARY KEY (InstrumentID, Block))"));
+    createBlocks(store.m_db);
     if (!store.watch())
         return;
     m_tx.emplace(store.m_db);
@@ -481,19 +491,20 @@ void SeriesStore::computed(Database& db, const QString& instrumentId, const QStr
             .isEmpty())
         return;
     const QString table = Database::quoteId(instrumentId);
-    const QString secs = secondsOf(QStringLiteral("FullDate"));
+    const QString secs = writtenSeconds(db, QStringLiteral("FullDate"));
     // A computed reading the blocks cannot place drops them all; else its block is stale.
     db.exec(QStringLiteral("DELETE FROM ") + kBlocks + QStringLiteral(" WHERE InstrumentID = ?1 AND EXISTS (SELECT 1 FROM ")
                 + table + QStringLiteral(" WHERE ") + computedWhere + QStringLiteral(" AND (") + secs
                 + QStringLiteral(" IS NULL OR ") + secs + QStringLiteral(" < (SELECT Origin FROM ") + kBlocks
                 + QStringLiteral(" WHERE InstrumentID = ?1 LIMIT 1)))"),
             {instrumentId});
-    db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kBlocks
+    db.exec(QStringLiteral("INSERT INTO ") + kBlocks
                 + QStringLiteral(" (InstrumentID, Block, Origin, Width) SELECT DISTINCT ?1, (t.s - g.Origin) / g.Width, "
                                  "g.Origin, g.Width FROM (SELECT ")
                 + secs + QStringLiteral(" AS s FROM ") + table + QStringLiteral(" WHERE ") + computedWhere
                 + QStringLiteral(") AS t, (SELECT Origin, Width FROM ") + kBlocks
-                + QStringLiteral(" WHERE InstrumentID = ?1 LIMIT 1) AS g"),
+                + QStringLiteral(" WHERE InstrumentID = ?1 LIMIT 1) AS g WHERE true ON CONFLICT (InstrumentID, Block) DO "
+                                 "UPDATE SET Readings = NULL, Summary = NULL"),
             {instrumentId});
 }
 

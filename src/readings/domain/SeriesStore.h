@@ -145,8 +145,11 @@ public:
     void forgetSeal() const { m_db.forget(QStringLiteral("sealed ") + m_id); }
 
     // Installs this connection's triggers that mark the blocks stale (once; not inside a
-    // transaction); false when they are not there.
+    // transaction), or the table's own where the engine keeps those (see watchTable); false when
+    // they are not there.
     bool watch() const;
+    // The tables of the blocks and their seals, where missing.
+    static void createTables(Database& db);
 
 private:
     std::optional<qint64> sealed() const;
