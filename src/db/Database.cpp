@@ -767,6 +767,12 @@ void Database::lockTable(const QString& table)
         query(QStringLiteral("LOCK TABLE ") + table + QStringLiteral(" IN SHARE ROW EXCLUSIVE MODE"));
 }
 
+void Database::learnValues(const QString& table)
+{
+    if (m_pg)
+        exec(QStringLiteral("ANALYZE ") + table);
+}
+
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)
 {
     Statement st = prepare(sql);

@@ -184,6 +184,10 @@ public:
     // whose write transaction holds the whole file already. The table as the SQL texts name it.
     void lockRow(const QString& table, qint64 rowid);
     void lockTable(const QString& table);
+    // After a write that changed much of a table: the server's planner learns its values now, not
+    // at its own analysis a while later (meanwhile it would read the whole table for rows a partial
+    // index holds). Nothing on SQLite. The table as the SQL texts name it.
+    void learnValues(const QString& table);
     // A change the row hook does not see: a table created, dropped or emptied whole.
     void touch(const QString& table);
     // Hands the tables of finished commits to the listener (when no transaction is open).

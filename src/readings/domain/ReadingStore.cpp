@@ -742,6 +742,8 @@ const QString kPasses = QStringLiteral("ChartPasses");
 // The commit count of other connections last seen, per reading table ("" at the first look):
 // a connection's own, so it is forgotten with it.
 const QString kSeen = QStringLiteral("temp.ChartPassSeen");
+// How many readings a pass computes before the engine is to learn the table's values anew.
+constexpr qint64 kLearnAfter = 1000;
 // A reading is clean only when a pass said so: Null (a row another program added) is dirty.
 const QString kDirty = QStringLiteral("IsDirty IS DISTINCT FROM 0");
 
@@ -866,6 +868,9 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
     watchEdits();
     const bool tableWatched = watchTable(m_db, m_id);
     Transaction tx(m_db);
+    // Another program's readings added or edited while the pass reads must not be marked clean
+    // uncomputed: they wait for its end.
+    m_db.lockTable(table());
     const std::optional<PassBasis> basis = currentBasis(k);
     if (!basis)
         return run;
@@ -931,30 +936,42 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
             SeriesStore::computed(m_db, m_id, run.whole ? QString() : QStringLiteral("(") + marked() + QStringLiteral(") AND ") + kDirty);
         m_db.exec(QStringLiteral("UPDATE ") + table() + QStringLiteral(" SET IsDirty = 0 WHERE (") + marked()
                   + QStringLiteral(") AND ") + kDirty);
-        // The marked readings still to compute, indexed by themselves: made once the table is
-        // clean, it stays as small as the work left, so that the next pass finds none without
-        // reading every flag. Whoever writes the table keeps it, this program or another.
-        m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + Database::quoteId(m_id + QStringLiteral("_Pending"))
-                  + QStringLiteral(" ON ") + table() + QStringLiteral(" (IsDirty) WHERE (") + marked()
-                  + QStringLiteral(") AND ") + kDirty);
-        m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kPasses + QStringLiteral(" (InstrumentID ")
-                  + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" PRIMARY KEY, ZeroRowid ")
-                  + m_db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", ZeroKey ")
-                  + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", ZeroChannels ")
-                  + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", KFactor ")
-                  + m_db.columnType(QStringLiteral("REAL")) + QLatin1Char(')'));
-        m_db.exec(QStringLiteral("INSERT INTO ") + kPasses
-                      + QStringLiteral(" (InstrumentID, ZeroRowid, ZeroKey, ZeroChannels, KFactor) VALUES (?, ?, ?, ?, ?) "
-                                       "ON CONFLICT (InstrumentID) DO UPDATE SET ZeroRowid = excluded.ZeroRowid, "
-                                       "ZeroKey = excluded.ZeroKey, ZeroChannels = excluded.ZeroChannels, "
-                                       "KFactor = excluded.KFactor"),
-                  {m_id, basis->zeroRowid, basis->zeroKey, channelsText(basis->zeroChannels), k});
+        // A pass that was not whole found the basis and the index as stored: it writes nothing
+        // more (on a server, a commit that wrote nothing leaves others' remembered counts alone).
+        if (run.whole) {
+            // The marked readings still to compute, indexed by themselves: made once the table is
+            // clean, it stays as small as the work left, so that the next pass finds none without
+            // reading every flag. Whoever writes the table keeps it, this program or another.
+            m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + Database::quoteId(m_id + QStringLiteral("_Pending"))
+                      + QStringLiteral(" ON ") + table() + QStringLiteral(" (IsDirty) WHERE (") + marked()
+                      + QStringLiteral(") AND ") + kDirty);
+            m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kPasses + QStringLiteral(" (InstrumentID ")
+                      + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" PRIMARY KEY, ZeroRowid ")
+                      + m_db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", ZeroKey ")
+                      + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", ZeroChannels ")
+                      + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", KFactor ")
+                      + m_db.columnType(QStringLiteral("REAL")) + QLatin1Char(')'));
+            m_db.exec(QStringLiteral("INSERT INTO ") + kPasses
+                          + QStringLiteral(" (InstrumentID, ZeroRowid, ZeroKey, ZeroChannels, KFactor) VALUES (?, ?, ?, ?, ?) "
+                                           "ON CONFLICT (InstrumentID) DO UPDATE SET ZeroRowid = excluded.ZeroRowid, "
+                                           "ZeroKey = excluded.ZeroKey, ZeroChannels = excluded.ZeroChannels, "
+                                           "KFactor = excluded.KFactor"),
+                      {m_id, basis->zeroRowid, basis->zeroKey, channelsText(basis->zeroChannels), k});
+        }
         if (m_db.watchesByOwnTriggers())
             m_db.exec(QStringLiteral("INSERT OR REPLACE INTO ") + kSeen
                           + QStringLiteral(" SELECT ?, data_version FROM pragma_data_version"),
                       {m_id});
     }
     tx.commit();
+    // The flags of those computed changed: the planner is to know that few are left.
+    if (flagged && run.computed >= kLearnAfter) {
+        try {
+            m_db.learnValues(table());
+        } catch (const RvError&) {
+            // Learnt later by the server itself.
+        }
+    }
     return run;
 }
 

@@ -361,6 +361,8 @@ bool SeriesStore::refresh(const ReadingStore& readings)
         return true;
     watch();
     Transaction tx(m_db);
+    // Writers wait, so that none marks a block stale between its read and its write here.
+    m_db.lockTable(Database::quoteId(m_id));
     Statement st = prepareInsert();
     // Runs of neighbouring stale blocks, one read each.
     for (int i = 0; i < stale.size();) {
@@ -458,6 +460,7 @@ SeriesStore::Rebuild::Rebuild(SeriesStore& store, const SeriesGeometry& geometry
     if (!store.watch())
         return;
     m_tx.emplace(store.m_db);
+    store.m_db.lockTable(Database::quoteId(store.m_id));
     store.drop();
     m_insert = store.prepareInsert();
 }
@@ -477,6 +480,7 @@ void SeriesStore::Rebuild::commit(qint64 readings)
     m_insert = Statement();
     m_tx->commit();
     m_tx.reset();
+    m_store.m_db.learnValues(kBlocks);
 }
 
 void SeriesStore::computed(Database& db, const QString& instrumentId, const QString& computedWhere)
