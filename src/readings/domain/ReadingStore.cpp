@@ -3,7 +3,6 @@
 #include "base/Formats.h"
 #include "readings/domain/RangeDelete.h"
 #include "readings/domain/SeriesStore.h"
-#include "readings/domain/TableWatch.h"
 #include "readings/domain/ReadingKey.h"
 #include "readings/domain/Validation.h"
 
