@@ -75,7 +75,7 @@ protected:
     }
 };
 
-// What only a connection with triggers of its own keeps (see Database::watchesByOwnTriggers).
+// What concerns only a connection with triggers of its own (see Database::watchesByOwnTriggers).
 class KeptSeriesOnFile : public KeptSeries {};
 
 } // namespace
@@ -161,7 +161,7 @@ TEST_P(KeptSeries, KeptBlocksEqualBlocksBuiltAfreshAfterRandomChanges)
 // reading where it belongs; each pixel column's lowest and highest value drawn is the true one
 // unless that lies in a block that straddles the column's edge (the one-block edge effect);
 // counts and the time axis are exact.
-TEST_P(KeptSeriesOnFile, AChartFromBlocksDrawsEachColumnsExtremesUpToTheBlocksAtItsEdges)
+TEST_P(KeptSeries, AChartFromBlocksDrawsEachColumnsExtremesUpToTheBlocksAtItsEdges)
 {
     SeriesStore::setSizing({600, 1000});
     QRandomGenerator random(5);
