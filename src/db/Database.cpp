@@ -70,6 +70,13 @@ struct StatementPool {
         quint64 changes;
     };
     std::unordered_map<std::string, Count> counts;
+    // Rows written per table by this connection's statements on a server, updates included.
+    std::unordered_map<std::string, quint64> rowWrites;
+    struct Answer {
+        bool yes;
+        quint64 changes, writes;
+    };
+    std::unordered_map<std::string, Answer> nulls; // hasNull's, by table and column
     std::unique_ptr<PgConnection> pg; // the server connection, on PostgreSQL
 
     void clearPending()
@@ -118,6 +125,7 @@ void pgRowsChanged(void* pool, const std::string& table, bool addedOrDeleted, qi
     auto* p = static_cast<StatementPool*>(pool);
     if (addedOrDeleted)
         p->rowChanges[table] += quint64(rows);
+    p->rowWrites[table] += quint64(rows);
     p->pending.insert(table); // told to the other programs, with or without a listener here
 }
 void pgCommitted(void* pool)
@@ -725,6 +733,30 @@ qint64 Database::rowCount(const QString& table, quint64* changesAt)
     if (autocommit())
         m_pool->counts[key] = {rows, changes};
     return rows;
+}
+
+bool Database::hasNull(const QString& table, const QString& column, quint64 changes)
+{
+    const auto ask = [&] {
+        return !query(QStringLiteral("SELECT 1 FROM ") + quoteId(table) + QStringLiteral(" WHERE ") + quoteId(column)
+                      + QStringLiteral(" IS NULL LIMIT 1"))
+                    .isEmpty();
+    };
+    if (!m_pg)
+        return ask(); // no round trip to spare
+    const std::string key = (table + QChar(0) + column).toStdString();
+    const auto writes = [&] {
+        const auto it = m_pool->rowWrites.find(table.toStdString());
+        return it == m_pool->rowWrites.end() ? 0 : it->second;
+    };
+    const quint64 written = writes();
+    if (const auto it = m_pool->nulls.find(key);
+        it != m_pool->nulls.end() && it->second.changes == changes && it->second.writes == written)
+        return it->second.yes;
+    const bool yes = ask();
+    if (autocommit() && writes() == written)
+        m_pool->nulls[key] = {yes, changes, written};
+    return yes;
 }
 
 void Database::announceCommitted()

@@ -200,6 +200,9 @@ public:
     // is remembered while changesOf(table) stays.
     // changesAt, when given, receives the changesOf(table) the count holds for.
     qint64 rowCount(const QString& table, quint64* changesAt = nullptr);
+    // Whether a column holds a Null in any row of the table. Given changesOf(table) as just read, the
+    // answer is remembered on a server while that stays and this connection writes none of the rows.
+    bool hasNull(const QString& table, const QString& column, quint64 changes);
 
     // Whether an index of the whole table (not a partial one) has the column first.
     bool indexLeadsWith(const QString& table, const QString& column);

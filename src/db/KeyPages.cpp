@@ -26,11 +26,9 @@ std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, con
         if (c.name.compare(column, Qt::CaseInsensitive) == 0)
             stored = c.name;
     std::unique_ptr<KeyPages> pages(new KeyPages(db, table, stored));
-    if (!db.query(QStringLiteral("SELECT 1 FROM ") + pages->m_table + QStringLiteral(" WHERE ") + pages->m_column
-                  + QStringLiteral(" IS NULL LIMIT 1"))
-             .isEmpty())
-        return nullptr;
     pages->m_base = static_cast<int>(db.rowCount(table, &pages->m_changes));
+    if (db.hasNull(table, stored, pages->m_changes))
+        return nullptr;
     return pages;
 }
 

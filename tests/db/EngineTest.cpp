@@ -3,6 +3,7 @@
 // them); without it they are skipped. Each case works in a schema of its own, dropped afterwards.
 #include "Support.h"
 #include "db/DatabaseTarget.h"
+#include "db/KeyPages.h"
 #include "db/RecordSet.h"
 #include "db/Schema.h"
 
@@ -567,6 +568,31 @@ TEST_P(EngineTest, AReadingTableIsPagedInDateOrderThroughItsIndex)
     EXPECT_EQ(far.absolutePosition(), 1501);
     far.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175002\" WHERE DateTimeKey = 'm10'")));
     EXPECT_EQ(far.absolutePosition(), 11);
+}
+
+// A key column with a Null anywhere cannot be paged: said again after any write that makes one,
+// this connection's update as well as another's.
+TEST_P(EngineTest, AKeyMadeNullByAnyoneStopsThePaging)
+{
+    db->exec(QStringLiteral("CREATE TABLE p (") + rowidColumn() + QStringLiteral(", k TEXT)"));
+    db->exec(QStringLiteral("CREATE INDEX p_k ON p (k)"));
+    for (int i = 0; i < 3; ++i)
+        db->exec(QStringLiteral("INSERT INTO p (k) VALUES (?)"), {QStringLiteral("k%1").arg(i)});
+    const QString p = QStringLiteral("p"), k = QStringLiteral("k");
+    ASSERT_TRUE(rv::KeyPages::open(*db, p, k));
+    EXPECT_EQ(rv::KeyPages::open(*db, p, k)->count(), 3);
+    {
+        rv::Transaction undone(*db);
+        db->exec(QStringLiteral("UPDATE p SET k = NULL WHERE k = 'k1'"));
+        EXPECT_FALSE(rv::KeyPages::open(*db, p, k));
+    }
+    ASSERT_TRUE(rv::KeyPages::open(*db, p, k));
+    db->exec(QStringLiteral("UPDATE p SET k = NULL WHERE k = 'k1'"));
+    EXPECT_FALSE(rv::KeyPages::open(*db, p, k));
+    db->exec(QStringLiteral("UPDATE p SET k = 'k1' WHERE k IS NULL"));
+    ASSERT_TRUE(rv::KeyPages::open(*db, p, k));
+    connect()->exec(QStringLiteral("UPDATE p SET k = NULL WHERE k = 'k2'"));
+    EXPECT_FALSE(rv::KeyPages::open(*db, p, k));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, EngineTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
