@@ -863,6 +863,14 @@ quint64 PgConnection::catalogMark()
     return m_catalog;
 }
 
+void PgConnection::lockedBy(qint64 xid)
+{
+    if (inTransaction())
+        m_lockXid = xid;
+    else
+        m_ownIds.insert(xid);
+}
+
 void PgConnection::transactionEnded()
 {
     if (m_lockXid != 0 && !m_wrote)

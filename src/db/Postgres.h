@@ -133,8 +133,8 @@ public:
     // server for its snapshot: the transactions ended since the last ask are known by their ids.
     qint64 changeMark();
     // The transaction open here took an id only to hold rows: if it writes nothing, its end does not
-    // move changeMark.
-    void lockedBy(qint64 xid) { m_lockXid = xid; }
+    // move changeMark. Outside a transaction the statement that held them has ended already.
+    void lockedBy(qint64 xid);
     // Moves when a table may have been made or dropped: by this connection's statements other than
     // reads and row writes, and by every commit another connection announced (heard or not yet).
     // Null (0) while no announcements are listened to: nothing learnt of the tables is then kept.

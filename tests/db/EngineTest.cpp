@@ -206,6 +206,8 @@ TEST_P(EngineTest, ACountIsKeptAcrossRowsHeldAndFollowsEveryCommitOfAnother)
         save.commit();
     }
     EXPECT_EQ(db->changesOf(c), counted);
+    EXPECT_TRUE(rv::lockedRow(*db, c, rowid)); // outside a transaction: held for the statement alone
+    EXPECT_EQ(db->changesOf(c), counted);
     {
         rv::Transaction refused(*db); // left: rolled back, which counts as a change
         db->lockRow(c, rowid);
