@@ -799,6 +799,14 @@ void Database::lockTable(const QString& table)
         query(QStringLiteral("LOCK TABLE ") + table + QStringLiteral(" IN SHARE ROW EXCLUSIVE MODE"));
 }
 
+void Database::holdTable(const QString& table)
+{
+    // A lock of the server's own for the table (by its oid), taken by no other statement: the
+    // table itself stays open to every other writer (a save, a chart pass) while one imports.
+    if (m_pg)
+        query(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(CAST(CAST(? AS regclass) AS oid) AS bigint))"), {table});
+}
+
 void Database::learnValues(const QString& table)
 {
     if (m_pg)

@@ -184,6 +184,10 @@ public:
     // whose write transaction holds the whole file already. The table as the SQL texts name it.
     void lockRow(const QString& table, qint64 rowid);
     void lockTable(const QString& table);
+    // Holds a table only against the same hold by others (their imports into it) until the
+    // transaction ends: a check of its keys and the writes that follow are not interleaved with
+    // another's, while the others' reads and other writes go on. A no-op on SQLite, as above.
+    void holdTable(const QString& table);
     // After a write that changed much of a table: the server's planner learns its values now, not
     // at its own analysis a while later (meanwhile it would read the whole table for rows a partial
     // index holds). Nothing on SQLite. The table as the SQL texts name it.

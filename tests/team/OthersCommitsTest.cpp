@@ -183,6 +183,30 @@ TEST_P(OthersCommits, TwoImportsOfTheSameReadingsStoreEachOnce)
     EXPECT_EQ(ReadingStore(*db, id).count(), before + 5);
 }
 
+// An import keeps out only another import of the same table: the other engineer's save of a
+// reading there, or a chart pass writing its values, goes on meanwhile.
+TEST_P(OthersCommits, AnImportLeavesTheTableOpenToAnothersSave)
+{
+    if (!server())
+        GTEST_SKIP() << "one program holds a SQLite file";
+    const QString id = QStringLiteral("120375003");
+    ReadingStore first(*db, id);
+    ReadingStore::Insertion running(first);
+    Reading r;
+    r.moment = QDateTime(QDate(2030, 1, 1), QTime(10, 0, 0));
+    EXPECT_TRUE(running.add(r));
+
+    auto b = other();
+    // Waiting for the import would fail, not hang.
+    b->exec(QStringLiteral("SET lock_timeout = '5s'"));
+    b->begin();
+    EXPECT_NO_THROW(b->exec(QStringLiteral("UPDATE \"120375003\" SET Channel1 = 7 WHERE rowid = (SELECT min(rowid) FROM "
+                                           "\"120375003\")")));
+    b->commit();
+    running.commit();
+    EXPECT_EQ(ReadingStore(*db, id).count(), ReadingStore(*b, id).count());
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, OthersCommits, ::testing::Values(test::Engine::Sqlite, test::Engine::Postgres),
                          test::engineName);
 

@@ -1135,7 +1135,7 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
         // Another program importing into the same table waits here until this one has committed,
         // and then finds these keys taken: each reading is stored once.
         m_tx.emplace(store.m_db);
-        store.m_db.lockTable(store.table());
+        store.m_db.holdTable(store.table());
     }
     Statement keys = store.m_db.prepare(QStringLiteral("SELECT DateTimeKey FROM ") + store.table());
     while (keys.step()) {
