@@ -257,6 +257,13 @@ public:
     bool watchesByTableTriggers() const { return m_pg != nullptr; }
     // The names of the triggers a table carries (a connection's own included), in name order.
     QStringList triggersOn(const QString& table);
+    // A condition that an integer column is one of a list bound as one parameter (the list as
+    // "{1,2,3}"), where the engine parses a long list of literals slowly: the server's. Empty on
+    // SQLite, where the literals themselves serve best.
+    QString oneOfBoundList(const QString& column) const
+    {
+        return m_pg ? column + QStringLiteral(" = ANY(CAST(? AS bigint[]))") : QString();
+    }
     // Whether registerFunction works.
     bool runsOwnFunctions() const { return !m_pg; }
 

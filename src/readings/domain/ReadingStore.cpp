@@ -412,7 +412,8 @@ ReadingColumns ReadingStore::markedColumns(const QStringList& fields) const
     return markedColumnsWhere(fields, {});
 }
 
-ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered) const
+ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered,
+                                                const QVariantList& params) const
 {
     // Read column-wise straight from the statement: a chart of 100,000 readings cannot afford
     // a Reading value per row, nor the dates and times read apart from FullDate.
@@ -439,7 +440,7 @@ ReadingColumns ReadingStore::markedColumnsWhere(const QStringList& fields, const
         c.moments.append(moment);
         for (int i = 0; i < n; ++i)
             targets[i]->append(values[i]);
-    });
+    }, true, params);
     return c;
 }
 
@@ -540,6 +541,10 @@ ReadingColumns ReadingStore::markedColumnsOf(const QVector<qint64>& rowids) cons
     ids.reserve(rowids.size());
     for (const qint64 id : rowids)
         ids << QString::number(id);
+    // A chart's thousands: one parameter where the engine would parse them slowly.
+    if (const QString bound = m_db.oneOfBoundList(QStringLiteral("rowid")); !bound.isEmpty())
+        return markedColumnsWhere({}, QStringLiteral(" AND ") + bound, true,
+                                  {QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}')});
     return markedColumnsWhere({}, QStringLiteral(" AND rowid IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')'));
 }
 

@@ -251,7 +251,8 @@ private:
     std::optional<PassBasis> currentBasis(double k) const;
     // tableWatched: the table carries its own triggers (see watchTable).
     bool basisHolds(const PassBasis& basis, bool tableWatched) const;
-    ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true) const;
+    ReadingColumns markedColumnsWhere(const QStringList& fields, const QString& extra, bool ordered = true,
+                                      const QVariantList& params = {}) const;
     // columns: names of value columns (those the table lacks read as Null).
     // Without moments the visit gets an invalid one, and FullDate is not read.
     // written (when given) tells the visit whether the reading's FullDate is in the written form.

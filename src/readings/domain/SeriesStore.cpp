@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <set>
 
@@ -453,22 +454,33 @@ bool SeriesStore::refresh(const ReadingStore& readings)
 
 bool SeriesStore::forEachBlock(const std::function<void(const SeriesBlock&)>& visit) const
 {
+    // A thousand at a time: a server then reads them by the key, where all of a table's blocks in
+    // one sorted read would be sorted apart from it, on disk.
+    constexpr int kAtOnce = 1024;
     Statement st = m_db.prepare(QStringLiteral("SELECT Block, Readings, Summary FROM ") + kBlocks
-                                + QStringLiteral(" WHERE InstrumentID = ? AND Summary IS NOT NULL ORDER BY Block"));
-    st.bind(1, m_id);
+                                + QStringLiteral(" WHERE InstrumentID = ? AND Block >= ? AND Summary IS NOT NULL "
+                                                 "ORDER BY Block LIMIT ")
+                                + QString::number(kAtOnce));
     SeriesBlock b;
-    bool whole = true;
-    while (st.step()) {
-        b.index = st.column(0).toLongLong();
-        b.readings = st.column(1).toInt();
-        if (!decode(st.columnBlob(2), b)) {
-            whole = false;
-            break;
+    qint64 from = std::numeric_limits<qint64>::min();
+    for (int read = kAtOnce; read == kAtOnce;) {
+        st.bind(1, m_id);
+        st.bindInteger(2, from);
+        read = 0;
+        while (st.step()) {
+            ++read;
+            b.index = st.column(0).toLongLong();
+            b.readings = st.column(1).toInt();
+            if (!decode(st.columnBlob(2), b)) {
+                st.reset();
+                return false;
+            }
+            visit(b);
+            from = b.index + 1;
         }
-        visit(b);
+        st.reset();
     }
-    st.reset();
-    return whole;
+    return true;
 }
 
 std::optional<qint64> SeriesStore::sealed() const
