@@ -703,18 +703,33 @@ bool Database::autocommit()
     return m_pg ? !m_pg->inTransaction() : sqlite3_get_autocommit(m_db) != 0;
 }
 
+quint64 Database::ownChangesOf(const QString& table) const
+{
+    const auto it = m_pool->rowChanges.find(table.toStdString());
+    return m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
+}
+
 quint64 Database::changesOf(const QString& table)
 {
-    if (m_pg) {
-        const auto it = m_pool->rowChanges.find(table.toStdString());
-        return quint64(m_pg->changeMark()) + m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
-    }
+    if (m_pg)
+        return quint64(m_pg->changeMark()) + ownChangesOf(table);
     Statement version = prepare(QStringLiteral("SELECT data_version FROM pragma_data_version"));
     version.step();
     const quint64 otherCommits = static_cast<quint64>(version.column(0).toLongLong());
     version.reset();
-    const auto it = m_pool->rowChanges.find(table.toStdString());
-    return otherCommits + m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
+    return otherCommits + ownChangesOf(table);
+}
+
+QString Database::changesColumn() const
+{
+    return m_pg ? QStringLiteral(", pg_current_snapshot()::text") : QString();
+}
+
+quint64 Database::changesOfAt(const QString& table, const QVariant& value)
+{
+    if (!m_pg)
+        return changesOf(table);
+    return quint64(m_pg->changeMarkAt(value.toByteArray())) + ownChangesOf(table);
 }
 
 qint64 Database::rowCount(const QString& table, quint64* changesAt)

@@ -200,6 +200,10 @@ public:
     // Grows with every row this connection adds to or deletes from the table, every touch and
     // rollback, and every commit of another connection: while it stays, so do the table's rows.
     quint64 changesOf(const QString& table);
+    // Where the engine can tell it from a statement's own columns: the column to add to a read
+    // (", …"), and changesOf(table) as of that read from the column's value. Empty where it cannot.
+    QString changesColumn() const;
+    quint64 changesOfAt(const QString& table, const QVariant& value);
     // The number of rows of a table. Counting reads the table's smallest index whole: the count
     // is remembered while changesOf(table) stays.
     // changesAt, when given, receives the changesOf(table) the count holds for.
@@ -272,6 +276,7 @@ private:
     Database(sqlite3* db, const QString& path);
     Database(std::unique_ptr<detail::PgConnection> pg, const QString& display);
     bool autocommit(); // no transaction open on the connection
+    quint64 ownChangesOf(const QString& table) const; // this connection's part of changesOf
     void schemaChanged(); // what was learnt of the tables' columns is asked anew
     bool indexLeads(const QString& table, const QString& column);
     static std::unique_ptr<Database> connect(const QString& path, int flags);

@@ -97,22 +97,31 @@ void KeyPages::load(int position) const
     // From the nearer side: next to a run a page continues it, further away a page is skipped to.
     const int ahead = position - gapStart;
     const int behind = gapEnd - 1 - position;
-    const Way way = ahead <= behind || changedSince() ? Way::Forward : Way::Backward;
-    const int distance = way == Way::Forward ? ahead : behind;
-    const int skip = distance < kPage ? 0 : distance - kPage / 2;
-    const int limit = std::min(gapEnd - gapStart - skip, skip == 0 ? distance + kPage : kPage);
-    if (way == Way::Forward) {
-        file(gapStart + skip, fetch(way, before ? &before->last : nullptr, limit, skip));
-    } else {
-        Page page = fetch(way, after ? &after->first : nullptr, limit, skip);
-        std::reverse(page.rowids.begin(), page.rowids.end());
-        std::swap(page.first, page.last);
-        const int start = gapEnd - skip - static_cast<int>(page.rowids.size());
-        file(start, std::move(page));
+    const auto skipOf = [](int distance) { return distance < kPage ? 0 : distance - kPage / 2; };
+    const auto limitOf = [&](int distance, int skip) {
+        return std::min(gapEnd - gapStart - skip, skip == 0 ? distance + kPage : kPage);
+    };
+    // Counting from the end holds only while the table has the rows counted: where the engine
+    // tells it from the read itself, no question is asked before.
+    const bool toldByRead = !m_db.changesColumn().isEmpty();
+    if (ahead > behind && (toldByRead || !changedSince())) {
+        const int skip = skipOf(behind);
+        quint64 changes = m_changes;
+        Page page = fetch(Way::Backward, after ? &after->first : nullptr, limitOf(behind, skip), skip,
+                          toldByRead ? &changes : nullptr);
+        if (!page.rowids.isEmpty() && changes == m_changes) {
+            std::reverse(page.rowids.begin(), page.rowids.end());
+            std::swap(page.first, page.last);
+            const int start = gapEnd - skip - static_cast<int>(page.rowids.size());
+            file(start, std::move(page));
+            return;
+        }
     }
+    const int skip = skipOf(ahead);
+    file(gapStart + skip, fetch(Way::Forward, before ? &before->last : nullptr, limitOf(ahead, skip), skip));
 }
 
-KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip) const
+KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes) const
 {
     const bool forward = way == Way::Forward;
     const QString beyondOp = forward ? QStringLiteral(" > ") : QStringLiteral(" < ");
@@ -132,7 +141,8 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
         }
     }
     const QString order = forward ? QStringLiteral(", rowid") : QStringLiteral(" DESC, rowid DESC");
-    Statement st = prepare(QStringLiteral("SELECT rowid, ") + m_column + QStringLiteral(" FROM ") + m_table
+    Statement st = prepare(QStringLiteral("SELECT rowid, ") + m_column + (changes ? m_db.changesColumn() : QString())
+                           + QStringLiteral(" FROM ") + m_table
                                 + QStringLiteral(" WHERE ") + where + excluded() + QStringLiteral(" ORDER BY ")
                                 + m_column + order + QStringLiteral(" LIMIT ? OFFSET ?"));
     params << limit << skip;
@@ -143,8 +153,11 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
         const qint64 rowid = st.columnInteger(0);
         page.rowids.append(rowid);
         page.last = Bound{st.column(1), rowid};
-        if (page.rowids.size() == 1)
+        if (page.rowids.size() == 1) {
             page.first = page.last;
+            if (changes)
+                *changes = m_db.changesOfAt(m_name, st.column(2));
+        }
     }
     return page;
 }

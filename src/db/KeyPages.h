@@ -50,7 +50,8 @@ private:
 
     void load(int position) const;
     // Up to limit rows beyond a bound (or from that end of the table), the first skip of them left out.
-    Page fetch(Way way, const Bound* beyond, int limit, int skip) const;
+    // changes, when given, receives changesOf the table as of the read (where the engine tells it).
+    Page fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes = nullptr) const;
     void file(int start, Page page) const; // filed as a run, joined to the runs it touches
     qint64 countBeyond(Way way, const Bound& bound, qint64 limit) const;
     qint64 countTied(Way way, const Bound& bound) const;

@@ -904,9 +904,13 @@ bool PgConnection::onlyOwnEnded(const Snapshot& now) const
 qint64 PgConnection::changeMark()
 {
     const Result r(run("SELECT pg_current_snapshot()::text"));
+    return changeMarkAt(QByteArrayView(PQgetvalue(r.get(), 0, 0), PQgetlength(r.get(), 0, 0)));
+}
+
+qint64 PgConnection::changeMarkAt(QByteArrayView snapshot)
+{
     // "xmin:xmax:xip,xip,…"
-    const QByteArray text(PQgetvalue(r.get(), 0, 0), PQgetlength(r.get(), 0, 0));
-    const QList<QByteArray> parts = text.split(':');
+    const QList<QByteArray> parts = snapshot.toByteArray().split(':');
     Snapshot now;
     now.xmin = parts.value(0).toLongLong();
     now.xmax = parts.value(1).toLongLong();

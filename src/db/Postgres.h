@@ -132,6 +132,9 @@ public:
     // connection's, or this one's unless all it did was read and hold rows (lockedBy). Asks the
     // server for its snapshot: the transactions ended since the last ask are known by their ids.
     qint64 changeMark();
+    // The same, from a snapshot a statement returned (pg_current_snapshot() among its columns): the
+    // mark of the data that statement read, without a round trip of its own.
+    qint64 changeMarkAt(QByteArrayView snapshot);
     // The transaction open here took an id only to hold rows: if it writes nothing, its end does not
     // move changeMark. Outside a transaction the statement that held them has ended already.
     void lockedBy(qint64 xid);

@@ -565,7 +565,10 @@ TEST_P(EngineTest, AReadingTableIsPagedInDateOrderThroughItsIndex)
                  {QStringLiteral("m%1").arg(i), QStringLiteral("2020-01-01 %1").arg(i, 5, 10, QLatin1Char('0'))});
     more.commit();
     rv::RecordSet far(*db, QStringLiteral("SELECT * FROM \"201175002\" ORDER BY FullDate"), {}, rv::RecordSet::Keyset{});
+    // Another's reading added after the count: the end is not counted from, the rows keep their places.
+    connect()->exec(QStringLiteral("INSERT INTO \"201175002\" (DateTimeKey, FullDate) VALUES ('late', '2020-01-01 99999')"));
     far.moveLast();
+    EXPECT_EQ(far.text(far.fieldIndex(QStringLiteral("DateTimeKey"))), QStringLiteral("m2999"));
     far.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175002\" WHERE DateTimeKey = 'm1500'")));
     EXPECT_EQ(far.absolutePosition(), 1501);
     far.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175002\" WHERE DateTimeKey = 'm10'")));
