@@ -703,10 +703,19 @@ bool Database::autocommit()
     return m_pg ? !m_pg->inTransaction() : sqlite3_get_autocommit(m_db) != 0;
 }
 
+namespace {
+
+quint64 countFor(const std::unordered_map<std::string, quint64>& counts, const QString& table)
+{
+    const auto it = counts.find(table.toStdString());
+    return it == counts.end() ? 0 : it->second;
+}
+
+} // namespace
+
 quint64 Database::ownChangesOf(const QString& table) const
 {
-    const auto it = m_pool->rowChanges.find(table.toStdString());
-    return m_pool->rollbacks + (it == m_pool->rowChanges.end() ? 0 : it->second);
+    return m_pool->rollbacks + countFor(m_pool->rowChanges, table);
 }
 
 quint64 Database::changesOf(const QString& table)
@@ -760,10 +769,7 @@ bool Database::hasNull(const QString& table, const QString& column, quint64 chan
     if (!m_pg)
         return ask(); // no round trip to spare
     const std::string key = (table + QChar(0) + column).toStdString();
-    const auto writes = [&] {
-        const auto it = m_pool->rowWrites.find(table.toStdString());
-        return it == m_pool->rowWrites.end() ? 0 : it->second;
-    };
+    const auto writes = [&] { return countFor(m_pool->rowWrites, table); };
     const quint64 written = writes();
     if (const auto it = m_pool->nulls.find(key);
         it != m_pool->nulls.end() && it->second.changes == changes && it->second.writes == written)
