@@ -21,8 +21,43 @@ namespace {
 constexpr qsizetype kCopyChunk = 64 * 1024;
 
 // Type oids of pg_type that hold numbers (bool as 0/1, as SQLite stores yes/no).
-constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kOid = 26, kFloat4 = 700, kFloat8 = 701,
-              kNumeric = 1700;
+constexpr Oid kBool = 16, kBytea = 17, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26, kFloat4 = 700,
+              kFloat8 = 701, kVarchar = 1043, kNumeric = 1700;
+
+// Types whose binary form is read here as exactly as their text: a statement whose columns are
+// all of these comes back binary (no hex text for bytea, no parsing of numbers). float4 is not
+// among them: its text is the shortest of the float, which as a double differs from its bits.
+bool readsBinary(Oid t)
+{
+    return t == kBool || t == kBytea || t == kInt8 || t == kInt2 || t == kInt4 || t == kText || t == kFloat8
+           || t == kVarchar;
+}
+
+// Big-endian, as the wire carries it.
+quint64 bigEndian(const char* v, int length)
+{
+    quint64 n = 0;
+    for (int i = 0; i < length; ++i)
+        n = (n << 8) | quint8(v[i]);
+    return n;
+}
+
+qint64 binaryInteger(const char* v, int length)
+{
+    switch (length) {
+    case 2: return qint16(bigEndian(v, 2));
+    case 4: return qint32(bigEndian(v, 4));
+    default: return qint64(bigEndian(v, 8));
+    }
+}
+
+double binaryDouble(const char* v)
+{
+    const quint64 bits = bigEndian(v, 8);
+    double d;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
 
 bool isIntegerType(Oid t)
 {
@@ -80,6 +115,43 @@ int sqliteNumber(const QByteArray& state)
             return number;
     }
     return 1; // SQLITE_ERROR
+}
+
+// A double as the server writes it in its text results: the shortest digits that read back
+// exactly, in fixed notation for decimal exponents -4 to 14, else as d.ddde±XX.
+QByteArray serverText(double value)
+{
+    if (std::isnan(value))
+        return "NaN";
+    if (std::isinf(value))
+        return value > 0 ? "Infinity" : "-Infinity";
+    char buf[40];
+    const char* end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific).ptr;
+    const char* e = std::find(static_cast<const char*>(buf), end, 'e');
+    int exp = 0;
+    std::from_chars(e + (e[1] == '+' ? 2 : 1), end, exp);
+    QByteArray digits;
+    bool negative = false;
+    for (const char* c = buf; c < e; ++c) {
+        if (*c == '-')
+            negative = true;
+        else if (*c != '.')
+            digits += *c;
+    }
+    QByteArray out = negative ? "-" : "";
+    if (exp < -4 || exp >= 15) {
+        out += digits.left(1);
+        if (digits.size() > 1)
+            out += '.' + digits.mid(1);
+        out += exp < 0 ? "e-" : "e+";
+        const QByteArray power = QByteArray::number(std::abs(exp));
+        return out + (power.size() < 2 ? "0" + power : power);
+    }
+    if (exp < 0)
+        return out + "0." + QByteArray(-exp - 1, '0') + digits;
+    if (digits.size() <= exp + 1)
+        return out + digits + QByteArray(exp + 1 - digits.size(), '0');
+    return out + digits.left(exp + 1) + '.' + digits.mid(exp + 1);
 }
 
 // A finite or infinite double as the server reads it back exactly: the shortest text that does.
@@ -273,7 +345,8 @@ void PgStatement::send()
         lengths[i] = int(m_values[i].size());
         formats[i] = m_binary[i];
     }
-    if (!PQsendQueryPrepared(m_conn->m_conn, m_name.c_str(), m_params, values.data(), lengths.data(), formats.data(), 0))
+    if (!PQsendQueryPrepared(m_conn->m_conn, m_name.c_str(), m_params, values.data(), lengths.data(), formats.data(),
+                             m_binaryResults ? 1 : 0))
         m_conn->failConnection("08006");
     // A read of a few rows comes whole: a result per row costs more than the rows themselves.
     m_whole = m_fewRows == kAlways
@@ -388,7 +461,8 @@ bool PgStatement::step()
         }
         m_retried = false;
         if (m_returnsRowid) {
-            m_conn->m_lastRowid = toInteger(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
+            m_conn->m_lastRowid = PQfformat(r, 0) == 1 ? binaryInteger(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0))
+                                                       : toInteger(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
             PQclear(r);
             continue;
         }
@@ -433,19 +507,39 @@ bool PgStatement::isNumeric(int col) const
     return isNumberType(PQftype(m_desc, col));
 }
 
+bool PgStatement::isNull(int col) const
+{
+    return !m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, m_at, col);
+}
+
+double PgStatement::numberAt(int col) const
+{
+    const char* v = PQgetvalue(m_row, m_at, col);
+    const int length = PQgetlength(m_row, m_at, col);
+    const Oid type = PQftype(m_row, col);
+    if (PQfformat(m_row, col) == 1) {
+        if (type == kBool)
+            return v[0] ? 1 : 0;
+        return type == kFloat8 ? binaryDouble(v) : double(binaryInteger(v, length));
+    }
+    if (type == kBool)
+        return v[0] == 't' ? 1 : 0;
+    return toDouble(v, length);
+}
+
 QVariant PgStatement::column(int col) const
 {
-    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, m_at, col))
+    if (isNull(col))
         return QVariant();
     const char* v = PQgetvalue(m_row, m_at, col);
     const int length = PQgetlength(m_row, m_at, col);
     const Oid type = PQftype(m_row, col);
     if (isIntegerType(type))
-        return QVariant(toInteger(v, length));
+        return QVariant(PQfformat(m_row, col) == 1 ? binaryInteger(v, length) : toInteger(v, length));
     if (type == kBool)
-        return QVariant(qint64(v[0] == 't' ? 1 : 0));
+        return QVariant(qint64(numberAt(col)));
     if (isNumberType(type))
-        return QVariant(toDouble(v, length));
+        return QVariant(numberAt(col));
     if (type == kBytea)
         return QVariant(columnBlob(col).toByteArray());
     return QVariant(QString::fromUtf8(v, length));
@@ -453,11 +547,12 @@ QVariant PgStatement::column(int col) const
 
 QByteArrayView PgStatement::columnBlob(int col) const
 {
-    const QByteArrayView value = columnUtf8(col);
-    if (value.isNull() || PQftype(m_row, col) != kBytea)
-        return value;
+    if (isNull(col) || PQftype(m_row, col) != kBytea)
+        return columnUtf8(col);
+    if (PQfformat(m_row, col) == 1)
+        return QByteArrayView(PQgetvalue(m_row, m_at, col), PQgetlength(m_row, m_at, col));
     size_t size = 0;
-    unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(value.data()), &size);
+    unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(m_row, m_at, col)), &size);
     m_blob = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
     PQfreemem(bytes);
     return m_blob;
@@ -465,20 +560,36 @@ QByteArrayView PgStatement::columnBlob(int col) const
 
 Statement::Kind PgStatement::columnNumber(int col, double* number) const
 {
-    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, m_at, col))
+    if (isNull(col))
         return Statement::Kind::Null;
     if (!isNumeric(col))
         return Statement::Kind::Text;
-    const char* v = PQgetvalue(m_row, m_at, col);
-    *number = PQftype(m_row, col) == kBool ? (v[0] == 't' ? 1 : 0) : toDouble(v, PQgetlength(m_row, m_at, col));
+    *number = numberAt(col);
     return Statement::Kind::Number;
 }
 
 QByteArrayView PgStatement::columnUtf8(int col) const
 {
-    if (!m_row || col < 0 || col >= PQnfields(m_row) || PQgetisnull(m_row, m_at, col))
+    if (isNull(col))
         return QByteArrayView();
-    return QByteArrayView(PQgetvalue(m_row, m_at, col), PQgetlength(m_row, m_at, col));
+    const char* v = PQgetvalue(m_row, m_at, col);
+    const int length = PQgetlength(m_row, m_at, col);
+    const Oid type = PQftype(m_row, col);
+    if (PQfformat(m_row, col) == 0 || type == kText || type == kVarchar)
+        return QByteArrayView(v, length);
+    // A binary value asked for as text: the text the server would have sent.
+    QByteArray text;
+    if (type == kBytea)
+        text = "\\x" + QByteArray::fromRawData(v, length).toHex();
+    else if (type == kBool)
+        text = v[0] ? "t" : "f";
+    else if (type == kFloat8)
+        text = serverText(binaryDouble(v));
+    else
+        text = QByteArray::number(binaryInteger(v, length));
+    if (m_texts.size() < size_t(PQnfields(m_row)))
+        m_texts.resize(size_t(PQnfields(m_row)));
+    return m_texts[size_t(col)] = text;
 }
 
 qint64 PgStatement::columnInteger(int col) const
@@ -832,6 +943,9 @@ void PgConnection::prepareOnServer(PgStatement& st)
     st.m_values.resize(size_t(st.m_params));
     st.m_null.resize(size_t(st.m_params), 1);
     st.m_binary.resize(size_t(st.m_params), 0);
+    st.m_binaryResults = true;
+    for (int c = 0, n = PQnfields(desc.get()); c < n; ++c)
+        st.m_binaryResults = st.m_binaryResults && readsBinary(PQftype(desc.get(), c));
     st.m_desc = desc.release();
 }
 

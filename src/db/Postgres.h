@@ -82,6 +82,8 @@ private:
     [[noreturn]] void failWith(PGresult* error);
     void clearRow();
     bool isNumeric(int col) const;
+    bool isNull(int col) const; // of the row read
+    double numberAt(int col) const; // a number column's value, not Null
 
     PgConnection* m_conn;
     std::string m_name, m_key;
@@ -102,6 +104,8 @@ private:
     bool m_commitRefused = false;
     bool m_retried = false;     // prepared again once already for this run
     mutable QByteArray m_blob; // a bytea value unescaped, until the next step
+    mutable std::vector<QByteArray> m_texts; // binary values asked for as text, by column
+    bool m_binaryResults = false; // every column's type is read in binary
     int m_at = 0;              // the row of m_row read (several come at once when whole)
     // A read of at most kFewRows rows (kAlways), or as many as its parameter of that number says.
     static constexpr int kAlways = -1;
