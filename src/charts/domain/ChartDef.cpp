@@ -215,6 +215,24 @@ namespace {
 
 using Thinners = std::vector<SeriesThinner>;
 
+// What a drawn point is shown with besides its field: the raw channels it derives from, their
+// zeroed values, the temperature and the loads. The channels no chart draws are not read.
+const QStringList& drawnColumns()
+{
+    static const QStringList columns = [] {
+        QStringList c{readingField::channelT, readingField::numTemp};
+        for (const Field f : allChartFields())
+            for (const int channel : sourceChannels(f))
+                if (channel > 0)
+                    c << readingField::channel(channel) << readingField::zero(channel);
+        for (int i = 0; i < Reading::kLoads; ++i)
+            c << readingField::load(i);
+        c.removeDuplicates();
+        return c;
+    }();
+    return columns;
+}
+
 // The readings the thinners picked, read whole, with the first and last (they set the time
 // axis, drawn or not).
 void readDrawn(ChartData& d, const ReadingStore& store, const QVector<Field>& fields, const MarkedSpan& span,
@@ -229,7 +247,7 @@ void readDrawn(ChartData& d, const ReadingStore& store, const QVector<Field>& fi
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    d.columns = store.markedColumnsOf(rows);
+    d.columns = store.markedColumnsOf(rows, drawnColumns());
     d.x.reserve(d.columns.size());
     QHash<qint64, int> at;
     for (int i = 0; i < d.columns.size(); ++i) {

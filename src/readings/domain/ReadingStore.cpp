@@ -533,7 +533,7 @@ MarkedSpan ReadingStore::markedSpan() const
     return span;
 }
 
-ReadingColumns ReadingStore::markedColumnsOf(const QVector<qint64>& rowids) const
+ReadingColumns ReadingStore::markedColumnsOf(const QVector<qint64>& rowids, const QStringList& columns) const
 {
     if (rowids.isEmpty())
         return {};
@@ -543,9 +543,9 @@ ReadingColumns ReadingStore::markedColumnsOf(const QVector<qint64>& rowids) cons
         ids << QString::number(id);
     // A chart's thousands: one parameter where the engine would parse them slowly.
     if (const QString bound = m_db.oneOfBoundList(QStringLiteral("rowid")); !bound.isEmpty())
-        return markedColumnsWhere({}, QStringLiteral(" AND ") + bound, true,
+        return markedColumnsWhere(columns, QStringLiteral(" AND ") + bound, true,
                                   {QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}')});
-    return markedColumnsWhere({}, QStringLiteral(" AND rowid IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')'));
+    return markedColumnsWhere(columns, QStringLiteral(" AND rowid IN (") + ids.join(QLatin1Char(',')) + QLatin1Char(')'));
 }
 
 ReadingColumns ReadingStore::markedColumns(const QVector<ComputedField>& fields) const

@@ -195,8 +195,9 @@ public:
     void forEachMarkedWritten(const WrittenVisit& visit, const QString& from = {}, const QString& to = {}) const;
     // The first and last marked readings.
     MarkedSpan markedSpan() const;
-    // The marked readings of those rowids with every value column, in FullDate order.
-    ReadingColumns markedColumnsOf(const QVector<qint64>& rowids) const;
+    // The marked readings of those rowids with every value column, or only those named (the
+    // others stay empty), in FullDate order.
+    ReadingColumns markedColumnsOf(const QVector<qint64>& rowids, const QStringList& columns = {}) const;
     std::optional<Reading> firstMarked() const;
     std::optional<Reading> lastMarked() const;
     // The latest reading, marked or not.
