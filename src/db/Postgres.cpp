@@ -901,17 +901,21 @@ std::unique_ptr<PgStatement> PgConnection::prepare(const QString& sql, bool keep
         returnsRowid = true;
     }
 
-    // Reads bound to a few rows: by a limit, or by row ids.
+    // Reads bound to a few rows: by a limit, or by row ids. A read of a bound list of row ids
+    // (Database::oneOfBoundList) comes whole too: its rows are held by the caller anyway, and a
+    // result per row cost more than the server's own work on them.
     static const QRegularExpression limit(QStringLiteral("\\bLIMIT\\s+(?:\\$(\\d+)|(\\d+))(?:\\s+OFFSET\\s+(?:\\$\\d+|\\d+))?$"),
                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression byRowid(QStringLiteral("\\bWHERE\\s+rowid\\s*(?:=\\s*\\$\\d+|IN\\s*\\((?:\\s*\\$\\d+\\s*,?)+\\))$"),
                                             QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression byRowidList(QStringLiteral("\\browid = ANY\\(CAST\\(\\$\\d+ AS bigint\\[\\]\\)\\)"),
+                                                QRegularExpression::CaseInsensitiveOption);
     int fewRows = 0;
     if (kind == PgStatement::Kind::Select) {
         if ((m = limit.match(text)).hasMatch())
             fewRows = m.capturedLength(1) > 0 ? m.captured(1).toInt()
                                                : (m.captured(2).toLongLong() <= PgStatement::kFewRows ? PgStatement::kAlways : 0);
-        else if (byRowid.match(text).hasMatch())
+        else if (byRowid.match(text).hasMatch() || byRowidList.match(text).hasMatch())
             fewRows = PgStatement::kAlways;
     }
 
