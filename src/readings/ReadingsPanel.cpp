@@ -624,24 +624,29 @@ void ReadingsPanel::imgAddReading_Click()
         const ReadingStore readings = store();
         const QString key = readings.keyOf(now);
         const int shown = rs->absolutePosition();
-        if (DupID(key)) {
-            m_state.dialogs().message(QStringLiteral("There is already a reading with that date and time"),
-                                      kDuplicateCaption);
-            m_form.dtpRdate->setFocus();
-            return;
-        }
         // A status that cannot be read (a table without the computed columns) tells nothing.
         std::unique_ptr<StatusWatch> watch;
         trap(m_state, " imgAddReading_Click status", [&] {
             watch = std::make_unique<StatusWatch>(*m_state.db, QStringList{readingSensor()});
         });
+        // The check and the insertion are one unit: another's import cannot store the key between them.
+        std::optional<Transaction> tx(std::in_place, *m_state.db);
+        if (DupID(key)) {
+            tx.reset();
+            m_state.dialogs().message(QStringLiteral("There is already a reading with that date and time"),
+                                      kDuplicateCaption);
+            m_form.dtpRdate->setFocus();
+            return;
+        }
         rs->addNew();
         readings.setMoment(*rs, now.date(), now.time());
         ReadingStore::setAddedFlags(*rs);
         try {
             const CountScope own(m_ownWrites);
             rs->update();
+            tx->commit();
         } catch (const RvError& e) {
+            tx.reset();
             writeRefused(*rs, e, QStringLiteral("The new reading ") + key, " imgAddReading_Click");
             if (shown > 0)
                 ignoreErrors([&] { rs->setAbsolutePosition(shown); });
@@ -663,11 +668,8 @@ bool ReadingsPanel::DupID(const QString& key, qint64 rekeyed)
 {
     bool duplicate = false;
     trap(m_state, " G_DupID", [&] {
-        const RecordSet* rs = m_state.readings.get();
-        if (!rs || rs->recordCount() == 0)
-            return;
-        const qint64 found = store().rowidOfKey(key);
-        duplicate = found != 0 && found != rekeyed;
+        if (m_state.readings)
+            duplicate = store().keyTakenHeld(key, rekeyed);
     });
     return duplicate;
 }
@@ -695,15 +697,6 @@ void ReadingsPanel::CheckDateTime()
             setPickers(kept.date, kept.time);
             ShowFutureWarning(); // it was shown for the refused date
         };
-        if (DupID(candidate, rekeyed)) {
-            m_state.dialogs().message(QStringLiteral("There is already a reading on ") + readingDateText(date)
-                                          + QStringLiteral(" at ") + readingTimeText(time),
-                                      kDuplicateCaption);
-            refuseRekey();
-            restorePickers();
-            f.dtpRdate->setFocus();
-            return;
-        }
         // Re-keying writes the reading too: not over another engineer's change.
         std::optional<Transaction> tx;
         if (m_shown.rowid != 0) {
@@ -712,13 +705,25 @@ void ReadingsPanel::CheckDateTime()
                 refuseRekey();
             if (gate != Gate::Write)
                 return;
+        } else {
+            tx.emplace(*m_state.db);
+        }
+        // In the write's transaction: another's import cannot store the key between check and write.
+        if (DupID(candidate, rekeyed)) {
+            tx.reset();
+            m_state.dialogs().message(QStringLiteral("There is already a reading on ") + readingDateText(date)
+                                          + QStringLiteral(" at ") + readingTimeText(time),
+                                      kDuplicateCaption);
+            refuseRekey();
+            restorePickers();
+            f.dtpRdate->setFocus();
+            return;
         }
         readings.setMoment(*rs, date, time);
         try {
             const CountScope own(m_ownWrites);
             rs->update();
-            if (tx)
-                tx->commit();
+            tx->commit();
         } catch (const RvError& e) {
             tx.reset();
             writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " CheckDateTime");

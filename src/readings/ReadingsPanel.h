@@ -80,7 +80,8 @@ public:
     bool txtChannel_Validate(int index);           // false: the focus stays in the box
     bool txtChannelT_Validate();
     void CheckDateTime();
-    // Whether another reading than the one re-keyed (0: none is) has that key.
+    // Whether another reading than the one re-keyed (0: none is) has that key. Asked in the write's
+    // transaction, which then holds the keys until it ends (see ReadingStore::keyTakenHeld).
     bool DupID(const QString& key, qint64 rekeyed = 0);
     void ShowFutureWarning();
 

@@ -295,6 +295,16 @@ qint64 ReadingStore::rowidOfKey(const QString& key) const
     return rows.isEmpty() ? 0 : rows.first().value(0).toLongLong();
 }
 
+bool ReadingStore::keyTakenHeld(const QString& key, qint64 except) const
+{
+    m_db.holdTable(table());
+    return !m_db
+                .query(QStringLiteral("SELECT 1 FROM ") + table()
+                           + QStringLiteral(" WHERE DateTimeKey = ? AND rowid <> ? LIMIT 1"),
+                       {key, except})
+                .isEmpty();
+}
+
 std::unique_ptr<RecordSet> ReadingStore::openAll() const
 {
     // A keyset: a sensor may hold millions of readings, and the tab shows one at a time.

@@ -160,6 +160,10 @@ public:
     bool keyExists(const QString& key) const;
     // The rowid of the reading with that key; 0 when there is none.
     qint64 rowidOfKey(const QString& key) const;
+    // In a write transaction: whether a reading other than that of rowid except holds the key, the
+    // table's keys then held against other programs' imports and additions until the transaction
+    // ends, so that none stores the key between this answer and the write that follows.
+    bool keyTakenHeld(const QString& key, qint64 except = 0) const;
 
     // Every reading, in FullDate order, as a keyset record set (rowids held, rows read as shown)
     // for the cursor of the readings tab and the datasheet; positioned on the first reading.
