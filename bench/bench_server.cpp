@@ -9,7 +9,9 @@
 // - a readout of 100,000 lines imported: read, each line a reading, the duplicate check, written;
 // - two engineers: one connection importing 100,000 lines while another moves through the
 //   readings (first, next, last, to a reading by its key); the slowest move and the 95th
-//   percentile as counters.
+//   percentile as counters;
+// - a range deletion of half the readings;
+// - the file copied into an empty database.
 #include "charts/domain/ChartDef.h"
 #include "charts/domain/Preparation.h"
 #include "db/DatabaseCopy.h"
@@ -302,6 +304,88 @@ void BM_Import(benchmark::State& state)
     removeImported(*db);
 }
 BENCHMARK(BM_Import)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A range deletion: the readings dated in the fixture's first 347 days (49,968 of 100,000) deleted
+// as the readings tab deletes them, with the chart blocks kept; put back between rounds.
+void BM_RangeDelete(benchmark::State& state)
+{
+    const auto db = connectFor(state);
+    if (!db)
+        return;
+    const QString table = rv::Database::quoteId(kSensor);
+    const QString inRange = QStringLiteral(" WHERE FullDate < '2012-12-13'");
+    if (!guarded(state, [&] {
+            db->exec(QStringLiteral("UPDATE Sensors SET boltkfactor = 25"));
+            rv::ReadingStore store(*db, kSensor);
+            rv::storedPass(store, 25);
+            db->exec(QStringLiteral("DROP TABLE IF EXISTS range_kept"));
+            db->exec(QStringLiteral("CREATE TABLE range_kept AS SELECT * FROM ") + table + inRange);
+        }))
+        return;
+    for (auto _ : state) {
+        int deleted = 0;
+        if (!guarded(state, [&] {
+                deleted = rv::ReadingStore(*db, kSensor).deleteDatedBetween(QDate(2012, 1, 1), QDate(2012, 12, 12));
+            }))
+            break;
+        state.PauseTiming();
+        const bool putBack = guarded(state, [&] {
+            db->exec(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" SELECT * FROM range_kept"));
+            rv::ReadingStore store(*db, kSensor);
+            rv::storedPass(store, 25);
+        });
+        state.ResumeTiming();
+        if (!putBack)
+            break;
+        if (deleted != 49968) {
+            state.SkipWithError(kept(QStringLiteral("deleted %1 readings").arg(deleted)));
+            break;
+        }
+    }
+    db->exec(QStringLiteral("DROP TABLE IF EXISTS range_kept"));
+}
+BENCHMARK(BM_RangeDelete)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The fixture file copied whole into an empty database (rockvista-setup --copy-from): a new file, or
+// a new schema of the server; the tables made, the rows written, every table counted and summed.
+void BM_CopyDatabase(benchmark::State& state)
+{
+    const auto db = connectFor(state);
+    if (!db)
+        return;
+    auto file = rv::Database::open(sqliteFile());
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        std::unique_ptr<rv::Database> target;
+        const QString schema = QStringLiteral("copy_%1").arg(++round);
+        if (!guarded(state, [&] {
+                if (state.range(0) == 0) {
+                    target = rv::Database::create(dir.filePath(QStringLiteral("copy.db")));
+                } else {
+                    target = rv::Database::open(rv::DatabaseTarget::server(serverSetting()));
+                    target->exec(QStringLiteral("CREATE SCHEMA ") + schema);
+                    target->exec(QStringLiteral("SET search_path TO ") + schema);
+                }
+            }))
+            break;
+        state.ResumeTiming();
+        qint64 readings = 0;
+        if (!guarded(state, [&] { readings = rv::copyDatabase(*file, *target).readings; }))
+            break;
+        state.PauseTiming();
+        if (state.range(0) == 1)
+            target->exec(QStringLiteral("DROP SCHEMA ") + schema + QStringLiteral(" CASCADE"));
+        target.reset();
+        state.ResumeTiming();
+        if (readings != kReadings) {
+            state.SkipWithError("readings not copied");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_CopyDatabase)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // One engineer imports on a connection of their own while the other moves through the same
 // sensor's readings; each move timed with the row shown. Counters in ms.

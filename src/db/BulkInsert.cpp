@@ -15,12 +15,13 @@ BulkInsert::BulkInsert(Database& db, const QString& table, const QStringList& co
         return;
     }
     m_perStatement = std::max(1, perStatement);
-    const QString insert = QStringLiteral("INSERT INTO ") + Database::quoteId(table) + QStringLiteral(" (")
+    const QString insert = QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (")
                            + columns.join(QStringLiteral(", ")) + QStringLiteral(") VALUES ");
     const QString row = QLatin1Char('(') + QStringList(m_columns, QStringLiteral("?")).join(QStringLiteral(", "))
                         + QLatin1Char(')');
-    m_one = db.prepare(insert + row);
-    m_many = db.prepare(insert + QStringList(m_perStatement, row).join(QStringLiteral(", ")));
+    // Not kept in the connection's cache: a copy of a file writes thousands of tables once each.
+    m_one = db.prepareTransient(insert + row);
+    m_many = db.prepareTransient(insert + QStringList(m_perStatement, row).join(QStringLiteral(", ")));
     m_values.reserve(size_t(m_perStatement) * size_t(m_columns));
     m_texts.reserve(m_perStatement * 64);
 }

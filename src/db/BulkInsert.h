@@ -19,8 +19,8 @@ class PgCopy;
 
 class BulkInsert {
 public:
-    // The table and its columns as the SQL texts name them; perStatement: rows per INSERT on
-    // SQLite. The database must outlive the insertion.
+    // The table and its columns as the SQL texts name them (quoted where they must be);
+    // perStatement: rows per INSERT on SQLite. The database must outlive the insertion.
     BulkInsert(Database& db, const QString& table, const QStringList& columns, int perStatement);
     ~BulkInsert(); // rows not written by finish() are dropped (on a server the copy is undone)
     BulkInsert(const BulkInsert&) = delete;

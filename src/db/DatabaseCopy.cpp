@@ -1,5 +1,6 @@
 #include "db/DatabaseCopy.h"
 
+#include "db/BulkInsert.h"
 #include "db/Schema.h"
 
 #include <QHash>
@@ -175,63 +176,37 @@ struct Copied {
     quint64 sum = 0;
 };
 
-// Rows go in statements of many rows each, in rowid order, so that the target's row ids follow
-// the file's order; the file's rows are summed as they are read.
+// Rows go in as one bulk insertion, in rowid order, so that the target's row ids follow the
+// file's order; the file's rows are summed as they are read.
 Copied copyRows(Database& from, Database& to, const QString& table, const QStringList& columns)
 {
     const int n = int(columns.size());
-    // libpq takes no description of more than 7,497 parameters (a message of 30,000 bytes).
-    const int perStatement = std::max(1, std::min(500, 7000 / std::max(1, n)));
-    const QString head = QStringLiteral("INSERT INTO ") + sqlName(table) + QStringLiteral(" (") + columnList(columns)
-                         + QStringLiteral(") VALUES ");
-    const QString oneRow = QLatin1Char('(') + QStringLiteral("?, ").repeated(n - 1) + QStringLiteral("?)");
-    const auto insertOf = [&](int rows) {
-        return to.prepareTransient(head + QStringList(rows, oneRow).join(QStringLiteral(", ")));
-    };
-    Statement full = insertOf(perStatement);
-
+    QStringList names;
+    for (const QString& c : columns)
+        names << sqlName(c);
+    // On SQLite a few thousand values a statement, as many as the oldest builds take.
+    BulkInsert into(to, sqlName(table), names, std::max(1, std::min(500, 7000 / std::max(1, n))));
     Statement read = from.prepareTransient(QStringLiteral("SELECT ") + columnList(columns) + QStringLiteral(" FROM ")
                                            + sqlName(table) + QStringLiteral(" ORDER BY rowid"));
     Checksum sum;
     Copied copied;
-    std::vector<Statement::Kind> kinds(size_t(n) * size_t(perStatement));
-    std::vector<double> numbers(kinds.size());
-    std::vector<QByteArray> texts(kinds.size());
-    int held = 0;
-    const auto flush = [&](Statement& insert) {
-        insert.reset();
-        for (int i = 0; i < held * n; ++i) {
-            if (kinds[size_t(i)] == Statement::Kind::Number)
-                insert.bindNumber(i + 1, numbers[size_t(i)]);
-            else if (kinds[size_t(i)] == Statement::Kind::Text)
-                insert.bindUtf8(i + 1, texts[size_t(i)]);
-            else
-                insert.bind(i + 1, QVariant());
-        }
-        while (insert.step()) {
-        }
-        insert.reset();
-        held = 0;
-    };
     while (read.step()) {
         for (int c = 0; c < n; ++c) {
-            const size_t at = size_t(held) * size_t(n) + size_t(c);
             double number = 0;
             const Statement::Kind kind = read.columnNumber(c, &number);
-            kinds[at] = kind;
-            numbers[at] = number;
-            if (kind == Statement::Kind::Text)
-                texts[at] = read.columnUtf8(c).toByteArray();
-            sum.addValue(kind, number, texts[at]);
+            const QByteArrayView text = kind == Statement::Kind::Text ? read.columnUtf8(c) : QByteArrayView();
+            sum.addValue(kind, number, text);
+            if (kind == Statement::Kind::Number)
+                into.number(number);
+            else if (kind == Statement::Kind::Text)
+                into.utf8(text);
+            else
+                into.null();
         }
+        into.endRow();
         ++copied.rows;
-        if (++held == perStatement)
-            flush(full);
     }
-    if (held > 0) {
-        Statement rest = insertOf(held);
-        flush(rest);
-    }
+    into.finish();
     copied.sum = sum.h;
     return copied;
 }

@@ -1063,10 +1063,10 @@ void PgConnection::schemaChanged()
 // --- PgCopy ---
 
 PgCopy::PgCopy(PgConnection* conn, const QString& table, const QStringList& columns)
-    : m_conn(conn), m_table(table.toStdString())
+    : m_conn(conn), m_table(unquoted(table).toStdString())
 {
-    // The names unquoted, as the INSERT texts write them (the server folds them as it did there).
-    m_command = (QStringLiteral("COPY ") + Database::quoteId(table) + QStringLiteral(" (")
+    // The names as the INSERT texts write them (the server folds the unquoted ones as it did there).
+    m_command = (QStringLiteral("COPY ") + table + QStringLiteral(" (")
                  + columns.join(QStringLiteral(", ")) + QStringLiteral(") FROM STDIN"))
                     .toUtf8();
     m_out.reserve(kCopyChunk + 4096);

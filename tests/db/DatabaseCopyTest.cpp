@@ -99,6 +99,11 @@ TEST_P(CopyTest, AFileIsCopiedWholeAndCheckedAndACopyIntoAFullDatabaseIsRefused)
     file->exec(QStringLiteral("CREATE TABLE ChartPasses (InstrumentID TEXT)"));
     file->exec(QStringLiteral("INSERT INTO \"120375003\" (DateTimeKey, ReadingDate, Channel1) VALUES (?, ?, ?)"),
                {QStringLiteral("it's \"quoted\", ü"), QString(""), -0.0});
+    // What a bulk copy's text form must escape, and numbers at the ends of the doubles' range.
+    file->exec(QStringLiteral("INSERT INTO \"120375003\" (DateTimeKey, ReadingDate, Channel1, Channel2, Channel3) "
+                              "VALUES (?, ?, ?, ?, ?)"),
+               {QStringLiteral("tab\tline\nreturn\rback\\slash \\N"), QStringLiteral("\\."), 1e300, 5e-324,
+                0.1 + 0.2});
     const rv::CopyReport report = rv::copyDatabase(*file, *target);
     EXPECT_EQ(report.tables, 9);
     EXPECT_EQ(report.sensors, 4);

@@ -1180,7 +1180,7 @@ ReadingStore::Insertion::Insertion(const ReadingStore& store, bool write)
             m_columns.append(i);
             names << cols[i];
         }
-    m_bulk = std::make_unique<BulkInsert>(store.m_db, store.m_id, names, kPerStatement);
+    m_bulk = std::make_unique<BulkInsert>(store.m_db, store.table(), names, kPerStatement);
 }
 
 ReadingStore::Insertion::~Insertion() = default;
