@@ -744,18 +744,34 @@ quint64 Database::changesOfAt(const QString& table, const QVariant& value)
 qint64 Database::rowCount(const QString& table, quint64* changesAt)
 {
     const quint64 changes = changesOf(table);
+    quint64 at = changes;
+    const qint64 rows = rowCountAt(table, changes, &at);
     if (changesAt)
-        *changesAt = changes;
-    const std::string key = table.toStdString();
-    if (const auto it = m_pool->counts.find(key); it != m_pool->counts.end() && it->second.changes == changes)
+        *changesAt = at;
+    return rows;
+}
+
+qint64 Database::rowCountAt(const QString& table, quint64 changes, quint64* changesAt)
+{
+    *changesAt = changes;
+    if (const auto it = m_pool->counts.find(table.toStdString()); it != m_pool->counts.end() && it->second.changes == changes)
         return it->second.rows;
-    Statement count = prepare(QStringLiteral("SELECT count(*) FROM ") + quoteId(table));
+    return countRows(table, changes, changesAt);
+}
+
+qint64 Database::countRows(const QString& table, quint64 changes, quint64* changesAt)
+{
+    // Where the count tells its own changes, they are those of the rows it counted.
+    Statement count = prepare(QStringLiteral("SELECT count(*)") + changesColumn() + QStringLiteral(" FROM ") + quoteId(table));
     count.step();
     const qint64 rows = count.column(0).toLongLong();
+    if (!changesColumn().isEmpty())
+        changes = changesOfAt(table, count.column(1));
     count.reset();
+    *changesAt = changes;
     // An open transaction may still take back what it counted.
     if (autocommit())
-        m_pool->counts[key] = {rows, changes};
+        m_pool->counts[table.toStdString()] = {rows, changes};
     return rows;
 }
 

@@ -208,6 +208,9 @@ public:
     // is remembered while changesOf(table) stays.
     // changesAt, when given, receives the changesOf(table) the count holds for.
     qint64 rowCount(const QString& table, quint64* changesAt = nullptr);
+    // The same where changesOf(table) was just told by a read of its own (changesOfAt): the count
+    // remembered at those changes, else counted afresh, its own changes in *changesAt.
+    qint64 rowCountAt(const QString& table, quint64 changes, quint64* changesAt);
     // Whether a column holds a Null in any row of the table. Given changesOf(table) as just read, the
     // answer is remembered on a server while that stays and this connection writes none of the rows.
     bool hasNull(const QString& table, const QString& column, quint64 changes);
@@ -277,6 +280,7 @@ private:
     Database(std::unique_ptr<detail::PgConnection> pg, const QString& display);
     bool autocommit(); // no transaction open on the connection
     quint64 ownChangesOf(const QString& table) const; // this connection's part of changesOf
+    qint64 countRows(const QString& table, quint64 changes, quint64* changesAt); // afresh, remembered
     void schemaChanged(); // what was learnt of the tables' columns is asked anew
     bool indexLeads(const QString& table, const QString& column);
     static std::unique_ptr<Database> connect(const QString& path, int flags);

@@ -16,7 +16,7 @@ KeyPages::KeyPages(Database& db, const QString& table, const QString& column)
 {
 }
 
-std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, const QString& column)
+std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, const QString& column, Along along)
 {
     if (!db.indexLeadsWith(table, column))
         return nullptr;
@@ -26,10 +26,40 @@ std::unique_ptr<KeyPages> KeyPages::open(Database& db, const QString& table, con
         if (c.name.compare(column, Qt::CaseInsensitive) == 0)
             stored = c.name;
     std::unique_ptr<KeyPages> pages(new KeyPages(db, table, stored));
+    pages->m_along = std::move(along);
+    if (!db.changesColumn().isEmpty())
+        return pages->openAtEnd() ? std::move(pages) : nullptr;
     pages->m_base = static_cast<int>(db.rowCount(table, &pages->m_changes));
     if (db.hasNull(table, stored, pages->m_changes))
         return nullptr;
     return pages;
+}
+
+bool KeyPages::openAtEnd()
+{
+    // One read tells the changes, whether a key is missing and the last page with the newest row: while
+    // the count remembered holds at those changes, entering costs that read alone.
+    quint64 changes = 0;
+    Head head;
+    Page page = fetch(Way::Backward, nullptr, kPage, 0, &changes, 0, 1, &head);
+    if (head.nulls)
+        return false;
+    if (head.rows >= 0) {
+        m_base = static_cast<int>(head.rows);
+        m_changes = changes;
+    } else {
+        m_base = static_cast<int>(m_db.rowCountAt(m_name, changes, &m_changes));
+        // Counted afresh at later changes: a key made Null meanwhile is seen there.
+        if (m_changes != changes && m_db.hasNull(m_name, m_column.mid(1, m_column.size() - 2), m_changes))
+            return false;
+    }
+    if (m_changes == changes && !page.rowids.isEmpty() && page.rowids.size() <= m_base) {
+        std::reverse(page.rowids.begin(), page.rowids.end());
+        std::swap(page.first, page.last);
+        const int start = m_base - static_cast<int>(page.rowids.size());
+        file(start, std::move(page));
+    }
+    return true;
 }
 
 Statement KeyPages::prepare(const QString& sql) const
@@ -107,8 +137,11 @@ void KeyPages::load(int position) const
     if (ahead > behind && (toldByRead || !changedSince())) {
         const int skip = skipOf(behind);
         quint64 changes = m_changes;
-        Page page = fetch(Way::Backward, after ? &after->first : nullptr, limitOf(behind, skip), skip,
-                          toldByRead ? &changes : nullptr);
+        // The rows from the position on are those before it in this way.
+        const int limit = limitOf(behind, skip);
+        const int alongFrom = std::max(0, behind - skip - (m_along.rows - 1));
+        Page page = fetch(Way::Backward, after ? &after->first : nullptr, limit, skip, toldByRead ? &changes : nullptr,
+                          alongFrom, behind - skip - alongFrom + 1);
         if (!page.rowids.isEmpty() && changes == m_changes) {
             std::reverse(page.rowids.begin(), page.rowids.end());
             std::swap(page.first, page.last);
@@ -118,10 +151,12 @@ void KeyPages::load(int position) const
         }
     }
     const int skip = skipOf(ahead);
-    file(gapStart + skip, fetch(Way::Forward, before ? &before->last : nullptr, limitOf(ahead, skip), skip));
+    file(gapStart + skip, fetch(Way::Forward, before ? &before->last : nullptr, limitOf(ahead, skip), skip, nullptr,
+                                ahead - skip, m_along.rows));
 }
 
-KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes) const
+KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes, int alongFrom,
+                               int alongRows, Head* head) const
 {
     const bool forward = way == Way::Forward;
     const QString beyondOp = forward ? QStringLiteral(" > ") : QStringLiteral(" < ");
@@ -140,25 +175,87 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
             params << beyond->key << beyond->rowid;
         }
     }
-    const QString order = forward ? QStringLiteral(", rowid") : QStringLiteral(" DESC, rowid DESC");
-    Statement st = prepare(QStringLiteral("SELECT rowid, ") + m_column + (changes ? m_db.changesColumn() : QString())
-                           + QStringLiteral(" FROM ") + m_table
-                                + QStringLiteral(" WHERE ") + where + excluded() + QStringLiteral(" ORDER BY ")
-                                + m_column + order + QStringLiteral(" LIMIT ? OFFSET ?"));
-    params << limit << skip;
+    const QString order = m_column + (forward ? QStringLiteral(", rowid") : QStringLiteral(" DESC, rowid DESC"));
+    const bool along = alongFrom >= 0 && alongRows > 0 && m_along.rows > 0 && m_along.keep;
+    QString sql;
+    int extra = 2; // the columns after the row's own
+    if (!along && !head) {
+        sql = QStringLiteral("SELECT rowid, ") + m_column + (changes ? m_db.changesColumn() : QString())
+              + QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE ") + where + excluded()
+              + QStringLiteral(" ORDER BY ") + order + QStringLiteral(" LIMIT ? OFFSET ?");
+        params << limit << skip;
+    } else {
+        // The keys numbered in their order, the wanted rows' columns joined to theirs; opening reads at
+        // least one row, so that what it asks besides comes back from an empty table too.
+        const QString keys = QStringLiteral("(SELECT rowid, ") + m_column + QStringLiteral(" AS rv_key, row_number() OVER (ORDER BY ")
+                             + order + QStringLiteral(") AS rv_n FROM ") + m_table + QStringLiteral(" WHERE ") + where
+                             + excluded() + QStringLiteral(" ORDER BY ") + order + QStringLiteral(" LIMIT ? OFFSET ?) AS k");
+        params << limit << skip;
+        sql = QStringLiteral("SELECT k.rowid, k.rv_key, k.rv_n") + (changes ? m_db.changesColumn() : QString());
+        extra = 3 + (changes ? 1 : 0);
+        if (head) {
+            sql += QStringLiteral(", EXISTS (SELECT 1 FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
+                   + QStringLiteral(" IS NULL)");
+            ++extra;
+        }
+        if (along)
+            sql += QStringLiteral(", r.*");
+        sql += head ? QStringLiteral(" FROM (SELECT 1) AS one LEFT JOIN LATERAL ") + keys + QStringLiteral(" ON TRUE")
+                    : QStringLiteral(" FROM ") + keys;
+        if (along) {
+            // OFFSET 0 keeps the join a look-up per wanted key, not a scan of the table.
+            sql += QStringLiteral(" LEFT JOIN LATERAL (SELECT ") + m_along.columns + QStringLiteral(" FROM ") + m_table
+                   + QStringLiteral(" WHERE rowid = k.rowid AND k.rv_n BETWEEN ? AND ? OFFSET 0) AS r ON TRUE");
+            params << skip + alongFrom + 1 << skip + alongFrom + alongRows;
+        }
+        sql += QStringLiteral(" LIMIT ?"); // says to the engine that a few rows come back
+        params << std::max(limit, 1);
+    }
+    Statement st = prepare(sql);
     st.bindAll(params);
     Page page;
     page.rowids.reserve(limit);
+    QVector<qint64> rowids; // by their number in the order, where the join may have moved them
+    const bool numbered = extra > 2;
+    bool first = true;
     while (st.step()) {
-        const qint64 rowid = st.columnInteger(0);
-        page.rowids.append(rowid);
-        page.last = Bound{st.column(1), rowid};
-        if (page.rowids.size() == 1) {
-            page.first = page.last;
+        if (first) {
+            first = false;
             if (changes)
-                *changes = m_db.changesOfAt(m_name, st.column(2));
+                *changes = m_db.changesOfAt(m_name, st.column(numbered ? 3 : 2));
+            if (head)
+                head->nulls = st.columnInteger(extra - 1) != 0;
+        }
+        if (st.column(0).isNull())
+            continue; // no key: the table is empty
+        const qint64 rowid = st.columnInteger(0);
+        const Bound bound{st.column(1), rowid};
+        if (!numbered) {
+            page.rowids.append(rowid);
+            page.last = bound;
+            if (page.rowids.size() == 1)
+                page.first = bound;
+            continue;
+        }
+        const int at = static_cast<int>(st.columnInteger(2)) - skip - 1;
+        if (at < 0 || at >= limit)
+            continue;
+        if (rowids.size() <= at)
+            rowids.resize(at + 1);
+        rowids[at] = rowid;
+        if (at == 0)
+            page.first = bound;
+        if (at + 1 >= rowids.size())
+            page.last = bound;
+        if (along && at >= alongFrom && at < alongFrom + alongRows) {
+            QVector<QVariant> values(st.columnCount() - extra);
+            for (int i = 0; i < values.size(); ++i)
+                values[i] = st.column(extra + i);
+            m_along.keep(rowid, std::move(values));
         }
     }
+    if (numbered)
+        page.rowids = std::move(rowids);
     return page;
 }
 

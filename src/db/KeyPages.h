@@ -4,6 +4,7 @@
 // from the nearest page already read. Opening costs a count, whatever the size of the table.
 #include "db/Database.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -11,9 +12,21 @@ namespace rv {
 
 class KeyPages {
 public:
+    // Rows read along with the keys, where a read costs a round trip: the columns (as a SELECT
+    // lists them) of up to `rows` rows from the position asked for on, handed to keep.
+    struct Along {
+        QString columns;
+        int rows = 0;
+        std::function<void(qint64 rowid, QVector<QVariant> values)> keep;
+    };
     // Null when the table cannot be paged so: no index leads with the column, or a row has no
-    // key (Null sorts apart from every key).
-    static std::unique_ptr<KeyPages> open(Database& db, const QString& table, const QString& column);
+    // key (Null sorts apart from every key). Where the engine tells the change mark from a read,
+    // the count is checked by reading the last page (and the newest row along) at once.
+    static std::unique_ptr<KeyPages> open(Database& db, const QString& table, const QString& column, Along along);
+    static std::unique_ptr<KeyPages> open(Database& db, const QString& table, const QString& column)
+    {
+        return open(db, table, column, Along());
+    }
 
     int count() const { return m_base + m_appended.size(); }
     // 0 when the table no longer holds a row at that position.
@@ -47,11 +60,20 @@ private:
         QVector<qint64> rowids; // in the way's order
         Bound first, last;
     };
+    // What the opening read learns besides the page.
+    struct Head {
+        bool nulls = false; // a row has no key
+        qint64 rows = -1;   // the rows the engine keeps counted, -1 where it keeps none
+    };
 
     void load(int position) const;
     // Up to limit rows beyond a bound (or from that end of the table), the first skip of them left out.
-    // changes, when given, receives changesOf the table as of the read (where the engine tells it).
-    Page fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes = nullptr) const;
+    // changes, when given, receives changesOf the table as of the read (where the engine tells it);
+    // head, when given, what opening needs. alongRows of the page's rows from index alongFrom on come along
+    // (m_along), where the engine reads them at once.
+    Page fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes = nullptr, int alongFrom = -1,
+               int alongRows = 0, Head* head = nullptr) const;
+    bool openAtEnd(); // false: the table cannot be paged
     void file(int start, Page page) const; // filed as a run, joined to the runs it touches
     qint64 countBeyond(Way way, const Bound& bound, qint64 limit) const;
     qint64 countTied(Way way, const Bound& bound) const;
@@ -63,6 +85,7 @@ private:
     bool changedSince() const;
 
     Database& m_db;
+    Along m_along;
     QString m_name;
     quint64 m_changes = 0; // the table's changes when the rows were counted
     QString m_table;  // quoted

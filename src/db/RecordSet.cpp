@@ -228,8 +228,15 @@ void RecordSet::load()
                                     + QStringLiteral(" WHERE rowid IN (") + QStringList(many, QStringLiteral("?")).join(QLatin1Char(','))
                                     + QLatin1Char(')'));
         m_pages.reset();
-        if (!m_orderColumn.isEmpty() && !m_filter)
-            m_pages = KeyPages::open(m_db, table, m_orderColumn);
+        m_cache.clear();
+        m_cacheOrder.clear();
+        if (!m_orderColumn.isEmpty() && !m_filter) {
+            KeyPages::Along along;
+            if (rowsRead) // the rows shown first come with their keys
+                along = {columns.join(QStringLiteral(", ")), m_db.rowsPerRead(),
+                         [this](qint64 rowid, QVector<QVariant> values) { keepInCache(rowid, std::move(values)); }};
+            m_pages = KeyPages::open(m_db, table, m_orderColumn, std::move(along));
+        }
         QVector<qint64> rowids;
         if (!m_pages) {
             Statement keys = m_db.prepare(m_keysSql);
@@ -249,8 +256,6 @@ void RecordSet::load()
         m_rowids = std::move(rowids);
         m_rowRead = std::move(rowRead);
         m_rowsRead = std::move(rowsRead);
-        m_cache.clear();
-        m_cacheOrder.clear();
     } else {
         m_keyset = false;
         QVector<QVariant> values;

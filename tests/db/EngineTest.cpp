@@ -664,6 +664,30 @@ TEST_P(EngineTest, AReadingTableIsPagedInDateOrderThroughItsIndex)
     EXPECT_EQ(far.absolutePosition(), 1501);
     far.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175002\" WHERE DateTimeKey = 'm10'")));
     EXPECT_EQ(far.absolutePosition(), 11);
+
+    // Jumps from either end and across pages: each row read with its keys is the row at its place.
+    const auto keyAt = [](const rv::RecordSet& set, int row) {
+        return set.valueAt(row, set.fieldIndex(QStringLiteral("DateTimeKey"))).toString();
+    };
+    {
+        rv::RecordSet jumps(*db, QStringLiteral("SELECT * FROM \"201175002\" ORDER BY FullDate"), {}, rv::RecordSet::Keyset{});
+        ASSERT_EQ(jumps.recordCount(), 3001);
+        for (const int row : {3000, 2999, 1500, 0, 1, 2400, 1024, 1023, 2976, 600, 2100, 63, 64, 1900})
+            EXPECT_EQ(keyAt(jumps, row), row == 3000 ? QStringLiteral("late") : QStringLiteral("m%1").arg(row)) << row;
+    }
+    // Entering again after another's unannounced writes: counted anew, the newest row is the newest.
+    const auto enter = [&](int count, const QString& newest) {
+        rv::RecordSet again(*db, QStringLiteral("SELECT * FROM \"201175002\" ORDER BY FullDate"), {}, rv::RecordSet::Keyset{});
+        ASSERT_EQ(again.recordCount(), count);
+        again.moveLast();
+        EXPECT_EQ(again.text(again.fieldIndex(QStringLiteral("DateTimeKey"))), newest);
+        EXPECT_EQ(keyAt(again, 2999), QStringLiteral("m2999"));
+    };
+    const auto other = connect();
+    other->exec(QStringLiteral("INSERT INTO \"201175002\" (DateTimeKey, FullDate) VALUES ('later', '2020-01-01 99999x')"));
+    enter(3002, QStringLiteral("later"));
+    other->exec(QStringLiteral("DELETE FROM \"201175002\" WHERE DateTimeKey IN ('late', 'later')"));
+    enter(3000, QStringLiteral("m2999"));
 }
 
 // A key column with a Null anywhere cannot be paged: said again after any write that makes one,
