@@ -5,6 +5,7 @@
 #include "SuppliedOnEngine.h"
 #include "db/Schema.h"
 
+#include <QHash>
 #include <QRandomGenerator>
 #include <cmath>
 #include <map>
@@ -225,6 +226,57 @@ TEST_P(KeptSeries, AChartFromBlocksDrawsEachColumnsExtremesUpToTheBlocksAtItsEdg
                     exactColumns += d.low == t.low && d.high == t.high;
                 }
                 EXPECT_GT(exactColumns, int(truth.size()) / 2);
+            }
+        }
+    }
+}
+
+// A point drawn, thinned from the blocks or from the rows, for every field at once or one chart's,
+// comes with what its line shows of its reading: the field's value, the raw channels it derives
+// from and their zeroed values, as stored.
+TEST_P(KeptSeries, ADrawnPointComesWithTheStoredValuesItsLineShows)
+{
+    SeriesStore::setSizing({600, 1000});
+    QRandomGenerator random(11);
+    {
+        Transaction tx(*db);
+        for (int h = 0; h < 3000; ++h)
+            add(h, random.bounded(1000) / 4.0, random.bounded(30) == 0 ? QVariant() : QVariant(random.bounded(300)));
+        tx.commit();
+    }
+    pass(25);
+    ReadingStore store(*db, kId);
+    const ReadingColumns all = store.markedColumns();
+    QHash<qint64, int> at;
+    for (int i = 0; i < all.size(); ++i)
+        at.insert(all.rowids[i], i);
+    const auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+    ASSERT_FALSE(chart(100).fromBlocks); // builds the blocks
+    for (const int pixels : {100, 10000}) {
+        for (const ChartDef& def : chartDefs()) {
+            for (const bool allFields : {true, false}) {
+                const ChartData d = readChartData(store, allFields ? allChartFields() : chartFields(def), pixels, store.markedSpan());
+                EXPECT_EQ(d.fromBlocks, pixels == 100);
+                const ReadingColumns& c = d.columns;
+                for (const SeriesSpec& s : def.series) {
+                    const QVector<int>& drawn = d.drawn[size_t(s.field)];
+                    ASSERT_FALSE(drawn.isEmpty()) << def.name << ' ' << s.title;
+                    for (const int r : drawn) {
+                        const int i = at.value(c.rowids[r], -1);
+                        ASSERT_GE(i, 0);
+                        ASSERT_TRUE(same(fieldColumn(c, s.field).value(r, 1e99), fieldColumn(all, s.field)[i]))
+                            << def.name << ' ' << s.title << " pixels " << pixels;
+                        for (const int ch : sourceChannels(s.field)) {
+                            const auto& raw = ch == 0 ? c.temperatures : c.channels[size_t(ch - 1)];
+                            ASSERT_TRUE(same(raw.value(r, 1e99), ch == 0 ? all.temperatures[i] : all.channels[size_t(ch - 1)][i]))
+                                << def.name << ' ' << s.title << " channel " << ch;
+                            if (ch > 0) {
+                                ASSERT_TRUE(same(c.zeroed[size_t(ch - 1)].value(r, 1e99), all.zeroed[size_t(ch - 1)][i]))
+                                    << def.name << ' ' << s.title << " channel " << ch;
+                            }
+                        }
+                    }
+                }
             }
         }
     }

@@ -215,18 +215,20 @@ namespace {
 
 using Thinners = std::vector<SeriesThinner>;
 
-// What a drawn point is shown with besides its field: the raw channels it derives from, their
-// zeroed values, the temperature and the loads. The channels no chart draws are not read.
+// What a drawn point of any chart is shown with (ChartView::pointText): each field's value, the
+// raw channels it derives from and their zeroed values. The channels no chart draws are not read.
 const QStringList& drawnColumns()
 {
     static const QStringList columns = [] {
-        QStringList c{readingField::channelT, readingField::numTemp};
-        for (const Field f : allChartFields())
-            for (const int channel : sourceChannels(f))
-                if (channel > 0)
-                    c << readingField::channel(channel) << readingField::zero(channel);
-        for (int i = 0; i < Reading::kLoads; ++i)
-            c << readingField::load(i);
+        const QVector<Field> fields = allChartFields();
+        const QStringList values = computedFieldColumns(fields);
+        QStringList c;
+        for (int f = 0; f < fields.size(); ++f) {
+            c << values[f];
+            for (const int channel : sourceChannels(fields[f]))
+                c << (channel == 0 ? QStringList{readingField::channelT}
+                                   : QStringList{readingField::channel(channel), readingField::zero(channel)});
+        }
         c.removeDuplicates();
         return c;
     }();

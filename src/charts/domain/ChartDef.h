@@ -108,7 +108,8 @@ private:
 
 // The marked readings (from span, the store's markedSpan) as a plot that many pixels wide
 // draws the fields, thinned as they are read so that no more than the drawn ones are ever held
-// (with every column, for the clicked-point line). Throws what the store throws.
+// (with every column a point of any chart shows, for the clicked-point line). Throws what the
+// store throws.
 // A large series is read from its kept blocks (SeriesStore) when there are at least
 // kBlocksPerColumn of them to a pixel column: each block gives its first, lowest, highest and
 // last value of a field to the thinning, in place of all of them. Where a block straddles the

@@ -42,23 +42,6 @@ QStringList computedColumns()
     return cols;
 }
 
-// The column of each computed field, in the order given.
-QStringList computedFieldColumns(const QVector<ComputedField>& fields)
-{
-    static const QStringList names = [] {
-        QStringList n{readingField::numTemp};
-        for (int i = 1; i <= 6; ++i)
-            n << readingField::zero(i);
-        for (int i = 0; i < Reading::kLoads; ++i)
-            n << readingField::load(i);
-        return n;
-    }();
-    QStringList columns;
-    for (const ComputedField f : fields)
-        columns << names[int(f)];
-    return columns;
-}
-
 // Every value column of a reading, in the order select() reads them after rowid.
 QStringList valueColumns()
 {
@@ -149,6 +132,22 @@ QDateTime fastFullDate(const Statement& st, int col)
 }
 
 } // namespace
+
+QStringList computedFieldColumns(const QVector<ComputedField>& fields)
+{
+    static const QStringList names = [] {
+        QStringList n{readingField::numTemp};
+        for (int i = 1; i <= 6; ++i)
+            n << readingField::zero(i);
+        for (int i = 0; i < Reading::kLoads; ++i)
+            n << readingField::load(i);
+        return n;
+    }();
+    QStringList columns;
+    for (const ComputedField f : fields)
+        columns << names[int(f)];
+    return columns;
+}
 
 // --- stored forms ---
 

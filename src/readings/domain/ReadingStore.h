@@ -57,6 +57,8 @@ struct StoredMoment {
 
 // The computed columns a chart draws.
 enum class ComputedField { NumTemp, Zero1, Zero2, Zero3, Zero4, Zero5, Zero6, Load1, Load2, Load3, Load5 };
+// The column of each computed field, in the order given.
+QStringList computedFieldColumns(const QVector<ComputedField>& fields);
 
 // The marked readings of a sensor as columns for a chart, oldest first. A Null value is NaN.
 struct ReadingColumns {
