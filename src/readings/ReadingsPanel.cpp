@@ -630,7 +630,13 @@ void ReadingsPanel::imgAddReading_Click()
             watch = std::make_unique<StatusWatch>(*m_state.db, QStringList{readingSensor()});
         });
         // The check and the insertion are one unit: another's import cannot store the key between them.
-        std::optional<Transaction> tx(std::in_place, *m_state.db);
+        std::optional<Transaction> tx;
+        try {
+            tx.emplace(*m_state.db);
+        } catch (const RvError& e) {
+            writeRefused(*rs, e, QStringLiteral("The new reading ") + key, " imgAddReading_Click");
+            return;
+        }
         if (DupID(key)) {
             tx.reset();
             m_state.dialogs().message(QStringLiteral("There is already a reading with that date and time"),
@@ -691,14 +697,20 @@ void ReadingsPanel::CheckDateTime()
         const QString candidate = readingKey(readings.instrumentId(), date, time);
         if (candidate == ReadingStore::keyAt(*rs))
             return;
+        std::optional<Transaction> tx;
         // The reading keeps its key: the pickers show it again.
         const auto restorePickers = [&] {
             const ShownReading kept = ReadingStore::shown(*rs);
             setPickers(kept.date, kept.time);
             ShowFutureWarning(); // it was shown for the refused date
         };
+        const auto refused = [&](const RvError& e) {
+            tx.reset();
+            writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " CheckDateTime");
+            refuseRekey();
+            restorePickers();
+        };
         // Re-keying writes the reading too: not over another engineer's change.
-        std::optional<Transaction> tx;
         if (m_shown.rowid != 0) {
             const Gate gate = m_refusedRowid == m_shown.rowid ? Gate::Refused : openWrite(tx, *rs, " CheckDateTime");
             if (gate == Gate::Refused)
@@ -706,7 +718,11 @@ void ReadingsPanel::CheckDateTime()
             if (gate != Gate::Write)
                 return;
         } else {
-            tx.emplace(*m_state.db);
+            try {
+                tx.emplace(*m_state.db);
+            } catch (const RvError& e) {
+                return refused(e);
+            }
         }
         // In the write's transaction: another's import cannot store the key between check and write.
         if (DupID(candidate, rekeyed)) {
@@ -725,11 +741,7 @@ void ReadingsPanel::CheckDateTime()
             rs->update();
             tx->commit();
         } catch (const RvError& e) {
-            tx.reset();
-            writeRefused(*rs, e, QStringLiteral("Reading ") + ReadingStore::keyAt(*rs), " CheckDateTime");
-            refuseRekey();
-            restorePickers();
-            return;
+            return refused(e);
         }
         rs->requery();
         try {
