@@ -844,6 +844,13 @@ void Database::holdTable(const QString& table)
         query(QStringLiteral("SELECT pg_advisory_xact_lock(CAST(CAST(CAST(? AS regclass) AS oid) AS bigint))"), {table});
 }
 
+void Database::holdName(const QString& name)
+{
+    // Two keys: a space of its own, apart from the tables' holds (one key).
+    if (m_pg)
+        query(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('rockvista'), hashtext(?))"), {name});
+}
+
 void Database::learnValues(const QString& table)
 {
     if (m_pg)

@@ -188,6 +188,10 @@ public:
     // transaction ends: a check of its keys and the writes that follow are not interleaved with
     // another's, while the others' reads and other writes go on. A no-op on SQLite, as above.
     void holdTable(const QString& table);
+    // Holds a name against the same hold by others until the transaction ends: programs making the
+    // same shared objects (functions, tables) take turns, and the later one finds them made. A
+    // no-op on SQLite, as above.
+    void holdName(const QString& name);
     // After a write that changed much of a table: the server's planner learns its values now, not
     // at its own analysis a while later (meanwhile it would read the whole table for rows a partial
     // index holds). Nothing on SQLite. The table as the SQL texts name it.

@@ -3,6 +3,7 @@
 // team.postgres; on SQLite one program holds the file and nothing is heard.
 #include "core/DataEvents.h"
 #include "readings/domain/ReadingStore.h"
+#include "readings/domain/SeriesStore.h"
 
 #include "SuppliedOnEngine.h"
 
@@ -205,6 +206,29 @@ TEST_P(OthersCommits, AnImportLeavesTheTableOpenToAnothersSave)
     b->commit();
     running.commit();
     EXPECT_EQ(ReadingStore(*db, id).count(), ReadingStore(*b, id).count());
+}
+
+// Two programs making their tables' own triggers at once: the functions and tables the triggers
+// share are made by one, and the other, waiting for it, finds them made instead of colliding.
+TEST_P(OthersCommits, TwoProgramsMakingTheTriggersOfTwoTablesAtOnceBothMakeThem)
+{
+    if (!server())
+        GTEST_SKIP() << "a SQLite file's tables carry no triggers of their own";
+    // This program in the middle of making them: made, not yet committed.
+    db->begin();
+    ASSERT_TRUE(watchTable(*db, QStringLiteral("120375001")));
+    auto b = other();
+    bool made = false;
+    std::thread otherProgram([&] { made = watchTable(*b, QStringLiteral("120375002")); });
+    auto watcher = other();
+    EXPECT_TRUE(turnUntil([&] {
+        return watcher->query(QStringLiteral("SELECT count(*) FROM pg_locks WHERE NOT granted")).value(0).value(0).toInt()
+               > 0;
+    }));
+    db->commit();
+    otherProgram.join();
+    EXPECT_TRUE(made);
+    EXPECT_TRUE(db->triggersOn(QStringLiteral("120375002")).contains(QStringLiteral("rv_series_delete")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, OthersCommits, ::testing::Values(test::Engine::Sqlite, test::Engine::Postgres),

@@ -685,6 +685,9 @@ bool watchTable(Database& db, const QString& instrumentId)
         Transaction tx(db);
         // Two programs making them at once: one waits for the other's.
         db.lockTable(table);
+        // The functions and tables every reading table's triggers share: made by one program at a
+        // time, the others then find them.
+        db.holdName(QStringLiteral("chart triggers"));
         for (const auto& [signature, sql] : kFunctions)
             if (db.query(QStringLiteral("SELECT to_regprocedure(?) IS NULL"), {QString::fromLatin1(signature)})
                     .value(0)
