@@ -77,6 +77,10 @@ struct StatementPool {
         quint64 changes, writes;
     };
     std::unordered_map<std::string, Answer> nulls; // hasNull's, by table and column
+    // The server's kept counts: whether its functions are known to be there (-1: not asked yet), and the
+    // tables this role may not make them for.
+    int keptCounts = -1;
+    std::set<std::string> uncounted;
     std::unique_ptr<PgConnection> pg; // the server connection, on PostgreSQL
 
     void clearPending()
@@ -743,6 +747,13 @@ quint64 Database::changesOfAt(const QString& table, const QVariant& value)
 
 qint64 Database::rowCount(const QString& table, quint64* changesAt)
 {
+    if (!keptCountColumn(table).isEmpty()) { // one read tells the count and its changes
+        quint64 at = 0;
+        const qint64 rows = countRows(table, 0, &at);
+        if (changesAt)
+            *changesAt = at;
+        return rows;
+    }
     const quint64 changes = changesOf(table);
     quint64 at = changes;
     const qint64 rows = rowCountAt(table, changes, &at);
@@ -761,6 +772,22 @@ qint64 Database::rowCountAt(const QString& table, quint64 changes, quint64* chan
 
 qint64 Database::countRows(const QString& table, quint64 changes, quint64* changesAt)
 {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const QString kept = keptCountColumn(table);
+        if (kept.isEmpty())
+            break;
+        Statement read = prepare(QStringLiteral("SELECT 0") + kept + changesColumn());
+        read.step();
+        const QVariant rows = read.column(1);
+        const QVariant at = read.column(2);
+        read.reset();
+        if (!rows.isNull()) {
+            *changesAt = changesOfAt(table, at);
+            return rows.toLongLong();
+        }
+        if (attempt > 0 || !keepCounted(table))
+            break;
+    }
     // Where the count tells its own changes, they are those of the rows it counted.
     Statement count = prepare(QStringLiteral("SELECT count(*)") + changesColumn() + QStringLiteral(" FROM ") + quoteId(table));
     count.step();
@@ -773,6 +800,124 @@ qint64 Database::countRows(const QString& table, quint64 changes, quint64* chang
     if (autocommit())
         m_pool->counts[table.toStdString()] = {rows, changes};
     return rows;
+}
+
+namespace {
+
+// A count of each reading table kept on the server: a row per writing statement (the rows it added or
+// deleted), so that writers never wait on one another for a counter; the count is the sum a reader's
+// snapshot sees. A table's many rows are summed into one by whoever writes next, leaving the rows
+// another writer holds for it.
+const char* const kCountFunctions[][2] = {
+    {"rv_rows_compact(oid)",
+     "CREATE OR REPLACE FUNCTION rv_rows_compact(t oid) RETURNS void LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "BEGIN "
+     "IF (SELECT count(*) FROM (SELECT 1 FROM RowCounts WHERE rel = t LIMIT 32) AS few) < 32 THEN RETURN; END IF; "
+     "WITH gone AS (DELETE FROM RowCounts WHERE ctid = ANY (ARRAY(SELECT ctid FROM RowCounts WHERE rel = t "
+     "FOR UPDATE SKIP LOCKED)) RETURNING delta) "
+     "INSERT INTO RowCounts (rel, delta) SELECT t, sum(delta) FROM gone HAVING count(*) > 0; "
+     "END $$"},
+    {"rv_rows_added()",
+     "CREATE OR REPLACE FUNCTION rv_rows_added() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "BEGIN "
+     "INSERT INTO RowCounts (rel, delta) SELECT TG_RELID, count(*) FROM added HAVING count(*) > 0; "
+     "PERFORM rv_rows_compact(TG_RELID); "
+     "RETURN NULL; "
+     "END $$"},
+    {"rv_rows_gone()",
+     "CREATE OR REPLACE FUNCTION rv_rows_gone() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "BEGIN "
+     "INSERT INTO RowCounts (rel, delta) SELECT TG_RELID, -count(*) FROM gone HAVING count(*) > 0; "
+     "PERFORM rv_rows_compact(TG_RELID); "
+     "RETURN NULL; "
+     "END $$"},
+    // Emptied whole: no other writer can hold the table meanwhile.
+    {"rv_rows_emptied()",
+     "CREATE OR REPLACE FUNCTION rv_rows_emptied() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "BEGIN "
+     "INSERT INTO RowCounts (rel, delta) SELECT TG_RELID, -sum(delta) FROM RowCounts WHERE rel = TG_RELID "
+     "HAVING sum(delta) <> 0; "
+     "RETURN NULL; "
+     "END $$"},
+    // Stable: read in the snapshot of the statement that asks. Null unless every trigger is in place.
+    {"rv_rows_kept(regclass)",
+     "CREATE OR REPLACE FUNCTION rv_rows_kept(t regclass) RETURNS bigint LANGUAGE plpgsql STABLE "
+     "SET search_path FROM CURRENT AS $$ "
+     "BEGIN "
+     "IF (SELECT count(*) FROM pg_trigger WHERE tgrelid = t AND tgenabled <> 'D' "
+     "AND tgname IN ('counted_insert', 'counted_delete', 'counted_truncate')) < 3 THEN RETURN NULL; END IF; "
+     "RETURN (SELECT sum(delta) FROM RowCounts WHERE rel = t); "
+     "EXCEPTION WHEN undefined_table THEN RETURN NULL; "
+     "END $$"},
+};
+
+QString literal(const QString& text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+} // namespace
+
+QString Database::keptCountColumn(const QString& table)
+{
+    if (!m_pg || m_pool->uncounted.count(table.toStdString()))
+        return QString();
+    if (m_pool->keptCounts < 0) {
+        const bool made = query(QStringLiteral("SELECT to_regprocedure('rv_rows_kept(regclass)') IS NOT NULL")).value(0).value(0).toBool();
+        if (made)
+            m_pool->keptCounts = 1;
+        else if (!keepCounted(table))
+            return QString();
+    }
+    // A subquery: asked once however many rows the read gives.
+    return QStringLiteral(", (SELECT rv_rows_kept(CAST(") + literal(quoteId(table)) + QStringLiteral(" AS regclass)))");
+}
+
+bool Database::keepCounted(const QString& table)
+{
+    // Not inside another's transaction: the table stays locked until the end of it.
+    if (!m_pg || !autocommit())
+        return false;
+    const QString quoted = quoteId(table);
+    try {
+        Transaction tx(*this);
+        // A writer of the table holding it long (an import) is not waited for: counted next time.
+        query(QStringLiteral("SET LOCAL lock_timeout = '500ms'"));
+        lockTable(quoted); // writers wait from here: the count taken below stays true
+        const QVariantList was = query(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid = CAST(? AS regclass) "
+                                                      "AND tgname IN ('counted_insert', 'counted_delete', 'counted_truncate')"),
+                                       {quoted})
+                                     .value(0);
+        const bool made = was.value(0).toLongLong() == 3;
+        if (!made) {
+            for (const auto& [signature, sql] : kCountFunctions)
+                if (query(QStringLiteral("SELECT to_regprocedure(?) IS NULL"), {QString::fromLatin1(signature)}).value(0).value(0).toBool())
+                    exec(QString::fromLatin1(sql));
+            exec(QStringLiteral("CREATE TABLE IF NOT EXISTS RowCounts (rel oid NOT NULL, delta bigint NOT NULL)"));
+            exec(QStringLiteral("CREATE INDEX IF NOT EXISTS RowCounts_rel ON RowCounts (rel)"));
+            for (const char* name : {"counted_insert", "counted_delete", "counted_truncate"})
+                exec(QStringLiteral("DROP TRIGGER IF EXISTS ") + QLatin1String(name) + QStringLiteral(" ON ") + quoted);
+            exec(QStringLiteral("CREATE TRIGGER counted_insert AFTER INSERT ON ") + quoted
+                 + QStringLiteral(" REFERENCING NEW TABLE AS added FOR EACH STATEMENT EXECUTE FUNCTION rv_rows_added()"));
+            exec(QStringLiteral("CREATE TRIGGER counted_delete AFTER DELETE ON ") + quoted
+                 + QStringLiteral(" REFERENCING OLD TABLE AS gone FOR EACH STATEMENT EXECUTE FUNCTION rv_rows_gone()"));
+            exec(QStringLiteral("CREATE TRIGGER counted_truncate AFTER TRUNCATE ON ") + quoted
+                 + QStringLiteral(" FOR EACH STATEMENT EXECUTE FUNCTION rv_rows_emptied()"));
+            // What a dropped table of the same oid left is not this one's.
+            exec(QStringLiteral("DELETE FROM RowCounts WHERE rel = CAST(? AS regclass)"), {quoted});
+            exec(QStringLiteral("INSERT INTO RowCounts (rel, delta) SELECT CAST(? AS regclass), count(*) FROM ") + quoted,
+                 {quoted});
+        }
+        tx.commit();
+        m_pool->keptCounts = 1;
+        return true;
+    } catch (const RvError& e) {
+        if (e.state == QLatin1String("42501")) // not the owner: counted as before, not asked again
+            m_pool->uncounted.insert(table.toStdString());
+        return false;
+    }
 }
 
 bool Database::hasNull(const QString& table, const QString& column, quint64 changes)

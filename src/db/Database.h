@@ -215,6 +215,11 @@ public:
     // The same where changesOf(table) was just told by a read of its own (changesOfAt): the count
     // remembered at those changes, else counted afresh, its own changes in *changesAt.
     qint64 rowCountAt(const QString& table, quint64 changes, quint64* changesAt);
+    // An SQL expression (", …" to add to a read) of the table's rows as that read sees them, where the
+    // engine keeps them counted: the server, by triggers the table carries, made when first needed
+    // (counting the rows once) where the role may. Its value is Null where the table's rows are not
+    // counted after all. Empty where the engine keeps no count.
+    QString keptCountColumn(const QString& table);
     // Whether a column holds a Null in any row of the table. Given changesOf(table) as just read, the
     // answer is remembered on a server while that stays and this connection writes none of the rows.
     bool hasNull(const QString& table, const QString& column, quint64 changes);
@@ -285,6 +290,9 @@ private:
     bool autocommit(); // no transaction open on the connection
     quint64 ownChangesOf(const QString& table) const; // this connection's part of changesOf
     qint64 countRows(const QString& table, quint64 changes, quint64* changesAt); // afresh, remembered
+    // Makes the triggers that keep the table's rows counted, and counts them once; false when the
+    // role may not (or another connection held the table too long).
+    bool keepCounted(const QString& table);
     void schemaChanged(); // what was learnt of the tables' columns is asked anew
     bool indexLeads(const QString& table, const QString& column);
     static std::unique_ptr<Database> connect(const QString& path, int flags);

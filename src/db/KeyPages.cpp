@@ -41,7 +41,7 @@ bool KeyPages::openAtEnd()
     // the count remembered holds at those changes, entering costs that read alone.
     quint64 changes = 0;
     Head head;
-    Page page = fetch(Way::Backward, nullptr, kPage, 0, &changes, 0, 1, &head);
+    Page page = fetch(Way::Backward, nullptr, kPage / 8, 0, &changes, 0, 1, &head);
     if (head.nulls)
         return false;
     if (head.rows >= 0) {
@@ -178,7 +178,8 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
     const QString order = m_column + (forward ? QStringLiteral(", rowid") : QStringLiteral(" DESC, rowid DESC"));
     const bool along = alongFrom >= 0 && alongRows > 0 && m_along.rows > 0 && m_along.keep;
     QString sql;
-    int extra = 2; // the columns after the row's own
+    QString kept; // the engine's own count, read with the page on opening
+    int extra = 2; // the columns before the row's own
     if (!along && !head) {
         sql = QStringLiteral("SELECT rowid, ") + m_column + (changes ? m_db.changesColumn() : QString())
               + QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE ") + where + excluded()
@@ -194,9 +195,10 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
         sql = QStringLiteral("SELECT k.rowid, k.rv_key, k.rv_n") + (changes ? m_db.changesColumn() : QString());
         extra = 3 + (changes ? 1 : 0);
         if (head) {
-            sql += QStringLiteral(", EXISTS (SELECT 1 FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
+            kept = m_db.keptCountColumn(m_name);
+            sql += kept + QStringLiteral(", EXISTS (SELECT 1 FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
                    + QStringLiteral(" IS NULL)");
-            ++extra;
+            extra += kept.isEmpty() ? 1 : 2;
         }
         if (along)
             sql += QStringLiteral(", r.*");
@@ -223,8 +225,11 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
             first = false;
             if (changes)
                 *changes = m_db.changesOfAt(m_name, st.column(numbered ? 3 : 2));
-            if (head)
+            if (head) {
                 head->nulls = st.columnInteger(extra - 1) != 0;
+                if (!kept.isEmpty() && !st.column(extra - 2).isNull())
+                    head->rows = st.columnInteger(extra - 2);
+            }
         }
         if (st.column(0).isNull())
             continue; // no key: the table is empty

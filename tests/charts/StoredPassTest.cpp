@@ -6,6 +6,7 @@
 #include "db/Schema.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 using namespace rv;
 
@@ -126,7 +127,10 @@ TEST_P(StoredPass, ATableThatLackedItsTriggersIsComputedWholeAndItsBlocksBuiltAg
     ASSERT_FALSE(chart().fromBlocks); // builds them
     ASSERT_TRUE(chart().fromBlocks);
     ASSERT_FALSE(pass(25).whole);
-    const QStringList carried = db->triggersOn(kId);
+    const auto chartTriggers = [&] { // beside those that keep the table's count
+        return db->triggersOn(kId).filter(QRegularExpression(QStringLiteral("^rv_")));
+    };
+    const QStringList carried = chartTriggers();
     ASSERT_EQ(carried.size(), 4);
     for (const QString& t : carried)
         db->exec(QStringLiteral("DROP TRIGGER ") + Database::quoteId(t) + QStringLiteral(" ON ") + table());
@@ -134,7 +138,7 @@ TEST_P(StoredPass, ATableThatLackedItsTriggersIsComputedWholeAndItsBlocksBuiltAg
     db->exec(QStringLiteral("DELETE FROM ") + table() + QStringLiteral(" WHERE ReadingDate > '2024/01/30'"));
     EXPECT_TRUE(pass(25).whole);
     expectWhole(25, "after edits no trigger saw");
-    EXPECT_EQ(db->triggersOn(kId), carried);
+    EXPECT_EQ(chartTriggers(), carried);
     const ChartData c = chart();
     EXPECT_EQ(c.readings, 30);
     EXPECT_FALSE(c.fromBlocks);

@@ -2,6 +2,7 @@
 // against the server ROCKVISTA_TEST_DATABASE names (ctest's db.postgres starts a private one for
 // them); without it they are skipped. Each case works in a schema of its own, dropped afterwards.
 #include "Support.h"
+#include "db/BulkInsert.h"
 #include "db/DatabaseTarget.h"
 #include "db/KeyPages.h"
 #include "db/RecordSet.h"
@@ -328,6 +329,66 @@ TEST_P(EngineTest, ACountIsKeptAcrossRowsHeldAndFollowsEveryCommitOfAnother)
     earlier->exec(QStringLiteral("COMMIT")); // unannounced, as a program other than this one would
     EXPECT_NE(db->changesOf(c), before);
     EXPECT_EQ(db->rowCount(c), 3);
+}
+
+// The count a server keeps follows every way rows come and go, whoever writes them; writers summing
+// the count's rows do not wait for one another. On the file the same calls count the rows.
+TEST_P(EngineTest, AKeptCountFollowsEveryWayRowsComeAndGoForEveryWriter)
+{
+    const QString r = QStringLiteral("r");
+    db->exec(QStringLiteral("CREATE TABLE r (") + rowidColumn() + QStringLiteral(", k TEXT)"));
+    db->exec(QStringLiteral("CREATE INDEX r_k ON r (k)"));
+    for (int i = 0; i < 5; ++i) // before the count is kept
+        db->exec(QStringLiteral("INSERT INTO r (k) VALUES (?)"), {QStringLiteral("a%1").arg(i)});
+    const auto expectCounted = [&](qint64 rows, const char* after) {
+        EXPECT_EQ(number(QStringLiteral("SELECT count(*) FROM r")), rows) << after;
+        EXPECT_EQ(db->rowCount(r), rows) << after;
+        EXPECT_EQ(rv::KeyPages::open(*db, r, QStringLiteral("k"))->count(), rows) << after;
+        if (server()) { // kept, not counted
+            const QVariant kept = db->query(QStringLiteral("SELECT 0") + db->keptCountColumn(r)).value(0).value(1);
+            EXPECT_FALSE(kept.isNull()) << after;
+            EXPECT_EQ(kept.toLongLong(), rows) << after;
+        }
+    };
+    expectCounted(5, "rows there before");
+    const auto other = connect();
+    {
+        rv::Transaction tx(*other);
+        rv::BulkInsert bulk(*other, r, {QStringLiteral("k")}, 16);
+        for (int i = 0; i < 300; ++i) {
+            bulk.text(QStringLiteral("b%1").arg(i, 3, 10, QLatin1Char('0')));
+            bulk.endRow();
+        }
+        bulk.finish();
+        tx.commit();
+    }
+    expectCounted(305, "another's import");
+    {
+        rv::Transaction undone(*other);
+        other->exec(QStringLiteral("INSERT INTO r (k) VALUES ('c'), ('c')"));
+        other->exec(QStringLiteral("DELETE FROM r WHERE k < 'b'"));
+    }
+    expectCounted(305, "another's rollback");
+    other->exec(QStringLiteral("DELETE FROM r WHERE k >= 'b100' AND k < 'b200'"));
+    expectCounted(205, "a range deleted");
+    // One writer holds the count's rows it summed until its commit; the other's own sums leave them.
+    if (server()) {
+        other->begin();
+        for (int i = 0; i < 40; ++i) {
+            other->exec(QStringLiteral("INSERT INTO r (k) VALUES ('d')"));
+            db->exec(QStringLiteral("INSERT INTO r (k) VALUES ('e')"));
+        }
+        EXPECT_EQ(db->rowCount(r), 245);
+        other->commit();
+        expectCounted(285, "two writers summing at once");
+        EXPECT_LT(number(QStringLiteral("SELECT count(*) FROM RowCounts WHERE rel = CAST('r' AS regclass)")), 40);
+        other->exec(QStringLiteral("TRUNCATE r"));
+        expectCounted(0, "emptied by a truncation");
+        other->exec(QStringLiteral("INSERT INTO r (k) VALUES ('f'), ('g')"));
+        expectCounted(2, "added after the truncation");
+    }
+    other->exec(QStringLiteral("DELETE FROM r"));
+    expectCounted(0, "every row deleted");
 }
 
 // Whether a table exists is remembered on a server while its answer holds: not across this
