@@ -807,10 +807,12 @@ namespace {
 // A count of each reading table kept on the server: a row per writing statement (the rows it added or
 // deleted), so that writers never wait on one another for a counter; the count is the sum a reader's
 // snapshot sees. A table's many rows are summed into one by whoever writes next, leaving the rows
-// another writer holds for it.
+// another writer holds for it. The functions run as the role that made them, so that every role that
+// writes or reads the tables keeps and reads the count without rights to its table.
 const char* const kCountFunctions[][2] = {
     {"rv_rows_compact(oid)",
-     "CREATE OR REPLACE FUNCTION rv_rows_compact(t oid) RETURNS void LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "CREATE OR REPLACE FUNCTION rv_rows_compact(t oid) RETURNS void LANGUAGE plpgsql SECURITY DEFINER "
+     "SET search_path FROM CURRENT AS $$ "
      "BEGIN "
      "IF (SELECT count(*) FROM (SELECT 1 FROM RowCounts WHERE rel = t LIMIT 32) AS few) < 32 THEN RETURN; END IF; "
      "WITH gone AS (DELETE FROM RowCounts WHERE ctid = ANY (ARRAY(SELECT ctid FROM RowCounts WHERE rel = t "
@@ -818,14 +820,16 @@ const char* const kCountFunctions[][2] = {
      "INSERT INTO RowCounts (rel, delta) SELECT t, sum(delta) FROM gone HAVING count(*) > 0; "
      "END $$"},
     {"rv_rows_added()",
-     "CREATE OR REPLACE FUNCTION rv_rows_added() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "CREATE OR REPLACE FUNCTION rv_rows_added() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+     "SET search_path FROM CURRENT AS $$ "
      "BEGIN "
      "INSERT INTO RowCounts (rel, delta) SELECT TG_RELID, count(*) FROM added HAVING count(*) > 0; "
      "PERFORM rv_rows_compact(TG_RELID); "
      "RETURN NULL; "
      "END $$"},
     {"rv_rows_gone()",
-     "CREATE OR REPLACE FUNCTION rv_rows_gone() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "CREATE OR REPLACE FUNCTION rv_rows_gone() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+     "SET search_path FROM CURRENT AS $$ "
      "BEGIN "
      "INSERT INTO RowCounts (rel, delta) SELECT TG_RELID, -count(*) FROM gone HAVING count(*) > 0; "
      "PERFORM rv_rows_compact(TG_RELID); "
@@ -833,7 +837,8 @@ const char* const kCountFunctions[][2] = {
      "END $$"},
     // Emptied whole: no other writer can hold the table meanwhile.
     {"rv_rows_emptied()",
-     "CREATE OR REPLACE FUNCTION rv_rows_emptied() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$ "
+     "CREATE OR REPLACE FUNCTION rv_rows_emptied() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+     "SET search_path FROM CURRENT AS $$ "
      "BEGIN "
      "INSERT INTO RowCounts (rel, delta) SELECT TG_RELID, -sum(delta) FROM RowCounts WHERE rel = TG_RELID "
      "HAVING sum(delta) <> 0; "
@@ -841,13 +846,13 @@ const char* const kCountFunctions[][2] = {
      "END $$"},
     // Stable: read in the snapshot of the statement that asks. Null unless every trigger is in place.
     {"rv_rows_kept(regclass)",
-     "CREATE OR REPLACE FUNCTION rv_rows_kept(t regclass) RETURNS bigint LANGUAGE plpgsql STABLE "
+     "CREATE OR REPLACE FUNCTION rv_rows_kept(t regclass) RETURNS bigint LANGUAGE plpgsql STABLE SECURITY DEFINER "
      "SET search_path FROM CURRENT AS $$ "
      "BEGIN "
      "IF (SELECT count(*) FROM pg_trigger WHERE tgrelid = t AND tgenabled <> 'D' "
      "AND tgname IN ('counted_insert', 'counted_delete', 'counted_truncate')) < 3 THEN RETURN NULL; END IF; "
      "RETURN (SELECT sum(delta) FROM RowCounts WHERE rel = t); "
-     "EXCEPTION WHEN undefined_table THEN RETURN NULL; "
+     "EXCEPTION WHEN undefined_table OR insufficient_privilege THEN RETURN NULL; "
      "END $$"},
 };
 

@@ -391,6 +391,42 @@ TEST_P(EngineTest, AKeptCountFollowsEveryWayRowsComeAndGoForEveryWriter)
     expectCounted(0, "every row deleted");
 }
 
+// Another engineer's role, which may write the readings but not make triggers: its count is read, not
+// kept, for a table it cannot give them; a table whose count the owner keeps it reads and keeps too.
+TEST_P(EngineTest, ARoleThatMayNotMakeTheTriggersCountsAsBeforeAndKeepsTheOwnersCount)
+{
+    if (!server())
+        GTEST_SKIP() << "the file has no roles";
+    for (const char* t : {"q", "s"}) {
+        db->exec(QStringLiteral("CREATE TABLE %1 (").arg(QLatin1String(t)) + rowidColumn() + QStringLiteral(", k TEXT)"));
+        db->exec(QStringLiteral("CREATE INDEX %1_k ON %1 (k)").arg(QLatin1String(t)));
+        db->exec(QStringLiteral("INSERT INTO %1 (k) VALUES ('a'), ('b'), ('c')").arg(QLatin1String(t)));
+    }
+    const QString q = QStringLiteral("q"), s = QStringLiteral("s"), k = QStringLiteral("k");
+    EXPECT_EQ(db->rowCount(s), 3); // the owner keeps s counted
+    const QString role = m_schema + QStringLiteral("_engineer");
+    db->exec(QStringLiteral("CREATE ROLE ") + role);
+    db->exec(QStringLiteral("GRANT USAGE ON SCHEMA ") + m_schema + QStringLiteral(" TO ") + role);
+    db->exec(QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON q, s TO ") + role);
+    {
+        const auto engineer = connect();
+        engineer->exec(QStringLiteral("SET ROLE ") + role);
+        EXPECT_EQ(engineer->rowCount(q), 3);
+        EXPECT_EQ(rv::KeyPages::open(*engineer, q, k)->count(), 3);
+        engineer->exec(QStringLiteral("INSERT INTO q (k) VALUES ('d')"));
+        EXPECT_EQ(rv::KeyPages::open(*engineer, q, k)->count(), 4);
+        EXPECT_TRUE(engineer->keptCountColumn(q).isEmpty());
+        EXPECT_FALSE(db->triggersOn(q).contains(QStringLiteral("counted_insert")));
+        engineer->exec(QStringLiteral("INSERT INTO s (k) VALUES ('d'), ('e')"));
+        engineer->exec(QStringLiteral("DELETE FROM s WHERE k = 'a'"));
+        EXPECT_EQ(rv::KeyPages::open(*engineer, s, k)->count(), 4);
+        EXPECT_EQ(engineer->query(QStringLiteral("SELECT 0") + engineer->keptCountColumn(s)).value(0).value(1), QVariant(4));
+    }
+    EXPECT_EQ(db->rowCount(s), 4);
+    db->exec(QStringLiteral("DROP OWNED BY ") + role);
+    db->exec(QStringLiteral("DROP ROLE ") + role);
+}
+
 // Whether a table exists is remembered on a server while its answer holds: not across this
 // connection's own making, dropping or undoing, nor across another's announced commit.
 TEST_P(EngineTest, WhetherATableExistsFollowsItsMakingAndDroppingByAnyone)
