@@ -1001,6 +1001,21 @@ void Database::holdName(const QString& name)
         query(QStringLiteral("SELECT pg_advisory_xact_lock(hashtext('rockvista'), hashtext(?))"), {name});
 }
 
+void Database::makeTable(const QString& name, const QString& columns)
+{
+    if (tableExists(name))
+        return;
+    const QString sql = QStringLiteral("CREATE TABLE IF NOT EXISTS ") + name + QStringLiteral(" (") + columns + QLatin1Char(')');
+    if (!m_pg) {
+        exec(sql);
+        return;
+    }
+    Transaction tx(*this);
+    holdName(QStringLiteral("table ") + name.toLower());
+    exec(sql);
+    tx.commit();
+}
+
 void Database::learnValues(const QString& table)
 {
     if (m_pg)

@@ -192,6 +192,10 @@ public:
     // same shared objects (functions, tables) take turns, and the later one finds them made. A
     // no-op on SQLite, as above.
     void holdName(const QString& name);
+    // Makes a table of the program's own (`columns` as CREATE TABLE lists them) unless it is there.
+    // Programs making it at once take turns, the later one finding it made: on a server two
+    // CREATE TABLE IF NOT EXISTS at once collide. Inside a transaction the turn lasts to its end.
+    void makeTable(const QString& name, const QString& columns);
     // After a write that changed much of a table: the server's planner learns its values now, not
     // at its own analysis a while later (meanwhile it would read the whole table for rows a partial
     // index holds). Nothing on SQLite. The table as the SQL texts name it.

@@ -3,6 +3,7 @@
 // team.postgres; on SQLite one program holds the file and nothing is heard.
 #include "core/DataEvents.h"
 #include "readings/domain/ReadingStore.h"
+#include "db/Schema.h"
 #include "readings/domain/SeriesStore.h"
 
 #include "SuppliedOnEngine.h"
@@ -229,6 +230,55 @@ TEST_P(OthersCommits, TwoProgramsMakingTheTriggersOfTwoTablesAtOnceBothMakeThem)
     otherProgram.join();
     EXPECT_TRUE(made);
     EXPECT_TRUE(db->triggersOn(QStringLiteral("120375002")).contains(QStringLiteral("rv_series_delete")));
+}
+
+// Two programs making the chart's tables of their own at once (the first chart of each, on two
+// sensors): the later waits for the earlier's commit and finds them made instead of colliding.
+TEST_P(OthersCommits, TwoProgramsMakingTheChartsTablesAtOnceBothGoOn)
+{
+    if (!server())
+        GTEST_SKIP() << "one program holds a SQLite file";
+    auto b = other();
+    auto watcher = other();
+    // This program makes them in a transaction left open until the other is seen waiting.
+    const auto atOnce = [&](const std::function<void(Database&)>& make) {
+        db->begin();
+        make(*db);
+        QString failed = QStringLiteral("not run");
+        std::thread otherProgram([&] {
+            try {
+                make(*b);
+                failed.clear();
+            } catch (const RvError& e) {
+                failed = e.description;
+            }
+        });
+        EXPECT_TRUE(turnUntil([&] {
+            return watcher->query(QStringLiteral("SELECT count(*) FROM pg_locks WHERE NOT granted")).value(0).value(0).toInt() > 0;
+        }));
+        db->commit();
+        otherProgram.join();
+        return failed.toStdString();
+    };
+    EXPECT_EQ(atOnce([](Database& on) { SeriesStore::createTables(on); }), std::string());
+
+    const QStringList ids{QStringLiteral("201175101"), QStringLiteral("201175102")};
+    for (const QString& id : ids) {
+        createReadingTable(*db, id);
+        db->exec(QStringLiteral("INSERT INTO ") + Database::quoteId(id)
+                 + QStringLiteral(" (DateTimeKey, ReadingDate, ReadingTime, FullDate, Channel1, ChannelT, Plottemporal, "
+                                  "PlotSpatial, IsDirty) VALUES ('k', '2024/01/01', '08:00:00', '2024-01-01 08:00:00', 100, "
+                                  "20, 1, 0, 1)"));
+        ASSERT_TRUE(watchTable(*db, id));
+    }
+    // Each program's first pass, of its own sensor, remembers what it used.
+    EXPECT_EQ(atOnce([&](Database& on) {
+                  ReadingStore(on, &on == db.get() ? ids[0] : ids[1]).refreshComputed(25, [](PassRow&, const PassBasis&) {
+                      return false;
+                  });
+              }),
+              std::string());
+    EXPECT_EQ(db->query(QStringLiteral("SELECT count(*) FROM ChartPasses")).value(0).value(0).toInt(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, OthersCommits, ::testing::Values(test::Engine::Sqlite, test::Engine::Postgres),

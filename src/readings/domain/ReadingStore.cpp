@@ -958,12 +958,11 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
             m_db.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS ") + Database::quoteId(m_id + QStringLiteral("_Pending"))
                       + QStringLiteral(" ON ") + table() + QStringLiteral(" (IsDirty) WHERE (") + marked()
                       + QStringLiteral(") AND ") + kDirty);
-            m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kPasses + QStringLiteral(" (InstrumentID ")
-                      + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" PRIMARY KEY, ZeroRowid ")
-                      + m_db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", ZeroKey ")
-                      + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", ZeroChannels ")
-                      + m_db.columnType(QStringLiteral("TEXT")) + QStringLiteral(", KFactor ")
-                      + m_db.columnType(QStringLiteral("REAL")) + QLatin1Char(')'));
+            m_db.makeTable(kPasses, QStringLiteral("InstrumentID ") + m_db.columnType(QStringLiteral("TEXT"))
+                                        + QStringLiteral(" PRIMARY KEY, ZeroRowid ") + m_db.columnType(QStringLiteral("INTEGER"))
+                                        + QStringLiteral(", ZeroKey ") + m_db.columnType(QStringLiteral("TEXT"))
+                                        + QStringLiteral(", ZeroChannels ") + m_db.columnType(QStringLiteral("TEXT"))
+                                        + QStringLiteral(", KFactor ") + m_db.columnType(QStringLiteral("REAL")));
             m_db.exec(QStringLiteral("INSERT INTO ") + kPasses
                           + QStringLiteral(" (InstrumentID, ZeroRowid, ZeroKey, ZeroChannels, KFactor) VALUES (?, ?, ?, ?, ?) "
                                            "ON CONFLICT (InstrumentID) DO UPDATE SET ZeroRowid = excluded.ZeroRowid, "

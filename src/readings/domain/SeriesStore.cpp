@@ -97,19 +97,18 @@ bool decode(QByteArrayView in, SeriesBlock& b)
 
 void createSeals(Database& db)
 {
-    if (!db.tableExists(kSeals))
-        db.exec(QStringLiteral("CREATE TABLE ") + kSeals + QStringLiteral(" (InstrumentID ") + db.columnType(QStringLiteral("TEXT"))
-                + QStringLiteral(" PRIMARY KEY, Rows ") + db.columnType(QStringLiteral("INTEGER")) + QLatin1Char(')'));
+    db.makeTable(kSeals, QStringLiteral("InstrumentID ") + db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" PRIMARY KEY, Rows ")
+                             + db.columnType(QStringLiteral("INTEGER")));
 }
 
 void createBlocks(Database& db)
 {
-    db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kBlocks + QStringLiteral(" (InstrumentID ")
-            + db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" NOT NULL, Block ") + db.columnType(QStringLiteral("INTEGER"))
-            + QStringLiteral(" NOT NULL, Origin ") + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", Width ")
-            + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", Readings ") + db.columnType(QStringLiteral("INTEGER"))
-            + QStringLiteral(", Summary ") + db.columnType(QStringLiteral("BLOB"))
-            + QStringLiteral(", PRIMARY KEY (InstrumentID, Block))"));
+    db.makeTable(kBlocks, QStringLiteral("InstrumentID ") + db.columnType(QStringLiteral("TEXT")) + QStringLiteral(" NOT NULL, Block ")
+                              + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(" NOT NULL, Origin ")
+                              + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", Width ")
+                              + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", Readings ")
+                              + db.columnType(QStringLiteral("INTEGER")) + QStringLiteral(", Summary ")
+                              + db.columnType(QStringLiteral("BLOB")) + QStringLiteral(", PRIMARY KEY (InstrumentID, Block)"));
 }
 
 std::optional<SeriesSizing>& sizingOverride()
