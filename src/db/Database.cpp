@@ -698,6 +698,7 @@ void Database::schemaChanged()
     m_columnCache.clear();
     m_leadCache.clear();
     m_tables.clear();
+    m_triggers.clear();
     if (m_pg)
         m_pg->schemaChanged();
 }
@@ -1125,16 +1126,23 @@ QStringList Database::tableNames()
     return names;
 }
 
+quint64 Database::catalogKeptAt()
+{
+    const quint64 mark = m_pg->catalogMark();
+    if (mark != m_tablesMark) {
+        m_tables.clear();
+        m_triggers.clear();
+        m_tablesMark = mark;
+    }
+    return mark;
+}
+
 bool Database::tableExists(const QString& name)
 {
     // Table names are matched without regard to case, as SQLite itself does.
     if (m_pg) {
         // A round trip each on a server: the answers are kept until a table may have come or gone.
-        const quint64 mark = m_pg->catalogMark();
-        if (mark != m_tablesMark) {
-            m_tables.clear();
-            m_tablesMark = mark;
-        }
+        const quint64 mark = catalogKeptAt();
         const QString key = name.toLower();
         if (const auto it = m_tables.find(key); mark != 0 && it != m_tables.end())
             return it.value();
@@ -1152,15 +1160,25 @@ bool Database::tableExists(const QString& name)
 
 QStringList Database::triggersOn(const QString& table)
 {
-    const auto rows = m_pg ? query(QStringLiteral("SELECT tgname FROM pg_trigger WHERE tgrelid = to_regclass(?) "
-                                                  "AND NOT tgisinternal ORDER BY tgname"),
-                                   {quoteId(table)})
-                           : query(QStringLiteral("SELECT name FROM (SELECT name, tbl_name FROM sqlite_master WHERE type = "
-                                                  "'trigger' UNION ALL SELECT name, tbl_name FROM sqlite_temp_master WHERE "
-                                                  "type = 'trigger') WHERE tbl_name = ? COLLATE NOCASE ORDER BY name"),
-                                   {table});
     QStringList names;
-    for (const QVariantList& row : rows)
+    if (m_pg) {
+        // Asked by every chart pass and chart read: kept as tableExists' answers are, though only
+        // outside a transaction (one making triggers reads them afresh once it holds the table).
+        const quint64 mark = m_depth == 0 ? catalogKeptAt() : 0;
+        if (const auto it = m_triggers.find(table); mark != 0 && it != m_triggers.end())
+            return it.value();
+        for (const QVariantList& row : query(QStringLiteral("SELECT tgname FROM pg_trigger WHERE tgrelid = to_regclass(?) "
+                                                           "AND NOT tgisinternal ORDER BY tgname"),
+                                             {quoteId(table)}))
+            names.append(row[0].toString());
+        if (mark != 0 && mark == m_pg->catalogMark())
+            m_triggers.insert(table, names);
+        return names;
+    }
+    for (const QVariantList& row : query(QStringLiteral("SELECT name FROM (SELECT name, tbl_name FROM sqlite_master WHERE type = "
+                                                        "'trigger' UNION ALL SELECT name, tbl_name FROM sqlite_temp_master WHERE "
+                                                        "type = 'trigger') WHERE tbl_name = ? COLLATE NOCASE ORDER BY name"),
+                                         {table}))
         names.append(row[0].toString());
     return names;
 }

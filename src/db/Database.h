@@ -311,7 +311,10 @@ private:
     std::unordered_map<std::string, QVector<Column>> m_columnCache;
     std::unordered_map<std::string, bool> m_leadCache; // indexLeadsWith's answers
     QHash<QString, bool> m_tables; // tableExists' answers on a server, by lower-case name
+    QHash<QString, QStringList> m_triggers; // triggersOn's answers on a server, by table
     quint64 m_tablesMark = 0;      // the catalogMark they hold for
+    // The server's catalogMark, what was learnt of tables and triggers forgotten when it moved.
+    quint64 catalogKeptAt();
     detail::PgConnection* m_pg = nullptr; // owned by the pool, as the statements' cache is
 };
 

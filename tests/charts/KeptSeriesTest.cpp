@@ -312,6 +312,37 @@ TEST_P(KeptSeries, ATableMadeAnewKeepsNoneOfTheOldBlocks)
     EXPECT_EQ(differences(), QStringList());
 }
 
+// Stale blocks are computed by the geometry read before, unless the blocks stored now have another
+// (made anew by another program since): then none is written by the old one.
+TEST_P(KeptSeries, StaleBlocksAreComputedOnlyByTheGeometryStoredNow)
+{
+    SeriesStore::setSizing({32, 20});
+    {
+        Transaction tx(*db);
+        for (int h = 0; h < 300; ++h)
+            add(h * 3, h, h * 2);
+        tx.commit();
+    }
+    pass(25);
+    ASSERT_FALSE(chart(6).fromBlocks);
+    SeriesStore series(*db, kId);
+    const std::optional<SeriesGeometry> g = series.geometry();
+    ASSERT_TRUE(g);
+    db->exec(QStringLiteral("UPDATE ChartBlocks SET Summary = NULL, Readings = NULL WHERE InstrumentID = ? AND Block = "
+                            "(SELECT min(Block) FROM ChartBlocks WHERE InstrumentID = ?)"),
+             {kId, kId});
+    const auto stale = [&] {
+        return db->query(QStringLiteral("SELECT count(*) FROM ChartBlocks WHERE Summary IS NULL")).value(0).value(0).toInt();
+    };
+    ReadingStore store(*db, kId);
+    EXPECT_FALSE(series.refresh(store, SeriesGeometry{g->origin + 1, g->width}));
+    EXPECT_FALSE(series.refresh(store, SeriesGeometry{g->origin, g->width * 2}));
+    EXPECT_EQ(stale(), 1);
+    EXPECT_TRUE(series.refresh(store, *g));
+    EXPECT_EQ(stale(), 0);
+    EXPECT_EQ(differences(), QStringList());
+}
+
 // Another program, without this one's triggers, deletes readings while this one is closed: the
 // blocks are not read as they were.
 TEST_P(KeptSeriesOnFile, ReadingsDeletedByAnotherProgramWhileClosedAreNotDrawnFromTheBlocks)

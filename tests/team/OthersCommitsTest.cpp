@@ -281,6 +281,34 @@ TEST_P(OthersCommits, TwoProgramsMakingTheChartsTablesAtOnceBothGoOn)
     EXPECT_EQ(db->query(QStringLiteral("SELECT count(*) FROM ChartPasses")).value(0).value(0).toInt(), 2);
 }
 
+// A table's triggers, kept between a connection's looks, are asked afresh once another program's
+// commit is heard, and always inside a transaction (where triggers are made after a lock).
+TEST_P(OthersCommits, ATablesTriggersAreAskedAfreshAfterAnothersCommitAndInATransaction)
+{
+    if (!server())
+        GTEST_SKIP() << "a SQLite file's tables carry no triggers of their own";
+    listen();
+    const QString id = QStringLiteral("120375001");
+    ASSERT_TRUE(watchTable(*db, id));
+    const auto carries = [&](const char* name) { return db->triggersOn(id).contains(QLatin1String(name)); };
+    ASSERT_TRUE(carries("rv_series_delete"));
+    auto b = other();
+    // Made or dropped alone, unheard.
+    b->exec(QStringLiteral("DROP TRIGGER rv_series_update ON \"120375001\""));
+    db->begin();
+    EXPECT_FALSE(carries("rv_series_update"));
+    db->commit();
+    // With rows written, heard.
+    b->begin();
+    b->exec(QStringLiteral("DROP TRIGGER rv_series_delete ON \"120375001\""));
+    b->exec(QStringLiteral("UPDATE Configuration SET Temp = 'deg F'"));
+    b->commit();
+    EXPECT_TRUE(turnUntil([&] { return !carries("rv_series_delete"); }));
+    // The table's triggers made anew where they were found lacking.
+    EXPECT_TRUE(watchTable(*db, id));
+    EXPECT_TRUE(carries("rv_series_delete") && carries("rv_series_update"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Engines, OthersCommits, ::testing::Values(test::Engine::Sqlite, test::Engine::Postgres),
                          test::engineName);
 

@@ -266,10 +266,10 @@ void readDrawn(ChartData& d, const ReadingStore& store, const QVector<Field>& fi
 
 // The series from the kept blocks: false when they cannot serve it (a field of so few values
 // that all of them are drawn, a block that cannot be read, readings the blocks cannot hold).
-bool readBlocks(ChartData& d, SeriesStore& series, const ReadingStore& store, const QVector<Field>& fields, int pixels,
-                Thinners& thinners)
+bool readBlocks(ChartData& d, SeriesStore& series, const SeriesGeometry& kept, const ReadingStore& store,
+                const QVector<Field>& fields, int pixels, Thinners& thinners)
 {
-    if (!series.refresh(store))
+    if (!series.refresh(store, kept))
         return false;
     std::vector<int> total(size_t(fields.size())), fed(size_t(fields.size()));
     const bool whole = series.forEachBlock([&](const SeriesBlock& b) {
@@ -337,7 +337,7 @@ ChartData readChartData(const ReadingStore& store, const QVector<Field>& fields,
         Thinners fromBlocks = thinners();
         bool read = false;
         try {
-            read = readBlocks(d, series, store, fields, pixels, fromBlocks);
+            read = readBlocks(d, series, *kept, store, fields, pixels, fromBlocks);
         } catch (const RvError&) {
             // Stale blocks not written (a file locked by another program): the rows then.
         }

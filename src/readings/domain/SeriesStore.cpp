@@ -407,16 +407,18 @@ void SeriesStore::insert(Statement& st, const SeriesGeometry& g, const SeriesBlo
     st.reset();
 }
 
-bool SeriesStore::refresh(const ReadingStore& readings)
+bool SeriesStore::refresh(const ReadingStore& readings, const SeriesGeometry& g)
 {
-    const std::optional<SeriesGeometry> g = geometry();
-    if (!g)
-        return true;
     QVector<qint64> stale;
-    for (const QVariantList& r : m_db.query(QStringLiteral("SELECT Block FROM ") + kBlocks
-                                                + QStringLiteral(" WHERE InstrumentID = ? AND Summary IS NULL ORDER BY Block"),
-                                            {m_id}))
+    for (const QVariantList& r : m_db.query(QStringLiteral("SELECT Block, Origin, Width FROM ") + kBlocks
+                                                + QStringLiteral(" WHERE InstrumentID = ? AND (Summary IS NULL OR Origin <> ? "
+                                                                 "OR Width <> ?) ORDER BY Block"),
+                                            {m_id, g.origin, g.width})) {
+        // Made anew by another program since the geometry was read: the rows this time.
+        if (!r.value(1).isNull() && (r.value(1).toLongLong() != g.origin || r.value(2).toLongLong() != g.width))
+            return false;
         stale << r.value(0).toLongLong();
+    }
     if (stale.isEmpty())
         return true;
     watch();
@@ -429,12 +431,12 @@ bool SeriesStore::refresh(const ReadingStore& readings)
         int j = i;
         while (j + 1 < stale.size() && stale[j + 1] == stale[j] + 1)
             ++j;
-        SeriesBuilder builder(*g, [&](const SeriesBlock& b) { insert(st, *g, b); });
+        SeriesBuilder builder(g, [&](const SeriesBlock& b) { insert(st, g, b); });
         readings.forEachMarkedWritten(
             [&](qint64 rowid, const QDateTime& moment, bool written, const double* values) {
                 builder.add(rowid, moment, written, values);
             },
-            g->start(stale[i]), g->start(stale[j] + 1));
+            g.start(stale[i]), g.start(stale[j] + 1));
         builder.finish();
         if (builder.refused()) {
             drop();

@@ -100,9 +100,10 @@ public:
     bool keepable() const;
     // The geometry of the stored blocks; none when none are stored.
     std::optional<SeriesGeometry> geometry() const;
-    // Computes the stale blocks again from the readings. false: a reading could not be placed;
-    // the blocks are then dropped.
-    bool refresh(const ReadingStore& readings);
+    // Computes the stale blocks again from the readings, by the geometry read before (geometry()).
+    // false: a reading could not be placed (the blocks are then dropped), or the blocks stored now
+    // have another geometry (another program made them anew meanwhile).
+    bool refresh(const ReadingStore& readings, const SeriesGeometry& geometry);
     // Every stored block in order (stale ones are skipped: refresh first); false when one could
     // not be read (the visit has then seen only those before it).
     bool forEachBlock(const std::function<void(const SeriesBlock&)>& visit) const;
