@@ -57,6 +57,15 @@ protected:
                   fullDate.isEmpty() ? m.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : fullDate, ch1, ch1, ch4, isDirty});
     }
 
+    // Readings every three hours.
+    void fill(int n)
+    {
+        Transaction tx(*db);
+        for (int h = 0; h < n; ++h)
+            add(h * 3, h, h * 2);
+        tx.commit();
+    }
+
     void pass(double k)
     {
         ReadingStore store(*db, kId);
@@ -287,12 +296,6 @@ TEST_P(KeptSeries, ADrawnPointComesWithTheStoredValuesItsLineShows)
 TEST_P(KeptSeries, ATableMadeAnewKeepsNoneOfTheOldBlocks)
 {
     SeriesStore::setSizing({32, 20});
-    const auto fill = [&](int n) {
-        Transaction tx(*db);
-        for (int h = 0; h < n; ++h)
-            add(h * 3, h, h * 2);
-        tx.commit();
-    };
     fill(300);
     pass(25);
     ASSERT_FALSE(chart(6).fromBlocks);
@@ -317,12 +320,7 @@ TEST_P(KeptSeries, ATableMadeAnewKeepsNoneOfTheOldBlocks)
 TEST_P(KeptSeries, StaleBlocksAreComputedOnlyByTheGeometryStoredNow)
 {
     SeriesStore::setSizing({32, 20});
-    {
-        Transaction tx(*db);
-        for (int h = 0; h < 300; ++h)
-            add(h * 3, h, h * 2);
-        tx.commit();
-    }
+    fill(300);
     pass(25);
     ASSERT_FALSE(chart(6).fromBlocks);
     SeriesStore series(*db, kId);
