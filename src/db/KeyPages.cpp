@@ -294,14 +294,21 @@ qint64 KeyPages::countTied(Way way, const Bound& bound) const
                   {bound.key, bound.rowid});
 }
 
-qint64 KeyPages::countBeyond(Way way, const Bound& bound, qint64 limit) const
+qint64 KeyPages::countBeyond(Way way, const Bound& bound, qint64 limit, const Bound* upTo) const
 {
-    const QString where = QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
-                          + (way == Way::Forward ? QStringLiteral(" > ?") : QStringLiteral(" < ?")) + excluded();
+    QVariantList params{bound.key};
+    QString where = QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
+                    + (way == Way::Forward ? QStringLiteral(" > ?") : QStringLiteral(" < ?"));
+    if (upTo) {
+        // The rows tied with the outer bound lie on its near side: it ends the order that way.
+        where += QStringLiteral(" AND ") + m_column + (way == Way::Forward ? QStringLiteral(" <= ?") : QStringLiteral(" >= ?"));
+        params << upTo->key;
+    }
+    where += excluded();
     const QString sql = limit < 0 ? QStringLiteral("SELECT count(*)") + where
                                   : QStringLiteral("SELECT count(*) FROM (SELECT 1") + where + QStringLiteral(" LIMIT ")
                                         + QString::number(limit) + QStringLiteral(") AS limited"); // the server wants the name
-    return number(sql, {bound.key}) + countTied(way, bound);
+    return number(sql, params) + countTied(way, bound);
 }
 
 int KeyPages::positionOf(qint64 rowid, int hint) const
@@ -322,7 +329,12 @@ int KeyPages::positionOf(qint64 rowid, int hint) const
     qint64 position = -1;
     const qint64 half = m_base - m_base / 2;
     if ((hint < 0 || hint >= m_base / 2) && !changedSince()) {
-        const qint64 after = countBeyond(Way::Forward, bound, half);
+        // Up to the last row read, where it was: keys added beyond it since (another's import not yet
+        // committed, or one taken back) are not passed, each of which the server would check.
+        const Bound* last = nullptr;
+        if (!m_runs.empty() && m_runs.rbegin()->second.end(m_runs.rbegin()->first) == m_base)
+            last = &m_runs.rbegin()->second.last;
+        const qint64 after = countBeyond(Way::Forward, bound, half, last);
         if (after < half)
             position = m_base - 1 - after;
     }

@@ -75,7 +75,9 @@ private:
                int alongRows = 0, Head* head = nullptr) const;
     bool openAtEnd(); // false: the table cannot be paged
     void file(int start, Page page) const; // filed as a run, joined to the runs it touches
-    qint64 countBeyond(Way way, const Bound& bound, qint64 limit) const;
+    // The rows beyond a bound (up to limit of those with other keys; -1: all), as far as upTo when
+    // given: the last row of the order that way.
+    qint64 countBeyond(Way way, const Bound& bound, qint64 limit, const Bound* upTo = nullptr) const;
     qint64 countTied(Way way, const Bound& bound) const;
     QString excluded() const; // the added rows, left out of the table's order
     Statement prepare(const QString& sql) const;

@@ -787,6 +787,45 @@ TEST_P(EngineTest, AReadingTableIsPagedInDateOrderThroughItsIndex)
     enter(3000, QStringLiteral("m2999"));
 }
 
+// A row far from the pages read is placed by counting the keys from it to the last row read, not
+// past it where another's import is writing; rows tied with that last key and with the row's own
+// key are counted where the order puts them.
+TEST_P(EngineTest, ARowFarFromThePagesReadIsPlacedExactlyAmongTiedKeysWhileAnotherImports)
+{
+    rv::createSuppliedDatabase(*db, QStringLiteral("KLD-"));
+    rv::createReadingTable(*db, QStringLiteral("201175003"));
+    const auto insert = [](Database& into, int from, int to) {
+        for (int i = from; i < to; ++i) // three readings to a moment
+            into.exec(QStringLiteral("INSERT INTO \"201175003\" (DateTimeKey, FullDate) VALUES (?, ?)"),
+                      {QStringLiteral("r%1").arg(i), QStringLiteral("2020-01-01 %1").arg(i / 3, 5, 10, QLatin1Char('0'))});
+    };
+    {
+        rv::Transaction tx(*db);
+        insert(*db, 0, 3000);
+        tx.commit();
+    }
+    const QString sql = QStringLiteral("SELECT * FROM \"201175003\" ORDER BY FullDate");
+    // With the last row read, and (on an engine that reads it on entering only) with the first.
+    const auto placeEach = [&](const char* when) {
+        for (const bool last : {true, false}) {
+            for (const int row : {2999, 2871, 2000, 1975, 1600, 1502, 1501, 1500, 1499, 1498, 10}) {
+                rv::RecordSet rs(*db, sql, {}, rv::RecordSet::Keyset{});
+                ASSERT_EQ(rs.recordCount(), 3000);
+                last ? rs.moveLast() : rs.moveFirst();
+                ASSERT_NE(rs.bookmark(), 0); // the row read
+                rs.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175003\" WHERE DateTimeKey = ?"),
+                                      {QStringLiteral("r%1").arg(row)}));
+                EXPECT_EQ(rs.absolutePosition(), row + 1) << row << (last ? " last read " : " first read ") << when;
+            }
+        }
+    };
+    placeEach("alone");
+    const auto importer = connect();
+    rv::Transaction importing(*importer);
+    insert(*importer, 3000, 3600);
+    placeEach("while another imports");
+}
+
 // A key column with a Null anywhere cannot be paged: said again after any write that makes one,
 // this connection's update as well as another's.
 TEST_P(EngineTest, AKeyMadeNullByAnyoneStopsThePaging)

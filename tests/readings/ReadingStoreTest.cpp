@@ -308,6 +308,25 @@ TEST_P(ReadingStoreTest, TheTabsSetIsInDateOrderAndAReadingIsFoundByKeyWithoutMo
     }
 }
 
+// The moment a key names is looked up through the date index; the key itself decides: an older
+// file's FullDate written in another form, and a moment whose reading holds another key.
+TEST_P(ReadingStoreTest, AReadingIsFoundByItsKeyWhateverFormItsFullDateHas)
+{
+    add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"));
+    const QString older = QStringLiteral("201175001 2024/03/01 08:00:00");
+    db->exec(QStringLiteral("INSERT INTO \"201175001\" (DateTimeKey, FullDate) VALUES (?, '2024/03/01 08:00'), "
+                            "('201175001 2024/03/02 08:00', '2024-03-02 08:00:00')"),
+             {older});
+    const auto rowidWhere = [&](const QString& condition) {
+        return scalar(QStringLiteral("SELECT rowid FROM \"201175001\" WHERE ") + condition).toLongLong();
+    };
+    EXPECT_EQ(store().rowidOfKey(QStringLiteral("201175001 2024/03/05 08:00:00")), rowidWhere(QStringLiteral("FullDate = '2024-03-05 08:00:00'")));
+    EXPECT_EQ(store().rowidOfKey(older), rowidWhere(QStringLiteral("FullDate = '2024/03/01 08:00'")));
+    EXPECT_EQ(store().rowidOfKey(QStringLiteral("201175001 2024/03/02 08:00:00")), 0);
+    EXPECT_EQ(store().rowidOfKey(QStringLiteral("201175001 2024/03/02 08:00")), rowidWhere(QStringLiteral("FullDate = '2024-03-02 08:00:00'")));
+    EXPECT_EQ(store().rowidOfKey(QStringLiteral("201175002 2024/03/05 08:00:00")), 0);
+}
+
 // The key, the date and time texts and FullDate come from one function, and a moment assigned to
 // a record set's field is stored in the same FullDate form, so that the readings tab and the
 // import never write two forms of one moment.

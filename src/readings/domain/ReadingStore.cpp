@@ -289,6 +289,20 @@ bool ReadingStore::keyExists(const QString& key) const
 
 qint64 ReadingStore::rowidOfKey(const QString& key) const
 {
+    // The key names a moment, whose FullDate the table's index finds at once; the keys are read
+    // whole only where the FullDate is written otherwise, or no reading holds the key.
+    if (key.startsWith(m_id + QLatin1Char(' '))) {
+        const QString moment = key.mid(m_id.size() + 1);
+        const QDate date = parseReadingDate(moment.section(QLatin1Char(' '), 0, 0));
+        const QTime time = parseReadingTime(moment.section(QLatin1Char(' '), 1));
+        if (date.isValid() && time.isValid()) {
+            const auto rows = m_db.query(QStringLiteral("SELECT rowid FROM ") + table()
+                                             + QStringLiteral(" WHERE FullDate = ? AND DateTimeKey = ? LIMIT 1"),
+                                         {fullDateText(readingMoment(date, time)), key});
+            if (!rows.isEmpty())
+                return rows.first().value(0).toLongLong();
+        }
+    }
     const auto rows = m_db.query(
         QStringLiteral("SELECT rowid FROM ") + table() + QStringLiteral(" WHERE DateTimeKey = ? LIMIT 1"), {key});
     return rows.isEmpty() ? 0 : rows.first().value(0).toLongLong();
