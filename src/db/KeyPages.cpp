@@ -305,9 +305,12 @@ qint64 KeyPages::countBeyond(Way way, const Bound& bound, qint64 limit, const Bo
         params << upTo->key;
     }
     where += excluded();
+    // A limited count in the index's order: a server whose table is not yet vacuumed would rather
+    // read the whole table, the rows another is importing with it.
     const QString sql = limit < 0 ? QStringLiteral("SELECT count(*)") + where
-                                  : QStringLiteral("SELECT count(*) FROM (SELECT 1") + where + QStringLiteral(" LIMIT ")
-                                        + QString::number(limit) + QStringLiteral(") AS limited"); // the server wants the name
+                                  : QStringLiteral("SELECT count(*) FROM (SELECT 1") + where + QStringLiteral(" ORDER BY ")
+                                        + m_column + QStringLiteral(" LIMIT ") + QString::number(limit)
+                                        + QStringLiteral(") AS limited"); // the server wants the name
     return number(sql, params) + countTied(way, bound);
 }
 
