@@ -898,6 +898,8 @@ bool Database::keepCounted(const QString& table)
                                      .value(0);
         const bool made = was.value(0).toLongLong() == 3;
         if (!made) {
+            // Another program making the shared functions and table at once would collide on the catalog.
+            holdName(QStringLiteral("rows kept"));
             for (const auto& [signature, sql] : kCountFunctions)
                 if (query(QStringLiteral("SELECT to_regprocedure(?) IS NULL"), {QString::fromLatin1(signature)}).value(0).value(0).toBool())
                     exec(QString::fromLatin1(sql));
