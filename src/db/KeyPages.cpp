@@ -139,9 +139,7 @@ void KeyPages::load(int position) const
         quint64 changes = m_changes;
         // The rows from the position on are those before it in this way.
         const int limit = limitOf(behind, skip);
-        const int alongFrom = std::max(0, behind - skip - (m_along.rows - 1));
-        Page page = fetch(Way::Backward, after ? &after->first : nullptr, limit, skip, toldByRead ? &changes : nullptr,
-                          alongFrom, behind - skip - alongFrom + 1);
+        Page page = fetch(Way::Backward, after ? &after->first : nullptr, limit, skip, toldByRead ? &changes : nullptr);
         if (!page.rowids.isEmpty() && changes == m_changes) {
             std::reverse(page.rowids.begin(), page.rowids.end());
             std::swap(page.first, page.last);
@@ -151,8 +149,8 @@ void KeyPages::load(int position) const
         }
     }
     const int skip = skipOf(ahead);
-    file(gapStart + skip, fetch(Way::Forward, before ? &before->last : nullptr, limitOf(ahead, skip), skip, nullptr,
-                                ahead - skip, m_along.rows));
+    // Keys alone: rows joined to a page's keys cost the server more than the row read that follows.
+    file(gapStart + skip, fetch(Way::Forward, before ? &before->last : nullptr, limitOf(ahead, skip), skip));
 }
 
 KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes, int alongFrom,
