@@ -41,7 +41,7 @@ bool KeyPages::openAtEnd()
     // the count remembered holds at those changes, entering costs that read alone.
     quint64 changes = 0;
     Head head;
-    Page page = fetch(Way::Backward, nullptr, kPage / 8, 0, &changes, 0, 1, &head);
+    Page page = fetch(Way::Backward, nullptr, kPage / 8, 0, &changes, &head);
     if (head.nulls)
         return false;
     if (head.rows >= 0) {
@@ -153,8 +153,7 @@ void KeyPages::load(int position) const
     file(gapStart + skip, fetch(Way::Forward, before ? &before->last : nullptr, limitOf(ahead, skip), skip));
 }
 
-KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes, int alongFrom,
-                               int alongRows, Head* head) const
+KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes, Head* head) const
 {
     const bool forward = way == Way::Forward;
     const QString beyondOp = forward ? QStringLiteral(" > ") : QStringLiteral(" < ");
@@ -174,39 +173,36 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
         }
     }
     const QString order = m_column + (forward ? QStringLiteral(", rowid") : QStringLiteral(" DESC, rowid DESC"));
-    const bool along = alongFrom >= 0 && alongRows > 0 && m_along.rows > 0 && m_along.keep;
+    const bool along = head && m_along.keep;
     QString sql;
     QString kept; // the engine's own count, read with the page on opening
     int extra = 2; // the columns before the row's own
-    if (!along && !head) {
+    if (!head) {
         sql = QStringLiteral("SELECT rowid, ") + m_column + (changes ? m_db.changesColumn() : QString())
               + QStringLiteral(" FROM ") + m_table + QStringLiteral(" WHERE ") + where + excluded()
               + QStringLiteral(" ORDER BY ") + order + QStringLiteral(" LIMIT ? OFFSET ?");
         params << limit << skip;
     } else {
-        // The keys numbered in their order, the wanted rows' columns joined to theirs; opening reads at
-        // least one row, so that what it asks besides comes back from an empty table too.
+        // Opening: the keys numbered in their order, the newest row's columns joined to its key; it reads
+        // at least one row, so that what it asks besides comes back from an empty table too.
         const QString keys = QStringLiteral("(SELECT rowid, ") + m_column + QStringLiteral(" AS rv_key, row_number() OVER (ORDER BY ")
                              + order + QStringLiteral(") AS rv_n FROM ") + m_table + QStringLiteral(" WHERE ") + where
                              + excluded() + QStringLiteral(" ORDER BY ") + order + QStringLiteral(" LIMIT ? OFFSET ?) AS k");
         params << limit << skip;
         sql = QStringLiteral("SELECT k.rowid, k.rv_key, k.rv_n") + (changes ? m_db.changesColumn() : QString());
         extra = 3 + (changes ? 1 : 0);
-        if (head) {
-            kept = m_db.keptCountColumn(m_name);
-            sql += kept + QStringLiteral(", EXISTS (SELECT 1 FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
-                   + QStringLiteral(" IS NULL)");
-            extra += kept.isEmpty() ? 1 : 2;
-        }
+        kept = m_db.keptCountColumn(m_name);
+        sql += kept + QStringLiteral(", EXISTS (SELECT 1 FROM ") + m_table + QStringLiteral(" WHERE ") + m_column
+               + QStringLiteral(" IS NULL)");
+        extra += kept.isEmpty() ? 1 : 2;
         if (along)
             sql += QStringLiteral(", r.*");
-        sql += head ? QStringLiteral(" FROM (SELECT 1) AS one LEFT JOIN LATERAL ") + keys + QStringLiteral(" ON TRUE")
-                    : QStringLiteral(" FROM ") + keys;
+        sql += QStringLiteral(" FROM (SELECT 1) AS one LEFT JOIN LATERAL ") + keys + QStringLiteral(" ON TRUE");
         if (along) {
             // OFFSET 0 keeps the join a look-up per wanted key, not a scan of the table.
             sql += QStringLiteral(" LEFT JOIN LATERAL (SELECT ") + m_along.columns + QStringLiteral(" FROM ") + m_table
-                   + QStringLiteral(" WHERE rowid = k.rowid AND k.rv_n BETWEEN ? AND ? OFFSET 0) AS r ON TRUE");
-            params << skip + alongFrom + 1 << skip + alongFrom + alongRows;
+                   + QStringLiteral(" WHERE rowid = k.rowid AND k.rv_n = ? OFFSET 0) AS r ON TRUE");
+            params << skip + 1;
         }
         sql += QStringLiteral(" LIMIT ?"); // says to the engine that a few rows come back
         params << std::max(limit, 1);
@@ -250,7 +246,7 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
             page.first = bound;
         if (at + 1 >= rowids.size())
             page.last = bound;
-        if (along && at >= alongFrom && at < alongFrom + alongRows) {
+        if (along && at == 0) {
             QVector<QVariant> values(st.columnCount() - extra);
             for (int i = 0; i < values.size(); ++i)
                 values[i] = st.column(extra + i);

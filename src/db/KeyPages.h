@@ -12,11 +12,10 @@ namespace rv {
 
 class KeyPages {
 public:
-    // Rows read along with the keys, where a read costs a round trip: the columns (as a SELECT
-    // lists them) of up to `rows` rows from the position asked for on, handed to keep.
+    // The newest row read along with the opening's keys, where a read costs a round trip: its
+    // columns (as a SELECT lists them), handed to keep.
     struct Along {
         QString columns;
-        int rows = 0;
         std::function<void(qint64 rowid, QVector<QVariant> values)> keep;
     };
     // Null when the table cannot be paged so: no index leads with the column, or a row has no
@@ -69,10 +68,8 @@ private:
     void load(int position) const;
     // Up to limit rows beyond a bound (or from that end of the table), the first skip of them left out.
     // changes, when given, receives changesOf the table as of the read (where the engine tells it);
-    // head, when given, what opening needs. alongRows of the page's rows from index alongFrom on come along
-    // (m_along), where the engine reads them at once.
-    Page fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes = nullptr, int alongFrom = -1,
-               int alongRows = 0, Head* head = nullptr) const;
+    // head, when given, what opening needs, and the page's first row comes along (m_along).
+    Page fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes = nullptr, Head* head = nullptr) const;
     bool openAtEnd(); // false: the table cannot be paged
     void file(int start, Page page) const; // filed as a run, joined to the runs it touches
     // The rows beyond a bound (up to limit of those with other keys; -1: all), as far as upTo when

@@ -232,8 +232,8 @@ void RecordSet::load()
         m_cacheOrder.clear();
         if (!m_orderColumn.isEmpty() && !m_filter) {
             KeyPages::Along along;
-            if (rowsRead) // the rows shown first come with their keys
-                along = {columns.join(QStringLiteral(", ")), m_db.rowsPerRead(),
+            if (rowsRead) // the row shown first comes with the keys
+                along = {columns.join(QStringLiteral(", ")),
                          [this](qint64 rowid, QVector<QVariant> values) { keepInCache(rowid, std::move(values)); }};
             m_pages = KeyPages::open(m_db, table, m_orderColumn, std::move(along));
         }
