@@ -278,10 +278,11 @@ int importReadout(rv::Database& db)
     return rv::ReadingStore(db, kSensor).insert(batch).inserted;
 }
 
-// The imported readings taken out again, so that each round finds the fixture as it was.
+// The imported readings taken out again as the user deletes them, so that each round finds the
+// fixture as it was.
 void removeImported(rv::Database& db)
 {
-    db.exec(QStringLiteral("DELETE FROM \"201175001\" WHERE FullDate >= '2015'"));
+    rv::ReadingStore(db, kSensor).deleteDatedBetween(QDate(2015, 1, 1), QDate(2099, 12, 31));
 }
 
 qint64 importedCount(rv::Database& db)

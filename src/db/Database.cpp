@@ -1021,8 +1021,11 @@ void Database::makeTable(const QString& name, const QString& columns)
 
 void Database::learnValues(const QString& table)
 {
-    if (m_pg)
-        exec(QStringLiteral("ANALYZE ") + table);
+    if (!m_pg)
+        return;
+    // VACUUM is refused inside a transaction, and its refusal would end that transaction.
+    exec((m_depth == 0 && !m_pg->inTransaction() ? QStringLiteral("VACUUM (ANALYZE) ") : QStringLiteral("ANALYZE "))
+         + table);
 }
 
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)

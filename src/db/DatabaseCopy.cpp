@@ -337,6 +337,14 @@ CopyReport copyDatabase(Database& from, Database& to, const std::function<void(c
         }
     }
     tx.commit();
+    // Learnt before the first reader comes, and on a server the rows replaced cleared.
+    for (const Check& check : checks) {
+        try {
+            to.learnValues(sqlName(check.table));
+        } catch (const RvError&) {
+            // Learnt later by the server itself.
+        }
+    }
     report.tables = int(checks.size());
     report.readingsSum = readings.h;
     return report;

@@ -769,8 +769,20 @@ const QString kPasses = QStringLiteral("ChartPasses");
 // The commit count of other connections last seen, per reading table ("" at the first look):
 // a connection's own, so it is forgotten with it.
 const QString kSeen = QStringLiteral("temp.ChartPassSeen");
-// How many readings a pass computes before the engine is to learn the table's values anew.
+// How many readings a pass computes, or a deletion takes, before the engine is to learn the
+// table's values anew.
 constexpr qint64 kLearnAfter = 1000;
+
+void learnAfter(Database& db, const QString& table, qint64 rows)
+{
+    if (rows < kLearnAfter)
+        return;
+    try {
+        db.learnValues(table);
+    } catch (const RvError&) {
+        // Learnt later by the server itself.
+    }
+}
 // A reading is clean only when a pass said so: Null (a row another program added) is dirty.
 const QString kDirty = QStringLiteral("IsDirty IS DISTINCT FROM 0");
 
@@ -991,13 +1003,8 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
     }
     tx.commit();
     // The flags of those computed changed: the planner is to know that few are left.
-    if (flagged && run.computed >= kLearnAfter) {
-        try {
-            m_db.learnValues(table());
-        } catch (const RvError&) {
-            // Learnt later by the server itself.
-        }
-    }
+    if (flagged)
+        learnAfter(m_db, table(), run.computed);
     return run;
 }
 
@@ -1321,6 +1328,7 @@ int ReadingStore::deleteDatedBetween(const QDate& start, const QDate& end)
                          // outcome of a deletion as always, the newest reading.
                          m_db.touch(m_id);
                          tx.commit();
+                         learnAfter(m_db, table(), count);
                          return count;
                      });
 }
