@@ -11,6 +11,7 @@
 #include <QLocale>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace rv {
@@ -258,17 +259,22 @@ bool SensorForm::savefields()
 {
     if (!numbersStorable())
         return false;
-    if (!writeFields(false))
+    bool moved = false;
+    if (!writeFields(false, &moved))
         return false;
-    emit sensorShown(); // its limits or destroyed switch may have changed
+    // Its limits or destroyed switch may have changed; a save that changed nothing leaves the
+    // status as it is (moving on shows the next sensor's anyway).
+    if (moved)
+        emit sensorShown();
     return true;
 }
 
 void SensorForm::saveWhatCan() { writeFields(true); }
 
-bool SensorForm::writeFields(bool lenient)
+bool SensorForm::writeFields(bool lenient, bool* moved)
 {
     bool stored = true;
+    bool otherRow = false;
     trap(m_state, " G_savefields", [&] {
         RecordSet* reg = m_state.sensors.get();
         if (!reg || reg->recordCount() == 0)
@@ -313,6 +319,7 @@ bool SensorForm::writeFields(bool lenient)
             if (now == Stored::Changed) {
                 tx.reset();
                 // The register holds the stored row from now on, for the next showing.
+                otherRow = true;
                 ignoreErrors([&] {
                     reg->requery();
                     reg->setBookmark(m_shownRowid);
@@ -389,13 +396,16 @@ bool SensorForm::writeFields(bool lenient)
             return;
         }
         // What is stored now is what the form shows.
+        const QVector<QVariant> before = std::exchange(m_shownValues, {});
         ignoreErrors([&] {
-            m_shownValues.clear();
             for (int i = 0; i < reg->fieldCount(); ++i)
                 m_shownValues << reg->value(i);
         });
+        otherRow = otherRow || m_shownValues != before;
         m_shownTexts = typedTexts();
     });
+    if (moved)
+        *moved = otherRow;
     return stored;
 }
 

@@ -43,7 +43,9 @@ signals:
 private:
     enum class Stored { AsShown, Changed, Gone };
     void clearForEmptyRegister();
-    bool writeFields(bool lenient); // false when the database refused the row (the user was told)
+    // False when the database refused the row (the user was told). moved, when given: whether the
+    // stored row now differs from the one shown before (written, or another's read back).
+    bool writeFields(bool lenient, bool* moved = nullptr);
     QStringList typedTexts() const; // what the boxes the form writes hold
     // The shown row as stored now (read and held in the caller's transaction) against the form's copy.
     Stored storedState();
