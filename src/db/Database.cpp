@@ -969,16 +969,12 @@ void Database::setOthersListener(std::function<void(const QStringList&)> listene
         m_pg->listen(std::move(listener));
 }
 
-void Database::lockRow(const QString& table, qint64 rowid)
+QString Database::holdingRows()
 {
-    // The transaction's id comes back: the lock takes one, though nothing is written.
-    if (!m_pg)
-        return;
-    const auto rows = query(QStringLiteral("SELECT pg_current_xact_id()::text FROM ") + table
-                                + QStringLiteral(" WHERE rowid = ? FOR UPDATE"),
-                            {rowid});
-    if (!rows.isEmpty())
-        m_pg->lockedBy(rows.first().value(0).toLongLong());
+    if (!m_pg || m_depth == 0)
+        return {};
+    m_pg->holdsRows();
+    return QStringLiteral(" FOR UPDATE");
 }
 
 void Database::lockTable(const QString& table)

@@ -142,7 +142,7 @@ public:
     // Changes whenever another connection (another program) commits to the file: what was read
     // before may be stale. On PostgreSQL it changes whenever a transaction that wrote ends anywhere
     // on the server, this connection's own included (more often than needed, never too seldom);
-    // not for this connection's transactions that only read and held rows (lockRow).
+    // not for this connection's transactions that only read and held rows (holdingRows).
     qint64 dataVersion();
 
     QStringList tableNames();
@@ -178,11 +178,13 @@ public:
     // here). On PostgreSQL every connection tells the others what its commits changed; on SQLite
     // one program holds the file and nothing is heard. Null stops listening.
     void setOthersListener(std::function<void(const QStringList& tables)> listener);
-    // Holds a row against other connections' writes until the transaction ends, so that a row
-    // read to decide a write stays as read; and a table against others' writes (they may read),
-    // so that a check of its rows and the write that follows see the same rows. No-ops on SQLite,
-    // whose write transaction holds the whole file already. The table as the SQL texts name it.
-    void lockRow(const QString& table, qint64 rowid);
+    // Ends a SELECT of one table's rows read to decide a write: they stay as read, held against
+    // other connections' writes until the transaction ends. Empty outside a transaction (nothing
+    // to hold them for) and on SQLite, whose write transaction holds the whole file already.
+    QString holdingRows();
+    // Holds a table against others' writes (they may read), so that a check of its rows and the
+    // write that follows see the same rows. A no-op on SQLite, as above. The table as the SQL
+    // texts name it.
     void lockTable(const QString& table);
     // Holds a table only against the same hold by others (their imports into it) until the
     // transaction ends: a check of its keys and the writes that follow are not interleaved with

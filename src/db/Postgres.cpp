@@ -284,6 +284,7 @@ void PgStatement::reset()
     m_state = State::Idle;
     m_commitRefused = false;
     m_retried = false;
+    m_quickEnd = false;
     std::fill(m_null.begin(), m_null.end(), char(1));
     std::fill(m_binary.begin(), m_binary.end(), char(0));
 }
@@ -335,9 +336,10 @@ void PgStatement::send()
         throw RvError(21, QStringLiteral("the statement's connection is closed")); // SQLITE_MISUSE
     m_conn->takeOver();
     // A transaction that only held rows keeps nothing a crash could lose: its end need not wait for
-    // the disk (a commit of one would take longer than the rest of a move).
-    if (m_kind == Kind::Commit && m_conn->m_lockXid != 0 && !m_conn->m_wrote)
-        PQclear(PQexec(m_conn->m_conn, "SET LOCAL synchronous_commit TO OFF"));
+    // the disk (a commit of one would take longer than the rest of a move). Its id, which the hold
+    // took, is learnt in the same round trip; not after a failure, where the commit would not run.
+    m_quickEnd = m_kind == Kind::Commit && m_conn->m_holds && !m_conn->m_wrote
+                 && PQtransactionStatus(m_conn->m_conn) == PQTRANS_INTRANS;
     std::vector<const char*> values(static_cast<size_t>(m_params));
     std::vector<int> lengths(static_cast<size_t>(m_params)), formats(static_cast<size_t>(m_params));
     for (int i = 0; i < m_params; ++i) {
@@ -345,8 +347,11 @@ void PgStatement::send()
         lengths[i] = int(m_values[i].size());
         formats[i] = m_binary[i];
     }
-    if (!PQsendQueryPrepared(m_conn->m_conn, m_name.c_str(), m_params, values.data(), lengths.data(), formats.data(),
-                             m_binaryResults ? 1 : 0))
+    const int sent = m_quickEnd ? PQsendQuery(m_conn->m_conn, "SELECT pg_current_xact_id_if_assigned()::text; "
+                                                              "SET LOCAL synchronous_commit TO OFF; COMMIT")
+                              : PQsendQueryPrepared(m_conn->m_conn, m_name.c_str(), m_params, values.data(),
+                                                    lengths.data(), formats.data(), m_binaryResults ? 1 : 0);
+    if (!sent)
         m_conn->failConnection("08006");
     // A read of a few rows comes whole: a result per row costs more than the rows themselves.
     m_whole = m_fewRows == kAlways
@@ -382,6 +387,13 @@ PGresult* PgStatement::nextResult()
                 m_conn->m_active = nullptr;
             settle();
             return nullptr;
+        }
+        const ExecStatusType status = PQresultStatus(r);
+        if (m_quickEnd && (status == PGRES_SINGLE_TUPLE || status == PGRES_TUPLES_OK)) {
+            if (PQntuples(r) > 0 && !PQgetisnull(r, 0, 0))
+                m_conn->m_lockXid = toInteger(PQgetvalue(r, 0, 0), PQgetlength(r, 0, 0));
+            PQclear(r);
+            continue;
         }
         if (!completes(r))
             return r;
@@ -981,19 +993,12 @@ quint64 PgConnection::catalogMark()
     return m_catalog;
 }
 
-void PgConnection::lockedBy(qint64 xid)
-{
-    if (inTransaction())
-        m_lockXid = xid;
-    else
-        m_ownIds.insert(xid);
-}
-
 void PgConnection::transactionEnded()
 {
     if (m_lockXid != 0 && !m_wrote)
         m_ownIds.insert(m_lockXid);
     m_lockXid = 0;
+    m_holds = false;
     m_wrote = false;
 }
 

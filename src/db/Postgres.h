@@ -103,6 +103,7 @@ private:
     QByteArray m_status;        // the command's tag ("COMMIT", "INSERT 0 1" ...)
     bool m_commitRefused = false;
     bool m_retried = false;     // prepared again once already for this run
+    bool m_quickEnd = false;    // a commit of a transaction that only held rows
     mutable QByteArray m_blob; // a bytea value unescaped, until the next step
     mutable std::vector<QByteArray> m_texts; // binary values asked for as text, by column
     bool m_binaryResults = false; // every column's type is read in binary
@@ -133,15 +134,15 @@ public:
     qint64 lastInsertRowid() const { return m_lastRowid; }
     int changes() const { return m_changes; }
     // Moves whenever a transaction that may have written ends anywhere on the server: another
-    // connection's, or this one's unless all it did was read and hold rows (lockedBy). Asks the
+    // connection's, or this one's unless all it did was read and hold rows (holdsRows). Asks the
     // server for its snapshot: the transactions ended since the last ask are known by their ids.
     qint64 changeMark();
     // The same, from a snapshot a statement returned (pg_current_snapshot() among its columns): the
     // mark of the data that statement read, without a round trip of its own.
     qint64 changeMarkAt(QByteArrayView snapshot);
-    // The transaction open here took an id only to hold rows: if it writes nothing, its end does not
-    // move changeMark. Outside a transaction the statement that held them has ended already.
-    void lockedBy(qint64 xid);
+    // The transaction open here holds rows it read: if it writes nothing, its end does not move
+    // changeMark, and its commit learns the id that holding them took.
+    void holdsRows() { m_holds = true; }
     // Moves when a table may have been made or dropped: by this connection's statements other than
     // reads and row writes, and by every commit another connection announced (heard or not yet).
     // Null (0) while no announcements are listened to: nothing learnt of the tables is then kept.
@@ -203,7 +204,8 @@ private:
     qint64 m_mark = 0;
     std::optional<Snapshot> m_snapshot; // at the last changeMark
     std::set<qint64> m_ownIds;          // this connection's ended transactions that wrote nothing
-    qint64 m_lockXid = 0;               // the open transaction's, when lockedBy told it
+    bool m_holds = false;               // the open transaction holds rows (holdsRows)
+    qint64 m_lockXid = 0;               // its id, as its commit learnt it
     bool m_wrote = false;               // the open transaction ran a statement that may write
     mutable quint64 m_catalog = 1; // moved by fail() too
 };

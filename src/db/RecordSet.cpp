@@ -931,9 +931,8 @@ void RecordSet::clearFilter()
 
 std::unique_ptr<RecordSet> lockedRow(Database& db, const QString& table, qint64 rowid)
 {
-    db.lockRow(table, rowid);
-    auto row = std::make_unique<RecordSet>(db, QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE rowid = ?"),
-                                           QVariantList{rowid});
+    auto row = std::make_unique<RecordSet>(
+        db, QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE rowid = ?") + db.holdingRows(), QVariantList{rowid});
     if (row->isEmpty())
         return nullptr;
     return row;

@@ -165,7 +165,7 @@ private:
 
 // The row of a table (as SQL names it) with that rowid as stored now, read as a record set of the
 // whole table reads it, and held against other connections' writes until the transaction ends
-// (Database::lockRow): what a save compares with the row it showed. Null when the row is gone.
+// (Database::holdingRows): what a save compares with the row it showed. Null when the row is gone.
 std::unique_ptr<RecordSet> lockedRow(Database& db, const QString& table, qint64 rowid);
 
 } // namespace rv
