@@ -90,8 +90,9 @@ TEST_P(ReadingStoreTest, MarkedReadingsComeAsColumnsInDateOrderWithNullsAsNaN)
     EXPECT_TRUE(std::isnan(c.zeroed[0][0]));
     EXPECT_LT(c.rowids[1], c.rowids[0]);
 
-    EXPECT_EQ(store().firstMarked()->moment, at(2024, 3, 5, 8));
-    EXPECT_EQ(store().lastMarked()->moment, at(2024, 3, 6, 8));
+    const auto [first, last] = store().markedEnds();
+    EXPECT_EQ(first->moment, at(2024, 3, 5, 8));
+    EXPECT_EQ(last->moment, at(2024, 3, 6, 8));
     EXPECT_EQ(store().readings().size(), 4);
     // Only the fields a chart asks for; the others stay empty.
     const ReadingColumns some = store().markedColumns({QStringLiteral("channel2"), QStringLiteral("ChannelT")});
@@ -105,8 +106,8 @@ TEST_P(ReadingStoreTest, MarkedReadingsComeAsColumnsInDateOrderWithNullsAsNaN)
 TEST_P(ReadingStoreTest, NoMarkedReadingGivesNothing)
 {
     add(QStringLiteral("2024/03/04"), QStringLiteral("08:00:00"), {}, false);
-    EXPECT_FALSE(store().firstMarked().has_value());
-    EXPECT_FALSE(store().lastMarked().has_value());
+    EXPECT_FALSE(store().markedEnds().first.has_value());
+    EXPECT_FALSE(store().markedEnds().second.has_value());
     EXPECT_EQ(store().markedColumns().size(), 0);
 }
 
@@ -183,7 +184,7 @@ TEST_P(ReadingStoreTest, InsertRefusesKeysOfTheTableAndOfEarlierReadingsInTheBat
                                     QStringLiteral("09:05:00"), QStringLiteral("2024-03-06 09:05:00"), 21.5, 2.0,
                                     QVariant(), qint64(1), qint64(0), qint64(1)}));
     EXPECT_TRUE(store().keyExists(QStringLiteral("201175001 2024/03/07 00:00:01")));
-    EXPECT_EQ(store().lastMarked()->channels[0], 2.0);
+    EXPECT_EQ(store().markedEnds().second->channels[0], 2.0);
 }
 
 // The keys are checked as numbers: every refusal must still be that of the key texts.
@@ -372,7 +373,7 @@ TEST_P(ReadingStoreTest, AValueColumnTheTableLacksReadsAsNothing)
 {
     db->exec(QStringLiteral("ALTER TABLE ") + Database::quoteId(table) + QStringLiteral(" DROP COLUMN zero10"));
     add(QStringLiteral("2024/03/05"), QStringLiteral("08:00:00"), {20.0, 1.0});
-    const std::optional<Reading> r = store().firstMarked();
+    const std::optional<Reading> r = store().markedEnds().first;
     ASSERT_TRUE(r);
     EXPECT_EQ(r->channels[0], 1.0);
     EXPECT_FALSE(r->zeroed[9].has_value());

@@ -137,8 +137,8 @@ BoltStatus boltStatus(Database& db, const Sensor& sensor)
     const ReadingStore store(db, sensor.instrumentId);
     if (!store.tableExists())
         return classifyBolt(sensor, std::nullopt, std::nullopt);
-    const std::optional<Reading> latest = store.lastMarked();
-    return classifyBolt(sensor, latest ? store.firstMarked() : std::nullopt, latest);
+    const auto [first, latest] = store.markedEnds();
+    return classifyBolt(sensor, first, latest);
 }
 
 bool isWorsening(BoltState before, BoltState after)

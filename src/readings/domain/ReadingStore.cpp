@@ -379,7 +379,7 @@ void ReadingStore::setAddedFlags(RecordSet& rs)
     rs.setValue(QStringLiteral("IsDirty"), true);
 }
 
-QVector<Reading> ReadingStore::select(const QString& where, const QString& order) const
+QString ReadingStore::selectText(const QString& where, const QString& order) const
 {
     // A value column the table lacks (a file from an older program) reads as Null.
     const QStringList present = columnNames();
@@ -389,12 +389,21 @@ QVector<Reading> ReadingStore::select(const QString& where, const QString& order
     QString sql = QStringLiteral("SELECT rowid, ") + cols.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table();
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
-    sql += QStringLiteral(" ORDER BY ") + order;
+    return sql + QStringLiteral(" ORDER BY ") + order;
+}
+
+QVector<Reading> ReadingStore::select(const QString& where, const QString& order) const
+{
+    return readingsOf(selectText(where, order));
+}
+
+QVector<Reading> ReadingStore::readingsOf(const QString& sql, int first) const
+{
     QVector<Reading> out;
     Statement st = m_db.prepare(sql);
     while (st.step()) {
         Reading r;
-        int c = 0;
+        int c = first;
         r.rowid = st.column(c++).toLongLong();
         const QVariant fullDate = st.column(c++);
         const QVariant date = st.column(c++);
@@ -576,16 +585,18 @@ ReadingColumns ReadingStore::markedColumns(const QVector<ComputedField>& fields)
     return markedColumns(computedFieldColumns(fields));
 }
 
-std::optional<Reading> ReadingStore::firstMarked() const
+std::pair<std::optional<Reading>, std::optional<Reading>> ReadingStore::markedEnds() const
 {
-    const QVector<Reading> r = select(marked(), QStringLiteral("FullDate, rowid LIMIT 1"));
-    return r.isEmpty() ? std::nullopt : std::optional<Reading>(r.first());
-}
-
-std::optional<Reading> ReadingStore::lastMarked() const
-{
-    const QVector<Reading> r = select(marked(), QStringLiteral("FullDate DESC, rowid DESC LIMIT 1"));
-    return r.isEmpty() ? std::nullopt : std::optional<Reading>(r.first());
+    // Ordered by a leading column: the order of a compound's parts is not promised. Either both
+    // come, or neither.
+    const QVector<Reading> r = readingsOf(
+        QStringLiteral("SELECT 0 AS rv_end, * FROM (") + selectText(marked(), QStringLiteral("FullDate, rowid LIMIT 1"))
+            + QStringLiteral(") AS f UNION ALL SELECT 1, * FROM (")
+            + selectText(marked(), QStringLiteral("FullDate DESC, rowid DESC LIMIT 1")) + QStringLiteral(") AS l ORDER BY 1"),
+        1);
+    if (r.size() != 2)
+        return {};
+    return {r.first(), r.last()};
 }
 
 std::optional<Reading> ReadingStore::last() const

@@ -204,8 +204,8 @@ public:
     // The marked readings of those rowids with every value column, or only those named (the
     // others stay empty), in FullDate order.
     ReadingColumns markedColumnsOf(const QVector<qint64>& rowids, const QStringList& columns = {}) const;
-    std::optional<Reading> firstMarked() const;
-    std::optional<Reading> lastMarked() const;
+    // The first and last marked readings, in one read.
+    std::pair<std::optional<Reading>, std::optional<Reading>> markedEnds() const;
     // The latest reading, marked or not.
     std::optional<Reading> last() const;
     // The summaries of many sensors' tables, in the order given; a sensor without a table has an
@@ -270,6 +270,9 @@ private:
     QStringList columnNames() const;
     QString table() const { return Database::quoteId(m_id); }
     QVector<Reading> select(const QString& where, const QString& order) const;
+    QString selectText(const QString& where, const QString& order) const;
+    // The readings of a text whose columns from `first` on are those of selectText.
+    QVector<Reading> readingsOf(const QString& sql, int first = 0) const;
 
     Database& m_db;
     QString m_id;
