@@ -1024,6 +1024,12 @@ void Database::learnValues(const QString& table)
          + table);
 }
 
+void Database::clearOldRows(const QString& table)
+{
+    if (m_pg && m_depth == 0 && !m_pg->inTransaction())
+        exec(QStringLiteral("VACUUM ") + table);
+}
+
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)
 {
     Statement st = prepare(sql);

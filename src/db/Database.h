@@ -198,12 +198,15 @@ public:
     // Programs making it at once take turns, the later one finding it made: on a server two
     // CREATE TABLE IF NOT EXISTS at once collide. Inside a transaction the turn lasts to its end.
     void makeTable(const QString& name, const QString& columns);
-    // After a write that changed or deleted much of a table: the server's planner learns its values
-    // now, not at its own analysis a while later (meanwhile it would read the whole table for rows a
-    // partial index holds), and, outside a transaction, the old versions of the rows are cleared at
-    // once: until then a read from either end of an index passes every one of them. Nothing on
-    // SQLite, which keeps no old versions. The table as the SQL texts name it.
+    // After a write that changed much of a table: the server's planner learns its values now, not
+    // at its own analysis a while later (meanwhile it would read the whole table for rows a partial
+    // index holds), and the old versions of the rows are cleared as by clearOldRows. Nothing on
+    // SQLite. The table as the SQL texts name it.
     void learnValues(const QString& table);
+    // After a write that deleted or rewrote much of a table, outside a transaction: the server
+    // clears the old versions of its rows at once; until it does, a read from either end of an
+    // index passes every one of them. Nothing on SQLite, which keeps none, nor in a transaction.
+    void clearOldRows(const QString& table);
     // A change the row hook does not see: a table created, dropped or emptied whole.
     void touch(const QString& table);
     // Hands the tables of finished commits to the listener (when no transaction is open).

@@ -784,14 +784,18 @@ const QString kSeen = QStringLiteral("temp.ChartPassSeen");
 // table's values anew.
 constexpr qint64 kLearnAfter = 1000;
 
-void learnAfter(Database& db, const QString& table, qint64 rows)
+// learnValues (learn) or clearOldRows after a write of that many rows.
+void tidyAfter(Database& db, const QString& table, qint64 rows, bool learn)
 {
     if (rows < kLearnAfter)
         return;
     try {
-        db.learnValues(table);
+        if (learn)
+            db.learnValues(table);
+        else
+            db.clearOldRows(table);
     } catch (const RvError&) {
-        // Learnt later by the server itself.
+        // Done later by the server itself.
     }
 }
 // A reading is clean only when a pass said so: Null (a row another program added) is dirty.
@@ -1015,7 +1019,7 @@ PassRun ReadingStore::refreshComputed(double k, const PassCompute& compute)
     tx.commit();
     // The flags of those computed changed: the planner is to know that few are left.
     if (flagged)
-        learnAfter(m_db, table(), run.computed);
+        tidyAfter(m_db, table(), run.computed, true);
     return run;
 }
 
@@ -1339,7 +1343,7 @@ int ReadingStore::deleteDatedBetween(const QDate& start, const QDate& end)
                          // outcome of a deletion as always, the newest reading.
                          m_db.touch(m_id);
                          tx.commit();
-                         learnAfter(m_db, table(), count);
+                         tidyAfter(m_db, table(), count, false);
                          return count;
                      });
 }
