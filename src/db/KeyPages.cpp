@@ -41,7 +41,8 @@ bool KeyPages::openAtEnd()
     // the count remembered holds at those changes, entering costs that read alone.
     quint64 changes = 0;
     Head head;
-    Page page = fetch(Way::Backward, nullptr, kPage / 8, 0, &changes, &head);
+    const Way way = m_along.fromStart ? Way::Forward : Way::Backward;
+    Page page = fetch(way, nullptr, kPage / 8, 0, &changes, &head);
     if (head.nulls)
         return false;
     if (head.rows >= 0) {
@@ -54,6 +55,10 @@ bool KeyPages::openAtEnd()
             return false;
     }
     if (m_changes == changes && !page.rowids.isEmpty() && page.rowids.size() <= m_base) {
+        if (way == Way::Forward) {
+            file(0, std::move(page));
+            return true;
+        }
         std::reverse(page.rowids.begin(), page.rowids.end());
         std::swap(page.first, page.last);
         const int start = m_base - static_cast<int>(page.rowids.size());
@@ -183,8 +188,8 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
               + QStringLiteral(" ORDER BY ") + order + QStringLiteral(" LIMIT ? OFFSET ?");
         params << limit << skip;
     } else {
-        // Opening: the keys numbered in their order, the newest row's columns joined to its key; it reads
-        // at least one row, so that what it asks besides comes back from an empty table too.
+        // Opening: the keys numbered in their order, the first rows' columns joined to their keys; it
+        // reads at least one row, so that what it asks besides comes back from an empty table too.
         const QString keys = QStringLiteral("(SELECT rowid, ") + m_column + QStringLiteral(" AS rv_key, row_number() OVER (ORDER BY ")
                              + order + QStringLiteral(") AS rv_n FROM ") + m_table + QStringLiteral(" WHERE ") + where
                              + excluded() + QStringLiteral(" ORDER BY ") + order + QStringLiteral(" LIMIT ? OFFSET ?) AS k");
@@ -201,8 +206,8 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
         if (along) {
             // OFFSET 0 keeps the join a look-up per wanted key, not a scan of the table.
             sql += QStringLiteral(" LEFT JOIN LATERAL (SELECT ") + m_along.columns + QStringLiteral(" FROM ") + m_table
-                   + QStringLiteral(" WHERE rowid = k.rowid AND k.rv_n = ? OFFSET 0) AS r ON TRUE");
-            params << skip + 1;
+                   + QStringLiteral(" WHERE rowid = k.rowid AND k.rv_n <= ? OFFSET 0) AS r ON TRUE");
+            params << skip + m_along.rows;
         }
         sql += QStringLiteral(" LIMIT ?"); // says to the engine that a few rows come back
         params << std::max(limit, 1);
@@ -246,7 +251,7 @@ KeyPages::Page KeyPages::fetch(Way way, const Bound* beyond, int limit, int skip
             page.first = bound;
         if (at + 1 >= rowids.size())
             page.last = bound;
-        if (along && at == 0) {
+        if (along && at < m_along.rows) {
             QVector<QVariant> values(st.columnCount() - extra);
             for (int i = 0; i < values.size(); ++i)
                 values[i] = st.column(extra + i);

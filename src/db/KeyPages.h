@@ -12,15 +12,18 @@ namespace rv {
 
 class KeyPages {
 public:
-    // The newest row read along with the opening's keys, where a read costs a round trip: its
-    // columns (as a SELECT lists them), handed to keep.
+    // The rows read along with the opening's keys, where a read costs a round trip: the newest,
+    // or the first `rows` of a set shown from its start; their columns (as a SELECT lists them),
+    // each row handed to keep.
     struct Along {
         QString columns;
         std::function<void(qint64 rowid, QVector<QVariant> values)> keep;
+        bool fromStart = false;
+        int rows = 1;
     };
     // Null when the table cannot be paged so: no index leads with the column, or a row has no
     // key (Null sorts apart from every key). Where the engine tells the change mark from a read,
-    // the count is checked by reading the last page (and the newest row along) at once.
+    // the count is checked by reading the last page (or the first) and its rows along at once.
     static std::unique_ptr<KeyPages> open(Database& db, const QString& table, const QString& column, Along along);
     static std::unique_ptr<KeyPages> open(Database& db, const QString& table, const QString& column)
     {
@@ -68,9 +71,9 @@ private:
     void load(int position) const;
     // Up to limit rows beyond a bound (or from that end of the table), the first skip of them left out.
     // changes, when given, receives changesOf the table as of the read (where the engine tells it);
-    // head, when given, what opening needs, and the page's first row comes along (m_along).
+    // head, when given, what opening needs, and the page's first rows come along (m_along).
     Page fetch(Way way, const Bound* beyond, int limit, int skip, quint64* changes = nullptr, Head* head = nullptr) const;
-    bool openAtEnd(); // false: the table cannot be paged
+    bool openAtEnd(); // false: the table cannot be paged; the end m_along says
     void file(int start, Page page) const; // filed as a run, joined to the runs it touches
     // The rows beyond a bound (up to limit of those with other keys; -1: all), as far as upTo when
     // given: the last row of the order that way.

@@ -137,8 +137,8 @@ RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& param
     m_pos = 0;
 }
 
-RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& params, Keyset)
-    : m_db(db), m_sql(sql), m_params(params)
+RecordSet::RecordSet(Database& db, const QString& sql, const QVariantList& params, Keyset keyset)
+    : m_db(db), m_sql(sql), m_params(params), m_fromStart(keyset.fromStart)
 {
     static const QRegularExpression selectList(QStringLiteral("^\\s*SELECT\\s+(?!DISTINCT\\b)(.+?)\\s+FROM\\s+"),
                                                QRegularExpression::CaseInsensitiveOption
@@ -232,9 +232,10 @@ void RecordSet::load()
         m_cacheOrder.clear();
         if (!m_orderColumn.isEmpty() && !m_filter) {
             KeyPages::Along along;
-            if (rowsRead) // the row shown first comes with the keys
+            if (rowsRead) // the rows shown first come with the keys
                 along = {columns.join(QStringLiteral(", ")),
-                         [this](qint64 rowid, QVector<QVariant> values) { keepInCache(rowid, std::move(values)); }};
+                         [this](qint64 rowid, QVector<QVariant> values) { keepInCache(rowid, std::move(values)); },
+                         m_fromStart, m_fromStart ? m_db.rowsPerRead() : 1};
             m_pages = KeyPages::open(m_db, table, m_orderColumn, std::move(along));
         }
         QVector<qint64> rowids;

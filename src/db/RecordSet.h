@@ -26,7 +26,10 @@ public:
     // A whole table in the order of an indexed column ("SELECT * FROM t ORDER BY c") holds only
     // its count at first and reads the rowids a page at a time where they are asked for; a
     // filter reads them all.
-    struct Keyset {};
+    // fromStart: shown from its first row on (a grid), not from its newest.
+    struct Keyset {
+        bool fromStart = false;
+    };
     RecordSet(Database& db, const QString& sql, const QVariantList& params, Keyset);
     ~RecordSet();
     bool isKeyset() const { return m_keyset; }
@@ -145,6 +148,7 @@ private:
 
     // Keyset: rows read on demand, the oldest read dropped first.
     bool m_keyset = false;
+    bool m_fromStart = false; // Keyset::fromStart
     QString m_keysSql;              // the query's rowids, in its order
     QString m_orderColumn;          // the one column a whole table is ordered by; else empty
     // Paged: the rows are the positions themselves (no view, no filter).

@@ -69,7 +69,7 @@ void DatasheetWindow::openSet()
     const ReadingStore store(opened(m_state.db), m_sensorId);
     if (!store.tableExists())
         m_readings.OpenSensorData(); // tells the user and makes the table afresh
-    m_set = store.openAll();
+    m_set = store.openAll(true); // the grid shows the first readings
 }
 
 void DatasheetWindow::Form_Load()

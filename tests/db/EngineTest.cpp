@@ -770,15 +770,18 @@ TEST_P(EngineTest, AReadingTableIsPagedInDateOrderThroughItsIndex)
     far.setBookmark(number(QStringLiteral("SELECT rowid FROM \"201175002\" WHERE DateTimeKey = 'm10'")));
     EXPECT_EQ(far.absolutePosition(), 11);
 
-    // Jumps from either end and across pages: each row read with its keys is the row at its place.
+    // Jumps from either end and across pages, the set opened at either end: each row read with its
+    // keys is the row at its place.
     const auto keyAt = [](const rv::RecordSet& set, int row) {
         return set.valueAt(row, set.fieldIndex(QStringLiteral("DateTimeKey"))).toString();
     };
-    {
-        rv::RecordSet jumps(*db, QStringLiteral("SELECT * FROM \"201175002\" ORDER BY FullDate"), {}, rv::RecordSet::Keyset{});
+    for (const bool fromStart : {false, true}) {
+        rv::RecordSet jumps(*db, QStringLiteral("SELECT * FROM \"201175002\" ORDER BY FullDate"), {},
+                            rv::RecordSet::Keyset{fromStart});
         ASSERT_EQ(jumps.recordCount(), 3001);
-        for (const int row : {3000, 2999, 1500, 0, 1, 2400, 1024, 1023, 2976, 600, 2100, 63, 64, 1900})
-            EXPECT_EQ(keyAt(jumps, row), row == 3000 ? QStringLiteral("late") : QStringLiteral("m%1").arg(row)) << row;
+        for (const int row : {0, 3000, 2999, 1500, 1, 2400, 1024, 1023, 2976, 600, 2100, 63, 64, 127, 128, 1900})
+            EXPECT_EQ(keyAt(jumps, row), row == 3000 ? QStringLiteral("late") : QStringLiteral("m%1").arg(row))
+                << row << " from the start: " << fromStart;
     }
     // Entering again after another's unannounced writes: counted anew, the newest row is the newest.
     const auto enter = [&](int count, const QString& newest) {

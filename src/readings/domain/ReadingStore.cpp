@@ -318,12 +318,12 @@ bool ReadingStore::keyTakenHeld(const QString& key, qint64 except) const
                 .isEmpty();
 }
 
-std::unique_ptr<RecordSet> ReadingStore::openAll() const
+std::unique_ptr<RecordSet> ReadingStore::openAll(bool fromStart) const
 {
     // A keyset: a sensor may hold millions of readings, and the tab shows one at a time.
     auto rs = std::make_unique<RecordSet>(m_db, QStringLiteral("SELECT * FROM ") + table() + QStringLiteral(" ORDER BY ")
                                                     + kFullDate,
-                                          QVariantList(), RecordSet::Keyset());
+                                          QVariantList(), RecordSet::Keyset{fromStart});
     if (!rs->bof() && !rs->eof())
         rs->moveFirst();
     return rs;

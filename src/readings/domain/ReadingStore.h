@@ -169,7 +169,8 @@ public:
 
     // Every reading, in FullDate order, as a keyset record set (rowids held, rows read as shown)
     // for the cursor of the readings tab and the datasheet; positioned on the first reading.
-    std::unique_ptr<RecordSet> openAll() const;
+    // fromStart: to be shown from the first reading on (the datasheet), not from the newest.
+    std::unique_ptr<RecordSet> openAll(bool fromStart = false) const;
     // The current row of such a set. Throws 13 when its date or time cannot be read.
     static ShownReading shown(const RecordSet& rs);
     static QString keyAt(const RecordSet& rs);
