@@ -780,11 +780,11 @@ const QString kPasses = QStringLiteral("ChartPasses");
 // The commit count of other connections last seen, per reading table ("" at the first look):
 // a connection's own, so it is forgotten with it.
 const QString kSeen = QStringLiteral("temp.ChartPassSeen");
-// How many readings a pass computes, or a deletion takes, before the engine is to learn the
-// table's values anew.
+// How many readings a pass computes before the engine is to learn the table's values anew, or a
+// deletion takes before their old versions are cleared.
 constexpr qint64 kLearnAfter = 1000;
 
-// learnValues (learn) or clearOldRows after a write of that many rows.
+// After a write of that many rows: learnValues (learn) or clearOldRows.
 void tidyAfter(Database& db, const QString& table, qint64 rows, bool learn)
 {
     if (rows < kLearnAfter)
@@ -798,6 +798,7 @@ void tidyAfter(Database& db, const QString& table, qint64 rows, bool learn)
         // Done later by the server itself.
     }
 }
+
 // A reading is clean only when a pass said so: Null (a row another program added) is dirty.
 const QString kDirty = QStringLiteral("IsDirty IS DISTINCT FROM 0");
 
