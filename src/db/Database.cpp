@@ -1019,15 +1019,17 @@ void Database::learnValues(const QString& table)
 {
     if (!m_pg)
         return;
-    // VACUUM is refused inside a transaction, and its refusal would end that transaction.
-    exec((m_depth == 0 && !m_pg->inTransaction() ? QStringLiteral("VACUUM (ANALYZE) ") : QStringLiteral("ANALYZE "))
+    // VACUUM is refused inside a transaction, and its refusal would end that transaction. A table
+    // another holds (an import) is left to the server's own cleaner: nobody waits for a clearing.
+    exec((m_depth == 0 && !m_pg->inTransaction() ? QStringLiteral("VACUUM (SKIP_LOCKED, ANALYZE) ")
+                                                 : QStringLiteral("ANALYZE "))
          + table);
 }
 
 void Database::clearOldRows(const QString& table)
 {
     if (m_pg && m_depth == 0 && !m_pg->inTransaction())
-        exec(QStringLiteral("VACUUM ") + table);
+        exec(QStringLiteral("VACUUM (SKIP_LOCKED) ") + table);
 }
 
 QVector<QVariantList> Database::query(const QString& sql, const QVariantList& params)

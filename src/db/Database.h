@@ -204,8 +204,9 @@ public:
     // SQLite. The table as the SQL texts name it.
     void learnValues(const QString& table);
     // After a write that deleted or rewrote much of a table, outside a transaction: the server
-    // clears the old versions of its rows at once; until it does, a read from either end of an
-    // index passes every one of them. Nothing on SQLite, which keeps none, nor in a transaction.
+    // clears the old versions of its rows at once, unless another holds the table (then its own
+    // cleaner does later); until then a read from either end of an index passes every one of
+    // them. Nothing on SQLite, which keeps none, nor in a transaction.
     void clearOldRows(const QString& table);
     // A change the row hook does not see: a table created, dropped or emptied whole.
     void touch(const QString& table);

@@ -281,6 +281,26 @@ TEST_P(EngineTest, TransactionsNestAndOnlyTheOutermostCommitAnnounces)
     EXPECT_EQ(db->rowCount(QStringLiteral("b")), 2);
 }
 
+// Clearing a table's old rows after a large deletion never makes the user wait for another's
+// transaction that holds the table: the server's own cleaner does it then.
+TEST_P(EngineTest, ClearingOldRowsNeverWaitsForAnotherHoldingTheTable)
+{
+    db->exec(QStringLiteral("CREATE TABLE d (") + rowidColumn() + QStringLiteral(", x INTEGER)"));
+    db->exec(QStringLiteral("INSERT INTO d (x) VALUES (1)"));
+    db->exec(QStringLiteral("DELETE FROM d"));
+    db->clearOldRows(QStringLiteral("d"));
+    db->learnValues(QStringLiteral("d"));
+    if (!server())
+        return;
+    const auto other = connect();
+    other->begin();
+    other->exec(QStringLiteral("ANALYZE d")); // held until its transaction ends
+    db->exec(QStringLiteral("SET lock_timeout = '2s'"));
+    EXPECT_NO_THROW(db->clearOldRows(QStringLiteral("d")));
+    EXPECT_NO_THROW(db->learnValues(QStringLiteral("d")));
+    other->exec(QStringLiteral("COMMIT"));
+}
+
 // A count is kept while nothing could have changed the rows; a row held to decide a save changes
 // nothing. A transaction of another's that began before a later one but ended after it is seen too.
 TEST_P(EngineTest, ACountIsKeptAcrossRowsHeldAndFollowsEveryCommitOfAnother)
