@@ -1021,14 +1021,12 @@ void Database::learnValues(const QString& table)
         return;
     // VACUUM is refused inside a transaction, and its refusal would end that transaction. A table
     // another holds (an import) is left to the server's own cleaner: nobody waits for a clearing.
-    exec((m_depth == 0 && !m_pg->inTransaction() ? QStringLiteral("VACUUM (SKIP_LOCKED, ANALYZE) ")
-                                                 : QStringLiteral("ANALYZE "))
-         + table);
+    exec((autocommit() ? QStringLiteral("VACUUM (SKIP_LOCKED, ANALYZE) ") : QStringLiteral("ANALYZE ")) + table);
 }
 
 void Database::clearOldRows(const QString& table)
 {
-    if (m_pg && m_depth == 0 && !m_pg->inTransaction())
+    if (m_pg && autocommit())
         exec(QStringLiteral("VACUUM (SKIP_LOCKED) ") + table);
 }
 
